@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Installs every Debian package the build, the tests and the benchmarks need.
+# Idempotent: apt-get runs only when something is missing, and stays quiet otherwise.
+set -euo pipefail
+
+packages=(
+  build-essential cmake ninja-build pkg-config git
+  libuv1-dev
+  qt6-base-dev qt6-base-dev-tools qt6-charts-dev qt6-svg-dev qt6-qpa-plugins libgl-dev
+  googletest libgtest-dev libgmock-dev
+  libcli11-dev nlohmann-json3-dev
+  clang libclang-rt-14-dev
+  xvfb xauth fonts-dejavu-core
+  apache2-utils
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing: ${missing[*]}"
+sudo=""
+[ "$(id -u)" -ne 0 ] && sudo="sudo"
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+echo "Dependencies installed."

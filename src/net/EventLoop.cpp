@@ -1,0 +1,345 @@
+#include "net/EventLoop.h"
+
+#include <arpa/inet.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <exception>
+
+#include "net/ErrorCodes.h"
+
+namespace {
+
+// An exception must never unwind through libuv's C frames: report it and go on, as a window
+// would show it in an error box and keep running.
+template <typename F>
+void guarded(F&& f) {
+  try {
+    f();
+  } catch (const std::exception& e) {
+    TEventLoop::ReportException(e.what());
+  } catch (...) {
+    TEventLoop::ReportException("unknown exception");
+  }
+}
+
+std::function<void(const std::string&)>& exceptionhook() {
+  static std::function<void(const std::string&)> hook;
+  return hook;
+}
+
+}  // namespace
+
+// ---- TEventLoop -------------------------------------------------------------------------------
+
+TEventLoop::TEventLoop() {
+  uv_loop_init(&loop_);
+  uv_idle_init(&loop_, &idle_);
+  idle_.data = this;
+}
+
+TEventLoop::~TEventLoop() {
+  if (closed_) return;
+  // Whatever is still open belongs to objects that outlive the loop; close it without callbacks
+  // so the loop itself can be released.
+  uv_walk(
+      &loop_,
+      [](uv_handle_t* h, void*) {
+        if (!uv_is_closing(h)) uv_close(h, nullptr);
+      },
+      nullptr);
+  uv_run(&loop_, UV_RUN_DEFAULT);
+  uv_loop_close(&loop_);
+}
+
+int TEventLoop::Close() {
+  if (closed_) return 0;
+  if (!uv_is_closing(reinterpret_cast<uv_handle_t*>(&idle_))) {
+    uv_close(reinterpret_cast<uv_handle_t*>(&idle_), nullptr);
+  }
+  uv_run(&loop_, UV_RUN_NOWAIT);
+  int rc = uv_loop_close(&loop_);
+  if (rc == 0) closed_ = true;
+  return rc;
+}
+
+TEventLoop& TEventLoop::Default() {
+  static TEventLoop* loop = new TEventLoop();  // never destroyed: objects may outlive main
+  return *loop;
+}
+
+void TEventLoop::Run() {
+  if (Running()) return;
+  ++running_;
+  uv_run(&loop_, UV_RUN_DEFAULT);
+  --running_;
+}
+
+bool TEventLoop::RunOnce(bool wait) {
+  if (Running()) return true;
+  ++running_;
+  int more = uv_run(&loop_, wait ? UV_RUN_ONCE : UV_RUN_NOWAIT);
+  --running_;
+  return more != 0;
+}
+
+void TEventLoop::Stop() {
+  uv_stop(&loop_);
+}
+
+void TEventLoop::ProcessMessages() {
+  if (process_hook_) {
+    process_hook_();
+  } else if (!Running()) {
+    RunOnce(false);
+  }
+}
+
+void TEventLoop::Kick() {
+  if (!Running() && kick_hook_) kick_hook_();
+}
+
+void TEventLoop::SetExceptionHook(std::function<void(const std::string&)> hook) {
+  exceptionhook() = std::move(hook);
+}
+
+void TEventLoop::ReportException(const std::string& what) {
+  if (exceptionhook()) {
+    exceptionhook()(what);
+  } else {
+    std::fprintf(stderr, "pressbolt: %s\n", what.c_str());
+  }
+}
+
+void TEventLoop::Post(TNoticeTarget* target, std::function<void()> fn) {
+  if (notices_.empty()) uv_idle_start(&idle_, &TEventLoop::OnIdle);
+  notices_.push_back(Notice{target, std::move(fn)});
+  ++target->pending_;
+  Kick();
+}
+
+void TEventLoop::Cancel(TNoticeTarget* target) {
+  for (auto& n : notices_) {
+    if (n.target == target) {
+      n.target = nullptr;
+      n.fn = nullptr;
+      ++cancelled_;
+    }
+  }
+  target->pending_ = 0;
+}
+
+void TEventLoop::OnIdle(uv_idle_t* idle) {
+  static_cast<TEventLoop*>(idle->data)->Deliver();
+}
+
+void TEventLoop::Deliver() {
+  // Only the notices queued before this pass: those posted by a handler wait for the next pass,
+  // so readiness and timers are never starved by a chain of notices.
+  size_t n = notices_.size();
+  while (n-- > 0 && !notices_.empty()) {
+    Notice notice = std::move(notices_.front());
+    notices_.pop_front();
+    if (notice.target == nullptr) {
+      --cancelled_;
+      continue;
+    }
+    --notice.target->pending_;
+    guarded(notice.fn);
+  }
+  if (notices_.empty()) uv_idle_stop(&idle_);
+}
+
+// ---- TNoticeTarget ----------------------------------------------------------------------------
+
+TNoticeTarget::TNoticeTarget(TEventLoop& loop) : loop_(loop) {}
+
+TNoticeTarget::~TNoticeTarget() {
+  if (pending_ > 0) loop_.Cancel(this);
+}
+
+void TNoticeTarget::Post(std::function<void()> fn) {
+  loop_.Post(this, std::move(fn));
+}
+
+// ---- TFdWatch ---------------------------------------------------------------------------------
+
+struct TFdWatch::Block {
+  uv_poll_t poll;
+  TFdWatchHandler* handler;
+  int init_status;
+  int close_fd;  // descriptor to close once libuv has let go of it, or -1
+};
+
+TFdWatch::TFdWatch(TEventLoop& loop, int fd, TFdWatchHandler* handler)
+    : loop_(loop), block_(new Block{}), fd_(fd) {
+  block_->handler = handler;
+  block_->close_fd = -1;
+  block_->init_status = uv_poll_init_socket(loop.uv(), &block_->poll, fd);
+  block_->poll.data = block_;
+  if (block_->init_status != 0) {
+    delete block_;
+    block_ = nullptr;
+  }
+}
+
+TFdWatch::~TFdWatch() {
+  if (block_ == nullptr) return;
+  block_->handler = nullptr;
+  uv_close(reinterpret_cast<uv_handle_t*>(&block_->poll), [](uv_handle_t* h) {
+    auto* b = static_cast<Block*>(h->data);
+    if (b->close_fd >= 0) ::close(b->close_fd);
+    delete b;
+  });
+  block_ = nullptr;
+}
+
+int TFdWatch::Start(int events) {
+  if (block_ == nullptr) return UV_EBADF;
+  if (events == 0) {
+    Stop();
+    return 0;
+  }
+  int rc = uv_poll_start(&block_->poll, events, [](uv_poll_t* p, int status, int ev) {
+    auto* b = static_cast<Block*>(p->data);
+    if (b->handler != nullptr) guarded([&] { b->handler->FdReady(status, ev); });
+  });
+  if (rc == 0) {
+    events_ = events;
+    loop_.Kick();
+  }
+  return rc;
+}
+
+void TFdWatch::Stop() {
+  if (block_ != nullptr) uv_poll_stop(&block_->poll);
+  events_ = 0;
+}
+
+void TFdWatch::CloseWithFd() {
+  if (block_ == nullptr) {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+    return;
+  }
+  block_->close_fd = fd_;
+  fd_ = -1;
+  events_ = 0;
+  block_->handler = nullptr;
+  uv_close(reinterpret_cast<uv_handle_t*>(&block_->poll), [](uv_handle_t* h) {
+    auto* b = static_cast<Block*>(h->data);
+    if (b->close_fd >= 0) ::close(b->close_fd);
+    delete b;
+  });
+  block_ = nullptr;
+  loop_.Kick();
+}
+
+// ---- TTimer -----------------------------------------------------------------------------------
+
+struct TTimer::Block {
+  uv_timer_t timer;
+  TTimer* owner;
+  std::function<void()> fn;
+};
+
+TTimer::TTimer(TEventLoop& loop) : loop_(loop), block_(new Block{}) {
+  uv_timer_init(loop.uv(), &block_->timer);
+  block_->timer.data = block_;
+  block_->owner = this;
+}
+
+TTimer::~TTimer() {
+  block_->owner = nullptr;
+  uv_close(reinterpret_cast<uv_handle_t*>(&block_->timer),
+           [](uv_handle_t* h) { delete static_cast<Block*>(h->data); });
+}
+
+void TTimer::Start(uint64_t ms, std::function<void()> fn, uint64_t repeat_ms) {
+  block_->fn = std::move(fn);
+  uv_timer_start(
+      &block_->timer,
+      [](uv_timer_t* t) {
+        auto* b = static_cast<Block*>(t->data);
+        if (b->owner == nullptr) return;
+        // A copy, so the handler may re-arm or destroy its own timer.
+        std::function<void()> fn = b->fn;
+        guarded(fn);
+      },
+      ms, repeat_ms);
+  loop_.Kick();
+}
+
+void TTimer::Stop() {
+  uv_timer_stop(&block_->timer);
+}
+
+bool TTimer::Active() const {
+  return uv_is_active(reinterpret_cast<const uv_handle_t*>(&block_->timer)) != 0;
+}
+
+// ---- TDnsLookup -------------------------------------------------------------------------------
+
+struct TDnsLookup::Request {
+  uv_getaddrinfo_t req;
+  TDnsLookup* owner;
+  Callback fn;
+};
+
+TDnsLookup::TDnsLookup(TEventLoop& loop) : loop_(loop) {}
+
+TDnsLookup::~TDnsLookup() {
+  Cancel();
+}
+
+int TDnsLookup::Start(const std::string& host, Callback fn) {
+  Cancel();
+  auto* r = new Request{};
+  r->owner = this;
+  r->fn = std::move(fn);
+  r->req.data = r;
+  struct addrinfo hints {};
+  hints.ai_family = AF_INET;
+  hints.ai_socktype = SOCK_STREAM;
+  int rc = uv_getaddrinfo(loop_.uv(), &r->req, &TDnsLookup::Done, host.c_str(), nullptr, &hints);
+  if (rc != 0) {
+    delete r;
+    return wsaerrorfromuv(rc);
+  }
+  req_ = r;
+  loop_.Kick();
+  return 0;
+}
+
+bool TDnsLookup::Cancel() {
+  if (req_ == nullptr) return false;
+  req_->owner = nullptr;
+  // If the worker has not picked it up yet this removes it; otherwise Done frees it later.
+  uv_cancel(reinterpret_cast<uv_req_t*>(&req_->req));
+  req_ = nullptr;
+  return true;
+}
+
+void TDnsLookup::Done(uv_getaddrinfo_t* req, int status, struct addrinfo* res) {
+  auto* r = static_cast<Request*>(req->data);
+  if (r->owner != nullptr) {
+    r->owner->req_ = nullptr;
+    std::vector<std::string> addresses;
+    if (status == 0) {
+      for (auto* ai = res; ai != nullptr && addresses.size() < 256; ai = ai->ai_next) {
+        if (ai->ai_family != AF_INET) continue;
+        char text[INET_ADDRSTRLEN];
+        auto* sin = reinterpret_cast<sockaddr_in*>(ai->ai_addr);
+        inet_ntop(AF_INET, &sin->sin_addr, text, sizeof text);
+        addresses.emplace_back(text);
+      }
+    }
+    int error = status == 0 ? (addresses.empty() ? 11004 : 0) : wsaerrorfromuv(status);
+    Callback fn = std::move(r->fn);
+    guarded([&] { fn(error, addresses); });
+  }
+  if (res != nullptr) uv_freeaddrinfo(res);
+  delete r;
+}

@@ -1,0 +1,182 @@
+#pragma once
+// TEventLoop: the one event loop of the program, over libuv. Everything (socket readiness, posted
+// notices, timers, name-lookup results) is delivered on the thread that runs it.
+
+#include <uv.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <string>
+#include <vector>
+
+class TEventLoop;
+
+// A target for posted notices. Destroying it drops its notices that are still queued, so an object
+// may post to itself and be destroyed before the loop delivers them.
+class TNoticeTarget {
+ public:
+  explicit TNoticeTarget(TEventLoop& loop);
+  ~TNoticeTarget();
+  TNoticeTarget(const TNoticeTarget&) = delete;
+  TNoticeTarget& operator=(const TNoticeTarget&) = delete;
+
+  // Queues fn behind every notice posted before it (by any target). It runs later, from the loop;
+  // never inside Post.
+  void Post(std::function<void()> fn);
+  // Number of this target's notices not yet delivered.
+  uint32_t Pending() const { return pending_; }
+  TEventLoop& Loop() const { return loop_; }
+
+ private:
+  friend class TEventLoop;
+  TEventLoop& loop_;
+  uint32_t pending_ = 0;
+};
+
+// Receives the readiness of one descriptor (see TFdWatch).
+class TFdWatchHandler {
+ public:
+  virtual ~TFdWatchHandler() = default;
+  // status is 0 or a negative libuv error (a refused connect arrives as UV_EBADF with the watch
+  // already stopped); events is a mask of UV_READABLE, UV_WRITABLE, UV_DISCONNECT.
+  virtual void FdReady(int status, int events) = 0;
+};
+
+// Readiness of one non-blocking socket. The libuv handle lives on the heap until libuv's close
+// callback, so the watch and its owner may be destroyed at any time, also inside FdReady.
+class TFdWatch {
+ public:
+  TFdWatch(TEventLoop& loop, int fd, TFdWatchHandler* handler);
+  // Stops the watch; the descriptor is left open unless CloseWithFd was called.
+  ~TFdWatch();
+  TFdWatch(const TFdWatch&) = delete;
+  TFdWatch& operator=(const TFdWatch&) = delete;
+
+  // Watches the given events (replacing the previous mask). Returns 0 or a negative libuv error.
+  int Start(int events);
+  void Stop();
+  int Events() const { return events_; }
+  int Fd() const { return fd_; }
+  // Closes the libuv handle and, from its close callback, the descriptor: a descriptor must not be
+  // closed while epoll still watches it. After this call the watch is inert.
+  void CloseWithFd();
+
+ private:
+  struct Block;
+  TEventLoop& loop_;
+  Block* block_;
+  int fd_;
+  int events_ = 0;
+};
+
+// A one-shot (or repeating) timer on the loop.
+class TTimer {
+ public:
+  explicit TTimer(TEventLoop& loop);
+  ~TTimer();
+  TTimer(const TTimer&) = delete;
+  TTimer& operator=(const TTimer&) = delete;
+
+  // Arms the timer: fn runs after ms milliseconds (and then every repeat_ms if that is non-zero).
+  // Re-arming replaces the previous interval and function.
+  void Start(uint64_t ms, std::function<void()> fn, uint64_t repeat_ms = 0);
+  void Stop();
+  bool Active() const;
+
+ private:
+  struct Block;
+  TEventLoop& loop_;
+  Block* block_;
+};
+
+// An IPv4 name lookup on libuv's worker pool; the result comes back on the loop thread.
+class TDnsLookup {
+ public:
+  // error is 0 or a Winsock-numbered code (11001 host not found ...); addresses are dotted IPv4.
+  using Callback = std::function<void(int error, const std::vector<std::string>& addresses)>;
+
+  explicit TDnsLookup(TEventLoop& loop);
+  ~TDnsLookup();  // cancels a pending lookup
+  TDnsLookup(const TDnsLookup&) = delete;
+  TDnsLookup& operator=(const TDnsLookup&) = delete;
+
+  // Starts a lookup (cancelling a pending one). Returns 0, or a Winsock-numbered error when the
+  // lookup cannot be started; the callback then never runs. The callback never runs inside Start.
+  int Start(const std::string& host, Callback fn);
+  // The callback of the pending lookup will not run. Returns whether one was pending.
+  bool Cancel();
+  bool Pending() const { return req_ != nullptr; }
+
+ private:
+  struct Request;
+  static void Done(uv_getaddrinfo_t* req, int status, struct addrinfo* res);
+  TEventLoop& loop_;
+  Request* req_ = nullptr;
+};
+
+class TEventLoop {
+ public:
+  TEventLoop();
+  // Closes every handle still open and the libuv loop.
+  ~TEventLoop();
+  TEventLoop(const TEventLoop&) = delete;
+  TEventLoop& operator=(const TEventLoop&) = delete;
+
+  // The program's loop, created on first use (the engine, sockets and windows share it).
+  static TEventLoop& Default();
+
+  uv_loop_t* uv() { return &loop_; }
+
+  // Runs until nothing is left to wait for, or Stop. Must not be called from inside the loop.
+  void Run();
+  // One pass: with wait, blocks for the next event; without, handles only what is ready.
+  // Returns whether anything is left to wait for. Does nothing when already inside the loop.
+  bool RunOnce(bool wait);
+  void Stop();
+  // True while uv_run is on the stack: libuv is not re-entrant.
+  bool Running() const { return running_ > 0; }
+
+  // "Process pending events once": the host's hook (the window processes its Qt events) or, with
+  // no hook and outside the loop, one non-blocking pass of the loop.
+  void ProcessMessages();
+  void SetProcessMessagesHook(std::function<void()> hook) { process_hook_ = std::move(hook); }
+
+  // Called when work is added from outside uv_run (a new watch, timer, lookup or notice), so a host
+  // that drives the loop from its own (the Qt bridge) runs a pass soon: new descriptors only join
+  // epoll inside uv_run.
+  void SetKickHook(std::function<void()> hook) { kick_hook_ = std::move(hook); }
+  void Kick();
+
+  // Notices queued and not yet delivered (for tests and diagnostics).
+  size_t PendingNotices() const { return notices_.size() - cancelled_; }
+
+  // Closes the loop: 0 when no handle was left open, UV_EBUSY otherwise (tests assert 0).
+  int Close();
+
+  // An exception that escaped a handler run from the loop is reported here and never unwinds into
+  // libuv. The window shows it in an error box; the default prints it on stderr.
+  static void SetExceptionHook(std::function<void(const std::string&)> hook);
+  static void ReportException(const std::string& what);
+
+ private:
+  friend class TNoticeTarget;
+  struct Notice {
+    TNoticeTarget* target;
+    std::function<void()> fn;
+  };
+  void Post(TNoticeTarget* target, std::function<void()> fn);
+  void Cancel(TNoticeTarget* target);
+  static void OnIdle(uv_idle_t* idle);
+  void Deliver();
+
+  uv_loop_t loop_;
+  uv_idle_t idle_;  // active exactly while notices wait: the loop must not block then
+  std::deque<Notice> notices_;
+  size_t cancelled_ = 0;
+  int running_ = 0;
+  bool closed_ = false;
+  std::function<void()> process_hook_;
+  std::function<void()> kick_hook_;
+};

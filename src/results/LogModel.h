@@ -1,0 +1,55 @@
+#pragma once
+// TLogModel: the lines of the "Log" view (detailed, time-stamped) and of the "Results" view
+// (condensed, with bold and highlighted lines). The engine writes here and never to a widget;
+// the window mirrors the model in batches and the log files are written from it, so the window
+// and the command line save identical files.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+enum class TLineStyle { plain, bold, highlight };
+
+struct TResultLine {
+  std::string text;
+  TLineStyle style = TLineStyle::plain;
+};
+
+class TLogModel {
+ public:
+  // "Log": the local date and time (short date, a blank, long time), ": ", then text.
+  void log(const std::string& text);
+  // "Results": text as a line, then a line holding a single blank.
+  void logdata(const std::string& text);
+  // "Results": text as a line.
+  void logdatanocr(const std::string& text);
+  // "Results": text as a bold line.
+  void logdatabold(const std::string& text);
+  // "Results": text as a bold line in the highlight colour.
+  void logdatared(const std::string& text);
+
+  // Empties both views (start-up and every test start).
+  void clear();
+  void clearlog();
+  void clearresults();
+
+  const std::vector<std::string>& loglines() const { return log_; }
+  const std::vector<TResultLine>& resultlines() const { return results_; }
+
+  // A view that mirrors the model remembers the generation and the number of lines it has shown:
+  // a new generation means the lines were cleared and must be shown from the start.
+  uint64_t loggeneration() const { return loggen_; }
+  uint64_t resultgeneration() const { return resultgen_; }
+
+  // Time stamp of a "Log" line: the locale's short date, a blank, the long time. Tests may fix
+  // the clock with settimestampsource.
+  static std::string timestamp();
+  using TimeSource = std::string (*)();
+  static void settimestampsource(TimeSource source);
+
+ private:
+  std::vector<std::string> log_;
+  std::vector<TResultLine> results_;
+  uint64_t loggen_ = 0;
+  uint64_t resultgen_ = 0;
+};

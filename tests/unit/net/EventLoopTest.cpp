@@ -1,0 +1,215 @@
+// Event-loop tests in libuv's shape: count callbacks, run the loop, check the counts, and make
+// sure the loop closes with no handle left.
+
+#include "net/EventLoop.h"
+
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+TEST(EventLoop, NoticesArriveInPostingOrderAndNeverInsidePost) {
+  TEventLoop loop;
+  std::vector<int> order;
+  {
+    TNoticeTarget a(loop), b(loop);
+    a.Post([&] { order.push_back(1); });
+    b.Post([&] { order.push_back(2); });
+    a.Post([&] {
+      order.push_back(3);
+      // Posted from inside a notice: delivered after everything already queued.
+      b.Post([&] { order.push_back(5); });
+      EXPECT_EQ(order.size(), 3u);
+    });
+    b.Post([&] { order.push_back(4); });
+    EXPECT_TRUE(order.empty());
+    EXPECT_EQ(loop.PendingNotices(), 4u);
+    loop.Run();
+  }
+  EXPECT_EQ(order, (std::vector<int>{1, 2, 3, 4, 5}));
+  EXPECT_EQ(loop.Close(), 0);
+}
+
+TEST(EventLoop, DestroyedTargetLosesItsQueuedNotices) {
+  TEventLoop loop;
+  int delivered = 0;
+  TNoticeTarget keep(loop);
+  {
+    TNoticeTarget gone(loop);
+    gone.Post([&] { delivered += 100; });
+    keep.Post([&] { delivered += 1; });
+    gone.Post([&] { delivered += 100; });
+  }
+  EXPECT_EQ(loop.PendingNotices(), 1u);
+  loop.Run();
+  EXPECT_EQ(delivered, 1);
+  EXPECT_EQ(keep.Pending(), 0u);
+}
+
+TEST(EventLoop, TargetMayDestroyItselfInsideItsOwnNotice) {
+  TEventLoop loop;
+  int delivered = 0;
+  auto* t = new TNoticeTarget(loop);
+  t->Post([&] {
+    ++delivered;
+    delete t;
+  });
+  t->Post([&] { delivered += 100; });  // dropped with its target
+  loop.Run();
+  EXPECT_EQ(delivered, 1);
+  EXPECT_EQ(loop.Close(), 0);
+}
+
+TEST(EventLoop, OneShotTimerFiresOnceAndMayRearmItself) {
+  TEventLoop loop;
+  int fired = 0;
+  {
+    TTimer timer(loop);
+    timer.Start(1, [&] {
+      if (++fired < 3) timer.Start(1, [&] { ++fired; });
+    });
+    loop.Run();
+    EXPECT_FALSE(timer.Active());
+  }
+  EXPECT_EQ(fired, 2);
+  EXPECT_EQ(loop.Close(), 0);
+}
+
+TEST(EventLoop, StoppedTimerNeverFires) {
+  TEventLoop loop;
+  int fired = 0;
+  {
+    TTimer timer(loop);
+    timer.Start(1, [&] { ++fired; });
+    timer.Stop();
+    loop.Run();
+  }
+  EXPECT_EQ(fired, 0);
+  EXPECT_EQ(loop.Close(), 0);
+}
+
+struct Counter : TFdWatchHandler {
+  int readable = 0, writable = 0;
+  std::string got;
+  TFdWatch* watch = nullptr;
+  void FdReady(int status, int events) override {
+    ASSERT_EQ(status, 0);
+    if (events & UV_WRITABLE) {
+      ++writable;
+      watch->Start(UV_READABLE);  // writable only while something waits to be sent
+    }
+    if (events & UV_READABLE) {
+      ++readable;
+      char buf[64];
+      ssize_t n = read(watch->Fd(), buf, sizeof buf);
+      if (n > 0) got.append(buf, static_cast<size_t>(n));
+      if (got == "ping") watch->Stop();
+    }
+  }
+};
+
+TEST(EventLoop, FdReadinessReportsWritableThenReadable) {
+  TEventLoop loop;
+  int sv[2];
+  ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK, 0, sv), 0);
+  Counter c;
+  {
+    TFdWatch watch(loop, sv[0], &c);
+    c.watch = &watch;
+    ASSERT_EQ(watch.Start(UV_READABLE | UV_WRITABLE), 0);
+    ASSERT_EQ(write(sv[1], "ping", 4), 4);
+    loop.Run();
+    watch.CloseWithFd();
+  }
+  loop.Run();  // the close callback closes the descriptor
+  EXPECT_EQ(c.writable, 1);
+  EXPECT_GE(c.readable, 1);
+  EXPECT_EQ(c.got, "ping");
+  EXPECT_EQ(fcntl(sv[0], F_GETFD), -1);  // closed by the watch
+  close(sv[1]);
+  EXPECT_EQ(loop.Close(), 0);
+}
+
+TEST(EventLoop, DottedAndUnknownNameLookups) {
+  TEventLoop loop;
+  int calls = 0;
+  std::vector<std::string> found;
+  int unknown_error = -1;
+  {
+    TDnsLookup ok(loop), bad(loop);
+    ASSERT_EQ(ok.Start("127.0.0.1",
+                       [&](int error, const std::vector<std::string>& a) {
+                         ++calls;
+                         EXPECT_EQ(error, 0);
+                         found = a;
+                       }),
+              0);
+    EXPECT_EQ(calls, 0);  // never inside Start
+    ASSERT_EQ(bad.Start("no-such-host.invalid",
+                        [&](int error, const std::vector<std::string>&) {
+                          ++calls;
+                          unknown_error = error;
+                        }),
+              0);
+    loop.Run();
+  }
+  EXPECT_EQ(calls, 2);
+  EXPECT_EQ(found, std::vector<std::string>{"127.0.0.1"});
+  EXPECT_TRUE(unknown_error == 11001 || unknown_error == 11002 || unknown_error == 11004)
+      << unknown_error;
+  EXPECT_EQ(loop.Close(), 0);
+}
+
+TEST(EventLoop, CancelledLookupNeverCallsBack) {
+  TEventLoop loop;
+  int calls = 0;
+  {
+    TDnsLookup lookup(loop);
+    ASSERT_EQ(lookup.Start("localhost", [&](int, const std::vector<std::string>&) { ++calls; }), 0);
+    EXPECT_TRUE(lookup.Cancel());
+    EXPECT_FALSE(lookup.Pending());
+    loop.Run();
+  }
+  EXPECT_EQ(calls, 0);
+  EXPECT_EQ(loop.Close(), 0);
+}
+
+TEST(EventLoop, ExceptionInHandlerIsReportedNotPropagated) {
+  TEventLoop loop;
+  std::string reported;
+  TEventLoop::SetExceptionHook([&](const std::string& what) { reported = what; });
+  int after = 0;
+  {
+    TNoticeTarget t(loop);
+    t.Post([] { throw std::runtime_error("boom"); });
+    t.Post([&] { ++after; });
+    loop.Run();
+  }
+  TEventLoop::SetExceptionHook(nullptr);
+  EXPECT_EQ(reported, "boom");
+  EXPECT_EQ(after, 1);
+  EXPECT_EQ(loop.Close(), 0);
+}
+
+TEST(EventLoop, ProcessMessagesUsesHookAndNeverReentersTheLoop) {
+  TEventLoop loop;
+  int hooked = 0, inner = 0;
+  TNoticeTarget t(loop);
+  // Without a hook and inside the loop, ProcessMessages must not run libuv again.
+  t.Post([&] {
+    t.Post([&] { ++inner; });
+    loop.ProcessMessages();
+    EXPECT_EQ(inner, 0);
+  });
+  loop.Run();
+  EXPECT_EQ(inner, 1);
+  loop.SetProcessMessagesHook([&] { ++hooked; });
+  loop.ProcessMessages();
+  EXPECT_EQ(hooked, 1);
+}
+
+}  // namespace
