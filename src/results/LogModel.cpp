@@ -1,0 +1,74 @@
+#include "results/LogModel.h"
+
+#include <ctime>
+
+namespace {
+
+TLogModel::TimeSource timesource = nullptr;
+
+// The user's short date, a blank, the long time. The text only changes once a second, and the
+// engine logs a line per user in a tight loop, so the last second's text is kept.
+std::string localstamp() {
+  thread_local time_t lastsecond = -1;
+  thread_local std::string laststamp;
+  time_t now = std::time(nullptr);
+  if (now != lastsecond) {
+    tm local{};
+    localtime_r(&now, &local);
+    char buf[128];
+    size_t n = std::strftime(buf, sizeof buf, "%x %X", &local);
+    laststamp.assign(buf, n);
+    lastsecond = now;
+  }
+  return laststamp;
+}
+
+}  // namespace
+
+std::string TLogModel::timestamp() {
+  return timesource ? timesource() : localstamp();
+}
+
+void TLogModel::settimestampsource(TimeSource source) {
+  timesource = source;
+}
+
+void TLogModel::log(const std::string& text) {
+  std::string line = timestamp();
+  line.reserve(line.size() + 2 + text.size());
+  line += ": ";
+  line += text;
+  log_.push_back(std::move(line));
+}
+
+void TLogModel::logdata(const std::string& text) {
+  results_.push_back({text, TLineStyle::plain});
+  results_.push_back({" ", TLineStyle::plain});
+}
+
+void TLogModel::logdatanocr(const std::string& text) {
+  results_.push_back({text, TLineStyle::plain});
+}
+
+void TLogModel::logdatabold(const std::string& text) {
+  results_.push_back({text, TLineStyle::bold});
+}
+
+void TLogModel::logdatared(const std::string& text) {
+  results_.push_back({text, TLineStyle::highlight});
+}
+
+void TLogModel::clear() {
+  clearlog();
+  clearresults();
+}
+
+void TLogModel::clearlog() {
+  log_.clear();
+  ++loggen_;
+}
+
+void TLogModel::clearresults() {
+  results_.clear();
+  ++resultgen_;
+}
