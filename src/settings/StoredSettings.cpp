@@ -1,0 +1,177 @@
+#include "settings/StoredSettings.h"
+
+#include <pwd.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+#include <map>
+
+#include "engine/TestSettings.h"
+#include "settings/ProfileFile.h"
+
+namespace {
+
+const char* const kData = "Data";
+const char* const kWindow = "Window";
+const char* const kWindowURL = "WindowURL";
+const char* const kURLs = "URLs";
+
+TWindowGeometry readgeometry(const TProfileFile& f, const char* section) {
+  TWindowGeometry g;
+  g.top = f.findinteger(section, "Top");
+  g.left = f.findinteger(section, "Left");
+  g.width = f.findinteger(section, "Width");
+  g.height = f.findinteger(section, "Height");
+  return g;
+}
+
+void writegeometry(TProfileFile& f, const char* section, const TWindowGeometry& g) {
+  if (g.top) f.writeinteger(section, "Top", *g.top);
+  if (g.left) f.writeinteger(section, "Left", *g.left);
+  if (g.width) f.writeinteger(section, "Width", *g.width);
+  if (g.height) f.writeinteger(section, "Height", *g.height);
+}
+
+// The line number n of a key spelled "URLs" + n in decimal without leading zeros, or -1.
+long urlkeynumber(const std::string& key) {
+  if (key.size() <= 4 || key.size() > 14) return -1;
+  for (int i = 0; i < 4; ++i) {
+    if (std::tolower(static_cast<unsigned char>(key[i])) != "urls"[i]) return -1;
+  }
+  std::string digits = key.substr(4);
+  if (digits.size() > 1 && digits[0] == '0') return -1;
+  long n = 0;
+  for (char c : digits) {
+    if (c < '0' || c > '9') return -1;
+    n = n * 10 + (c - '0');
+  }
+  return n;
+}
+
+// The URL lines 0 .. count-1 that are present and not empty, in line order. Only keys that exist
+// are visited, so a damaged "Count" of two billion costs no more than the file's own size.
+std::vector<std::string> readurllist(const TProfileFile& f, int count) {
+  std::vector<std::string> lines;
+  if (count <= 0) return lines;
+  std::map<long, std::string> present;
+  for (const std::string& key : f.keys(kData)) {
+    long n = urlkeynumber(key);
+    if (n >= 0 && n < count) present.emplace(n, key);
+  }
+  for (const auto& [n, key] : present) {
+    std::string line = f.readstring(kData, key, "");
+    if (!line.empty()) lines.push_back(std::move(line));
+  }
+  return lines;
+}
+
+std::string homedir() {
+  const char* home = std::getenv("HOME");
+  if (home != nullptr && *home != '\0') return home;
+  if (const passwd* pw = getpwuid(getuid()); pw != nullptr && pw->pw_dir != nullptr) {
+    return pw->pw_dir;
+  }
+  return ".";
+}
+
+}  // namespace
+
+TStoredSettings readstoredsettings(const std::string& path) {
+  TProfileFile f(path);
+  f.load();
+  TStoredSettings s;
+  s.url = f.readstring(kData, "URLEdit", "");
+  s.username = f.readstring(kData, "Username", "");
+  s.agent = f.readstring(kData, "agent", "");
+  s.proxy = f.readstring(kData, "Proxy", "");
+  s.postdata = f.readstring(kData, "Postdata", "");
+  s.proxyport = f.readstring(kData, "Port", "");
+  s.singleurl = f.readbool(kData, "singleurl", true);
+  s.multiurl = f.readbool(kData, "multiurl", false);
+  s.writeheaders = f.readbool(kData, "DisplayHeader", false);
+  s.writedata = f.readbool(kData, "DisplayData", false);
+  s.onerroronly = f.readbool(kData, "only", false);
+  // The option is read like every other, but simultaneous requests are always on at start.
+  f.readbool(kData, "Simultaneous", false);
+  s.simultaneous = true;
+  s.useproxy = f.readbool(kData, "UseProxy", false);
+  s.useuser = f.readbool(kData, "UseUsername", false);
+  s.usersfromfile = f.readbool(kData, "loadusernames", false);
+  s.useagent = f.readbool(kData, "Useagent", false);
+  s.usepost = f.readbool(kData, "Usepost", false);
+  s.exacttiming = f.readbool(kData, "showgraph", true);
+  s.preservecookies = f.readbool(kData, "Usecookie", false);
+  s.ramptest = f.readbool(kData, "Useramp", false);
+  s.users = std::clamp(f.readinteger(kData, "Requests", 5), kMinUsers, kMaxUsers);
+  s.runs = std::clamp(f.readinteger(kData, "Runs", 1), kMinRuns, kMaxRuns);
+  s.waitperrun = std::clamp(f.readinteger(kData, "Wait", 0), kMinWait, kMaxWait);
+  int count = f.readinteger(kData, "Count", 0);
+  s.showbrowser = f.readbool(kData, "showbrowser", true);
+  s.urllist = readurllist(f, count);
+  s.mainwindow = readgeometry(f, kWindow);
+  s.urlwindow = readgeometry(f, kWindowURL);
+  return s;
+}
+
+bool writestoredsettings(const std::string& path, const TStoredSettings& s, std::string& error) {
+  TProfileFile f(path);
+  f.load();
+  f.writestring(kData, "URLEdit", s.url);
+  f.writestring(kData, "username", s.username);
+  f.writestring(kData, "agent", s.agent);
+  f.writestring(kData, "Proxy", s.proxy);
+  f.writestring(kData, "Postdata", s.postdata);
+  f.writestring(kData, "Port", s.proxyport);
+  f.writebool(kData, "singleurl", s.singleurl);
+  f.writebool(kData, "multiurl", s.multiurl);
+  f.writebool(kData, "DisplayHeader", s.writeheaders);
+  f.writebool(kData, "DisplayData", s.writedata);
+  f.writebool(kData, "only", s.onerroronly);
+  f.writebool(kData, "Simultaneous", s.simultaneous);
+  f.writebool(kData, "UseProxy", s.useproxy);
+  f.writebool(kData, "Useusername", s.useuser);
+  f.writebool(kData, "loadusernames", s.usersfromfile);
+  f.writebool(kData, "Useagent", s.useagent);
+  f.writebool(kData, "Usepost", s.usepost);
+  f.writebool(kData, "Usecookie", s.preservecookies);
+  f.writebool(kData, "Useramp", s.ramptest);
+  f.writebool(kData, "showgraph", s.exacttiming);
+  f.writebool(kData, "showbrowser", s.showbrowser);
+  f.writeinteger(kData, "requests", s.users);
+  f.writeinteger(kData, "runs", s.runs);
+  f.writeinteger(kData, "Wait", s.waitperrun);
+  writegeometry(f, kWindow, s.mainwindow);
+  writegeometry(f, kWindowURL, s.urlwindow);
+  // Keys of a longer earlier list stay in the file; "Count" keeps them from being read.
+  f.writeinteger(kData, "Count", static_cast<int>(s.urllist.size()));
+  for (size_t n = 0; n < s.urllist.size(); ++n) {
+    f.writestring(kData, kURLs + std::to_string(n), s.urllist[n]);
+  }
+  std::string why;
+  if (!f.save(why)) {
+    error = "Unable to write to " + path;
+    return false;
+  }
+  return true;
+}
+
+std::string settingsfilename(const std::string& programpath) {
+  std::string name = programpath.substr(programpath.find_last_of('/') + 1);
+  if (name.empty()) name = "pressbolt";
+  for (char& c : name) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  // A leading dot marks a hidden file, not an extension.
+  size_t dot = name.find_last_of('.');
+  if (dot == std::string::npos || dot == 0) return name + ".ini";
+  return name.substr(0, dot + 1) + "ini";
+}
+
+std::string settingspath(const std::string& programpath) {
+  // Relative values of XDG_CONFIG_HOME are invalid and are ignored, as the convention says.
+  const char* xdg = std::getenv("XDG_CONFIG_HOME");
+  std::string dir = xdg != nullptr && xdg[0] == '/' ? std::string(xdg) : homedir() + "/.config";
+  return dir + "/" + settingsfilename(programpath);
+}
