@@ -1,0 +1,257 @@
+#pragma once
+// TWSocket: a non-blocking TCP (or UDP) socket whose network events arrive from the event loop on
+// the thread that runs it, so thousands of connections share one thread and nothing ever blocks.
+//
+// Properties are read with Name() and written with SetName(v). Addr, Port, Proto and LocalPort
+// refuse a change unless the socket is wsClosed (ReportError "Cannot change <Name> if not
+// closed"); their values are trimmed and an empty value unassigns. Events are optional
+// std::function members that fire only when assigned, each through a virtual Fire… operation.
+// Errors are Winsock numbers (10061 connection refused, 11001 host not found, ...).
+//
+// Misuse and synchronous failures raise ESocketException (or fire OnError instead when it is
+// assigned); network failures arrive later as the Error argument of an event.
+
+#include <netinet/in.h>
+
+#include <cstdint>
+#include <exception>
+#include <functional>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "net/ErrorCodes.h"
+#include "net/EventLoop.h"
+#include "net/SocketBuffer.h"
+
+enum TSocketState {
+  wsInvalidState,
+  wsOpened,
+  wsBound,
+  wsConnecting,
+  wsConnected,
+  wsAccepting,
+  wsListening,
+  wsClosed
+};
+enum TSocketSendFlags { wsSendNormal, wsSendUrgent };
+enum TSocketLingerOnOff { wsLingerOff, wsLingerOn, wsLingerNoSet };
+
+class ESocketException : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+class TWSocket;
+using TDataAvailable = std::function<void(TWSocket* Sender, uint16_t Error)>;
+using TDataSent = std::function<void(TWSocket* Sender, uint16_t Error)>;
+using TSessionClosed = std::function<void(TWSocket* Sender, uint16_t Error)>;
+using TSessionAvailable = std::function<void(TWSocket* Sender, uint16_t Error)>;
+using TSessionConnected = std::function<void(TWSocket* Sender, uint16_t Error)>;
+using TDnsLookupDone = std::function<void(TWSocket* Sender, uint16_t Error)>;
+using TChangeState =
+    std::function<void(TWSocket* Sender, TSocketState OldState, TSocketState NewState)>;
+using TSocketNotify = std::function<void(TWSocket* Sender)>;
+using TBgExceptionEvent =
+    std::function<void(TWSocket* Sender, const std::exception& E, bool& CanClose)>;
+
+class TWSocket : private TFdWatchHandler {
+ public:
+  static constexpr int INVALID_SOCKET = -1;
+
+  explicit TWSocket(TEventLoop& loop = TEventLoop::Default());
+  // Cancels a lookup and closes the connection without firing any event.
+  ~TWSocket() override;
+  TWSocket(const TWSocket&) = delete;
+  TWSocket& operator=(const TWSocket&) = delete;
+
+  // ---- Events (each optional) ----
+  TDataAvailable OnDataAvailable;        // data (or the peer's close) can be read
+  TDataSent OnDataSent;                  // every buffered byte was handed over; never inside Send
+  TSessionClosed OnSessionClosed;        // exactly once per connection, whoever closed it
+  TSessionAvailable OnSessionAvailable;  // a listening socket has a connection to Accept
+  TSessionConnected OnSessionConnected;  // connect finished: 0 or the failure (10061 ...)
+  TDnsLookupDone OnDnsLookupDone;        // DnsLookup/AddressLookup finished (10004: cancelled)
+  TChangeState OnChangeState;            // every state change, also to the same state
+  TSocketNotify OnError;                 // replaces the exception of ReportError when assigned
+  TBgExceptionEvent OnBgException;       // a handler run from the loop threw; CanClose -> Abort
+
+  // ---- Properties ----
+  const std::string& Addr() const { return addr_; }
+  void SetAddr(const std::string& value);  // remote address or host name
+  const std::string& Port() const { return port_; }
+  virtual void SetPort(const std::string& value);  // remote port number or service name
+  const std::string& Proto() const { return proto_; }
+  virtual void SetProto(const std::string& value);  // "tcp", "udp" or a protocol number
+  const std::string& LocalPort() const { return localport_; }
+  void SetLocalPort(const std::string& value);  // "0" = any; after binding the port bound
+  // First address (dotted) or host name found by the last lookup.
+  const std::string& DnsResult() const { return dnsresult_; }
+  // All addresses found by the last lookup (at most 256).
+  const std::vector<std::string>& DnsResultList() const { return dnsresultlist_; }
+  TSocketState State() const { return state_; }
+  // Bytes received by Receive since the last reset of the defaults.
+  int64_t ReadCount() const { return readcount_; }
+  // Bytes waiting in the platform's receive buffer (FIONREAD), -1 on error.
+  virtual int RcvdCount();
+  // Last platform error (Winsock number), 0 after a successful Receive.
+  int LastError() const { return lasterror_; }
+  // Both settings run the event loop's ProcessMessages in waiting operations.
+  bool MultiThreaded() const { return multithreaded_; }
+  void SetMultiThreaded(bool value) { multithreaded_ = value; }
+  // Seconds Flush waits at most for the platform to accept the buffered data.
+  int FlushTimeout() const { return flushtimeout_; }
+  void SetFlushTimeout(int value) { flushtimeout_ = value; }
+  TSocketSendFlags SendFlags() const { return sendflags_; }
+  void SetSendFlags(int value);  // ReportError "Invalid SendFlags" for anything but the two
+  TSocketLingerOnOff LingerOnOff() const { return lingeronoff_; }
+  void SetLingerOnOff(TSocketLingerOnOff value) { lingeronoff_ = value; }
+  int LingerTimeout() const { return lingertimeout_; }  // seconds, 0..65535
+  void SetLingerTimeout(int value) { lingertimeout_ = value; }
+  // The platform handle, INVALID_SOCKET while closed.
+  int HSocket() const { return hsocket_; }
+  TEventLoop& Loop() const { return loop_; }
+  // Send chunks currently held and the bytes not yet handed to the platform.
+  int BufferedChunks() const { return sendbuffers_.Chunks(); }
+  int64_t BufferedBytes() const { return sendbuffers_.Bytes(); }
+
+  // ---- Client side ----
+  // Looks HostName up. A dotted address fires OnDnsLookupDone(0) inside the call; a name fires it
+  // later, from the loop, with 0 or the error (11001 host not found ...). An empty name is
+  // ReportError "DNS lookup: invalid host name." followed (with OnError) by OnDnsLookupDone(10022).
+  virtual void DnsLookup(const std::string& HostName);
+  // Looks up the host name of a dotted address; the name becomes DnsResult. Fires later.
+  virtual void AddressLookup(const std::string& Address);
+  // Cancels a pending lookup and fires OnDnsLookupDone(10004) (not while being destroyed).
+  virtual void CancelLookup();
+  // Starts connecting to Addr:Port; the outcome arrives later as OnSessionConnected.
+  virtual void Connect();
+  // Buffers and sends len bytes; returns len (0 for len <= 0), -1 after an error with OnError.
+  // May fire OnSessionClosed inside the call (send error); OnDataSent always fires later.
+  virtual int Send(const void* Data, int Len);
+  int SendString(const std::string& Str);
+  // One recv of at most BufferSize bytes: the count (0 when the peer has closed) or -1 with
+  // LastError set (10035 when nothing waits).
+  virtual int Receive(void* Buffer, int BufferSize);
+  // Reads the RcvdCount bytes that wait (empty when nothing waits).
+  std::string ReceiveString();
+  // UDP: one recvfrom; From receives the sender's address.
+  virtual int ReceiveFrom(void* Buffer, int BufferSize, sockaddr_in& From);
+  // Shuts the connection down for sending and closes it; fires OnSessionClosed(0) unless already
+  // fired for this connection. With the default linger (on, 0 s) the peer then sees a reset.
+  virtual void Close();
+  // Cancels a lookup, drops buffered data and closes at once with a reset.
+  virtual void Abort();
+  // Platform shutdown (0 receiving, 1 sending, 2 both) while the handle is valid.
+  void Shutdown(int How);
+  // Waits, running ProcessMessages, until the buffered data are handed over (or the connection
+  // ends, or FlushTimeout seconds pass).
+  virtual void Flush();
+  // Dotted address of the peer; "error" when not connected.
+  std::string PeerAddress();
+  // Local port as decimal text while bound, connected or listening; else "error".
+  std::string LocalPortText();
+  // Stops all notifications of this socket / restores them.
+  void Pause();
+  void Resume();
+
+  // ---- Server side ----
+  // Binds to Addr:Port and listens (TCP) or waits for datagrams (UDP: ends wsConnected).
+  virtual void Listen();
+  // Accepts a waiting connection: the new non-blocking handle, or -1 with LastError set.
+  virtual int Accept();
+  // Adopts an accepted handle: state wsConnected, notifications on.
+  void Dup(int NewHSocket);
+
+  // ---- Reset and errors ----
+  // Defaults of a fresh socket: Proto "tcp", Addr and Port unassigned, LocalPort "0", linger on
+  // with 0 s, state wsClosed. Events, MultiThreaded, SendFlags and the lookup results are kept.
+  virtual void ResetDefaults();
+  // Closes the handle (after a shutdown for sending when Shut), state wsClosed, fires
+  // OnSessionClosed(Error) once per connection, then resets the defaults.
+  virtual void CloseSocketHandle(bool Shut, uint16_t Error);
+  // "Error <code> in function <name>" CR LF ErrorDesc(code) through ReportError, LastError = code.
+  // 10054 and 10057 close the handle at once (state wsClosed, no OnSessionClosed).
+  void RaiseSocketError(const std::string& FunctionName, int ErrCode);
+  // Fires OnError when assigned; otherwise throws ESocketException(Msg).
+  virtual void ReportError(const std::string& Msg);
+
+ protected:
+  // Event firing; each does nothing when its event is not assigned.
+  // Returns whether a handler took the data (otherwise the socket discards them).
+  virtual bool FireDataAvailable(uint16_t Error);
+  virtual void FireSessionAvailable(uint16_t Error);
+  virtual void FireSessionConnected(uint16_t Error);
+  virtual void FireSessionClosed(uint16_t Error);
+  virtual void FireDataSent(uint16_t Error);
+  virtual void FireChangeState(TSocketState OldState, TSocketState NewState);
+  virtual void FireDnsLookupDone(uint16_t Error);
+  virtual void FireError();
+  virtual void FireBgException(const std::exception& E, bool& CanClose);
+  // An exception escaped a handler run from the loop: OnBgException, then Abort when CanClose.
+  virtual void HandleHandlerException(const std::exception& E);
+  // Binds to LocalPort on any address and stores the port actually bound.
+  virtual void BindLocal();
+  void ChangeState(TSocketState NewState);
+  bool Destroying() const { return destroying_; }
+
+ private:
+  struct TReverseLookup;
+  friend struct TReverseLookup;
+  struct TAliveGuard;
+
+  void FdReady(int status, int events) override;
+  void dispatch(int status, int events);
+  void connectdone(int error);
+  void readloop(uint16_t Error);
+  void closedone(uint16_t Error);
+  void writedone();
+  void trytosend();
+  void postwritenotice();
+  void lookupdone(int error, const std::vector<std::string>& addresses);
+  void reversedone(int error, const std::string& name);
+  void guardedcall(const std::function<void()>& fn);
+  void updatewatch();
+  bool openwatch(int events);
+  void dropsocket();
+  void setlinger(bool on, int seconds);
+  void applylinger();
+  int sockerror();
+  void resolveall(bool forlisten);
+
+  TEventLoop& loop_;
+  TNoticeTarget notices_;
+  TDnsLookup dns_;
+  TReverseLookup* revlookup_ = nullptr;
+  std::optional<TFdWatch> watch_;
+  TSendBufferList sendbuffers_;
+
+  std::string addr_, port_, proto_ = "tcp", localport_ = "0";
+  bool addrresolved_ = false, portresolved_ = false, protoresolved_ = false;
+  bool localportresolved_ = false;
+  sockaddr_in sin_{};  // resolved remote address, port in network order
+  uint16_t localportnum_ = 0;
+  int protonum_ = 6;
+  int socktype_ = 0;  // SOCK_STREAM or SOCK_DGRAM once resolved
+
+  std::string dnsresult_;
+  std::vector<std::string> dnsresultlist_;
+  TSocketState state_ = wsClosed;
+  int hsocket_ = INVALID_SOCKET;
+  uint32_t generation_ = 0;  // tells a notice for an earlier handle from one for this handle
+  int64_t readcount_ = 0;
+  uint64_t consumed_ = 0;  // successful receives, to see whether a data handler made progress
+  int lasterror_ = 0;
+  bool multithreaded_ = false;
+  int flushtimeout_ = 60;
+  TSocketSendFlags sendflags_ = wsSendNormal;
+  TSocketLingerOnOff lingeronoff_ = wsLingerOn;
+  int lingertimeout_ = 0;
+  bool sendqueueempty_ = true;
+  bool closedeventfired_ = false;
+  bool paused_ = false;
+  bool peerclosed_ = false;
+  bool destroying_ = false;
+  bool* alive_ = nullptr;  // set by TAliveGuard: cleared when the object is destroyed
+};
