@@ -33,10 +33,10 @@ std::string_view trim(std::string_view s) {
 
 // A header line must stay one line: control characters from a file become blanks.
 std::string oneline(std::string_view s) {
-  std::string out(trim(s));
+  std::string out(s);
   for (char& c : out)
     if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = ' ';
-  return out;
+  return std::string(trim(out));
 }
 
 // The whole text as an unsigned decimal, or nothing (empty, a non-digit, or overflow).
