@@ -1,0 +1,180 @@
+#include "target/Connection.h"
+
+#include <sys/epoll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+
+namespace {
+
+// Per readiness report, so one busy client cannot starve the others (epoll reports again).
+constexpr int kReadsPerEvent = 16;
+constexpr size_t kSendPerEvent = 1024 * 1024;
+
+}  // namespace
+
+TConnection::TConnection(int fd, bool log) : fd_(fd), log_(log) {}
+
+TConnection::~TConnection() {
+  if (fd_ >= 0) close(fd_);
+}
+
+uint32_t TConnection::events() const {
+  if (state_ == TState::closed) return 0;
+  uint32_t ev = peereof_ ? 0u : uint32_t(EPOLLIN);
+  if ((state_ == TState::sending || state_ == TState::trickling) && pending()) ev |= EPOLLOUT;
+  return ev;
+}
+
+void TConnection::onreadable(int64_t nowms) {
+  static char buf[64 * 1024];
+  for (int i = 0; i < kReadsPerEvent && state_ != TState::closed && !peereof_; ++i) {
+    ssize_t n = recv(fd_, buf, sizeof buf, 0);
+    if (n > 0) {
+      consume(buf, size_t(n), nowms);
+    } else if (n == 0) {
+      peereof();
+    } else if (errno == EINTR) {
+      continue;
+    } else {
+      if (errno != EAGAIN && errno != EWOULDBLOCK) drop(false);
+      return;
+    }
+  }
+}
+
+void TConnection::onwritable(int64_t nowms) {
+  if (state_ == TState::sending || state_ == TState::trickling) flush(nowms);
+}
+
+void TConnection::onerror() {
+  drop(false);
+}
+
+void TConnection::ontimer(int64_t nowms) {
+  deadline_ = 0;
+  if (state_ == TState::draining) {
+    drop(false);
+  } else if (state_ == TState::trickling && trickleleft_ > 0 && !pending()) {
+    --trickleleft_;
+    pattern_ = 1;
+    flush(nowms);
+  }
+}
+
+void TConnection::consume(const char* data, size_t len, int64_t nowms) {
+  if (state_ != TState::reading) return;  // anything after the request is read and dropped
+  if (headerlen_ == 0) {
+    size_t before = in_.size();
+    in_.append(data, len);
+    size_t end = headerend(in_, before);
+    if (end == std::string::npos) {
+      if (in_.size() > kMaxHeader) answer(simple(431, "request header too large\n"), nowms);
+      return;
+    }
+    if (end > kMaxHeader) return answer(simple(431, "request header too large\n"), nowms);
+    headerlen_ = end;
+    if (!parserequest(std::string_view(in_).substr(0, end), rq_))
+      return answer(simple(400, "bad request\n"), nowms);
+    keepbody_ = keepsbody(rq_);
+    if (keepbody_ && rq_.ContentLength > kMaxEchoBody)
+      return answer(simple(413, "request body too large\n"), nowms);
+    bodyleft_ = rq_.ContentLength;
+    // Bytes past the header already read belong to the body (and beyond it, to nothing).
+    size_t extra = in_.size() - end;
+    size_t body = size_t(std::min<int64_t>(bodyleft_, int64_t(extra)));
+    in_.resize(end + (keepbody_ ? body : 0));
+    bodyleft_ -= int64_t(body);
+  } else {
+    size_t body = size_t(std::min<int64_t>(bodyleft_, int64_t(len)));
+    if (keepbody_) in_.append(data, body);
+    bodyleft_ -= int64_t(body);
+  }
+  if (bodyleft_ == 0) answer(route(rq_, in_), nowms);
+}
+
+void TConnection::answer(TResponse r, int64_t nowms) {
+  if (log_) {
+    std::fprintf(stderr, "%s %s %d\n", rq_.Method.empty() ? "-" : rq_.Method.c_str(),
+                 rq_.Target.empty() ? "-" : rq_.Target.c_str(), r.Status);
+  }
+  std::string().swap(in_);
+  state_ = TState::sending;
+  out_ = std::move(r.Head);
+  outpos_ = 0;
+  pattern_ = r.PatternBytes;
+  patternpos_ = 0;
+  after_ = r.After;
+  trickleleft_ = r.TrickleBytes;
+  tricklems_ = r.TrickleMs;
+  flush(nowms);
+}
+
+void TConnection::flush(int64_t nowms) {
+  size_t budget = kSendPerEvent;
+  while (pending() && budget > 0) {
+    std::string_view chunk;
+    if (outpos_ < out_.size())
+      chunk = std::string_view(out_).substr(outpos_, budget);
+    else
+      chunk = patternspan(patternpos_, size_t(std::min<int64_t>(pattern_, int64_t(budget))));
+    ssize_t n = send(fd_, chunk.data(), chunk.size(), MSG_NOSIGNAL);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      if (errno != EAGAIN && errno != EWOULDBLOCK) drop(false);  // the client went away
+      return;
+    }
+    budget -= std::min(budget, size_t(n));
+    if (outpos_ < out_.size()) {
+      outpos_ += size_t(n);
+      if (outpos_ == out_.size()) {
+        std::string().swap(out_);
+        outpos_ = 0;
+      }
+    } else {
+      pattern_ -= n;
+      patternpos_ += n;
+    }
+  }
+  if (!pending()) finish(nowms);
+}
+
+void TConnection::finish(int64_t nowms) {
+  if (after_ == TAfter::reset) return drop(true);
+  if (after_ == TAfter::hang) {
+    state_ = TState::hanging;
+    return;
+  }
+  if (after_ == TAfter::trickle && trickleleft_ > 0) {
+    state_ = TState::trickling;
+    deadline_ = nowms + tricklems_;
+    return;
+  }
+  // Half-close and wait for the client's close, so a request byte still in flight cannot turn
+  // our close into a reset that destroys the answer on its way.
+  if (shutdown(fd_, SHUT_WR) != 0) return drop(false);
+  state_ = TState::draining;
+  deadline_ = nowms + kDrainMs;
+  if (peereof_) drop(false);
+}
+
+void TConnection::peereof() {
+  peereof_ = true;
+  // A client may half-close after its request and still read the answer; otherwise it is gone.
+  if (state_ == TState::reading || state_ == TState::hanging || state_ == TState::draining)
+    drop(false);
+}
+
+void TConnection::drop(bool reset) {
+  if (fd_ < 0) return;
+  if (reset) {
+    linger lg{1, 0};
+    setsockopt(fd_, SOL_SOCKET, SO_LINGER, &lg, sizeof lg);
+  }
+  close(fd_);
+  fd_ = -1;
+  state_ = TState::closed;
+  deadline_ = 0;
+}

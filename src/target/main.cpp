@@ -1,0 +1,82 @@
+// pressbolt-target: a small HTTP/1.0 server with scriptable routes, for tests, benchmarks and the
+// demo. Prints "listening on ADDR:PORT" once it accepts connections, then serves until
+// SIGTERM or SIGINT.
+
+#include <sys/resource.h>
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <exception>
+#include <string>
+
+#include "target/Server.h"
+
+namespace {
+
+void usage(FILE* to) {
+  std::fprintf(to, "usage: pressbolt-target [--port N] [--bind ADDR] [--log]\n");
+}
+
+// Thousands of simultaneous clients need more descriptors than the usual soft limit of 1024.
+void raisefdlimit() {
+  rlimit rl{};
+  if (getrlimit(RLIMIT_NOFILE, &rl) == 0 && rl.rlim_cur < rl.rlim_max) {
+    rl.rlim_cur = rl.rlim_max;
+    setrlimit(RLIMIT_NOFILE, &rl);
+  }
+}
+
+bool parseport(const char* s, uint16_t& port) {
+  char* end = nullptr;
+  errno = 0;
+  long v = std::strtol(s, &end, 10);
+  if (errno != 0 || end == s || *end != '\0' || v < 0 || v > 65535) return false;
+  port = uint16_t(v);
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string addr = "127.0.0.1";
+  uint16_t port = 0;
+  bool log = false;
+  for (int i = 1; i < argc; ++i) {
+    std::string a = argv[i];
+    if (a == "--port" && i + 1 < argc) {
+      if (!parseport(argv[++i], port)) {
+        std::fprintf(stderr, "pressbolt-target: bad port: %s\n", argv[i]);
+        return 2;
+      }
+    } else if (a == "--bind" && i + 1 < argc) {
+      addr = argv[++i];
+    } else if (a == "--log") {
+      log = true;
+    } else if (a == "--help" || a == "-h") {
+      usage(stdout);
+      return 0;
+    } else {
+      std::fprintf(stderr, "pressbolt-target: unknown argument: %s\n", a.c_str());
+      usage(stderr);
+      return 2;
+    }
+  }
+
+  // The parent may stop reading our stdout after the first line.
+  std::signal(SIGPIPE, SIG_IGN);
+  raisefdlimit();
+  try {
+    TServer server(log);
+    uint16_t bound = server.listen(addr, port);
+    std::string shown = addr.find(':') == std::string::npos ? addr : "[" + addr + "]";
+    std::printf("listening on %s:%u\n", shown.c_str(), unsigned(bound));
+    std::fflush(stdout);
+    server.run();
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "pressbolt-target: %s\n", e.what());
+    return 1;
+  }
+  return 0;
+}

@@ -1,0 +1,29 @@
+#pragma once
+// Starts pressbolt-target as a child process for a test.
+
+#include <sys/types.h>
+
+#include <string>
+
+// Starts pressbolt-target (PRESSBOLT_TARGET_PATH) as a child process on an ephemeral loopback port
+// and stops it (SIGTERM, then SIGKILL, reaped) when the object goes away.
+class TTargetServer {
+ public:
+  // Waits up to 10 s for its "listening on" line; throws std::runtime_error when it cannot start.
+  TTargetServer();
+  ~TTargetServer();
+  TTargetServer(const TTargetServer&) = delete;
+  TTargetServer& operator=(const TTargetServer&) = delete;
+
+  int port() const { return port_; }
+  // "http://127.0.0.1:" + port + path
+  std::string url(const std::string& path) const;
+  // "127.0.0.1:" + port
+  std::string hostport() const;
+  // The child's process id (for tests that inspect or signal it).
+  pid_t pid() const { return pid_; }
+
+ private:
+  pid_t pid_ = -1;
+  int port_ = 0;
+};
