@@ -138,7 +138,9 @@ TEST(StatusText, EveryOtherCodeIsUnknown) {
   for (const auto& [code, text] : kStatus) listed.insert(code);
   // Neighbours of every entry and the whole plausible range: no ranges, no masking.
   for (int code = -1; code <= 1000; ++code) {
-    if (!listed.count(code)) EXPECT_EQ(statustext(code), "(unknown http result)") << code;
+    if (!listed.count(code)) {
+      EXPECT_EQ(statustext(code), "(unknown http result)") << code;
+    }
   }
   EXPECT_EQ(statustext(200 + 65536), "(unknown http result)");
 }
