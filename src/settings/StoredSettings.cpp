@@ -93,8 +93,7 @@ TStoredSettings readstoredsettings(const std::string& path) {
   s.writeheaders = f.readbool(kData, "DisplayHeader", false);
   s.writedata = f.readbool(kData, "DisplayData", false);
   s.onerroronly = f.readbool(kData, "only", false);
-  // The option is read like every other, but simultaneous requests are always on at start.
-  f.readbool(kData, "Simultaneous", false);
+  // Whatever "Simultaneous" holds, simultaneous requests are always on at start.
   s.simultaneous = true;
   s.useproxy = f.readbool(kData, "UseProxy", false);
   s.useuser = f.readbool(kData, "UseUsername", false);
