@@ -1,0 +1,159 @@
+#include "gui/HttpAsy1.h"
+
+#include <QApplication>
+#include <QStatusBar>
+
+namespace {
+
+// Enabled fields are painted in the window colour, disabled ones in the button-face colour, so
+// an option's fields look switched off.
+void paintfield(QWidget* w, bool windowcolour) {
+  QPalette p = w->palette();
+  const QPalette app = QApplication::palette();
+  p.setColor(QPalette::Base, app.color(windowcolour ? QPalette::Base : QPalette::Button));
+  w->setPalette(p);
+}
+
+void setfield(QWidget* w, bool on) {
+  w->setEnabled(on);
+  paintfield(w, on);
+}
+
+}  // namespace
+
+THttpAsyForm::THttpAsyForm(Turllistwin& urllistwin, const QStringList& arguments, QWidget* parent)
+    : QMainWindow(parent), urllistwin_(urllistwin), arguments_(arguments) {
+  setObjectName("HttpAsyForm");
+  buildwindow();
+  connecthandlers();
+  // FormCreate.
+  PageControl2->setCurrentWidget(TabSheet8);
+  mirror_ = new TLogMirror(logmodel_, DisplayMemo, datamemo, 100, this);
+  settingsfile_ = settingspath(arguments_.isEmpty() ? std::string("pressbolt")
+                                                    : arguments_.first().toStdString());
+  const QString version = QApplication::applicationVersion();
+  setWindowTitle("Pressbolt V" + (version.isEmpty() ? QString(PRESSBOLT_VERSION) : version));
+  Panel3->setChart1Title(QString());
+  Panel3->setChart2Title(QString());
+  resize(565, 784);
+  // The fields start as the options are: run every handler once.
+  checkproxyClick();
+  useusernameClick();
+  useagentClick();
+  usepostClick();
+  singleurlClick();
+  RampClick();
+}
+
+THttpAsyForm::~THttpAsyForm() = default;
+
+void THttpAsyForm::connecthandlers() {
+  connect(checkproxy, &QCheckBox::toggled, this, &THttpAsyForm::checkproxyClick);
+  connect(useusername, &QCheckBox::toggled, this, &THttpAsyForm::useusernameClick);
+  connect(loadusernames, &QCheckBox::toggled, this, &THttpAsyForm::useusernameClick);
+  connect(useagent, &QCheckBox::toggled, this, &THttpAsyForm::useagentClick);
+  connect(usepost, &QCheckBox::toggled, this, &THttpAsyForm::usepostClick);
+  connect(singleurl, &QRadioButton::toggled, this, &THttpAsyForm::singleurlClick);
+  connect(multiurl, &QRadioButton::toggled, this, &THttpAsyForm::singleurlClick);
+  connect(Ramp, &QCheckBox::toggled, this, &THttpAsyForm::RampClick);
+  for (QLineEdit* field : {url1, URLEdit, Edit2})
+    connect(field, &QLineEdit::textChanged, this, &THttpAsyForm::syncurl);
+  connect(ExecButton, &QPushButton::clicked, this, [this] {
+    if (onstart) onstart();
+  });
+  connect(AbortButton, &QPushButton::clicked, this, [this] {
+    if (onabort) onabort();
+  });
+}
+
+void THttpAsyForm::checkproxyClick() {
+  setfield(proxy, checkproxy->isChecked());
+  setfield(port, checkproxy->isChecked());
+}
+
+void THttpAsyForm::useusernameClick() {
+  const bool on = useusername->isChecked();
+  if (!on) loadusernames->setChecked(false);
+  const bool typed = on && !loadusernames->isChecked();
+  for (QWidget* w : {static_cast<QWidget*>(username), static_cast<QWidget*>(pw)}) {
+    w->setEnabled(on);
+    paintfield(w, typed);
+  }
+  loadusernames->setEnabled(on);
+}
+
+void THttpAsyForm::useagentClick() {
+  setfield(agent, useagent->isChecked());
+}
+
+void THttpAsyForm::usepostClick() {
+  setfield(POSTDATA, usepost->isChecked());
+}
+
+void THttpAsyForm::singleurlClick() {
+  setfield(URLEdit, singleurl->isChecked());
+  urllistwin_.setVisible(multiurl->isChecked());
+}
+
+void THttpAsyForm::RampClick() {
+  Panel3->chart2()->setVisible(Ramp->isChecked());
+}
+
+void THttpAsyForm::syncurl(const QString& text) {
+  for (QLineEdit* field : {url1, URLEdit, Edit2})
+    if (field->text() != text) field->setText(text);
+}
+
+TestSettings THttpAsyForm::currentsettings() const {
+  TestSettings s;
+  s.url = URLEdit->text().toStdString();
+  s.multipleurls = multiurl->isChecked();
+  s.useproxy = checkproxy->isChecked();
+  s.proxy = proxy->text().toStdString();
+  s.proxyport = port->text().toStdString();
+  s.useuser = useusername->isChecked();
+  s.username = username->text().toStdString();
+  s.password = pw->text().toStdString();
+  s.usersfromfile = loadusernames->isChecked();
+  s.useagent = useagent->isChecked();
+  s.agent = agent->currentText().toStdString();
+  s.users = SpinEdit1->value();
+  s.runs = SpinEdit2->value();
+  s.waitperrun = SpinEdit3->value();
+  s.exacttiming = Checkshowgraph->isChecked();
+  s.preservecookies = Checkcookie->isChecked();
+  s.simultaneous = SimultCheckBox->isChecked();
+  s.usekey = usekey->isChecked();
+  s.keyoffset = offset->text().toLongLong();
+  s.ramptest = Ramp->isChecked();
+  s.usepost = usepost->isChecked();
+  s.postdata = POSTDATA->text().toStdString();
+  s.writeheaders = HeaderCheckBox->isChecked();
+  s.writedata = DataCheckBox->isChecked();
+  s.onerroronly = onerroronlyCheckBox->isChecked();
+  return s;
+}
+
+std::vector<std::string> THttpAsyForm::urllines() const {
+  std::vector<std::string> out;
+  for (const QString& l : urllistwin_.lines()) out.push_back(l.toStdString());
+  return out;
+}
+
+void THttpAsyForm::setusersfromfile(bool on) {
+  loadusernames->setChecked(on);
+}
+
+void THttpAsyForm::setstatustext(const QString& text) {
+  StatusText->setText(text);
+}
+
+QString THttpAsyForm::statustext() const {
+  return StatusText->text();
+}
+
+void THttpAsyForm::setresultsvisible(bool visible) {
+  Panel3->chart1()->setVisible(visible);
+  PageControl1->setVisible(visible);
+  Panel2->update();
+}

@@ -1,0 +1,159 @@
+#pragma once
+// THttpAsyForm: the main window. It holds the controls of the test settings, the result views
+// and charts, and keeps the settings file; the engine reads the settings through
+// currentsettings() and writes its lines into logmodel().
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QStringList>
+#include <QTabWidget>
+#include <QTextEdit>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "engine/TestSettings.h"
+#include "gui/CaptionPanel.h"
+#include "gui/Charts.h"
+#include "gui/LogViews.h"
+#include "gui/urllistwindow.h"
+#include "results/LogModel.h"
+#include "settings/StoredSettings.h"
+
+class THttpAsyForm : public QMainWindow {
+  Q_OBJECT
+ public:
+  // arguments as the program got them: the first names the program (and so the settings file),
+  // the second, if given, is the URL to test at every show. urllistwin must outlive the form.
+  THttpAsyForm(Turllistwin& urllistwin, const QStringList& arguments, QWidget* parent = nullptr);
+  ~THttpAsyForm() override;
+
+  // A fresh snapshot of every setting control.
+  TestSettings currentsettings() const;
+  // The lines of the multiple-URL list (empty lines count).
+  std::vector<std::string> urllines() const;
+  // Sets the "Use data from users.txt" option (its handler runs).
+  void setusersfromfile(bool on);
+
+  TLogModel& logmodel() { return logmodel_; }
+  // Brings the log views up to date now instead of at the next timer tick.
+  void synclogviews() { mirror_->sync(); }
+
+  // First panel of the status bar.
+  void setstatustext(const QString& text);
+  QString statustext() const;
+
+  QPushButton* execbutton() const { return ExecButton; }
+  QPushButton* abortbutton() const { return AbortButton; }
+  // Called by "Start Test" and "A&bort Test" when set.
+  std::function<void()> onstart, onabort;
+
+  TResultCharts* charts() const { return Panel3; }
+  // Shows or hides Chart1 and the result tabs; Panel2's caption shows while they are hidden.
+  void setresultsvisible(bool visible);
+
+  QPlainTextEdit* sourceview() const { return Memo1; }
+  QPlainTextEdit* headersview() const { return Memo2; }
+
+  // Where the settings are kept (derived from the program's name).
+  const std::string& settingsfile() const { return settingsfile_; }
+
+  // Option handlers: keep dependent fields enabled and painted to match their option.
+  void checkproxyClick();
+  void useusernameClick();
+  void useagentClick();
+  void usepostClick();
+  void singleurlClick();
+  void RampClick();
+
+ signals:
+  // The window was closed and the settings were written.
+  void closed();
+
+ protected:
+  void showEvent(QShowEvent* event) override;    // FormShow
+  void closeEvent(QCloseEvent* event) override;  // FormClose
+
+ private:
+  // Layout (HttpAsy1Layout.cpp).
+  void buildwindow();
+  QWidget* buildbrowsetab();
+  QWidget* buildloadtesttab();
+  QWidget* buildsettingspanel();
+  QWidget* buildresultarea();
+  QWidget* builddownloadtab();
+  void connecthandlers();
+
+  // Settings file (HttpAsy1Settings.cpp).
+  void applystored(const TStoredSettings& s);
+  TStoredSettings collectstored() const;
+  void FormShow();
+  bool FormClose();
+
+  // Keeps url1, URLEdit and Edit2 equal; a field is written only when its text differs.
+  void syncurl(const QString& text);
+
+  Turllistwin& urllistwin_;
+  QStringList arguments_;
+  std::string settingsfile_;
+  bool settingsloaded_ = false;
+  TLogModel logmodel_;
+  TLogMirror* mirror_ = nullptr;
+
+ public:
+  // The controls, named as the rest of the program and the tests know them.
+  QLabel* StatusText = nullptr;
+  QTabWidget* PageControl2 = nullptr;
+  QWidget* TabSheet8 = nullptr;
+  QWidget* TabSheet6 = nullptr;
+  QWidget* TabSheet7 = nullptr;
+  QLineEdit* url1 = nullptr;
+  QLineEdit* Edit2 = nullptr;
+  QWidget* Panel4 = nullptr;
+  QLabel* Panel6 = nullptr;
+  QRadioButton* singleurl = nullptr;
+  QRadioButton* multiurl = nullptr;
+  QLineEdit* URLEdit = nullptr;
+  QCheckBox* checkproxy = nullptr;
+  QLineEdit* proxy = nullptr;
+  QLineEdit* port = nullptr;
+  QCheckBox* useusername = nullptr;
+  QLineEdit* username = nullptr;
+  QLineEdit* pw = nullptr;
+  QCheckBox* loadusernames = nullptr;
+  QCheckBox* useagent = nullptr;
+  QComboBox* agent = nullptr;
+  QCheckBox* usepost = nullptr;
+  QLineEdit* POSTDATA = nullptr;
+  QSpinBox* SpinEdit1 = nullptr;
+  QSpinBox* SpinEdit2 = nullptr;
+  QSpinBox* SpinEdit3 = nullptr;
+  QCheckBox* Checkshowgraph = nullptr;
+  QCheckBox* Checkcookie = nullptr;
+  QCheckBox* SimultCheckBox = nullptr;
+  QCheckBox* usekey = nullptr;
+  QLineEdit* offset = nullptr;
+  QCheckBox* Ramp = nullptr;
+  QCheckBox* HeaderCheckBox = nullptr;
+  QCheckBox* DataCheckBox = nullptr;
+  QCheckBox* onerroronlyCheckBox = nullptr;
+  QPushButton* ExecButton = nullptr;
+  QPushButton* AbortButton = nullptr;
+  TCaptionPanel* Panel2 = nullptr;
+  QTabWidget* PageControl1 = nullptr;
+  QWidget* TabSheet4 = nullptr;
+  TResultCharts* Panel3 = nullptr;
+  QTextEdit* datamemo = nullptr;
+  QPlainTextEdit* DisplayMemo = nullptr;
+  QCheckBox* CheckBox2 = nullptr;
+  QLineEdit* label3 = nullptr;
+  QPlainTextEdit* Memo1 = nullptr;
+  QPlainTextEdit* Memo2 = nullptr;
+};

@@ -1,0 +1,262 @@
+// Builds the controls of the main window: the three main tabs, the settings panel of the load
+// test and the result area.
+
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QRegularExpressionValidator>
+#include <QStatusBar>
+#include <QVBoxLayout>
+
+#include "gui/AgentList.h"
+#include "gui/HttpAsy1.h"
+
+namespace {
+
+template <class T>
+T* named(T* w, const char* name, const QString& hint = {}) {
+  w->setObjectName(name);
+  if (!hint.isEmpty()) w->setToolTip(hint);
+  return w;
+}
+
+QLabel* caption(const QString& text, QWidget* buddy) {
+  auto* l = new QLabel(text);
+  l->setBuddy(buddy);
+  return l;
+}
+
+QSpinBox* spin(const char* name, int min, int max, int value) {
+  auto* s = named(new QSpinBox, name);
+  s->setRange(min, max);
+  s->setValue(value);
+  s->setMinimumWidth(70);
+  return s;
+}
+
+QPlainTextEdit* memo(const char* name) {
+  auto* m = named(new QPlainTextEdit, name);
+  m->setReadOnly(true);
+  m->setLineWrapMode(QPlainTextEdit::NoWrap);
+  return m;
+}
+
+}  // namespace
+
+void THttpAsyForm::buildwindow() {
+  StatusText = named(new QLabel, "StatusText");
+  statusBar()->setObjectName("StatusBar1");
+  statusBar()->addWidget(StatusText, 1);
+
+  PageControl2 = named(new QTabWidget, "PageControl2");
+  TabSheet8 = named(buildbrowsetab(), "TabSheet8");
+  TabSheet6 = named(buildloadtesttab(), "TabSheet6");
+  TabSheet7 = named(builddownloadtab(), "TabSheet7");
+  PageControl2->addTab(TabSheet8, "   1st: Browse To A URL!   ");
+  PageControl2->addTab(TabSheet6, "   2nd: Load Test The Server!   ");
+  PageControl2->addTab(TabSheet7, "   3rd: Measure Client's Download Time!   ");
+  setCentralWidget(PageControl2);
+}
+
+QWidget* THttpAsyForm::buildbrowsetab() {
+  auto* tab = new QWidget;
+  auto* layout = new QVBoxLayout(tab);
+  layout->addWidget(new QLabel("Use this Web Browser to select the URL that you want to test!"));
+  auto* row = new QHBoxLayout;
+  url1 = named(new QLineEdit, "url1", "Ent a URL to browse to");
+  row->addWidget(caption("URL to test:", url1));
+  row->addWidget(url1, 1);
+  layout->addLayout(row);
+  // The embedded browser fills this area once it exists.
+  layout->addStretch(1);
+  return tab;
+}
+
+QWidget* THttpAsyForm::builddownloadtab() {
+  auto* tab = new QWidget;
+  auto* layout = new QVBoxLayout(tab);
+  layout->addWidget(
+      new QLabel("Measure how long the web browser works to download the complete page including "
+                 "graphics!"));
+  auto* row = new QHBoxLayout;
+  Edit2 = named(new QLineEdit, "Edit2");
+  row->addWidget(caption("URL to test:", Edit2));
+  row->addWidget(Edit2, 1);
+  layout->addLayout(row);
+  layout->addStretch(1);
+  return tab;
+}
+
+QWidget* THttpAsyForm::buildloadtesttab() {
+  auto* tab = new QWidget;
+  auto* layout = new QVBoxLayout(tab);
+  layout->setContentsMargins(4, 4, 4, 4);
+  layout->setSpacing(4);
+  Panel4 = named(buildsettingspanel(), "Panel4");
+  layout->addWidget(Panel4);
+  Panel6 = named(new QLabel("Measure how long the web server works to create and transmit the "
+                            "HTML (excluding graphics)!"),
+                 "Panel6");
+  Panel6->setAlignment(Qt::AlignCenter);
+  Panel6->setWordWrap(true);
+  Panel6->setFrameShape(QFrame::StyledPanel);
+  layout->addWidget(Panel6);
+  layout->addWidget(buildresultarea(), 1);
+  return tab;
+}
+
+QWidget* THttpAsyForm::buildsettingspanel() {
+  auto* panel = new QWidget;
+  auto* grid = new QGridLayout(panel);
+  grid->setContentsMargins(0, 0, 0, 0);
+  grid->setHorizontalSpacing(6);
+  grid->setVerticalSpacing(3);
+  int row = 0;
+
+  URLEdit = named(new QLineEdit, "URLEdit");
+  grid->addWidget(caption("URL to test:", URLEdit), row++, 0, 1, 6);
+  singleurl = named(new QRadioButton("single URL:"), "singleurl");
+  singleurl->setChecked(true);
+  grid->addWidget(singleurl, row, 0);
+  grid->addWidget(URLEdit, row++, 1, 1, 5);
+  multiurl = named(new QRadioButton("multiple URLs"), "multiurl");
+  grid->addWidget(multiurl, row, 0);
+  grid->addWidget(new QLabel("(the URLs of the \"Multiple URLs\" window)"), row++, 1, 1, 5);
+
+  checkproxy = named(new QCheckBox("Use Proxy:"), "checkproxy");
+  proxy = named(new QLineEdit, "proxy");
+  port = named(new QLineEdit, "port");
+  grid->addWidget(checkproxy, row, 0);
+  grid->addWidget(proxy, row, 1, 1, 3);
+  grid->addWidget(caption("Port:", port), row, 4, Qt::AlignRight);
+  grid->addWidget(port, row++, 5);
+
+  useusername = named(new QCheckBox("Use User:"), "useusername");
+  username = named(new QLineEdit, "username");
+  pw = named(new QLineEdit, "pw");
+  pw->setEchoMode(QLineEdit::Password);
+  pw->setStyleSheet("lineedit-password-character: 42");
+  grid->addWidget(useusername, row, 0);
+  grid->addWidget(username, row, 1, 1, 3);
+  grid->addWidget(caption("Password:", pw), row, 4, Qt::AlignRight);
+  grid->addWidget(pw, row++, 5);
+  loadusernames =
+      named(new QCheckBox("Use data from \"users.txt\""), "loadusernames",
+            "Users.txt must contain one username/pw combination per line, separated by @@");
+  grid->addWidget(loadusernames, row++, 1, 1, 5);
+
+  useagent = named(new QCheckBox("Use Agent:"), "useagent");
+  agent = named(new QComboBox, "agent");
+  agent->setEditable(true);
+  agent->setInsertPolicy(QComboBox::NoInsert);
+  agent->setMaxVisibleItems(24);
+  agent->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+  agent->setMinimumContentsLength(20);
+  for (const auto& line : agentlines()) agent->addItem(QString::fromStdString(line));
+  agent->setCurrentIndex(-1);
+  agent->setEditText(QString());
+  grid->addWidget(useagent, row, 0);
+  grid->addWidget(agent, row++, 1, 1, 5);
+
+  usepost = named(new QCheckBox("POST-Data:"), "usepost");
+  POSTDATA = named(new QLineEdit, "POSTDATA");
+  grid->addWidget(usepost, row, 0);
+  grid->addWidget(POSTDATA, row++, 1, 1, 5);
+
+  SpinEdit1 = spin("SpinEdit1", kMinUsers, kMaxUsers, 5);
+  SpinEdit2 = spin("SpinEdit2", kMinRuns, kMaxRuns, 1);
+  SpinEdit3 = spin("SpinEdit3", kMinWait, kMaxWait, 0);
+  grid->addWidget(caption("Number of Users:", SpinEdit1), row, 0);
+  grid->addWidget(SpinEdit1, row, 1);
+  grid->addWidget(caption("Number of Runs:", SpinEdit2), row, 2, Qt::AlignRight);
+  grid->addWidget(SpinEdit2, row, 3);
+  grid->addWidget(caption("Wait per Run (s):", SpinEdit3), row, 4, Qt::AlignRight);
+  grid->addWidget(SpinEdit3, row++, 5);
+
+  usekey = named(new QCheckBox("Key Offset:"), "usekey");
+  offset = named(new QLineEdit("0"), "offset");
+  offset->setValidator(
+      new QRegularExpressionValidator(QRegularExpression("-?[0-9]{0,18}"), offset));
+  auto* keyhint = new QLabel("(@@ in URL is replaced with a number starting from offset)");
+  keyhint->setWordWrap(true);
+  grid->addWidget(usekey, row, 0);
+  grid->addWidget(offset, row, 1);
+  grid->addWidget(keyhint, row++, 2, 1, 4);
+
+  Checkshowgraph = named(new QCheckBox("Exact Timing / Hide Graphs"), "Checkshowgraph");
+  Checkshowgraph->setChecked(true);
+  Checkcookie = named(new QCheckBox("Preserve Cookies"), "Checkcookie",
+                      "Preserves Cookies over several runs for simultanious requests");
+  Ramp = named(new QCheckBox("Ramp-Test"), "Ramp");
+  grid->addWidget(Checkshowgraph, row, 0, 1, 2);
+  grid->addWidget(Checkcookie, row, 2, 1, 2);
+  grid->addWidget(Ramp, row++, 4, 1, 2);
+
+  HeaderCheckBox = named(new QCheckBox("Write Headers To Log"), "HeaderCheckBox");
+  DataCheckBox = named(new QCheckBox("Write Data To Log"), "DataCheckBox");
+  onerroronlyCheckBox = named(new QCheckBox("Write On Error Only"), "onerroronlyCheckBox");
+  grid->addWidget(HeaderCheckBox, row, 0, 1, 2);
+  grid->addWidget(DataCheckBox, row, 2, 1, 2);
+  grid->addWidget(onerroronlyCheckBox, row++, 4, 1, 2);
+
+  // Requests of a run always start together; the option stays for the settings file.
+  SimultCheckBox = named(new QCheckBox("Simultaneous Requests", panel), "SimultCheckBox");
+  SimultCheckBox->setChecked(true);
+  SimultCheckBox->hide();
+
+  ExecButton = named(new QPushButton("Start Test"), "ExecButton", "Start the stress test!");
+  AbortButton = named(new QPushButton("A&bort Test"), "AbortButton");
+  auto* buttons = new QHBoxLayout;
+  buttons->addWidget(ExecButton);
+  buttons->addWidget(AbortButton);
+  buttons->addStretch(1);
+  grid->addLayout(buttons, row++, 0, 1, 6);
+  grid->setColumnStretch(1, 1);
+  grid->setColumnStretch(3, 1);
+  grid->setColumnStretch(5, 1);
+  return panel;
+}
+
+QWidget* THttpAsyForm::buildresultarea() {
+  Panel2 = named(new TCaptionPanel("Pressbolt is working..."), "Panel2");
+  auto* layout = new QVBoxLayout(Panel2);
+  layout->setContentsMargins(0, 0, 0, 0);
+  PageControl1 = named(new QTabWidget, "PageControl1");
+  layout->addWidget(PageControl1);
+
+  Panel3 = new TResultCharts;
+  TabSheet4 = named(new QWidget, "TabSheet4");
+  auto* graph = new QVBoxLayout(TabSheet4);
+  graph->setContentsMargins(0, 0, 0, 0);
+  graph->addWidget(Panel3);
+  PageControl1->addTab(TabSheet4, "Graph");
+
+  datamemo = named(new QTextEdit, "datamemo");
+  datamemo->setReadOnly(true);
+  datamemo->setLineWrapMode(QTextEdit::NoWrap);
+  datamemo->setAcceptRichText(true);
+  PageControl1->addTab(datamemo, "Results");
+
+  DisplayMemo = memo("DisplayMemo");
+  PageControl1->addTab(DisplayMemo, "Log");
+
+  auto* browserview = named(new QWidget, "TabSheet1");
+  auto* bl = new QVBoxLayout(browserview);
+  CheckBox2 = named(new QCheckBox("Show HTML-Results in Browser"), "CheckBox2");
+  CheckBox2->setChecked(true);
+  label3 = named(new QLineEdit, "label3");
+  label3->setReadOnly(true);
+  label3->hide();
+  bl->addWidget(CheckBox2);
+  bl->addWidget(label3);
+  // The first response's browser view fills this area once it exists.
+  bl->addStretch(1);
+  PageControl1->addTab(browserview, "Browserview (1st Req.)");
+
+  Memo1 = memo("Memo1");
+  Memo1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+  PageControl1->addTab(Memo1, "Source (1st Req.)");
+  Memo2 = memo("Memo2");
+  Memo2->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+  PageControl1->addTab(Memo2, "Rcvd Headers (1st Req.)");
+  return Panel2;
+}

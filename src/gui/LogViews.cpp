@@ -1,0 +1,74 @@
+#include "gui/LogViews.h"
+
+#include <QTextBlockFormat>
+#include <QTextCharFormat>
+#include <QTextCursor>
+
+TLogMirror::TLogMirror(TLogModel& model, QPlainTextEdit* log, QTextEdit* results, int intervalms,
+                       QObject* parent)
+    : QObject(parent), model_(model), log_(log), results_(results) {
+  // Start from an empty view that matches the model's current generation.
+  loggen_ = model_.loggeneration();
+  resultgen_ = model_.resultgeneration();
+  log_->clear();
+  results_->clear();
+  logshown_ = resultshown_ = 0;
+  connect(&timer_, &QTimer::timeout, this, &TLogMirror::sync);
+  timer_.start(intervalms);
+  sync();
+}
+
+void TLogMirror::sync() {
+  synclog();
+  syncresults();
+}
+
+void TLogMirror::synclog() {
+  if (model_.loggeneration() != loggen_) {
+    loggen_ = model_.loggeneration();
+    logshown_ = 0;
+    log_->clear();
+  }
+  const auto& lines = model_.loglines();
+  if (logshown_ >= lines.size()) return;
+  QString text;
+  for (size_t i = logshown_; i < lines.size(); ++i) {
+    if (i > logshown_) text += '\n';
+    text += QString::fromStdString(lines[i]);
+  }
+  logshown_ = lines.size();
+  log_->appendPlainText(text);
+}
+
+void TLogMirror::syncresults() {
+  if (model_.resultgeneration() != resultgen_) {
+    resultgen_ = model_.resultgeneration();
+    resultshown_ = 0;
+    results_->clear();
+  }
+  const auto& lines = model_.resultlines();
+  if (resultshown_ >= lines.size()) return;
+  QTextCharFormat plain;
+  plain.setFontWeight(QFont::Normal);
+  plain.setForeground(results_->palette().color(QPalette::Text));
+  QTextCharFormat bold = plain;
+  bold.setFontWeight(QFont::Bold);
+  QTextCharFormat highlight = bold;
+  highlight.setForeground(results_->palette().color(QPalette::Highlight));
+
+  QTextCursor cursor(results_->document());
+  cursor.movePosition(QTextCursor::End);
+  cursor.beginEditBlock();
+  for (size_t i = resultshown_; i < lines.size(); ++i) {
+    // The empty document already holds the first (empty) block.
+    if (i > 0) cursor.insertBlock();
+    const TResultLine& l = lines[i];
+    const QTextCharFormat& f = l.style == TLineStyle::bold        ? bold
+                               : l.style == TLineStyle::highlight ? highlight
+                                                                  : plain;
+    cursor.setCharFormat(f);
+    cursor.insertText(QString::fromStdString(l.text), f);
+  }
+  cursor.endEditBlock();
+  resultshown_ = lines.size();
+}

@@ -1,0 +1,56 @@
+// The desktop program: the URL list window, then the main window, on one thread whose Qt event
+// loop also drives the network loop.
+
+#include <QApplication>
+#include <clocale>
+#include <cstdio>
+#include <cstdlib>
+
+#include "gui/HttpAsy1.h"
+#include "gui/UvQtBridge.h"
+#include "gui/urllistwindow.h"
+#include "net/EventLoop.h"
+#if __has_include("net/FdLimit.h")
+#include "net/FdLimit.h"
+#define PRESSBOLT_HAS_FDLIMIT 1
+#endif
+
+namespace {
+
+bool hasdisplay() {
+  auto set = [](const char* name) {
+    const char* v = std::getenv(name);
+    return v && *v;
+  };
+  return set("DISPLAY") || set("WAYLAND_DISPLAY") || set("QT_QPA_PLATFORM");
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+  // Without a display Qt would abort with a long plugin message; say what to do instead.
+  if (!hasdisplay()) {
+    std::fprintf(stderr,
+                 "pressbolt: no display found (DISPLAY is not set); the window needs X11 or "
+                 "Wayland \xe2\x80\x94 try xvfb-run, or use pressbolt-cli\n");
+    return 1;
+  }
+#ifdef PRESSBOLT_HAS_FDLIMIT
+  // A test of thousands of users needs thousands of sockets.
+  raisefdlimit();
+#endif
+  QApplication app(argc, argv);
+  TUvQtBridge bridge(TEventLoop::Default());
+  QApplication::setApplicationVersion(PRESSBOLT_VERSION);
+  // The log's time stamps follow the user's date and time format.
+  std::setlocale(LC_ALL, "");
+  // The main window's close ends the program even while the URL list window is shown.
+  QApplication::setQuitOnLastWindowClosed(false);
+
+  Turllistwin urllistwin;
+  THttpAsyForm form(urllistwin, QApplication::arguments());
+  QObject::connect(&form, &THttpAsyForm::closed, &app, &QApplication::quit);
+  QApplication::setApplicationName("Pressbolt V4");
+  form.show();
+  return app.exec();
+}

@@ -1,0 +1,119 @@
+#include "gui/urllistwindow.h"
+
+#include <QCloseEvent>
+#include <QFileDialog>
+#include <QHBoxLayout>
+#include <QMessageBox>
+#include <QVBoxLayout>
+
+#include "gui/UrlListFile.h"
+
+Turllistwin::Turllistwin(QWidget* parent)
+    : QWidget(parent,
+              Qt::Tool | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
+  setObjectName("urllistwin");
+  setWindowTitle("Pressbolt - Multiple URLs");
+  // Closing the main window ends the program even while this window is shown.
+  setAttribute(Qt::WA_QuitOnClose, false);
+  setMinimumSize(200, 50);
+
+  auto* bar = new QWidget(this);
+  bar->setFixedHeight(25);
+  auto* barlayout = new QHBoxLayout(bar);
+  barlayout->setContentsMargins(0, 0, 0, 0);
+  barlayout->setSpacing(0);
+  auto button = [&](const char* name, const char* caption, void (Turllistwin::*click)()) {
+    auto* b = new QPushButton(caption, bar);
+    b->setObjectName(name);
+    connect(b, &QPushButton::clicked, this, click);
+    barlayout->addWidget(b);
+  };
+  button("LoadButton", "Load URLs", &Turllistwin::LoadButtonClick);
+  button("SaveButton", "Save URLs", &Turllistwin::SaveButtonClick);
+  button("ClearButton", "Clear URLs", &Turllistwin::ClearButtonClick);
+  barlayout->addStretch();
+
+  urllist_ = new QPlainTextEdit(this);
+  urllist_->setObjectName("urllist");
+  urllist_->setLineWrapMode(QPlainTextEdit::NoWrap);
+  urllist_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  urllist_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+  layout->addWidget(bar);
+  layout->addWidget(urllist_);
+  resize(400, 199);
+}
+
+QStringList Turllistwin::textlines(const QString& text) {
+  if (text.isEmpty()) return {};
+  QStringList out = text.split('\n');
+  if (text.endsWith('\n')) out.removeLast();
+  return out;
+}
+
+QStringList Turllistwin::lines() const {
+  return textlines(urllist_->toPlainText());
+}
+
+void Turllistwin::setlines(const QStringList& lines) {
+  // Every line, even a last empty one, ends with a line end, so lines() gives them back unchanged.
+  urllist_->setPlainText(lines.isEmpty() ? QString() : lines.join('\n') + '\n');
+}
+
+void Turllistwin::appendlines(const QStringList& more) {
+  setlines(lines() + more);
+}
+
+bool Turllistwin::loadfrom(const QString& path) {
+  std::vector<std::string> read;
+  std::string error;
+  if (!readurlfile(path.toStdString(), read, error)) {
+    QMessageBox::critical(this, windowTitle(), QString::fromStdString(error));
+    return false;
+  }
+  QStringList l;
+  for (const auto& s : read) l << QString::fromStdString(s);
+  setlines(l);
+  return true;
+}
+
+bool Turllistwin::saveto(const QString& path) {
+  std::vector<std::string> out;
+  for (const auto& s : lines()) out.push_back(s.toStdString());
+  std::string error;
+  if (!writeurlfile(path.toStdString(), out, error)) {
+    QMessageBox::critical(this, windowTitle(), QString::fromStdString(error));
+    return false;
+  }
+  return true;
+}
+
+void Turllistwin::LoadButtonClick() {
+  QFileDialog open(this, "Load URLs from file", QString(), "All Files (*)");
+  open.setObjectName("open");
+  open.setFileMode(QFileDialog::ExistingFile);
+  open.setDefaultSuffix("txt");
+  if (open.exec() == QDialog::Accepted && !open.selectedFiles().isEmpty())
+    loadfrom(open.selectedFiles().first());
+}
+
+void Turllistwin::SaveButtonClick() {
+  QFileDialog save(this, "Save URLs to file", QString(), "All Files (*)");
+  save.setObjectName("save");
+  save.setAcceptMode(QFileDialog::AcceptSave);
+  save.setFileMode(QFileDialog::AnyFile);
+  save.setDefaultSuffix("txt");
+  if (save.exec() == QDialog::Accepted && !save.selectedFiles().isEmpty())
+    saveto(save.selectedFiles().first());
+}
+
+void Turllistwin::ClearButtonClick() {
+  urllist_->clear();
+}
+
+void Turllistwin::closeEvent(QCloseEvent* event) {
+  event->ignore();
+}

@@ -1,0 +1,46 @@
+#pragma once
+// Turllistwin: the separate "Pressbolt - Multiple URLs" window holding the multiple-URL list, one
+// URL per line. It lives from start-up to exit; the user can never close it, only the "multiple
+// URLs" option of the main window shows and hides it.
+
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QStringList>
+#include <QWidget>
+
+class Turllistwin : public QWidget {
+  Q_OBJECT
+ public:
+  explicit Turllistwin(QWidget* parent = nullptr);
+
+  // The lines of the list: empty lines count, a final line end does not start a new line, and an
+  // empty list has no lines.
+  QStringList lines() const;
+  // Replaces the whole list.
+  void setlines(const QStringList& lines);
+  // Appends lines after the existing ones.
+  void appendlines(const QStringList& lines);
+
+  // Replaces the list with the lines of the file; on failure shows an error box and keeps the
+  // list. Returns whether it loaded.
+  bool loadfrom(const QString& path);
+  // Writes the lines with CR LF; on failure shows an error box. Returns whether it saved.
+  bool saveto(const QString& path);
+
+  QPlainTextEdit* urllist() const { return urllist_; }
+
+  // "Load URLs", "Save URLs", "Clear URLs".
+  void LoadButtonClick();
+  void SaveButtonClick();
+  void ClearButtonClick();
+
+  // Splits a plain text into lines as lines() counts them.
+  static QStringList textlines(const QString& text);
+
+ protected:
+  // The window is never closed by the user.
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  QPlainTextEdit* urllist_;
+};
