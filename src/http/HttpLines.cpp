@@ -1,0 +1,92 @@
+#include "http/HttpLines.h"
+
+#include <cctype>
+#include <cstring>
+#include <limits>
+
+char* TReceiveBuffer::Reserve(int& free) {
+  if (start_ > 0) {
+    std::memmove(data_, data_ + start_, size_t(count_) + 1);  // the zero byte moves along
+    start_ = 0;
+  }
+  free = Capacity - count_;
+  return data_ + count_;
+}
+
+void TReceiveBuffer::Commit(int n) {
+  if (n <= 0) return;
+  if (n > Capacity - start_ - count_) n = Capacity - start_ - count_;
+  count_ += n;
+  data_[start_ + count_] = 0;
+}
+
+bool TReceiveBuffer::TakeLine(std::string& line) {
+  const char* text = data_ + start_;
+  const void* lf = std::memchr(text, '\n', size_t(count_));
+  if (lf == nullptr) return false;
+  size_t len = static_cast<const char*>(lf) - text;
+  if (std::memchr(text, 0, len) != nullptr) return false;  // the LF lies behind a zero byte
+  size_t linelen = len > 0 && text[len - 1] == '\r' ? len - 1 : len;
+  line.assign(text, linelen);
+  start_ += int(len) + 1;
+  count_ -= int(len) + 1;
+  if (count_ == 0) start_ = 0, data_[0] = 0;
+  return true;
+}
+
+void TReceiveBuffer::TakeAll(std::string& out) {
+  out.assign(data_ + start_, size_t(count_));
+  Clear();
+}
+
+void TReceiveBuffer::Clear() {
+  start_ = 0;
+  count_ = 0;
+  data_[0] = 0;
+}
+
+THeaderLine splitheaderline(const std::string& line) {
+  THeaderLine h;
+  if (line.compare(0, 8, "HTTP/1.0") == 0 || line.compare(0, 8, "HTTP/1.1") == 0) {
+    h.kind = THeaderKind::Status;
+    return h;
+  }
+  size_t colon = line.find(':');
+  if (colon == std::string::npos) return h;
+  h.kind = THeaderKind::Field;
+  h.name = line.substr(0, colon);
+  for (char& c : h.name) c = char(std::tolower(static_cast<unsigned char>(c)));
+  size_t v = line.find_first_not_of(" \t", colon + 1);
+  if (v != std::string::npos) h.value = line.substr(v);
+  return h;
+}
+
+bool statuscode(const std::string& line, int& code) {
+  int64_t v;
+  if (line.size() <= 9 || !decimal(std::string_view(line).substr(9, 3), v)) return false;
+  code = int(v);  // at most three characters: always fits
+  return true;
+}
+
+std::string reasonphrase(const std::string& line) {
+  return line.size() > 13 ? line.substr(13) : std::string();
+}
+
+bool decimal(std::string_view text, int64_t& value) {
+  size_t i = 0;
+  while (i < text.size() && text[i] == ' ') ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  if (i == text.size()) return false;
+  uint64_t v = 0;
+  const uint64_t limit = negative ? uint64_t(std::numeric_limits<int64_t>::max()) + 1
+                                  : uint64_t(std::numeric_limits<int64_t>::max());
+  for (; i < text.size(); ++i) {
+    if (text[i] < '0' || text[i] > '9') return false;
+    uint64_t d = uint64_t(text[i] - '0');
+    if (v > (limit - d) / 10) return false;
+    v = v * 10 + d;
+  }
+  value = negative ? int64_t(0 - v) : int64_t(v);
+  return true;
+}

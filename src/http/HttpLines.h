@@ -1,0 +1,55 @@
+#pragma once
+// The receive side's building blocks: the fixed line buffer of a response and the parsing of one
+// header line. Neither does any I/O, so both are driven directly by tests and fuzzers.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+// Received bytes not yet consumed, at most Capacity of them, always followed by a zero byte.
+// Line splitting only sees the text up to the first zero byte, so a zero byte in a header hides
+// what follows it until the buffer runs full.
+class TReceiveBuffer {
+ public:
+  static constexpr int Capacity = 8192;
+
+  // Room for the next read: moves the unconsumed bytes to the front and returns where the read
+  // goes; free is set to the number of bytes that fit (0 when the buffer is full).
+  char* Reserve(int& free);
+  // n bytes (0 <= n <= free) were read into the reserved room: counts them, writes the zero byte.
+  void Commit(int n);
+  // Takes the next line: the text before the first LF that lies before the first zero byte, with
+  // one CR directly before the LF removed. Returns false (consuming nothing) when there is none.
+  bool TakeLine(std::string& line);
+  // Moves every unconsumed byte (zero bytes included) into out and empties the buffer.
+  void TakeAll(std::string& out);
+  void Clear();
+  int Count() const { return count_; }
+  // The unconsumed bytes, followed by a zero byte.
+  const char* Data() const { return data_ + start_; }
+
+ private:
+  char data_[Capacity + 1] = {};
+  int start_ = 0;  // first unconsumed byte
+  int count_ = 0;  // unconsumed bytes
+};
+
+enum class THeaderKind { Status, Field, Other };
+
+// One header line taken apart: a status line ("HTTP/1.0" or "HTTP/1.1" at the start), a field
+// (name before the first ":", lower-cased; value after it without leading blanks and tabs) or
+// anything else.
+struct THeaderLine {
+  THeaderKind kind = THeaderKind::Other;
+  std::string name, value;
+};
+THeaderLine splitheaderline(const std::string& line);
+
+// The status code of a status line: the number in its characters 10 to 12; false when those are
+// not a decimal number. The reason phrase is the line from character 14 on.
+bool statuscode(const std::string& line, int& code);
+std::string reasonphrase(const std::string& line);
+
+// A whole text as a decimal number: leading blanks skipped, an optional sign, digits and nothing
+// else. False when it is not one or does not fit into 64 bits.
+bool decimal(std::string_view text, int64_t& value);

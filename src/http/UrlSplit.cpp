@@ -1,0 +1,146 @@
+#include "http/UrlSplit.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace {
+
+std::string lower(std::string s) {
+  for (char& c : s) c = char(std::tolower(static_cast<unsigned char>(c)));
+  return s;
+}
+
+}  // namespace
+
+TUrlParts SplitURL(const std::string& url) {
+  TUrlParts p;
+  if (url.empty()) return p;
+  size_t start;  // where the authority begins
+  size_t sep = url.find("://");
+  if (sep != std::string::npos) {
+    p.scheme = url.substr(0, sep);
+    start = sep + 3;
+  } else if (url[0] == '/') {
+    p.scheme = "http";
+    if (url.size() > 1 && url[1] != '/') {
+      p.path = url;
+      return p;
+    }
+    start = 1;
+  } else if (lower(url.substr(0, 5)) == "http:") {
+    p.scheme = "http";
+    if (url.size() > 6 && url[6] != '/') {
+      p.path = url.substr(5);
+      return p;
+    }
+    start = std::min<size_t>(6, url.size());
+  } else if (lower(url.substr(0, 7)) == "mailto:") {
+    p.scheme = "mailto";
+    start = url.find(':') + 1;
+  } else {
+    start = 0;
+  }
+
+  std::string rest = url.substr(start);
+  size_t slash = rest.find('/');
+  std::string authority = rest.substr(0, slash);
+  if (slash != std::string::npos) p.path = rest.substr(slash);
+
+  size_t colon = authority.rfind(':');
+  size_t at = authority.rfind('@');
+  if (colon == std::string::npos && at == std::string::npos) {
+    p.host = authority;
+    return p;
+  }
+  if (colon != std::string::npos && (at == std::string::npos || colon > at)) {
+    p.port = authority.substr(colon + 1);
+    size_t hoststart = at == std::string::npos ? 0 : at + 1;
+    p.host = authority.substr(hoststart, colon - hoststart);
+    if (at == std::string::npos) return p;
+  } else {
+    p.host = authority.substr(at + 1);
+  }
+  std::string userinfo = authority.substr(0, at);
+  size_t ucolon = userinfo.find(':');
+  if (ucolon == std::string::npos) {
+    p.user = userinfo;
+  } else {
+    p.user = userinfo.substr(0, ucolon);
+    p.password = userinfo.substr(ucolon + 1);
+  }
+  return p;
+}
+
+std::string documentname(const std::string& target) {
+  if (target.empty() || target == "/") return "document.htm";
+  std::string name = target;
+  if (name.back() == '/') name.pop_back();
+  size_t slash = name.rfind('/');
+  if (slash != std::string::npos) name = name.substr(slash + 1);
+  name = name.substr(0, 255);
+  size_t query = name.find('?');
+  if (query != std::string::npos) name.resize(query);
+  return name;
+}
+
+std::string ChangeExtension(const std::string& name, const std::string& ext) {
+  size_t dot = name.rfind('.');
+  if (dot == std::string::npos) return name + "." + ext;
+  return name.substr(0, dot + 1) + ext;
+}
+
+std::string extensionof(const std::string& name) {
+  size_t dot = name.rfind('.');
+  return dot == std::string::npos ? std::string() : lower(name.substr(dot));
+}
+
+THttpTarget relocate(const THttpTarget& current, const std::string& v, bool viaproxy) {
+  THttpTarget t = current;
+  if (!viaproxy) {
+    if (!v.empty() && v[0] == '/') {
+      t.RequestTarget = v;
+      return t;
+    }
+    TUrlParts u = SplitURL(v);
+    std::string scheme = u.scheme.empty() ? "http" : u.scheme;
+    if (u.path.empty()) {
+      // Nothing to request on the named host's side: an absolute URL means its root; a bare name
+      // (which splits as a host) is relative, taken from the old host's root as a proxy would.
+      if (!u.host.empty() && !u.scheme.empty()) {
+        t.ConnectHost = u.host;
+        t.TargetHost = u.host;
+        t.ConnectPort = u.port.empty() ? "80" : u.port;
+        t.RequestTarget = "/";
+      } else if (!u.host.empty()) {
+        t.RequestTarget = "/" + v;
+      } else {
+        t.RequestTarget = "/";
+      }
+      return t;
+    }
+    t.ConnectHost = u.host;
+    t.RequestTarget = u.path;
+    if (!u.port.empty()) {
+      t.ConnectPort = u.port;
+    } else if (!u.host.empty() && !u.scheme.empty()) {
+      t.ConnectPort = "80";  // an absolute URL without a port means the default port
+    }
+    if (!t.ConnectHost.empty()) {
+      t.TargetHost = t.ConnectHost;
+    } else {
+      t.RequestTarget = scheme + "://" + t.TargetHost + t.RequestTarget;
+      t.ConnectHost = t.TargetHost;
+    }
+    return t;
+  }
+  TUrlParts u = SplitURL(v);
+  std::string scheme = u.scheme.empty() ? "http" : u.scheme;
+  if (u.path.empty()) {
+    t.RequestTarget = scheme + "://" + t.TargetHost + "/" + u.host;
+  } else if (u.host.empty()) {
+    t.RequestTarget = scheme + "://" + t.TargetHost + u.path;
+  } else {
+    t.RequestTarget = v;
+  }
+  return t;
+}

@@ -1,0 +1,35 @@
+#pragma once
+// URL handling of the HTTP client: splitting a URL into its parts, deriving the document's file
+// name, and working out where a "location" header sends the next request.
+
+#include <string>
+
+struct TUrlParts {
+  std::string scheme, user, password, host, port, path;
+};
+
+// Splits url into scheme, user, password, host, port and path (the path keeps its query). An url
+// without "://" that begins with "/" is a path (scheme "http"); "http:" and "mailto:" prefixes
+// are recognised without slashes. Missing parts are empty.
+TUrlParts SplitURL(const std::string& url);
+
+// A file name for the document at a request target: the last segment without its query, or
+// "document.htm" for an empty target or "/".
+std::string documentname(const std::string& target);
+
+// Text up to and including the last "." plus ext ("." + ext appended when there is no ".").
+std::string ChangeExtension(const std::string& name, const std::string& ext);
+
+// Lower-cased extension of name including its dot, empty when there is none.
+std::string extensionof(const std::string& name);
+
+// Where a request goes: the connection's end point, the "Host: " value and the request target.
+struct THttpTarget {
+  std::string ConnectHost, ConnectPort, TargetHost, RequestTarget;
+};
+
+// The target of the request that follows a "location" header with the non-empty value v.
+// Without a proxy, a path stays on the connection's host, an absolute URL moves to its host
+// (port 80 unless it names one) and a bare relative name is taken from the old host's root. With
+// a proxy only the request target changes; the connection and "Host: " stay.
+THttpTarget relocate(const THttpTarget& current, const std::string& v, bool viaproxy);

@@ -1,0 +1,124 @@
+#include "http/HttpLines.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+using namespace std::string_literals;
+
+namespace {
+
+void feed(TReceiveBuffer& b, const std::string& bytes) {
+  int free = 0;
+  char* at = b.Reserve(free);
+  ASSERT_LE(int(bytes.size()), free);
+  std::memcpy(at, bytes.data(), bytes.size());
+  b.Commit(int(bytes.size()));
+}
+
+std::vector<std::string> lines(TReceiveBuffer& b) {
+  std::vector<std::string> out;
+  std::string line;
+  while (b.TakeLine(line)) out.push_back(line);
+  return out;
+}
+
+TEST(ReceiveBuffer, SplitsAtLfDroppingOneCr) {
+  TReceiveBuffer b;
+  feed(b, "a\r\nb\nc\r\r\n\r\npartial");
+  EXPECT_EQ(lines(b), (std::vector<std::string>{"a", "b", "c\r", ""}));
+  EXPECT_EQ(b.Count(), 7);
+  EXPECT_STREQ(b.Data(), "partial");
+  feed(b, " line\r\n");
+  EXPECT_EQ(lines(b), (std::vector<std::string>{"partial line"}));
+  EXPECT_EQ(b.Count(), 0);
+}
+
+TEST(ReceiveBuffer, ZeroByteHidesTheRest) {
+  TReceiveBuffer b;
+  feed(b, "one\r\nX-A: b\0c\r\nlater\r\n"s);
+  EXPECT_EQ(lines(b), (std::vector<std::string>{"one"}));
+  // Everything behind the zero byte stays, also when more complete lines arrive.
+  feed(b, "more\r\n");
+  EXPECT_TRUE(lines(b).empty());
+  std::string all;
+  b.TakeAll(all);
+  EXPECT_EQ(all, "X-A: b\0c\r\nlater\r\nmore\r\n"s);
+  EXPECT_EQ(b.Count(), 0);
+}
+
+TEST(ReceiveBuffer, FillsUpWithoutLineEnd) {
+  TReceiveBuffer b;
+  feed(b, std::string(5000, 'a'));
+  std::string line;
+  EXPECT_FALSE(b.TakeLine(line));
+  feed(b, std::string(3192, 'a'));
+  int free = -1;
+  b.Reserve(free);
+  EXPECT_EQ(free, 0);
+  EXPECT_EQ(b.Count(), TReceiveBuffer::Capacity);
+  EXPECT_EQ(b.Data()[TReceiveBuffer::Capacity], 0);
+}
+
+TEST(ReceiveBuffer, ConsumedBytesMakeRoomAgain) {
+  TReceiveBuffer b;
+  feed(b, std::string(8000, 'x') + "\n" + "tail");
+  std::string line;
+  ASSERT_TRUE(b.TakeLine(line));
+  EXPECT_EQ(line.size(), 8000u);
+  int free = 0;
+  b.Reserve(free);
+  EXPECT_EQ(free, TReceiveBuffer::Capacity - 4);
+  EXPECT_STREQ(b.Data(), "tail");
+}
+
+TEST(HeaderLine, StatusFieldsAndOthers) {
+  EXPECT_EQ(splitheaderline("HTTP/1.0 200 OK").kind, THeaderKind::Status);
+  EXPECT_EQ(splitheaderline("HTTP/1.1 404 Not Found").kind, THeaderKind::Status);
+  EXPECT_EQ(splitheaderline("HTTP/2 200").kind, THeaderKind::Other);
+  EXPECT_EQ(splitheaderline("http/1.0 200 OK").kind, THeaderKind::Other);
+  EXPECT_EQ(splitheaderline("no colon here").kind, THeaderKind::Other);
+
+  auto h = splitheaderline("Content-Type:  \t text/HTML; x=y: z");
+  EXPECT_EQ(h.kind, THeaderKind::Field);
+  EXPECT_EQ(h.name, "content-type");
+  EXPECT_EQ(h.value, "text/HTML; x=y: z");
+  EXPECT_EQ(splitheaderline("Content-Type:text/html").value, "text/html");
+  EXPECT_EQ(splitheaderline("Location:").value, "");
+  EXPECT_EQ(splitheaderline("Name : v").name, "name ");
+}
+
+TEST(HeaderLine, StatusCodeAndReason) {
+  int code = -1;
+  EXPECT_TRUE(statuscode("HTTP/1.0 302 Found", code));
+  EXPECT_EQ(code, 302);
+  EXPECT_EQ(reasonphrase("HTTP/1.0 302 Found"), "Found");
+  EXPECT_TRUE(statuscode("HTTP/1.1 20", code));
+  EXPECT_EQ(code, 20);
+  EXPECT_EQ(reasonphrase("HTTP/1.1 20"), "");
+  code = 7;
+  EXPECT_FALSE(statuscode("HTTP/1.0 abc OK", code));
+  EXPECT_FALSE(statuscode("HTTP/1.0", code));
+  EXPECT_FALSE(statuscode("HTTP/1.0 2x0 OK", code));
+  EXPECT_EQ(code, 7);
+}
+
+TEST(HeaderLine, Decimal) {
+  int64_t v = 0;
+  EXPECT_TRUE(decimal("123", v));
+  EXPECT_EQ(v, 123);
+  EXPECT_TRUE(decimal("  -5", v));
+  EXPECT_EQ(v, -5);
+  EXPECT_TRUE(decimal("9223372036854775807", v));
+  EXPECT_EQ(v, INT64_MAX);
+  EXPECT_TRUE(decimal("-9223372036854775808", v));
+  EXPECT_EQ(v, INT64_MIN);
+  v = 42;
+  for (const char* bad : {"", " ", "+", "12 ", "1a", "0x10", "9223372036854775808", "\t1"}) {
+    EXPECT_FALSE(decimal(bad, v)) << bad;
+  }
+  EXPECT_EQ(v, 42);
+}
+
+}  // namespace

@@ -1,0 +1,117 @@
+#include "http/UrlSplit.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct SplitCase {
+  const char* url;
+  TUrlParts want;
+};
+
+std::string show(const TUrlParts& p) {
+  return "scheme=" + p.scheme + " user=" + p.user + " password=" + p.password + " host=" + p.host +
+         " port=" + p.port + " path=" + p.path;
+}
+
+TEST(SplitURL, EveryBranch) {
+  const SplitCase cases[] = {
+      {"", {}},
+      // "://" present: the scheme is whatever precedes it.
+      {"http://h", {"http", "", "", "h", "", ""}},
+      {"http://h:8080/a/b.htm?x=1", {"http", "", "", "h", "8080", "/a/b.htm?x=1"}},
+      {"ftp://u:p@h:21/f", {"ftp", "u", "p", "h", "21", "/f"}},
+      {"http://u@h/x", {"http", "u", "", "h", "", "/x"}},
+      {"http://u:p@h/x", {"http", "u", "p", "h", "", "/x"}},
+      {"http://u:p:q@h:1/x", {"http", "u", "p:q", "h", "1", "/x"}},
+      {"http://a@b@h/x", {"http", "a@b", "", "h", "", "/x"}},
+      {"http://h:/x", {"http", "", "", "h", "", "/x"}},
+      {"x://h/p://q", {"x", "", "", "h", "", "/p://q"}},
+      {"http://", {"http", "", "", "", "", ""}},
+      {"http:///x", {"http", "", "", "", "", "/x"}},
+      // Leading "/": a path, or "//" starting an authority after the first character.
+      {"/index.htm", {"http", "", "", "", "", "/index.htm"}},
+      {"/", {"http", "", "", "", "", ""}},
+      {"//h/x", {"http", "", "", "", "", "/h/x"}},
+      // "http:" without slashes.
+      {"http:foo/bar", {"http", "", "", "", "", "foo/bar"}},
+      {"HTTP:/x/y", {"http", "", "", "", "", "/x/y"}},
+      {"http:x/", {"http", "", "", "", "", "/"}},
+      {"http:/", {"http", "", "", "", "", ""}},
+      {"http:", {"http", "", "", "", "", ""}},
+      // "mailto:"
+      {"mailto:joe@example.org", {"mailto", "joe", "", "example.org", "", ""}},
+      {"MAILTO:a:b@c", {"mailto", "a", "b", "c", "", ""}},
+      // No scheme at all.
+      {"h", {"", "", "", "h", "", ""}},
+      {"h:81/x", {"", "", "", "h", "81", "/x"}},
+      {"page.htm", {"", "", "", "page.htm", "", ""}},
+      {"u@h", {"", "u", "", "h", "", ""}},
+      {"u:p@h", {"", "u", "p", "h", "", ""}},
+      {"dir/page.htm", {"", "", "", "dir", "", "/page.htm"}},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(show(SplitURL(c.url)), show(c.want)) << "url: " << c.url;
+  }
+}
+
+TEST(DocumentName, DerivedFromTarget) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"", "document.htm"}, {"/", "document.htm"},       {"/a/b.htm?x=1", "b.htm"},
+      {"/dir/", "dir"},     {"/index.htm", "index.htm"}, {"/?x=1", ""},
+      {"/a?x=/b", "b"},     {"noslash", "noslash"},      {"http://h/x/y.gif", "y.gif"},
+  };
+  for (const auto& [target, want] : cases) EXPECT_EQ(documentname(target), want) << target;
+  std::string longname(300, 'n');
+  EXPECT_EQ(documentname("/" + longname + "?q"), std::string(255, 'n'));
+}
+
+TEST(DocumentName, ExtensionChange) {
+  EXPECT_EQ(ChangeExtension("doc.exe", "htm"), "doc.htm");
+  EXPECT_EQ(ChangeExtension("a.b.EXE", "htm"), "a.b.htm");
+  EXPECT_EQ(ChangeExtension("doc", "htm"), "doc.htm");
+  EXPECT_EQ(extensionof("DOC.Exe"), ".exe");
+  EXPECT_EQ(extensionof("doc"), "");
+}
+
+struct RelocCase {
+  const char* v;
+  bool proxy;
+  THttpTarget want;
+};
+
+std::string show(const THttpTarget& t) {
+  return t.ConnectHost + " " + t.ConnectPort + " Host:" + t.TargetHost + " " + t.RequestTarget;
+}
+
+TEST(Relocate, WithoutAndWithProxy) {
+  const THttpTarget direct{"old", "8080", "old", "/start"};
+  const THttpTarget proxied{"proxy", "3128", "old", "http://old:8080/start"};
+  const RelocCase cases[] = {
+      // A path stays on the same host and port.
+      {"/next?a=1", false, {"old", "8080", "old", "/next?a=1"}},
+      {"http://new:81/x", false, {"new", "81", "new", "/x"}},
+      // An absolute URL without a port means port 80.
+      {"http://new/x", false, {"new", "80", "new", "/x"}},
+      // An absolute URL without a path is the named host's root.
+      {"http://new:82", false, {"new", "82", "new", "/"}},
+      {"http://new", false, {"new", "80", "new", "/"}},
+      // A bare relative name is taken from the old host's root.
+      {"page.htm", false, {"old", "8080", "old", "/page.htm"}},
+      {"http://", false, {"old", "8080", "old", "/"}},
+      // A scheme without a host keeps the host and sends the absolute form.
+      {"http:/p", false, {"old", "8080", "old", "http://old/p"}},
+      {"new:83/y", false, {"new", "83", "new", "/y"}},
+      // Through a proxy only the request target changes.
+      {"/next", true, {"proxy", "3128", "old", "http://old/next"}},
+      {"page.htm", true, {"proxy", "3128", "old", "http://old/page.htm"}},
+      {"http://new:81/x", true, {"proxy", "3128", "old", "http://new:81/x"}},
+      {"ftp://new", true, {"proxy", "3128", "old", "ftp://old/new"}},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(show(relocate(c.proxy ? proxied : direct, c.v, c.proxy)), show(c.want))
+        << "location: " << c.v << (c.proxy ? " via proxy" : "");
+  }
+}
+
+}  // namespace
