@@ -47,6 +47,8 @@ class TSendBufferList {
   void Append(const void* data, int len);
   // The chunk to send from next, or nullptr when there is none.
   TBuffer* First() const { return head_; }
+  // Whether the first chunk is also the last one.
+  bool Single() const { return head_ == tail_; }
   // Deletes the first chunk.
   void PopFirst();
   // Deletes every chunk.

@@ -191,8 +191,9 @@ class TWSocket : private TFdWatchHandler {
   virtual void FireBgException(const std::exception& E, bool& CanClose);
   // An exception escaped a handler run from the loop: OnBgException, then Abort when CanClose.
   virtual void HandleHandlerException(const std::exception& E);
-  // Binds to LocalPort on any address and stores the port actually bound.
-  virtual void BindLocal();
+  // Binds to LocalPort on any address and stores the port actually bound; false after an error
+  // that OnError took.
+  virtual bool BindLocal();
   void ChangeState(TSocketState NewState);
   bool Destroying() const { return destroying_; }
 
@@ -211,14 +212,18 @@ class TWSocket : private TFdWatchHandler {
   void postwritenotice();
   void lookupdone(int error, const std::vector<std::string>& addresses);
   void reversedone(int error, const std::string& name);
+  bool cancellookups();
   void guardedcall(const std::function<void()>& fn);
+  int openwatch(int events);
   void updatewatch();
-  bool openwatch(int events);
-  void dropsocket();
-  void setlinger(bool on, int seconds);
-  void applylinger();
+  void resolveall();
+  bool openhandle(const char* function);
+  bool failsetup(const std::string& function, int code);
+  bool setoption(int level, int name, int value, const char* function);
+  bool applylinger();
   int sockerror();
-  void resolveall(bool forlisten);
+  void closehandle();
+  void dropsocket();
 
   TEventLoop& loop_;
   TNoticeTarget notices_;

@@ -1,0 +1,95 @@
+#include "net/SocketResolve.h"
+
+#include <arpa/inet.h>
+#include <netdb.h>
+
+#include <strings.h>
+#include <cctype>
+#include <cstring>
+
+#include "net/WSocket.h"
+
+bool dottedaddress(const std::string& text, in_addr& address) {
+  // The classic converter ignores whatever follows a blank; a host name never holds one.
+  for (char c : text) {
+    if (std::isspace(static_cast<unsigned char>(c))) return false;
+  }
+  return !text.empty() && inet_aton(text.c_str(), &address) != 0;
+}
+
+std::string dottedtext(in_addr address) {
+  char text[INET_ADDRSTRLEN];
+  inet_ntop(AF_INET, &address, text, sizeof text);
+  return text;
+}
+
+in_addr wsocketresolvehost(const std::string& host) {
+  if (host.empty() || host.size() > 256) {
+    throw ESocketException("WSocketResolveHost: '" + host + "' Invalid Hostname.");
+  }
+  in_addr address{};
+  if (std::isdigit(static_cast<unsigned char>(host[0]))) {
+    if (!dottedaddress(host, address)) {
+      throw ESocketException("WSocketResolveHost: '" + host + "' Invalid IP address.");
+    }
+    return address;
+  }
+  struct addrinfo hints {};
+  hints.ai_family = AF_INET;
+  hints.ai_socktype = SOCK_STREAM;
+  struct addrinfo* res = nullptr;
+  if (getaddrinfo(host.c_str(), nullptr, &hints, &res) != 0 || res == nullptr) {
+    throw ESocketException("WSocketResolveHost: Cannot convert host address '" + host + "'");
+  }
+  address = reinterpret_cast<sockaddr_in*>(res->ai_addr)->sin_addr;
+  freeaddrinfo(res);
+  return address;
+}
+
+uint16_t wsocketresolveport(const std::string& port, const std::string& protoname) {
+  if (port.empty() || port.size() >= 32)
+    throw ESocketException("WSocketResolvePort: Invalid Port.");
+  size_t i = 0;
+  while (i < port.size() && port[i] == ' ') ++i;
+  if (i < port.size() && std::isdigit(static_cast<unsigned char>(port[i]))) {
+    long value = 0;
+    for (; i < port.size() && std::isdigit(static_cast<unsigned char>(port[i])); ++i) {
+      value = value * 10 + (port[i] - '0');
+      if (value > 65535) throw ESocketException("WSocketResolvePort: Invalid Port.");
+    }
+    return static_cast<uint16_t>(value);
+  }
+  struct servent entry {};
+  struct servent* found = nullptr;
+  char buf[1024];
+  if (getservbyname_r(port.c_str(), protoname.c_str(), &entry, buf, sizeof buf, &found) != 0 ||
+      found == nullptr) {
+    throw ESocketException("WSocketResolvePort: Cannot convert port '" + port + "'");
+  }
+  return ntohs(static_cast<uint16_t>(found->s_port));
+}
+
+int wsocketresolveproto(const std::string& proto) {
+  if (proto.empty() || proto.size() >= 32) {
+    throw ESocketException("WSocketResolveProto: Invalid Protocol.");
+  }
+  if (std::isdigit(static_cast<unsigned char>(proto[0]))) {
+    int value = 0;
+    for (size_t i = 0; i < proto.size() && std::isdigit(static_cast<unsigned char>(proto[i]));
+         ++i) {
+      value = value * 10 + (proto[i] - '0');
+      if (value > 255) break;
+    }
+    return value;
+  }
+  struct protoent entry {};
+  struct protoent* found = nullptr;
+  char buf[1024];
+  if (getprotobyname_r(proto.c_str(), &entry, buf, sizeof buf, &found) == 0 && found != nullptr) {
+    return found->p_proto;
+  }
+  // A minimal system may ship without a protocols file; the two that matter are well known.
+  if (strcasecmp(proto.c_str(), "tcp") == 0) return IPPROTO_TCP;
+  if (strcasecmp(proto.c_str(), "udp") == 0) return IPPROTO_UDP;
+  throw ESocketException("WSocketResolveProto: Cannot convert protocol '" + proto + "'");
+}

@@ -1,0 +1,328 @@
+// TWSocket: readiness dispatch, the deferred data-sent notice, name and address lookups.
+
+#include <arpa/inet.h>
+#include <netdb.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+
+#include "net/SocketResolve.h"
+#include "net/WSocket.h"
+#include "net/WSocketPrivate.h"
+
+// ---- Readiness --------------------------------------------------------------------------------
+
+int TWSocket::openwatch(int events) {
+  watch_.emplace(loop_, hsocket_, static_cast<TFdWatchHandler*>(this));
+  if (paused_) return 0;
+  return watch_->Start(events);
+}
+
+void TWSocket::updatewatch() {
+  if (!watch_ || hsocket_ == INVALID_SOCKET) return;
+  int want = 0;
+  if (!paused_) {
+    switch (state_) {
+      case wsConnecting:
+        want = UV_WRITABLE;  // writable = the connect has finished, one way or the other
+        break;
+      case wsListening:
+        want = UV_READABLE;
+        break;
+      case wsConnected:
+        // Writable only while unsent data wait: a level-triggered writable watch would spin.
+        want = UV_READABLE;
+        if (socktype_ == SOCK_STREAM) want |= UV_DISCONNECT;
+        if (!sendqueueempty_) want |= UV_WRITABLE;
+        break;
+      default:
+        break;
+    }
+  }
+  if (want != watch_->Events()) watch_->Start(want);
+}
+
+int TWSocket::sockerror() {
+  int err = 0;
+  socklen_t len = sizeof err;
+  if (getsockopt(hsocket_, SOL_SOCKET, SO_ERROR, &err, &len) != 0) return wsalasterror();
+  return wsaerrorfromerrno(err);
+}
+
+void TWSocket::guardedcall(const std::function<void()>& fn) {
+  TAliveGuard g(this);
+  try {
+    fn();
+  } catch (const std::exception& e) {
+    if (!g.alive) throw;
+    HandleHandlerException(e);
+  } catch (...) {
+    if (!g.alive) throw;
+    HandleHandlerException(std::runtime_error("unknown exception"));
+  }
+}
+
+void TWSocket::FdReady(int status, int events) {
+  guardedcall([&] { dispatch(status, events); });
+}
+
+void TWSocket::dispatch(int status, int events) {
+  if (paused_ || hsocket_ == INVALID_SOCKET) return;
+  TAliveGuard g(this);
+  uint32_t generation = generation_;
+  // Everything after a handler applies only while the same connection is still open.
+  auto same = [&] {
+    return g.alive && generation_ == generation && hsocket_ != INVALID_SOCKET && !paused_;
+  };
+
+  if (status < 0) {
+    // An error or reset arrives with libuv's watch already stopped: SO_ERROR says what happened,
+    // and must be read before anything else.
+    int err = sockerror();
+    if (err == 0) err = wsaerrorfromuv(status);
+    watch_->Stop();
+    if (state_ == wsConnecting) {
+      connectdone(err);
+    } else if (state_ == wsConnected && socktype_ == SOCK_STREAM) {
+      readloop(0);
+      if (same()) closedone(static_cast<uint16_t>(err));
+    } else {
+      if (state_ == wsListening) FireSessionAvailable(static_cast<uint16_t>(err));
+      if (same()) updatewatch();
+    }
+    return;
+  }
+
+  if (state_ == wsConnecting) {
+    // Only the connect's outcome belongs to this readiness; the writable state it brings is no
+    // data-sent event.
+    connectdone(sockerror());
+    if (same() && state_ == wsConnected && (events & (UV_READABLE | UV_DISCONNECT)) != 0) {
+      readloop(0);
+      if (same() && state_ == wsConnected && ((events & UV_DISCONNECT) != 0 || peerclosed_)) {
+        closedone(0);
+      }
+    }
+    if (same()) updatewatch();
+    return;
+  }
+
+  if ((events & UV_READABLE) != 0) {
+    if (state_ == wsListening) {
+      FireSessionAvailable(0);
+    } else if (state_ == wsConnected) {
+      readloop(0);
+    }
+    if (!same()) return;
+  }
+  if ((events & UV_WRITABLE) != 0 && state_ == wsConnected) {
+    writedone();
+    if (!same()) return;
+  }
+  if (state_ == wsConnected && socktype_ == SOCK_STREAM &&
+      ((events & UV_DISCONNECT) != 0 || peerclosed_)) {
+    closedone(0);
+    if (!same()) return;
+  }
+  updatewatch();
+}
+
+void TWSocket::connectdone(int error) {
+  TAliveGuard g(this);
+  ChangeState(wsConnected);
+  if (!g.alive) return;
+  FireSessionConnected(static_cast<uint16_t>(error));
+  if (!g.alive) return;
+  if (error != 0 && state_ != wsClosed) Close();
+}
+
+void TWSocket::readloop(uint16_t Error) {
+  TAliveGuard g(this);
+  uint32_t generation = generation_;
+  for (;;) {
+    lasterror_ = 0;
+    uint64_t before = consumed_;
+    bool taken = false;
+    try {
+      taken = FireDataAvailable(Error);
+    } catch (...) {
+      return;  // a data handler's exception ends the loop and goes no further
+    }
+    if (!g.alive || generation_ != generation || hsocket_ == INVALID_SOCKET) return;
+    if (!taken) {
+      char trash[1024];
+      ssize_t n = ::recv(hsocket_, trash, sizeof trash, 0);
+      if (n < 0) {
+        lasterror_ = wsalasterror();
+        if (lasterror_ == 10035) {
+          lasterror_ = 0;
+          return;
+        }
+      } else if (n == 0) {
+        if (socktype_ == SOCK_STREAM) peerclosed_ = true;
+      } else {
+        ++consumed_;
+      }
+    }
+    if (lasterror_ != 0) return;
+    // A handler that read nothing would be asked again and again: leave the data to the next
+    // readiness instead.
+    if (consumed_ == before) return;
+    int count = 0;
+    if (ioctl(hsocket_, FIONREAD, &count) != 0) {
+      lasterror_ = wsalasterror();
+      return;
+    }
+    if (count == 0) return;
+  }
+}
+
+void TWSocket::closedone(uint16_t Error) {
+  TAliveGuard g(this);
+  uint32_t generation = generation_;
+  if (state_ == wsConnecting) return;
+  // Whatever the peer sent before closing is delivered first.
+  readloop(0);
+  if (!g.alive || generation_ != generation || hsocket_ == INVALID_SOCKET) return;
+  if (OnSessionClosed && !closedeventfired_) {
+    closedeventfired_ = true;
+    FireSessionClosed(Error);
+    if (!g.alive || generation_ != generation) return;
+  }
+  if (state_ != wsClosed) Close();
+}
+
+void TWSocket::writedone() {
+  TAliveGuard g(this);
+  uint32_t generation = generation_;
+  trytosend();
+  if (!g.alive || generation_ != generation || hsocket_ == INVALID_SOCKET) return;
+  if (sendqueueempty_) FireDataSent(0);
+}
+
+void TWSocket::postwritenotice() {
+  uint32_t generation = generation_;
+  notices_.Post([this, generation] {
+    // A notice for an earlier connection, or one that arrives while paused, is ignored.
+    if (generation != generation_ || hsocket_ == INVALID_SOCKET || paused_) return;
+    guardedcall([this] {
+      TAliveGuard g(this);
+      uint32_t gen = generation_;
+      if (state_ != wsConnected) return;
+      writedone();
+      if (g.alive && gen == generation_ && hsocket_ != INVALID_SOCKET) updatewatch();
+    });
+  });
+}
+
+void TWSocket::Pause() {
+  paused_ = true;
+  if (watch_) watch_->Stop();
+}
+
+void TWSocket::Resume() {
+  paused_ = false;
+  updatewatch();
+}
+
+// ---- Lookups ----------------------------------------------------------------------------------
+
+struct TWSocket::TReverseLookup {
+  uv_getnameinfo_t req;
+  TWSocket* owner;
+};
+
+void TWSocket::DnsLookup(const std::string& HostName) {
+  if (HostName.empty()) {
+    ReportError("DNS lookup: invalid host name.");
+    FireDnsLookupDone(10022);
+    return;
+  }
+  cancellookups();
+  dnsresult_.clear();
+  dnsresultlist_.clear();
+  in_addr address{};
+  if (dottedaddress(HostName, address)) {
+    dnsresult_ = dottedtext(address);
+    dnsresultlist_.push_back(dnsresult_);
+    FireDnsLookupDone(0);
+    return;
+  }
+  int rc = dns_.Start(HostName, [this](int error, const std::vector<std::string>& addresses) {
+    guardedcall([&] { lookupdone(error, addresses); });
+  });
+  if (rc != 0) {
+    lasterror_ = rc;
+    ReportError(HostName + ": can't start DNS lookup, error #" + std::to_string(rc));
+  }
+}
+
+void TWSocket::lookupdone(int error, const std::vector<std::string>& addresses) {
+  if (error == 0) {
+    dnsresultlist_ = addresses;
+    if (!addresses.empty()) dnsresult_ = addresses.front();
+  }
+  FireDnsLookupDone(static_cast<uint16_t>(error));
+}
+
+void TWSocket::AddressLookup(const std::string& Address) {
+  in_addr address{};
+  if (Address.empty() || !dottedaddress(Address, address)) {
+    ReportError("DNS lookup: invalid host name.");
+    FireDnsLookupDone(10022);
+    return;
+  }
+  cancellookups();
+  dnsresult_.clear();
+  dnsresultlist_.clear();
+  sockaddr_in sin{};
+  sin.sin_family = AF_INET;
+  sin.sin_addr = address;
+  auto* r = new TReverseLookup{};
+  r->owner = this;
+  r->req.data = r;
+  int rc = uv_getnameinfo(
+      loop_.uv(), &r->req,
+      [](uv_getnameinfo_t* req, int status, const char* hostname, const char*) {
+        auto* lookup = static_cast<TReverseLookup*>(req->data);
+        TWSocket* owner = lookup->owner;
+        std::string name = status == 0 && hostname != nullptr ? hostname : "";
+        delete lookup;
+        if (owner == nullptr) return;
+        owner->revlookup_ = nullptr;
+        int error = status == 0 ? 0 : wsaerrorfromuv(status);
+        owner->guardedcall([&] { owner->reversedone(error, name); });
+      },
+      reinterpret_cast<sockaddr*>(&sin), NI_NAMEREQD);
+  if (rc != 0) {
+    delete r;
+    lasterror_ = wsaerrorfromuv(rc);
+    ReportError(Address + ": can't start DNS lookup, error #" + std::to_string(lasterror_));
+    return;
+  }
+  revlookup_ = r;
+  loop_.Kick();
+}
+
+void TWSocket::reversedone(int error, const std::string& name) {
+  if (error == 0) {
+    dnsresult_ = name;
+    dnsresultlist_.assign(1, name);
+  }
+  FireDnsLookupDone(static_cast<uint16_t>(error));
+}
+
+bool TWSocket::cancellookups() {
+  bool pending = dns_.Cancel();
+  if (revlookup_ != nullptr) {
+    // If a worker already runs it, its callback still comes and only frees the request.
+    revlookup_->owner = nullptr;
+    uv_cancel(reinterpret_cast<uv_req_t*>(&revlookup_->req));
+    revlookup_ = nullptr;
+    pending = true;
+  }
+  return pending;
+}
+
+void TWSocket::CancelLookup() {
+  if (cancellookups() && !destroying_) FireDnsLookupDone(10004);
+}
