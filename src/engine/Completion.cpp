@@ -1,0 +1,180 @@
+// Completion of each request, the run statistics, and the per-chunk and per-header handlers.
+
+#include <fstream>
+
+#include "engine/Cookies.h"
+#include "engine/EngineText.h"
+#include "engine/LoadEngine.h"
+#include "engine/Texts.h"
+#include "results/Clock.h"
+
+void TLoadEngine::requestdone(THttpCli* Sender, THttpRequest, uint16_t Error) {
+  auto* c = dynamic_cast<mythttpcli*>(Sender);
+  if (c == nullptr) return;
+  const long double wait = elapsedms() - c->starttime;
+  c->PostStream = nullptr;
+  c->postbody.reset();
+  log("Request " + std::to_string(c->requestno) + " Done: " + rounded(wait) +
+      " ms, HTTP-StatusCode = " + std::to_string(c->StatusCode) + " (" + statustext(c->StatusCode) +
+      ")" + ", Socketcode = " + std::to_string(Error) + " (" + sockettext(Error) + ")");
+  if (c->requestno % 10 == 0) {
+    host_.setstatus("Request " + std::to_string(c->requestno) + " of run " +
+                    std::to_string(runindex + 1) + " done.");
+  }
+  charts_.addrequest(c->starttime - teststart, wait, c->StatusCode);
+  const long double endtime = elapsedms();
+  waitsum += wait;
+  requestscounted += 1;
+  tally.statusadd(c->StatusCode);
+
+  if (c->slot < clients.size() && clients[c->slot] == c) {
+    clients[c->slot] = nullptr;
+    --clientsleft;
+  }
+
+  TestSettings s = host_.settings();
+  if (runindex == 0 && !c->ResponseHeaders.empty() && s.preservecookies && cookiecachewritable) {
+    std::string line = joinvalues(setcookievalues(c->ResponseHeaders), "@@");
+    std::ofstream cache("cookies.txt", std::ios::binary | std::ios::app);
+    cache << line << "\r\n";
+    cache.close();
+    if (!cache) log("Could not write to \"cookies.txt\": the cookies of this request are lost");
+  }
+
+  if (firstresponsefile && c->ResponseStream == firstresponsefile.get()) {
+    c->ResponseStream = nullptr;
+    if (!firstresponsefile->Close()) {
+      log("Could not save data to " + firstresponsepath() + ": " + firstresponsefile->WriteError());
+    }
+    firstresponsefile.reset();
+    if (!s.exacttiming) showfirstrequest();
+    std::vector<std::string> lines = c->ResponseHeaders;
+    lines.emplace_back();
+    host_.setheaderlines(lines);
+  }
+
+  // The client is inside its own completion callback; it touches nothing after it returns.
+  delete c;
+  if (clientsleft == 0 && testactive_) runcomplete(endtime);
+}
+
+void TLoadEngine::runcomplete(long double endtime) {
+  clients.clear();
+  host_.setstartenabled(true);
+  host_.setstatus("");
+  if (!aborted) {
+    TestSettings s = host_.settings();
+    if (runindex == 0 && s.exacttiming) showfirstrequest();
+    writerunstatistics(s, endtime);
+  }
+  endofrun();
+}
+
+void TLoadEngine::writerunstatistics(const TestSettings& s, long double endtime) {
+  log("Resulting statuscodes:");
+  std::string summary = "Resulting statuscodes: ";
+  for (int i = 1; i <= tally.statuscodecount(); ++i) {
+    const std::string code = std::to_string(tally.statuscodes(i));
+    const std::string count = std::to_string(tally.statuscounts(i));
+    const std::string text = statustext(tally.statuscodes(i));
+    log(count + "x \"" + code + "\" (=" + text + ")");
+    summary += count + "x\"" + code + "\" (=" + text + "), ";
+  }
+  logs_.logdatanocr(summary);
+  charts_.setfoot(0, summary);
+
+  log(" ");
+  log("Average Results of this Run:");
+  const long double overall = endtime - runstart;
+  log("  Overall Time: " + rounded(overall) + " msec");
+  const long double avg = overall / runusers;
+  std::string line = "  Average Request Processing Time: " + rounded(avg) + " msec";
+  if (overall != 0) line += " (equals ~" + rounded(1 / avg * 1000 * 60 * 60) + " requests/h)";
+  log(line);
+  if (requestscounted > 0) {
+    log("  Average User Wait Time: " + rounded(waitsum / requestscounted) + " msec for " +
+        std::to_string(runusers) + " simultaneous users");
+  }
+  line = "  Total Bytes: " + std::to_string(runbytes) + " Bytes (" +
+         std::to_string(runbytes / 1000) + " kB)";
+  if (overall != 0) {
+    line += " (Throughput ~" + rounded(runbytes / 1000.0L / overall * 1000) + " kB/sec)";
+  }
+  log(line);
+
+  runtimesum += avg;
+  runscounted += 1;
+  const long double mean = runtimesum / runscounted;
+  std::string foot2 = std::string(charts_.foot()[2]);
+  if (s.ramptest) {
+    if (runtimesum > 0) {
+      foot2 = "  Average Request Processing Time for " + std::to_string(runusers) +
+              " simultaneous users: " + rounded(mean) + " msec (equals ~" +
+              rounded(3600000 / mean) + " requests/h)";
+    }
+    std::string label = "ok";
+    int errors = tally.errors();
+    if (errors > 0) label = rounded(static_cast<long double>(errors) / runusers * 100) + "% Errors";
+    charts_.addramp(runusers, mean, label);
+    if (requestscounted > 0) charts_.addrampwait(runusers, waitsum / requestscounted);
+  } else {
+    foot2 = "  Average Request Processing Time after " + rounded(runscounted) +
+            " runs: " + rounded(mean) + " msec (equals ~" + rounded(3600000 / mean) +
+            " requests/h)";
+  }
+  charts_.setfoot(2, foot2);
+  if (requestscounted > 0) {
+    charts_.setfoot(3, "  Average User Wait Time: " + rounded(waitsum / requestscounted) +
+                           " msec for " + std::to_string(runusers) + " simultaneous users");
+  }
+  log("RUN DONE");
+  log(std::string(51, '='));
+  log("");
+  if (!s.ramptest) log("Average Results of All Runs:");
+  log(charts_.foot()[2]);
+  log(charts_.foot()[3]);
+  logs_.logdatabold(trimmed(charts_.foot()[2]));
+  logs_.logdatabold(trimmed(charts_.foot()[3]));
+  log(" ");
+  if (s.ramptest) {
+    runtimesum = 0;
+    runscounted = 0;
+  }
+}
+
+void TLoadEngine::HttpCli1DocData(THttpCli* Sender, const char* Buffer, int Len) {
+  auto* c = dynamic_cast<mythttpcli*>(Sender);
+  if (c == nullptr) return;
+  if (runbytes == 0) {
+    const std::string ttfb = rounded(elapsedms() - c->starttime);
+    log("Time to first byte: ~" + ttfb + " msec (which was the first byte of request #" +
+        std::to_string(c->requestno) + ")");
+    logs_.logdatanocr("Time to first byte: ~" + ttfb + " msec");
+  }
+  runbytes += Len;
+  TestSettings s = host_.settings();
+  if (s.writedata && !(c->StatusCode == 200 && s.onerroronly)) {
+    const std::string dashes(42, '-');
+    log(dashes);
+    log(std::string(Buffer));  // the chunk as text, up to its first zero byte
+    log(dashes);
+  }
+}
+
+void TLoadEngine::HttpCli1HeaderData(THttpCli* Sender) {
+  auto* c = dynamic_cast<mythttpcli*>(Sender);
+  if (c == nullptr) return;
+  TestSettings s = host_.settings();
+  if (s.writeheaders && !(c->StatusCode == 200 && s.onerroronly)) {
+    log("Headers: " + c->LastLine);
+  }
+}
+
+void TLoadEngine::HttpCli1LocationChange(THttpCli* Sender) {
+  auto* c = dynamic_cast<mythttpcli*>(Sender);
+  if (c == nullptr) return;
+  log("Request " + std::to_string(c->requestno) + " Redirect: " +
+      rounded(elapsedms() - c->starttime) + " ms, StatusCode = " + std::to_string(c->StatusCode) +
+      ": redirected to " + c->Location + " on " + c->ConnectHost);
+  c->Cookie = joinvalues(setcookievalues(c->ResponseHeaders), "\r\nCookie: ");
+}

@@ -1,0 +1,39 @@
+#pragma once
+// TEngineHost: what the load-test engine needs from the program that hosts it. The window is one
+// host, the command line the other; everything else the engine writes goes into the log and chart
+// models.
+
+#include <string>
+#include <vector>
+
+#include "engine/TestSettings.h"
+
+class TEngineHost {
+ public:
+  virtual ~TEngineHost() = default;
+
+  // A fresh snapshot of the settings, read from the controls now (never a copy taken at start).
+  virtual TestSettings settings() = 0;
+  // The lines of the multiple-URL list, empty lines included.
+  virtual std::vector<std::string> urllines() = 0;
+  // users.txt was not found: the option is switched off, visibly, for this and later runs.
+  virtual void setusersfromfile(bool on) = 0;
+  // A modal error message with an OK button.
+  virtual void errordialog(const std::string& text) = 0;
+  // The first panel of the status bar.
+  virtual void setstatus(const std::string& text) = 0;
+  // Enables or disables "Start Test".
+  virtual void setstartenabled(bool on) = 0;
+  // Shows or hides the request chart and the result tabs (hidden during an exact-timing test).
+  virtual void setresultsvisible(bool on) = 0;
+  // Processes pending window events once (repaint, a click on Abort).
+  virtual void processmessages() = 0;
+  // The first-response views: the source text ("Source (1st Req.)") and the received header lines
+  // ("Rcvd Headers (1st Req.)").
+  virtual void setsourcetext(const std::string& text) = 0;
+  virtual void setheaderlines(const std::vector<std::string>& lines) = 0;
+  // The first-response browser view navigates to url; with setlabel, the hidden URL field takes it.
+  virtual void navigatebrowser(const std::string& url, bool setlabel) = 0;
+  // The test is over: finished (log files written) or stopped while waiting for its next run.
+  virtual void testended(bool finished) = 0;
+};

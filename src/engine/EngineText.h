@@ -1,0 +1,30 @@
+#pragma once
+// Small formatting rules shared by the engine's output lines.
+
+#include <cmath>
+#include <cstdint>
+#include <string>
+
+// Nearest integer with halves to even (the default rounding mode), as decimal text.
+inline std::string rounded(long double value) {
+  return std::to_string(static_cast<long long>(std::nearbyint(value)));
+}
+
+inline std::string uppercased(std::string s) {
+  for (auto& ch : s) {
+    if (ch >= 'a' && ch <= 'z') ch = static_cast<char>(ch - 'a' + 'A');
+  }
+  return s;
+}
+
+// The version text and the product's web address that end the two title lines.
+inline const char* kVersion = "4.4";
+inline const char* kWebAddress = "http://www.pressbolt.example/";
+
+// Without leading and trailing blanks.
+inline std::string trimmed(const std::string& s) {
+  size_t b = s.find_first_not_of(' ');
+  if (b == std::string::npos) return std::string();
+  size_t e = s.find_last_not_of(' ');
+  return s.substr(b, e - b + 1);
+}

@@ -1,0 +1,236 @@
+// The run launcher: one client per user, all configured first, then every request started in one
+// tight loop so they reach the server together.
+
+#include <sys/stat.h>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <fstream>
+#include <new>
+#include <stdexcept>
+
+#include "engine/Cookies.h"
+#include "engine/EngineText.h"
+#include "engine/LoadEngine.h"
+#include "engine/Texts.h"
+#include "results/Clock.h"
+
+namespace {
+
+// Reads a text file line by line; lines end at LF, with a CR before it dropped. Reading past the
+// end gives an empty line.
+class TLineReader {
+ public:
+  bool open(const std::string& path) {
+    struct stat st {};
+    if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    in_.open(path, std::ios::binary);
+    return static_cast<bool>(in_);
+  }
+  bool eof() { return !in_ || in_.peek() == std::char_traits<char>::eof(); }
+  std::string readln() {
+    std::string line;
+    if (!in_ || !std::getline(in_, line)) return std::string();
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    return line;
+  }
+
+ private:
+  std::ifstream in_;
+};
+
+bool fileexists(const std::string& path) {
+  struct stat st {};
+  return stat(path.c_str(), &st) == 0;
+}
+
+}  // namespace
+
+int rampusers(int users, int runs, int runindex) {
+  long double n = std::nearbyint(static_cast<long double>(users) / runs * (runindex + 1));
+  return n < 1 ? 1 : static_cast<int>(n);
+}
+
+void TLoadEngine::releaseclients() {
+  for (auto* c : clients) delete c;
+  clients.clear();
+  clientsleft = 0;
+}
+
+bool TLoadEngine::launchrun() {
+  TestSettings s = host_.settings();
+  const int R = runindex + 1;
+  const std::string run = std::to_string(R);
+
+  TLineReader cookiesource;
+  bool cookiesopen = false;
+  if (s.preservecookies && (runindex >= 1 || !cookiecachewritable)) {
+    cookiesopen = cookiesource.open("cookies.txt");
+    if (!cookiesopen) {
+      log("Could not read cookies from \"cookies.txt\": " + std::string(std::strerror(errno)) +
+          "; the requests of this run carry no cookies");
+    }
+  }
+  TLineReader usersource;
+  if (s.usersfromfile) {
+    if (fileexists("users.txt") && usersource.open("users.txt")) {
+      log("Using user/password data from \"users.txt\"");
+    } else {
+      s.usersfromfile = false;
+      host_.setusersfromfile(false);
+      log("Tried to load user/password data from \"users.txt\", but file was not found");
+    }
+  }
+
+  const int N = s.ramptest ? rampusers(s.users, s.runs, runindex) : s.users;
+  runusers = N;
+  tally.reset();
+  log("Allocating memory");
+  releaseclients();
+
+  std::vector<std::string> urls = s.multipleurls ? host_.urllines() : std::vector<std::string>();
+  std::string userline;
+  try {
+    if (s.multipleurls && urls.empty()) throw std::runtime_error("No URLs to test");
+    clients.reserve(static_cast<size_t>(N));
+    for (int k = 1; k <= N; ++k) {
+      auto* c = new mythttpcli(loop_);
+      host_.setstatus("Allocating Request " + std::to_string(k) + " of run " + run);
+      if (k % 10 == 0) host_.processmessages();
+      c->Agent = s.useagent ? s.agent : std::string();
+      if (s.useuser) {
+        if (s.usersfromfile) {
+          if (!usersource.eof()) userline = usersource.readln();
+          // A line without "@@" is taken as a user name without password.
+          size_t sep = userline.find("@@");
+          c->Username = userline.substr(0, sep);
+          c->Password = sep == std::string::npos ? std::string() : userline.substr(sep + 2);
+        } else {
+          c->Username = s.username;
+          c->Password = s.password;
+        }
+      }
+      if (s.useproxy) {
+        c->Proxy = s.proxy;
+        c->ProxyPort = s.proxyport;
+      } else {
+        c->Proxy.clear();
+        c->ProxyPort.clear();
+      }
+      std::string cookieline;
+      if (cookiesopen) {
+        cookieline = cookiefromcacheline(cookiesource.readln());
+        c->Cookie = cookieline;
+      }
+      c->slot = clients.size();
+      clients.push_back(c);
+      ++clientsleft;
+
+      std::string note;
+      if (!s.multipleurls) {
+        c->URL = s.url;
+      } else {
+        size_t j = static_cast<size_t>(k - 1) % urls.size() + 1;
+        c->URL = urls[j - 1];
+        note = " Used URL#" + std::to_string(j) + ": \"" + urls[j - 1] + "\"";
+      }
+      c->OnRequestDone = [this](THttpCli* sender, THttpRequest rq, uint16_t error) {
+        requestdone(sender, rq, error);
+      };
+      c->OnHeaderData = [this](THttpCli* sender) { HttpCli1HeaderData(sender); };
+      c->OnDocData = [this](THttpCli* sender, const char* buffer, int len) {
+        HttpCli1DocData(sender, buffer, len);
+      };
+      c->requestno = k;
+      c->OnLocationChange = [this](THttpCli* sender) { HttpCli1LocationChange(sender); };
+      if (s.usepost) {
+        c->postbody = std::make_unique<TMemoryStream>(s.postdata);
+        c->PostStream = c->postbody.get();
+      }
+      if (s.useuser) note += ", Username:" + c->Username;
+      if (s.usekey) {
+        std::string K = std::to_string(s.keyoffset + c->requestno);
+        c->URL = replaceall(c->URL, "@@", K);
+        log("Allocating Request " + std::to_string(k) + ", Key: " + K + note);
+      } else {
+        log("Allocating Request " + std::to_string(k) + note);
+      }
+      if (k == 1 && runindex == 0) {
+        c->ResponseStream = nullptr;
+        std::string path = firstresponsepath();
+        std::remove(path.c_str());
+        std::string error;
+        firstresponsefile = TFileStream::Create(path, error);
+        if (firstresponsefile) {
+          c->ResponseStream = firstresponsefile.get();
+          log("Data is being saved to " + path);
+        } else {
+          log("Could not save data to " + path);
+        }
+      }
+      if (s.preservecookies) {
+        log("Using Cookies: \"cookie: " + replaceall(cookieline, "\r\n", "<cr/lf>") + "\"");
+      }
+    }
+  } catch (const std::exception& e) {
+    // Nothing has been started yet: give back every client and end the test with a clear error.
+    releaseclients();
+    firstresponsefile.reset();
+    testactive_ = false;
+    std::string error = "Run " + run + " could not be launched: " + e.what();
+    log(error);
+    host_.setstatus("");
+    host_.setstartenabled(true);
+    host_.errordialog(error);
+    host_.testended(false);
+    return false;
+  }
+
+  host_.setstatus("Allocation finished, starting requests of run " + run + "...");
+  host_.processmessages();
+  log("Memory Allocation done");
+
+  // The start loop: nothing but the time, one log line and the start of the request.
+  const long double t0 = elapsedms();
+  for (auto* c : clients) {
+    c->starttime = elapsedms();
+    log("Starting request " + std::to_string(c->requestno));
+    startrequest(c, s.usepost);
+  }
+  const long double t1 = elapsedms();
+
+  std::string line =
+      "Created " + std::to_string(N) + " requests in " + formatshortest(t1 - t0, 3) + "ms";
+  if (t1 - t0 > 0) {
+    line += " (equals ~" + rounded(N / ((t1 - t0) / 1000)) + " requests per second)";
+  }
+  log(line);
+  logs_.logdatanocr(line);
+  return true;
+}
+
+void TLoadEngine::startrequest(mythttpcli* c, bool post) {
+  try {
+    if (post) {
+      c->Post();
+    } else {
+      c->Get();
+    }
+  } catch (const std::exception& e) {
+    // A request that cannot even start (an empty or invalid host name) still completes, through
+    // Abort, as a failed request of this run.
+    log("Request " + std::to_string(c->requestno) + " could not be started: " + e.what());
+    if (c->State() != hsReady) {
+      c->Abort();
+      return;
+    }
+    // Refused before it left the ready state: Abort would report nothing, so complete it here,
+    // later, from the loop like every other completion.
+    c->StatusCode = 404;
+    c->ReasonPhrase = e.what();
+    THttpRequest rq = post ? rqPost : rqGet;
+    notices_.Post([this, c, rq] { requestdone(c, rq, 3); });
+  }
+}

@@ -1,0 +1,103 @@
+#pragma once
+// TLoadEngine: the load test. It owns every piece of test state (runs, clients, accumulators,
+// tally, Timer1) and talks to its host (window or command line) through TEngineHost; its output
+// goes into the log and chart models. Everything runs on the loop's thread.
+
+#include <cstdint>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/EngineHost.h"
+#include "engine/StatusTally.h"
+#include "engine/mythttpcli.h"
+#include "http/Stream.h"
+#include "net/EventLoop.h"
+#include "results/ChartModel.h"
+#include "results/LogModel.h"
+
+// Users of run runindex + 1 in a ramp test: users / runs * (runindex + 1), halves to even, at
+// least 1.
+int rampusers(int users, int runs, int runindex);
+
+class TLoadEngine {
+ public:
+  enum class TPhase { idle, running, waiting };
+
+  TLoadEngine(TEngineHost& host, TLogModel& logs, TChartModel& charts,
+              TEventLoop& loop = TEventLoop::Default());
+  // Destroys any client still outstanding (the owner goes, so do they).
+  ~TLoadEngine();
+  TLoadEngine(const TLoadEngine&) = delete;
+  TLoadEngine& operator=(const TLoadEngine&) = delete;
+
+  // Where log files and temp.htm go; empty (the default) means the program directory with its
+  // fallback. cookies.txt and users.txt are always read in the current working directory.
+  void setoutputdir(const std::string& dir) { outputdir_ = dir; }
+
+  // "Start Test": validates, resets, writes the header and launches run 1. Returns when every
+  // request of run 1 has been started; the rest happens in the clients' events.
+  void ExecButtonClick();
+  // "Abort Test": no further run; every outstanding request is aborted and completes as usual.
+  void AbortButtonClick();
+
+  TPhase phase() const;
+  // The directory the current (or last) test writes to, with a trailing "/".
+  const std::string& resultdir() const { return resultdir_; }
+
+  // Test state, readable by hosts and tests.
+  int32_t runindex = 0;
+  int32_t runusers = 0;
+  bool aborted = false;
+  long double teststart = 0, runstart = 0;
+  int64_t runbytes = 0;  // 64-bit: a run of many large documents passes 2 GB
+  bool cookiecachewritable = true;
+  long double waitsum = 0, requestscounted = 0, runtimesum = 0, runscounted = 0;
+  TStatusTally tally;
+  // Clients of the current run whose requests have not completed, in user order. A completed
+  // client leaves a null slot, so removal is O(1) and the order stays for Abort.
+  std::vector<mythttpcli*> clients;
+  size_t clientsleft = 0;
+
+  // The per-client handlers (public so tests can drive them directly).
+  void requestdone(THttpCli* Sender, THttpRequest RqType, uint16_t Error);
+  void HttpCli1HeaderData(THttpCli* Sender);
+  void HttpCli1DocData(THttpCli* Sender, const char* Buffer, int Len);
+  void HttpCli1LocationChange(THttpCli* Sender);
+
+ private:
+  // Test start pieces.
+  bool validate(const TestSettings& s);
+  void preparecharts(const TestSettings& s);
+  void writeheader(const TestSettings& s);
+  bool preparecookiecache(const TestSettings& s);
+
+  // Launch of one run; false when it could not be launched (the test is then over).
+  bool launchrun();
+  void releaseclients();
+  void startrequest(mythttpcli* c, bool post);
+
+  // End of a run and of the test.
+  void runcomplete(long double endtime);
+  void writerunstatistics(const TestSettings& s, long double endtime);
+  void endofrun();
+  void Timer1Timer();
+  void finish();
+  void showfirstrequest();
+  void showsource(const std::string& path);
+
+  std::string firstresponsepath() const { return resultdir_ + "temp.htm"; }
+  void log(const std::string& text) { logs_.log(text); }
+
+  TEngineHost& host_;
+  TLogModel& logs_;
+  TChartModel& charts_;
+  TEventLoop& loop_;
+  TTimer Timer1;
+  TNoticeTarget notices_;
+  std::string outputdir_;
+  std::string resultdir_;
+  std::unique_ptr<TFileStream> firstresponsefile;
+  bool testactive_ = false;
+};

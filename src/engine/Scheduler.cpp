@@ -1,0 +1,109 @@
+// Run scheduling, the finish of a test, Abort, and the first-request views.
+
+#include <fstream>
+#include <sstream>
+
+#include "engine/EngineText.h"
+#include "engine/FirstResponse.h"
+#include "engine/LoadEngine.h"
+#include "results/Clock.h"
+#include "results/LogFile.h"
+
+TLoadEngine::TLoadEngine(TEngineHost& host, TLogModel& logs, TChartModel& charts, TEventLoop& loop)
+    : host_(host), logs_(logs), charts_(charts), loop_(loop), Timer1(loop), notices_(loop) {}
+
+TLoadEngine::~TLoadEngine() {
+  releaseclients();
+}
+
+TLoadEngine::TPhase TLoadEngine::phase() const {
+  if (clientsleft > 0) return TPhase::running;
+  if (Timer1.Active()) return TPhase::waiting;
+  return TPhase::idle;
+}
+
+void TLoadEngine::endofrun() {
+  TestSettings s = host_.settings();
+  if (runindex + 1 < s.runs) {
+    ++runindex;
+    Timer1.Start(static_cast<uint64_t>(s.waitperrun) * 1000 + 5, [this] { Timer1Timer(); });
+    return;
+  }
+  finish();
+}
+
+void TLoadEngine::Timer1Timer() {
+  runbytes = 0;
+  Timer1.Stop();
+  runstart = elapsedms();
+  host_.setstartenabled(false);
+  log("");
+  log("START RUN: " + std::to_string(runindex + 1));
+  logs_.logdatanocr("");
+  logs_.logdatared("Results of run " + std::to_string(runindex + 1));
+  launchrun();
+}
+
+void TLoadEngine::AbortButtonClick() {
+  host_.setresultsvisible(true);
+  aborted = true;
+  runindex = host_.settings().runs;
+  bool waiting = Timer1.Active();
+  Timer1.Stop();
+  // Abort never completes a request inside the call, so the list does not change during the walk.
+  for (auto* c : clients) {
+    if (c != nullptr) c->Abort();
+  }
+  if (waiting && testactive_) {
+    // Stopped between runs: nothing is outstanding, so the test ends here without its finish.
+    testactive_ = false;
+    host_.testended(false);
+  }
+}
+
+void TLoadEngine::finish() {
+  testactive_ = false;
+  host_.setresultsvisible(true);
+  logs_.logdatanocr("");
+  logs_.logdatanocr("");
+  logs_.logdatared("Glossary:");
+  for (const char* line : kGlossary) logs_.logdatanocr(line);
+
+  const std::string results = resultdir_ + "Pressbolt Results.log";
+  const std::string detailed = resultdir_ + "Pressbolt Detailed Results.log";
+  log("Saving log to \"" + results + "\"");
+  log("Saving detailed log to \"" + detailed + "\"");
+  std::vector<std::string> plain;
+  plain.reserve(logs_.resultlines().size());
+  for (const auto& line : logs_.resultlines()) plain.push_back(line.text);
+  std::string error;
+  // One file that cannot be written must not cost the other.
+  if (!savelines(results, plain, error)) {
+    log(error);
+    host_.errordialog(error);
+  }
+  if (!savelines(detailed, logs_.loglines(), error)) host_.errordialog(error);
+  host_.navigatebrowser("file://" + firstresponsepath(), false);
+  host_.testended(true);
+}
+
+void TLoadEngine::showfirstrequest() {
+  const std::string path = firstresponsepath();
+  host_.navigatebrowser("file://" + path, true);
+  showsource(path);
+}
+
+void TLoadEngine::showsource(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    log("Could not read " + path + " (1st request)");
+    return;
+  }
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  TSourceView view = sourceview(bytes.str());
+  host_.setsourcetext(view.text);
+  log("Received " + std::to_string(view.length) + " Bytes (1st request)");
+  logs_.logdatanocr("Number of Bytes in Result: " + std::to_string(view.length) +
+                    " Bytes (1st request)");
+}

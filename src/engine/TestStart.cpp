@@ -1,0 +1,162 @@
+// The test start: validation, reset of all test state, charts, the header of both views, the
+// cookie cache, and the launch of run 1.
+
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+#include <fstream>
+
+#include "engine/Cookies.h"
+#include "engine/EngineText.h"
+#include "engine/LoadEngine.h"
+#include "results/Clock.h"
+#include "results/LogFile.h"
+#include "results/SysInfo.h"
+
+namespace {
+
+const char* kNoUrls =
+    "\r\n\r\nNo URLs to test! Enter your URLs in the \"multiple URLs\" window or switch to "
+    "\"single URL\"\r\n\r\n";
+const char* kNoHttps =
+    "\r\n\r\nSorry. HTTPS (SSL-Encryption) is not supported. Please test your application or "
+    "server without SSL!\r\n\r\n";
+
+std::string shorturl(const std::string& url) {
+  return url.size() < 60 ? url : url.substr(0, 60) + "...";
+}
+
+std::string localdatetime() {
+  std::time_t now = std::time(nullptr);
+  std::tm tm{};
+  localtime_r(&now, &tm);
+  char text[128];
+  std::strftime(text, sizeof text, "%x %X", &tm);
+  return text;
+}
+
+}  // namespace
+
+bool TLoadEngine::validate(const TestSettings& s) {
+  if (s.multipleurls && host_.urllines().empty()) {
+    host_.errordialog(kNoUrls);
+    return false;
+  }
+  if (!s.multipleurls && uppercased(s.url).find("HTTPS:") != std::string::npos) {
+    host_.errordialog(kNoHttps);
+    return false;
+  }
+  return true;
+}
+
+void TLoadEngine::ExecButtonClick() {
+  // A run still in flight cannot be mixed with a new test; the button is disabled then anyway.
+  if (clientsleft > 0) return;
+  TestSettings s = host_.settings();
+  if (!validate(s)) return;
+  // A start while the next run waits ends the old test there, as Abort would: two tests must
+  // never mix.
+  Timer1.Stop();
+  testactive_ = false;
+
+  startclock();
+  host_.setstatus("Starting...");
+  host_.setsourcetext("");
+  host_.setheaderlines({});
+  charts_.clearramps();
+  runbytes = 0;
+  host_.setresultsvisible(!s.exacttiming);
+  aborted = false;
+  runscounted = runtimesum = requestscounted = waitsum = 0;
+  runindex = 0;
+  preparecharts(s);
+  logs_.clear();
+
+  std::string note;
+  resultdir_ = outputdir_.empty() ? outputdir(&note) : outputdir_;
+  if (!resultdir_.empty() && resultdir_.back() != '/') resultdir_ += '/';
+  writeheader(s);
+  if (!note.empty()) log(note);
+
+  teststart = elapsedms();
+  charts_.clearrequests();
+  tally.reset();
+  cookiecachewritable = true;
+  if (!preparecookiecache(s)) return;
+
+  host_.setstartenabled(false);
+  host_.navigatebrowser("about:blank", false);
+  testactive_ = true;
+  host_.processmessages();
+
+  log("START RUN: " + std::to_string(runindex + 1));
+  logs_.logdatanocr("");
+  logs_.logdatared("Results of run " + std::to_string(runindex + 1));
+  runstart = elapsedms();
+  launchrun();
+}
+
+void TLoadEngine::preparecharts(const TestSettings& s) {
+  std::string target = s.multipleurls ? "(multiple URLs)" : shorturl(s.url);
+  if (s.ramptest) {
+    charts_.settitles("Ramp test: " + target, "Ramp test: " + target);
+  } else {
+    charts_.settitles("Load test: " + target, "");
+  }
+  charts_.setfoot(0, "green=ok, red=error, black=timeout");
+  charts_.setfoot(1, testdescription(s, true));
+  charts_.setfoot(2, "Average Request Times:");
+  charts_.setfoot(3, "Average User Times:");
+}
+
+void TLoadEngine::writeheader(const TestSettings& s) {
+  std::string by = std::string("(by Pressbolt Version ") + kVersion + ", " + kWebAddress + ")";
+  log("Server Load Test Logfile " + by);
+  logs_.logdatared("Server Load Test Results " + by);
+  if (!s.multipleurls) {
+    log("Tested URL: " + s.url);
+    logs_.logdatanocr("Tested URL: " + s.url);
+  } else {
+    log("Testing Multiple URLs:");
+    logs_.logdata("Testing Multiple URLs");
+    std::vector<std::string> lines = host_.urllines();
+    for (size_t i = 0; i < lines.size(); ++i) {
+      log("URL#" + std::to_string(i + 1) + ": " + lines[i]);
+    }
+  }
+  log(" ");
+  log("Settings: " + testdescription(s));
+  if (s.useproxy) log("Settings: Proxy: " + s.proxy + ":" + s.proxyport);
+  if (s.usepost) {
+    log("Settings: use POST requests using POST-data=" + s.postdata);
+    logs_.logdatanocr("Settings: use POST requests");
+  } else {
+    log("Settings: use GET requests");
+    logs_.logdatanocr("Settings: use GET requests");
+  }
+  if (s.useagent) log("Settings: User Agent: " + s.agent);
+  logs_.logdatanocr("Settings: " + testdescription(s));
+  for (const auto& line : clientsystemlines()) log(line);
+  for (const auto& line : clientsystemlines()) logs_.logdatanocr(line);
+  log(resolutionline(clockfrequency));
+  log("Test is starting");
+  logs_.logdata("Test run on " + localdatetime());
+  log("----------------------------------------------------");
+}
+
+bool TLoadEngine::preparecookiecache(const TestSettings& s) {
+  if (!s.preservecookies) return true;
+  if (fileisreadonly("cookies.txt")) {
+    cookiecachewritable = false;
+    return true;
+  }
+  std::ofstream cache("cookies.txt", std::ios::binary | std::ios::trunc);
+  if (!cache) {
+    // The start ends here; what was logged stays and Start remains enabled.
+    std::string error = "Cannot create file \"cookies.txt\". " + std::string(std::strerror(errno));
+    log(error);
+    host_.errordialog(error);
+    return false;
+  }
+  return true;
+}

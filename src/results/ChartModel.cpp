@@ -1,0 +1,51 @@
+#include "results/ChartModel.h"
+
+void TChartModel::clear() {
+  clearrequests();
+  clearramps();
+  chart1title_.clear();
+  chart2title_.clear();
+  foot_ = {};
+  ++textrev_;
+}
+
+void TChartModel::clearrequests() {
+  requests_.clear();
+  ++requestgen_;
+}
+
+void TChartModel::clearramps() {
+  ramps_.clear();
+  rampwaits_.clear();
+  ++rampgen_;
+}
+
+void TChartModel::settitles(const std::string& chart1, const std::string& chart2) {
+  chart1title_ = chart1;
+  chart2title_ = chart2;
+  ++textrev_;
+}
+
+void TChartModel::setfoot(int line, const std::string& text) {
+  if (line < 0 || line >= static_cast<int>(foot_.size())) return;
+  foot_[static_cast<size_t>(line)] = text;
+  ++textrev_;
+}
+
+void TChartModel::addrequest(long double x, long double y, int statuscode) {
+  requests_.push_back(TRequestPoint{x, y, statuscode});
+}
+
+void TChartModel::addramp(int users, long double avgproc, const std::string& label) {
+  ramps_.push_back(TRampPoint{users, avgproc, label});
+}
+
+void TChartModel::addrampwait(int users, long double avgwait) {
+  rampwaits_.push_back(TRampPoint{users, avgwait, std::string()});
+}
+
+std::string TChartModel::pointlabel(int statuscode) {
+  if (statuscode == 200) return std::string();
+  if (statuscode == 0) return "TimeOut";
+  return "E" + std::to_string(statuscode);
+}

@@ -1,0 +1,58 @@
+#pragma once
+// TChartModel: what the two result charts show — one point per completed request, the ramp
+// curves, titles and the four foot lines of the request chart. The engine writes it; the window
+// draws it in batches (it compares generations and counts, as with the log model).
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct TRequestPoint {
+  long double x;   // start of the request, ms after the test start
+  long double y;   // user wait time, ms
+  int statuscode;  // 200 green, 0 black "TimeOut", anything else red "E" + code
+};
+
+struct TRampPoint {
+  int users;
+  long double y;
+  std::string label;  // "ok" or "15% Errors"; empty on the wait-time curve
+};
+
+class TChartModel {
+ public:
+  // Test start: every series emptied, titles and foot lines set anew.
+  void clear();
+  void clearrequests();
+  void clearramps();
+
+  void settitles(const std::string& chart1, const std::string& chart2);
+  void setfoot(int line, const std::string& text);  // lines 0 .. 3
+  void addrequest(long double x, long double y, int statuscode);
+  void addramp(int users, long double avgproc, const std::string& label);  // series "ramps"
+  void addrampwait(int users, long double avgwait);                        // series "ramps3"
+
+  const std::string& chart1title() const { return chart1title_; }
+  const std::string& chart2title() const { return chart2title_; }
+  const std::array<std::string, 4>& foot() const { return foot_; }
+  const std::vector<TRequestPoint>& requests() const { return requests_; }
+  const std::vector<TRampPoint>& ramps() const { return ramps_; }
+  const std::vector<TRampPoint>& rampwaits() const { return rampwaits_; }
+
+  // Bumped whenever points were removed (a view then redraws from the start).
+  uint64_t requestgeneration() const { return requestgen_; }
+  uint64_t rampgeneration() const { return rampgen_; }
+  // Bumped whenever a title or a foot line changes.
+  uint64_t textrevision() const { return textrev_; }
+
+  // The label of a request point: none for 200, "TimeOut" for 0, else "E" + code ("E404").
+  static std::string pointlabel(int statuscode);
+
+ private:
+  std::string chart1title_, chart2title_;
+  std::array<std::string, 4> foot_;
+  std::vector<TRequestPoint> requests_;
+  std::vector<TRampPoint> ramps_, rampwaits_;
+  uint64_t requestgen_ = 0, rampgen_ = 0, textrev_ = 0;
+};
