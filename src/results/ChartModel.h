@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-struct TRequestPoint {
+struct TChartPoint {
   long double x;   // start of the request, ms after the test start
   long double y;   // user wait time, ms
   int statuscode;  // 200 green, 0 black "TimeOut", anything else red "E" + code
@@ -36,7 +36,7 @@ class TChartModel {
   const std::string& chart1title() const { return chart1title_; }
   const std::string& chart2title() const { return chart2title_; }
   const std::array<std::string, 4>& foot() const { return foot_; }
-  const std::vector<TRequestPoint>& requests() const { return requests_; }
+  const std::vector<TChartPoint>& requests() const { return requests_; }
   const std::vector<TRampPoint>& ramps() const { return ramps_; }
   const std::vector<TRampPoint>& rampwaits() const { return rampwaits_; }
 
@@ -52,7 +52,7 @@ class TChartModel {
  private:
   std::string chart1title_, chart2title_;
   std::array<std::string, 4> foot_;
-  std::vector<TRequestPoint> requests_;
+  std::vector<TChartPoint> requests_;
   std::vector<TRampPoint> ramps_, rampwaits_;
   uint64_t requestgen_ = 0, rampgen_ = 0, textrev_ = 0;
 };
