@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# Runs every benchmark program of a build (BUILD_DIR/bench/bench_*) and prints what it reports.
+# Timings on a shared machine are information, not a verdict: the exit status is non-zero only
+# when a benchmark crashes (dies from a signal) or hangs past its time limit.
+set -u
+
+build=${1:-build}
+dir="$build/bench"
+limit=${BENCH_TIMEOUT:-1200}
+
+shopt -s nullglob
+programs=()
+for p in "$dir"/bench_*; do
+  [[ -f "$p" && -x "$p" ]] && programs+=("$p")
+done
+if (( ${#programs[@]} == 0 )); then
+  echo "no benchmark programs in $dir (build first)"
+  exit 0
+fi
+
+failed=0
+for p in "${programs[@]}"; do
+  name=$(basename "$p")
+  echo "== $name"
+  timeout --signal=TERM --kill-after=30 "$limit" "$p"
+  rc=$?
+  if (( rc == 124 || rc == 137 )); then
+    echo "== $name: did not finish within ${limit} s"
+    failed=1
+  elif (( rc > 128 )); then
+    echo "== $name: crashed (signal $((rc - 128)))"
+    failed=1
+  elif (( rc != 0 )); then
+    echo "== $name: exited with status $rc"
+  else
+    echo "== $name: done"
+  fi
+done
+exit $failed
