@@ -1,0 +1,245 @@
+// THttpCli, request side: construction, starting a request, name lookup, connect, the request
+// header and the POST body.
+
+#include "http/HttpProt.h"
+
+#include "http/HttpRequest.h"
+#include "http/UrlSplit.h"
+#include "net/ErrorCodes.h"
+
+THttpCli::THttpCli(TEventLoop& loop) : notices_(loop), socket_(loop) {
+  socket_.OnDnsLookupDone = [this](TWSocket*, uint16_t error) { DnsLookupDone(error); };
+  socket_.OnSessionConnected = [this](TWSocket*, uint16_t error) { SessionConnected(error); };
+  socket_.OnDataAvailable = [this](TWSocket*, uint16_t) { DataAvailable(); };
+  socket_.OnDataSent = [this](TWSocket*, uint16_t) { DataSent(); };
+  socket_.OnSessionClosed = [this](TWSocket*, uint16_t) { SocketSessionClosed(); };
+}
+
+THttpCli::~THttpCli() = default;
+
+void THttpCli::SetMultiThreaded(bool value) {
+  multithreaded_ = value;
+  socket_.SetMultiThreaded(value);
+}
+
+void THttpCli::Get() {
+  DoRequest(rqGet);
+}
+
+void THttpCli::Post() {
+  DoRequest(rqPost);
+}
+
+void THttpCli::DoRequest(THttpRequest rq) {
+  if (state_ != hsReady) throw EHttpException("HTTP component is busy", 1);
+  if (rq == rqPost && PostStream == nullptr) {
+    throw EHttpException("HTTP component has nothing to post", 2);
+  }
+  ResponseHeaders.clear();
+  RequestType = rq;
+  requesterror_ = 0;
+  relocationclose_ = false;
+  // Whatever an earlier request left behind (a pending relocation, an unfinished line, a pending
+  // reconnect) must not leak into this one.
+  ++serial_;
+  RelocationPending = false;
+  reconnectpending_ = false;
+  discarding_ = false;
+  ReceiveBuffer.Clear();
+  storedbytes_ = 0;
+  SetState(hsStarting);
+
+  DocumentName.clear();
+  StatusCode = 0;
+  BytesReceived = 0;
+  BytesSent = 0;
+  headerlines_ = 0;
+  docchunks_ = 0;
+  ContentLength = -1;
+  sendingpost_ = false;
+  poststart_ = rq == rqPost ? PostStream->Position() : 0;
+  Location = URL;
+
+  TUrlParts u = SplitURL(URL);
+  TargetHost = u.host;
+  if (!u.user.empty()) Username = u.user;
+  if (!u.password.empty()) Password = u.password;
+  if (Proxy.empty()) {
+    RequestTarget = u.path;
+    DocumentName = RequestTarget;
+    ConnectHost = u.host;
+    ConnectPort = u.port.empty() ? "80" : u.port;
+  } else {
+    DocumentName = u.path;
+    std::string port = u.port.empty() ? "" : ":" + u.port;
+    RequestTarget = (u.scheme.empty() ? "http" : u.scheme) + "://" + u.host + port + u.path;
+    TUrlParts p = SplitURL(Proxy);
+    ConnectHost = p.host;
+    ConnectPort = p.port.empty() ? ProxyPort : p.port;
+  }
+  if (RequestTarget.empty()) RequestTarget = "/";
+  DocumentName = documentname(DocumentName);
+  StartConnect();
+}
+
+void THttpCli::StartConnect() {
+  SetState(hsDnsLookup);
+  socket_.DnsLookup(ConnectHost);
+}
+
+void THttpCli::CloseConnection() {
+  socket_.Close();
+  Connected = false;
+}
+
+void THttpCli::Fail(uint16_t error, const std::string& reason) {
+  requesterror_ = error;
+  StatusCode = 404;
+  ReasonPhrase = reason;
+}
+
+void THttpCli::DnsLookupDone(uint16_t Error) {
+  // A cancelled lookup reports after Abort has taken over; Abort completes the request itself.
+  if (state_ != hsDnsLookup) return;
+  if (Error != 0) {
+    Fail(Error, "can't resolve hostname to IP address");
+    SessionClosed();
+    return;
+  }
+  SetState(hsConnecting);
+  try {
+    socket_.SetAddr(socket_.DnsResult());
+    socket_.SetPort(ConnectPort);
+    socket_.SetProto("tcp");
+    socket_.Connect();
+  } catch (const std::exception&) {
+    int code = socket_.LastError();
+    Fail(uint16_t(code),
+         "can't connect: " + ErrorDesc(code) + " (Error #" + std::to_string(code) + ")");
+    // The close may already run the session-closed handler; it must complete the request once.
+    uint32_t before = closes_;
+    try {
+      socket_.Close();
+    } catch (const std::exception&) {
+    }
+    if (closes_ == before) SessionClosed();
+  }
+}
+
+void THttpCli::SessionConnected(uint16_t Error) {
+  if (state_ != hsConnecting) return;
+  if (Error != 0) {
+    Fail(Error, ErrorDesc(Error) + " (Error #" + std::to_string(Error) + ")");
+    SessionClosed();
+    return;
+  }
+  Connected = true;
+  SetState(hsConnected);
+  FireSessionConnected();
+  ReceiveBuffer.Clear();
+  linehandler_ = lhHeaderLine;
+  SetState(hsWaitingHeader);
+  try {
+    switch (RequestType) {
+      case rqGet:
+        SendRequestHeader("GET", "1.0");
+        break;
+      case rqPost:
+        SendRequestHeader("POST", "1.0");
+        FireSendBegin();
+        sendingpost_ = true;
+        SendPostChunk();
+        break;
+      case rqHead:
+        SendRequestHeader("HEAD", "1.0");
+        break;
+      case rqNone:
+        break;
+    }
+  } catch (const std::exception&) {
+    // The request cannot go out; the close completes it through the normal path.
+    try {
+      CloseConnection();
+    } catch (const std::exception&) {
+    }
+  }
+}
+
+void THttpCli::AddRequestLine(const std::string& Line) {
+  if (OnCommand) OnCommand(this, Line);
+  RequestBuffer += Line;
+  RequestBuffer += "\r\n";
+}
+
+void THttpCli::SendRequestHeader(const std::string& method, const std::string& version) {
+  RequestBuffer.clear();
+  FireRequestHeaderBegin();
+  TRequestHeaderFields f;
+  f.Method = method;
+  f.Version = version;
+  f.RequestTarget = RequestTarget;
+  f.TargetHost = TargetHost;
+  f.Sender = Sender;
+  f.Reference = Reference;
+  f.Agent = Agent;
+  f.Cookie = Cookie;
+  f.ContentTypePost = ContentTypePost;
+  f.Username = Username;
+  f.Password = Password;
+  f.Proxy = Proxy;
+  f.ProxyUsername = ProxyUsername;
+  f.ProxyPassword = ProxyPassword;
+  f.NoCache = NoCache;
+  f.ModifiedSince = ModifiedSince;
+  f.PostSize = PostStream != nullptr ? PostStream->Size() : 0;
+  for (const auto& line : requestheaderlines(f)) AddRequestLine(line);
+  FireRequestHeaderEnd();
+  AddRequestLine("");
+  std::string text;
+  text.swap(RequestBuffer);
+  socket_.Send(text.data(), int(text.size()));
+}
+
+void THttpCli::SendPostChunk() {
+  if (!sendingpost_) return;
+  int64_t count = PostStream != nullptr ? PostStream->Read(SendBuffer, SendBufferSize) : 0;
+  if (count > 0) {
+    BytesSent += count;
+    FireSendData(SendBuffer, int(count));
+    socket_.Send(SendBuffer, int(count));
+  } else {
+    sendingpost_ = false;
+    FireSendEnd();
+  }
+}
+
+void THttpCli::DataSent() {
+  // The next chunk is read only now, so at most one chunk of the body waits in the socket.
+  try {
+    if (socket_.State() == wsConnected) SendPostChunk();
+  } catch (const std::exception&) {
+    try {
+      CloseConnection();
+    } catch (const std::exception&) {
+    }
+  }
+}
+
+void THttpCli::FireSessionConnected() {
+  if (OnSessionConnected) OnSessionConnected(this);
+}
+void THttpCli::FireRequestHeaderBegin() {
+  if (OnRequestHeaderBegin) OnRequestHeaderBegin(this);
+}
+void THttpCli::FireRequestHeaderEnd() {
+  if (OnRequestHeaderEnd) OnRequestHeaderEnd(this);
+}
+void THttpCli::FireSendBegin() {
+  if (OnSendBegin) OnSendBegin(this);
+}
+void THttpCli::FireSendData(const char* Buffer, int Len) {
+  if (OnSendData) OnSendData(this, Buffer, Len);
+}
+void THttpCli::FireSendEnd() {
+  if (OnSendEnd) OnSendEnd(this);
+}

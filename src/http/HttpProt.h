@@ -1,0 +1,207 @@
+#pragma once
+// THttpCli: the asynchronous HTTP/1.0 client, one request at a time over a connection of its own.
+// A caller sets the request properties, calls Get or Post and returns at once; everything else
+// happens in events fired from the event loop. The response ends when the server closes the
+// connection; the client has no time limit of its own (a caller that wants one calls Abort).
+//
+// Request side: HttpProt.cpp (start, lookup, connect, request text, POST body).
+// Response side: HttpResponse.cpp (reading, header lines, document, relocation, end, Abort).
+
+#include <cstdint>
+#include <functional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "http/HttpLines.h"
+#include "http/Stream.h"
+#include "net/EventLoop.h"
+#include "net/WSocket.h"
+
+enum THttpRequest { rqNone, rqGet, rqPost, rqHead };
+
+enum THttpClientState {
+  hsReady,          // idle; a request may be started
+  hsStarting,       // request accepted, URL being split
+  hsConnected,      // TCP connection established
+  hsDnsLookup,      // name lookup of ConnectHost under way
+  hsConnecting,     // address known, connect issued
+  hsWaitingHeader,  // request sent, reading header lines
+  hsWaitingBody,    // reading the document
+  hsAborting        // Abort in progress
+};
+
+// Misuse of the client: 1 busy, 2 nothing to post, 4 header line too long.
+class EHttpException : public std::runtime_error {
+ public:
+  EHttpException(const std::string& msg, int code) : std::runtime_error(msg), ErrorCode(code) {}
+  int ErrorCode;
+};
+
+class THttpCli;
+using THttpNotify = std::function<void(THttpCli* Sender)>;
+using TOnCommand = std::function<void(THttpCli* Sender, const std::string& S)>;
+using TDocDataEvent = std::function<void(THttpCli* Sender, const char* Buffer, int Len)>;
+using THttpRequestDone = std::function<void(THttpCli* Sender, THttpRequest RqType, uint16_t Error)>;
+
+class THttpCli {
+ public:
+  // One POST chunk and one read: the two fixed buffers of a client.
+  static constexpr int SendBufferSize = 8193;
+  // Header lines kept in ResponseHeaders and AuthChallenges per request, in bytes: a server that
+  // sends header lines (or relocations) without end must not grow a client without bound. Lines
+  // beyond it are still parsed and fire OnHeaderData.
+  static constexpr size_t MaxStoredHeaderBytes = 256 * 1024;
+
+  explicit THttpCli(TEventLoop& loop = TEventLoop::Default());
+  // Drops queued notices and closes the connection without firing events. Streams set by the
+  // caller are not freed.
+  virtual ~THttpCli();
+  THttpCli(const THttpCli&) = delete;
+  THttpCli& operator=(const THttpCli&) = delete;
+
+  // ---- Request properties (kept between requests; a URL with user information overwrites
+  // Username and Password) ----
+  std::string URL;                 // absolute URL, optionally with user information, port, query
+  std::string Proxy;               // proxy host, optionally ":port"; empty = direct connection
+  std::string ProxyPort = "80";    // proxy port when Proxy names none
+  std::string Sender;              // "From: "
+  std::string Agent;               // "User-Agent: "
+  std::string Reference;           // "Referer: "
+  std::string Username, Password;  // "Authorization: Basic "
+  std::string ProxyUsername, ProxyPassword;  // "Proxy-Authorization: Basic " (with a Proxy)
+  bool NoCache = false;                      // "Pragma: no-cache"
+  double ModifiedSince = 0;  // days since 1899-12-30; non-zero sends "If-Modified-Since: "
+  std::string Cookie;        // "Cookie: ", sent as given
+  std::string ContentTypePost = "application/x-www-form-urlencoded";
+  bool MultiThreaded() const { return multithreaded_; }
+  void SetMultiThreaded(bool value);  // passed through to the socket
+  TStream* PostStream = nullptr;      // POST body, read from its current position; not owned
+  TStream* ResponseStream = nullptr;  // receives every document byte when set; not owned
+
+  // ---- Results (valid after OnRequestDone) ----
+  int StatusCode = 0;  // 0 until a status line is parsed; 404 for local failures
+  std::string ReasonPhrase;
+  std::vector<std::string> ResponseHeaders;  // every non-empty header line, status lines too
+  std::vector<std::string> AuthChallenges;   // "www-authenticate" values (never cleared)
+  std::string LastLine;                      // last header line or document chunk
+  int64_t ContentLength = -1;                // "content-length", -1 when none came
+  std::string ContentType;                   // lower-cased "content-type" (not reset per request)
+  std::string Location;                      // URL; after a relocation the new request target
+  std::string ConnectHost, ConnectPort;      // where the socket connects (URL's or proxy's)
+  std::string TargetHost;                    // "Host: " value (no port)
+  std::string RequestTarget;                 // path, or absolute URI through a proxy
+  std::string DocumentName;                  // file name derived from the URL
+  int64_t BytesReceived = 0;                 // document bytes delivered in this request
+  int64_t BytesSent = 0;                     // POST body bytes handed to the socket
+  THttpRequest RequestType = rqNone;
+  THttpClientState State() const { return state_; }
+  // The Error that OnRequestDone reports: 0, a socket error (10061 ...), 11001, or 3 for Abort.
+  uint16_t RequestError() const { return requesterror_; }
+  TWSocket& CtrlSocket() { return socket_; }
+
+  // ---- Events (each optional) ----
+  THttpNotify OnStateChange;         // after every change of State()
+  THttpNotify OnSessionConnected;    // connection up, before the request is sent
+  THttpNotify OnRequestHeaderBegin;  // before the first request line is assembled
+  TOnCommand OnCommand;              // per request line before it is added, last the empty one
+  THttpNotify OnRequestHeaderEnd;    // after the last header line, before the empty line
+  THttpNotify OnSendBegin;           // POST: after the request header went to the socket
+  TDocDataEvent OnSendData;          // POST: per body chunk, before it is sent
+  THttpNotify OnSendEnd;             // POST: body stream exhausted
+  THttpNotify OnHeaderBegin;         // before the first received line of each response
+  THttpNotify OnHeaderData;          // per non-empty header line, after parsing (in LastLine)
+  THttpNotify OnHeaderEnd;           // empty line, or a header-less document
+  THttpNotify OnDocBegin;            // before the first document chunk of each response
+  TDocDataEvent OnDocData;           // per chunk; Buffer[Len] is always a zero byte
+  THttpNotify OnDocEnd;              // at the close, when at least one chunk came
+  THttpNotify OnLocationChange;      // relocated response closed, before the new request
+  THttpRequestDone OnRequestDone;    // once per request, always from the loop
+  THttpNotify OnTrace;               // kept for callers; never fired
+
+  // ---- Operations ----
+  // Start a GET / POST. Return before any network activity has finished; with a dotted address
+  // the lookup-done and connect steps run inside. Raise EHttpException 1 when not hsReady, 2 for
+  // a Post without PostStream; let ESocketException through when the lookup cannot start
+  // (State() then stays hsDnsLookup until Abort). OnRequestDone never fires inside them.
+  void Get();
+  void Post();
+  // Ends the current request at once: 404 "Connection aborted on request", Error 3, reported by
+  // OnRequestDone later. On an idle client it only closes an open socket. Never throws.
+  void Abort();
+
+ protected:
+  // Overridable steps; each Fire… fires the event of its name when assigned.
+  virtual void AddRequestLine(const std::string& Line);  // OnCommand, then Line + CR LF
+  virtual void StartConnect();     // State hsDnsLookup and the lookup of ConnectHost
+  virtual void CloseConnection();  // closes the socket, Connected = false
+  virtual void FireSessionConnected();
+  virtual void FireRequestHeaderBegin();
+  virtual void FireRequestHeaderEnd();
+  virtual void FireHeaderBegin();
+  virtual void FireHeaderEnd();
+  virtual void FireDocBegin();
+  virtual void FireDocData(const char* Buffer, int Len);
+  virtual void FireDocEnd();
+  virtual void FireSendBegin();
+  virtual void FireSendData(const char* Buffer, int Len);
+  virtual void FireSendEnd();
+
+  // The receive path without a socket, for tests and fuzzers.
+  // Puts the client in the state right after a request of kind rq has been sent.
+  void ExpectResponse(THttpRequest rq);
+  // One read: read(buffer, room) places at most room bytes and returns their number (0 or less:
+  // nothing arrived). Throws EHttpException 4 when the buffer is full of an unfinished line.
+  void ReadResponse(const std::function<int(char*, int)>& read);
+  // The connection's close as the socket reports it.
+  void ResponseClosed();
+
+  bool Connected = false;
+  bool RelocationPending = false;
+
+ private:
+  enum TLineHandler { lhNone, lhHeaderLine, lhBodyData };
+
+  void DoRequest(THttpRequest rq);
+  void SetState(THttpClientState value);
+  void PostSetReady();
+  // Socket events.
+  void DnsLookupDone(uint16_t Error);
+  void SessionConnected(uint16_t Error);
+  void DataAvailable();
+  void DataSent();
+  void SocketSessionClosed();
+  // Request side.
+  void SendRequestHeader(const std::string& method, const std::string& version);
+  void SendPostChunk();
+  void Fail(uint16_t error, const std::string& reason);
+  // Response side.
+  void HandleLine();
+  void HeaderLine();
+  void BodyData();
+  void Relocate(const std::string& value);
+  void StoreHeader(std::vector<std::string>& list, const std::string& line);
+  void SessionClosed();
+  void RelocationSessionClosed();
+  void Reconnect();
+
+  TNoticeTarget notices_;
+  TWSocket socket_;
+  THttpClientState state_ = hsReady;
+  uint16_t requesterror_ = 0;
+  bool multithreaded_ = false;
+  TLineHandler linehandler_ = lhNone;
+  bool relocationclose_ = false;  // the socket's close runs the relocation handler
+  bool sendingpost_ = false;
+  bool discarding_ = false;  // a line was too long: later reads are dropped until the close
+  bool reconnectpending_ = false;
+  int64_t poststart_ = 0;  // PostStream position when the POST started, for a relocated POST
+  uint32_t serial_ = 0;    // requests started: notices of an earlier request are ignored
+  uint32_t closes_ = 0;    // normal session-closed runs
+  size_t storedbytes_ = 0;
+  int headerlines_ = 0;
+  int docchunks_ = 0;
+  TReceiveBuffer ReceiveBuffer;
+  char SendBuffer[SendBufferSize] = {};
+  std::string RequestBuffer;
+};

@@ -1,0 +1,311 @@
+// THttpCli, response side: reading and splitting the response, header lines, the document,
+// relocation, the end of a request, the posted notices and Abort.
+
+#include <algorithm>
+#include <cctype>
+
+#include "http/HttpProt.h"
+#include "http/UrlSplit.h"
+
+namespace {
+
+std::string lower(std::string s) {
+  for (char& c : s) c = char(std::tolower(static_cast<unsigned char>(c)));
+  return s;
+}
+
+}  // namespace
+
+// ---- State and notices ----
+
+void THttpCli::SetState(THttpClientState value) {
+  if (state_ == value) return;
+  state_ = value;
+  if (value == hsReady) {
+    // Posted before OnStateChange runs, so a handler may even destroy the client.
+    notices_.Post([this] {
+      // A copy: the handler may destroy this client (and with it OnRequestDone).
+      THttpRequestDone done = OnRequestDone;
+      if (done) done(this, RequestType, requesterror_);
+    });
+  }
+  if (OnStateChange) OnStateChange(this);
+}
+
+void THttpCli::PostSetReady() {
+  uint32_t serial = serial_;
+  notices_.Post([this, serial] {
+    if (serial == serial_) SetState(hsReady);
+  });
+}
+
+// ---- Reading ----
+
+void THttpCli::DataAvailable() {
+  if (discarding_) {
+    // After a line that is too long nothing more is handled; the data are read and dropped so
+    // that the peer's close still arrives and readiness does not repeat for ever.
+    char scratch[1024];
+    socket_.Receive(scratch, sizeof scratch);
+    return;
+  }
+  ReadResponse([this](char* at, int room) { return socket_.Receive(at, room); });
+}
+
+void THttpCli::ReadResponse(const std::function<int(char*, int)>& read) {
+  int room = 0;
+  char* at = ReceiveBuffer.Reserve(room);
+  if (room <= 0) {
+    discarding_ = true;
+    throw EHttpException("HTTP line too long", 4);
+  }
+  int count = read(at, room);
+  if (RequestType == rqNone || count <= 0) return;
+  ReceiveBuffer.Commit(std::min(count, room));
+
+  if (state_ == hsWaitingBody) {
+    if (ReceiveBuffer.Count() > 0) {
+      ReceiveBuffer.TakeAll(LastLine);
+      HandleLine();
+    }
+    return;
+  }
+  while (ReceiveBuffer.Count() > 0 && ReceiveBuffer.TakeLine(LastLine)) {
+    if (state_ == hsWaitingHeader || state_ == hsWaitingBody) HandleLine();
+  }
+}
+
+void THttpCli::HandleLine() {
+  switch (linehandler_) {
+    case lhHeaderLine:
+      HeaderLine();
+      break;
+    case lhBodyData:
+      BodyData();
+      break;
+    case lhNone:
+      PostSetReady();
+      break;
+  }
+}
+
+// ---- Header ----
+
+void THttpCli::StoreHeader(std::vector<std::string>& list, const std::string& line) {
+  if (storedbytes_ + line.size() > MaxStoredHeaderBytes) return;
+  storedbytes_ += line.size();
+  list.push_back(line);
+}
+
+void THttpCli::HeaderLine() {
+  if (headerlines_ == 0) FireHeaderBegin();
+  ++headerlines_;
+
+  if (lower(LastLine.substr(0, 6)) == "<html>") {
+    // No header at all: the document starts with this very line.
+    if (ContentType.empty()) ContentType = "text/html";
+    SetState(hsWaitingBody);
+    linehandler_ = lhBodyData;
+    FireHeaderEnd();
+    BodyData();
+    return;
+  }
+
+  if (!LastLine.empty()) {
+    StoreHeader(ResponseHeaders, LastLine);
+    THeaderLine h = splitheaderline(LastLine);
+    // A status code or length that is not a number drops the line: the field keeps its value.
+    if (h.kind == THeaderKind::Status) {
+      int code = 0;
+      if (!statuscode(LastLine, code)) return;
+      StatusCode = code;
+      ReasonPhrase = reasonphrase(LastLine);
+    } else if (h.kind == THeaderKind::Field) {
+      if (h.name == "location") {
+        if (!h.value.empty()) Relocate(h.value);
+      } else if (h.name == "content-length") {
+        int64_t length = 0;
+        if (!decimal(h.value, length)) return;
+        ContentLength = length;
+      } else if (h.name == "content-type") {
+        ContentType = lower(h.value);
+      } else if (h.name == "www-authenticate") {
+        StoreHeader(AuthChallenges, h.value);
+      }
+    }
+    if (OnHeaderData) OnHeaderData(this);
+    // An error page is not worth downloading: the close completes the request.
+    if (StatusCode >= 400) CloseConnection();
+    return;
+  }
+
+  if (RelocationPending) {
+    FireHeaderEnd();
+    ReceiveBuffer.Clear();
+    headerlines_ = 0;
+    docchunks_ = 0;
+    relocationclose_ = true;
+    CloseConnection();
+    return;
+  }
+
+  if (extensionof(DocumentName) == ".exe" && ContentType == "text/html") {
+    DocumentName = ChangeExtension(DocumentName, "htm");
+  }
+  SetState(hsWaitingBody);
+  linehandler_ = lhBodyData;
+  FireHeaderEnd();
+  if (ReceiveBuffer.Count() > 0) {
+    ReceiveBuffer.TakeAll(LastLine);
+    BodyData();
+  }
+}
+
+void THttpCli::Relocate(const std::string& value) {
+  RelocationPending = true;
+  THttpTarget t =
+      relocate({ConnectHost, ConnectPort, TargetHost, RequestTarget}, value, !Proxy.empty());
+  ConnectHost = t.ConnectHost;
+  ConnectPort = t.ConnectPort;
+  TargetHost = t.TargetHost;
+  RequestTarget = t.RequestTarget;
+  Location = RequestTarget;
+}
+
+// ---- Document ----
+
+void THttpCli::BodyData() {
+  if (docchunks_ == 0) FireDocBegin();
+  ++docchunks_;
+  BytesReceived += int64_t(LastLine.size());
+  // std::string keeps a zero byte behind its data, so the chunk reads as a C string too.
+  FireDocData(LastLine.c_str(), int(LastLine.size()));
+  if (ResponseStream != nullptr) ResponseStream->Write(LastLine.data(), int64_t(LastLine.size()));
+}
+
+// ---- End of the response ----
+
+void THttpCli::SocketSessionClosed() {
+  if (relocationclose_) {
+    RelocationSessionClosed();
+  } else {
+    SessionClosed();
+  }
+}
+
+void THttpCli::ResponseClosed() {
+  SocketSessionClosed();
+}
+
+void THttpCli::SessionClosed() {
+  ++closes_;
+  Connected = false;
+  // A header-less document can leave an unfinished last line in the buffer: it is still part of
+  // the document.
+  if (state_ == hsWaitingBody && linehandler_ == lhBodyData && ReceiveBuffer.Count() > 0) {
+    ReceiveBuffer.TakeAll(LastLine);
+    BodyData();
+  }
+  if (docchunks_ > 0) FireDocEnd();
+  PostSetReady();
+}
+
+void THttpCli::RelocationSessionClosed() {
+  Connected = false;
+  RelocationPending = false;
+  relocationclose_ = false;
+  reconnectpending_ = true;
+  if (OnLocationChange) OnLocationChange(this);
+  uint32_t serial = serial_;
+  notices_.Post([this, serial] {
+    // Abort (or a new request) after the relocation cancels the reconnect.
+    if (serial != serial_ || !reconnectpending_) return;
+    reconnectpending_ = false;
+    Reconnect();
+  });
+}
+
+void THttpCli::Reconnect() {
+  // The relocated POST sends the same body again, matching its Content-Length.
+  if (RequestType == rqPost && PostStream != nullptr) PostStream->Seek(poststart_);
+  try {
+    StartConnect();
+  } catch (const std::exception&) {
+    // Nobody could catch this from a notice: complete the request as a failed lookup.
+    int code = socket_.LastError() != 0 ? socket_.LastError() : 10022;
+    Fail(uint16_t(code), "can't resolve hostname to IP address");
+    SessionClosed();
+  }
+}
+
+// ---- Abort ----
+
+void THttpCli::Abort() {
+  try {
+    if (state_ == hsReady) {
+      if (socket_.State() != wsClosed) socket_.Close();
+      return;
+    }
+    bool waslookup = state_ == hsDnsLookup;
+    SetState(hsAborting);
+    reconnectpending_ = false;
+    if (waslookup) {
+      try {
+        socket_.CancelLookup();
+      } catch (const std::exception&) {
+      }
+    }
+    Fail(3, "Connection aborted on request");
+    if (waslookup) {
+      SessionClosed();
+    } else {
+      CloseConnection();
+    }
+    SetState(hsReady);
+  } catch (const std::exception&) {
+    // A socket that cannot be closed cleanly must not keep the request open.
+    if (state_ != hsReady) SetState(hsReady);
+  }
+}
+
+// ---- Test seams ----
+
+void THttpCli::ExpectResponse(THttpRequest rq) {
+  ResponseHeaders.clear();
+  RequestType = rq;
+  requesterror_ = 0;
+  ++serial_;
+  RelocationPending = false;
+  relocationclose_ = false;
+  reconnectpending_ = false;
+  discarding_ = false;
+  ReceiveBuffer.Clear();
+  storedbytes_ = 0;
+  StatusCode = 0;
+  BytesReceived = 0;
+  headerlines_ = 0;
+  docchunks_ = 0;
+  ContentLength = -1;
+  Location = URL;
+  Connected = true;
+  linehandler_ = lhHeaderLine;
+  SetState(hsWaitingHeader);
+}
+
+// ---- Events fired through overridable operations ----
+
+void THttpCli::FireHeaderBegin() {
+  if (OnHeaderBegin) OnHeaderBegin(this);
+}
+void THttpCli::FireHeaderEnd() {
+  if (OnHeaderEnd) OnHeaderEnd(this);
+}
+void THttpCli::FireDocBegin() {
+  if (OnDocBegin) OnDocBegin(this);
+}
+void THttpCli::FireDocData(const char* Buffer, int Len) {
+  if (OnDocData) OnDocData(this, Buffer, Len);
+}
+void THttpCli::FireDocEnd() {
+  if (OnDocEnd) OnDocEnd(this);
+}

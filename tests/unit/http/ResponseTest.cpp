@@ -1,0 +1,287 @@
+// The client's receive path driven directly with byte sequences cut into arbitrary reads; no
+// network is involved (closing the socket of a client that never connected does nothing).
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+
+#include "HttpEventLog.h"
+#include "http/HttpProt.h"
+
+using namespace std::string_literals;
+
+namespace {
+
+class TProbe : public THttpCli {
+ public:
+  explicit TProbe(TEventLoop& loop) : THttpCli(loop) {}
+  using THttpCli::ExpectResponse;
+  using THttpCli::ResponseClosed;
+  int Closes = 0;
+  std::vector<std::string>* Log = nullptr;
+
+  // Feeds bytes in reads of at most step bytes.
+  void Feed(const std::string& bytes, size_t step) {
+    for (size_t at = 0; at < bytes.size(); at += step) {
+      std::string piece = bytes.substr(at, step);
+      Read(piece);
+    }
+  }
+  // One read of exactly these bytes (as far as they fit).
+  void Read(const std::string& piece) {
+    ReadResponse([&](char* to, int room) {
+      int n = std::min<int>(room, int(piece.size()));
+      std::memcpy(to, piece.data(), size_t(n));
+      return n;
+    });
+  }
+
+ protected:
+  void CloseConnection() override {
+    ++Closes;
+    if (Log != nullptr) Log->push_back("Close");
+    THttpCli::CloseConnection();
+  }
+};
+
+struct ResponseTest : ::testing::Test {
+  TEventLoop loop;
+  std::unique_ptr<TProbe> cli = std::make_unique<TProbe>(loop);
+  THttpEventLog log;
+
+  void SetUp() override {
+    cli->URL = "http://127.0.0.1/index.htm";
+    cli->ExpectResponse(rqGet);
+    log.Attach(*cli);
+    cli->Log = &log.Events;
+  }
+  // Delivers the posted notices.
+  void drain() {
+    cli->ResponseClosed();
+    loop.Run();
+  }
+};
+
+const std::string simple =
+    "HTTP/1.0 200 OK\r\n"
+    "Content-Type: Text/HTML\r\n"
+    "Content-Length: 11\r\n"
+    "X-Other: kept\r\n"
+    "\r\n"
+    "hello\0world"s;
+
+TEST_F(ResponseTest, SameResultForEveryReadSize) {
+  for (size_t step : {size_t(1), size_t(2), size_t(3), size_t(7), size_t(16), simple.size()}) {
+    TEventLoop l;
+    TProbe c(l);
+    THttpEventLog e;
+    c.ExpectResponse(rqGet);
+    e.Attach(c);
+    c.Feed(simple, step);
+    c.ResponseClosed();
+    l.Run();
+    EXPECT_EQ(c.StatusCode, 200) << step;
+    EXPECT_EQ(c.ReasonPhrase, "OK");
+    EXPECT_EQ(c.ContentType, "text/html");
+    EXPECT_EQ(c.ContentLength, 11);
+    EXPECT_EQ(c.ResponseHeaders,
+              (std::vector<std::string>{"HTTP/1.0 200 OK", "Content-Type: Text/HTML",
+                                        "Content-Length: 11", "X-Other: kept"}));
+    EXPECT_EQ(e.Doc, "hello\0world"s) << step;
+    EXPECT_EQ(c.BytesReceived, 11);
+    EXPECT_EQ(e.Events, (std::vector<std::string>{
+                            "HeaderBegin", "HeaderData HTTP/1.0 200 OK",
+                            "HeaderData Content-Type: Text/HTML", "HeaderData Content-Length: 11",
+                            "HeaderData X-Other: kept", "State hsWaitingBody", "HeaderEnd",
+                            "DocBegin", "DocData", "DocEnd", "State hsReady", "RequestDone 1 0"}))
+        << step;
+    EXPECT_EQ(e.Done, 1);
+  }
+}
+
+TEST_F(ResponseTest, HeaderAndFirstBodyBytesInOneReadGiveOneChunk) {
+  TMemoryStream copy;
+  cli->ResponseStream = &copy;
+  std::vector<std::pair<std::string, char>> chunks;  // bytes and the byte behind them
+  cli->OnDocData = [&](THttpCli*, const char* b, int n) {
+    chunks.emplace_back(std::string(b, size_t(n)), b[n]);
+  };
+  cli->Read(simple);
+  cli->Read("more");
+  ASSERT_EQ(chunks.size(), 2u);
+  EXPECT_EQ(chunks[0].first, "hello\0world"s);
+  EXPECT_EQ(chunks[0].second, 0);
+  EXPECT_EQ(chunks[1].first, "more");
+  EXPECT_EQ(chunks[1].second, 0);
+  EXPECT_EQ(cli->LastLine, "more");
+  EXPECT_EQ(copy.Data(), "hello\0worldmore"s);
+}
+
+TEST_F(ResponseTest, OnlyHeadersGiveNoDocumentEvents) {
+  cli->Read("HTTP/1.1 204 No Content\r\nServer: x\r\n\r\n");
+  drain();
+  EXPECT_EQ(log.Events,
+            (std::vector<std::string>{"HeaderBegin", "HeaderData HTTP/1.1 204 No Content",
+                                      "HeaderData Server: x", "State hsWaitingBody", "HeaderEnd",
+                                      "State hsReady", "RequestDone 1 0"}));
+  EXPECT_EQ(cli->StatusCode, 204);
+  EXPECT_EQ(cli->ReasonPhrase, "No Content");
+}
+
+TEST_F(ResponseTest, HeaderlessDocument) {
+  cli->Read("<HtMl><body>first\r\nsecond\nthird without end");
+  EXPECT_EQ(cli->StatusCode, 0);
+  EXPECT_EQ(cli->ContentType, "text/html");
+  EXPECT_TRUE(cli->ResponseHeaders.empty());
+  cli->Read(" and more\r\nraw");
+  drain();
+  EXPECT_EQ(log.Events,
+            (std::vector<std::string>{"HeaderBegin", "State hsWaitingBody", "HeaderEnd", "DocBegin",
+                                      "DocData", "DocEnd", "State hsReady", "RequestDone 1 0"}));
+  // Complete lines lose their line ends; later reads arrive as they came.
+  EXPECT_EQ(log.Doc, "<HtMl><body>firstsecondthird without end and more\r\nraw");
+  EXPECT_EQ(log.DocChunks, 3);
+}
+
+TEST_F(ResponseTest, HeaderlessUnfinishedLastLineIsDeliveredAtTheClose) {
+  cli->Read("<html>one\r\ntwo\r\n</html>");
+  drain();
+  EXPECT_EQ(log.Doc, "<html>onetwo</html>");
+  EXPECT_EQ(cli->BytesReceived, 19);
+}
+
+TEST_F(ResponseTest, ContentTypeBlanksAndExeRename) {
+  cli->URL = "http://127.0.0.1/html-exe/doc.exe";
+  for (const char* line :
+       {"Content-Type:text/html", "Content-Type:  text/html", "content-type:\tTEXT/HTML"}) {
+    TEventLoop l;
+    TProbe c(l);
+    c.URL = "http://h/doc.exe";
+    c.DocumentName = "doc.exe";
+    c.ExpectResponse(rqGet);
+    c.Read("HTTP/1.0 200 OK\r\n"s + line + "\r\n\r\n");
+    EXPECT_EQ(c.ContentType, "text/html") << line;
+    EXPECT_EQ(c.DocumentName, "doc.htm") << line;
+  }
+  TEventLoop l;
+  TProbe c(l);
+  c.DocumentName = "doc.exe";
+  c.ExpectResponse(rqGet);
+  c.Read("HTTP/1.0 200 OK\r\nContent-Type: text/html; charset=x\r\n\r\n");
+  EXPECT_EQ(c.DocumentName, "doc.exe");  // only exactly text/html renames
+}
+
+TEST_F(ResponseTest, NonNumericValuesDropTheirLineOnly) {
+  cli->Read(
+      "HTTP/1.0 abc OK\r\nContent-Length: 12x\r\nContent-Length: 5 \r\nContent-Type: "
+      "text/plain\r\n\r\nbody");
+  EXPECT_EQ(cli->StatusCode, 0);
+  EXPECT_EQ(cli->ReasonPhrase, "");
+  EXPECT_EQ(cli->ContentLength, -1);
+  EXPECT_EQ(cli->ContentType, "text/plain");
+  EXPECT_EQ(cli->ResponseHeaders.size(), 4u);  // kept, but no OnHeaderData for them
+  EXPECT_EQ(log.Events,
+            (std::vector<std::string>{"HeaderBegin", "HeaderData Content-Type: text/plain",
+                                      "State hsWaitingBody", "HeaderEnd", "DocBegin", "DocData"}));
+  EXPECT_EQ(log.Doc, "body");
+}
+
+TEST_F(ResponseTest, ErrorStatusClosesAndKeepsWhatArrivedWithTheHeader) {
+  cli->Read("HTTP/1.0 404 Not Found\r\nContent-Type: text/plain\r\n\r\nstatus 404\n");
+  EXPECT_EQ(cli->StatusCode, 404);
+  EXPECT_EQ(cli->Closes, 2);  // after each header line once the status is known
+  EXPECT_EQ(log.Doc, "status 404\n");
+  EXPECT_EQ(log.Events[2], "Close");
+}
+
+TEST_F(ResponseTest, RelocationDropsTheBodyAndChangesTheTarget) {
+  cli->ConnectHost = "127.0.0.1";
+  cli->ConnectPort = "8080";
+  cli->TargetHost = "127.0.0.1";
+  cli->RequestTarget = "/old";
+  cli->ResponseHeaders.push_back("earlier");
+  cli->Read("HTTP/1.0 302 Found\r\nLocation: /next\r\n\r\nbody that is dropped");
+  EXPECT_EQ(cli->RequestTarget, "/next");
+  EXPECT_EQ(cli->Location, "/next");
+  EXPECT_EQ(cli->ConnectPort, "8080");
+  cli->ResponseClosed();  // the close the socket reports
+  EXPECT_EQ(log.Events, (std::vector<std::string>{"HeaderBegin", "HeaderData HTTP/1.0 302 Found",
+                                                  "HeaderData Location: /next", "HeaderEnd",
+                                                  "Close", "LocationChange"}));
+  EXPECT_TRUE(log.Doc.empty());
+  EXPECT_EQ(cli->StatusCode, 302);
+  EXPECT_EQ(cli->State(), hsWaitingHeader);
+  // The reconnect waits as a notice; the client goes away before it runs.
+  EXPECT_EQ(loop.PendingNotices(), 1u);
+  cli.reset();
+  EXPECT_EQ(loop.PendingNotices(), 0u);
+}
+
+TEST_F(ResponseTest, ZeroByteInTheHeaderEndsAsALineTooLong) {
+  cli->Read("HTTP/1.0 200 OK\r\nX-A: b\0c\r\nContent-Type: text/html\r\n\r\nbody"s);
+  EXPECT_EQ(cli->ResponseHeaders, std::vector<std::string>{"HTTP/1.0 200 OK"});
+  cli->Read(std::string(TReceiveBuffer::Capacity, 'x'));
+  try {
+    cli->Read("y");
+    FAIL() << "a full buffer must raise";
+  } catch (const EHttpException& e) {
+    EXPECT_EQ(e.ErrorCode, 4);
+    EXPECT_STREQ(e.what(), "HTTP line too long");
+  }
+  drain();
+  EXPECT_EQ(cli->StatusCode, 200);
+  EXPECT_EQ(log.Done, 1);
+}
+
+TEST_F(ResponseTest, LongLineRaisesWhenTheBufferIsFull) {
+  cli->Feed("HTTP/1.0 200 OK\r\nX-Long: " + std::string(8192, 'a'), 4096);
+  EXPECT_THROW(cli->Read("a"), EHttpException);
+  EXPECT_EQ(cli->ResponseHeaders.size(), 1u);
+}
+
+TEST_F(ResponseTest, EndlessHeaderLinesStayBounded) {
+  std::string line = "X-Filler: " + std::string(90, 'f') + "\r\n";
+  int lines = 0;
+  cli->OnHeaderData = [&](THttpCli*) { ++lines; };
+  for (int i = 0; i < 5000; ++i) cli->Read(line);
+  EXPECT_EQ(lines, 5000);
+  size_t stored = 0;
+  for (const auto& h : cli->ResponseHeaders) stored += h.size();
+  EXPECT_LE(stored, THttpCli::MaxStoredHeaderBytes);
+  EXPECT_GT(stored, THttpCli::MaxStoredHeaderBytes - 200);
+}
+
+TEST_F(ResponseTest, AuthChallengesAccumulate) {
+  cli->Read("HTTP/1.0 401 Unauthorized\r\nWWW-Authenticate: Basic realm=\"a\"\r\n");
+  EXPECT_EQ(cli->AuthChallenges, std::vector<std::string>{"Basic realm=\"a\""});
+}
+
+TEST(ResponseIdle, BytesWithoutARequestAreDropped) {
+  TEventLoop loop;
+  TProbe cli(loop);
+  THttpEventLog log;
+  log.Attach(cli);
+  cli.Read("HTTP/1.0 200 OK\r\n\r\n");
+  EXPECT_TRUE(log.Events.empty());
+  EXPECT_EQ(cli.StatusCode, 0);
+}
+
+TEST(ResponseDone, ClientMayBeDestroyedInsideOnRequestDone) {
+  TEventLoop loop;
+  auto* cli = new TProbe(loop);
+  int done = 0;
+  cli->ExpectResponse(rqGet);
+  cli->OnRequestDone = [&](THttpCli* sender, THttpRequest, uint16_t) {
+    ++done;
+    delete sender;
+  };
+  cli->Read("HTTP/1.0 200 OK\r\n\r\nx");
+  cli->ResponseClosed();
+  loop.Run();
+  EXPECT_EQ(done, 1);
+  EXPECT_EQ(loop.Close(), 0);
+}
+
+}  // namespace
