@@ -1,0 +1,18 @@
+#include "cli/CliHost.h"
+
+#include <cstdio>
+
+void TCliHost::errordialog(const std::string& text) {
+  // The dialog's text is framed by empty lines for a window; one line is what a terminal wants.
+  size_t b = text.find_first_not_of("\r\n");
+  size_t e = text.find_last_not_of("\r\n");
+  std::string line = b == std::string::npos ? std::string() : text.substr(b, e - b + 1);
+  std::fprintf(stderr, "pressbolt-cli: %s\n", line.c_str());
+  ++errors_;
+}
+
+void TCliHost::testended(bool finished) {
+  ended_ = true;
+  finished_ = finished;
+  loop_.Stop();
+}

@@ -1,0 +1,40 @@
+#pragma once
+// TCliHost: the engine's host without a window. Settings come from the command line, dialogs go to
+// stderr, and the loop stops when the test is over.
+
+#include <string>
+#include <vector>
+
+#include "engine/EngineHost.h"
+#include "net/EventLoop.h"
+
+class TCliHost : public TEngineHost {
+ public:
+  TCliHost(TEventLoop& loop, TestSettings settings, std::vector<std::string> urls)
+      : loop_(loop), settings_(std::move(settings)), urls_(std::move(urls)) {}
+
+  TestSettings settings() override { return settings_; }
+  std::vector<std::string> urllines() override { return urls_; }
+  void setusersfromfile(bool on) override { settings_.usersfromfile = on; }
+  void errordialog(const std::string& text) override;
+  void setstatus(const std::string&) override {}
+  void setstartenabled(bool) override {}
+  void setresultsvisible(bool) override {}
+  void processmessages() override {}
+  void setsourcetext(const std::string&) override {}
+  void setheaderlines(const std::vector<std::string>&) override {}
+  void navigatebrowser(const std::string&, bool) override {}
+  void testended(bool finished) override;
+
+  bool ended() const { return ended_; }
+  bool finished() const { return finished_; }
+  int errors() const { return errors_; }
+
+ private:
+  TEventLoop& loop_;
+  TestSettings settings_;
+  std::vector<std::string> urls_;
+  bool ended_ = false;
+  bool finished_ = false;
+  int errors_ = 0;
+};

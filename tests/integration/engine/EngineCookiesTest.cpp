@@ -1,0 +1,112 @@
+// users.txt, the cookie cache across runs, and cookies carried over redirects.
+
+#include <gmock/gmock.h>
+#include <sys/stat.h>
+
+#include "EngineFixture.h"
+
+using ::testing::ElementsAre;
+
+TEST_F(EngineTest, UsersFileShortFileAndSeparatorInPassword) {
+  writefile("users.txt", "ann@@pw1\r\nbob@@p@@w2\r\n");
+  host.s.url = target.url("/size/1");
+  host.s.users = 4;
+  host.s.useuser = true;
+  host.s.usersfromfile = true;
+  runtest();
+  EXPECT_TRUE(haslog("Using user/password data from \"users.txt\""));
+  EXPECT_THAT(
+      logwith("Allocating Request "),
+      ElementsAre("Allocating Request 1, Username:ann", "Allocating Request 2, Username:bob",
+                  "Allocating Request 3, Username:bob", "Allocating Request 4, Username:bob"));
+  EXPECT_EQ(testdescription(host.s), "4 simultaneous users, Use usernames from \"users.txt\"");
+}
+
+TEST_F(EngineTest, UsersFileCredentialsReachTheServer) {
+  writefile("users.txt", "joe@@se@@cret\n");
+  host.s.url = target.url("/auth?user=joe&pw=se%40%40cret");
+  host.s.useuser = true;
+  host.s.usersfromfile = true;
+  runtest();
+  EXPECT_THAT(logwith("1x"), ElementsAre("1x \"200\" (=OK)"));
+}
+
+TEST_F(EngineTest, MissingUsersFileFallsBackToTheFields) {
+  host.s.url = target.url("/size/1");
+  host.s.users = 2;
+  host.s.useuser = true;
+  host.s.usersfromfile = true;
+  host.s.username = "field";
+  runtest();
+  EXPECT_TRUE(
+      haslog("Tried to load user/password data from \"users.txt\", but file was not found"));
+  EXPECT_FALSE(host.s.usersfromfile);  // the check box was cleared
+  EXPECT_THAT(logwith("Allocating Request "), ElementsAre("Allocating Request 1, Username:field",
+                                                          "Allocating Request 2, Username:field"));
+}
+
+TEST_F(EngineTest, CookiesOfRunOneAreRecordedInCompletionOrderAndReplayed) {
+  host.s.url = target.url("/cookie?set=a%3D1&set=b%3D2");
+  host.s.users = 2;
+  host.s.runs = 2;
+  host.s.preservecookies = true;
+  host.s.writedata = true;
+  // Run 2 asks for /echo, so the cookies it sends come back in the log.
+  host.onrunend = [&] { host.s.url = target.url("/echo"); };
+  runtest();
+  ASSERT_TRUE(host.finished);
+  EXPECT_EQ(readfile("cookies.txt"), "a=1@@b=2\r\na=1@@b=2\r\n");
+  EXPECT_THAT(logwith("Using Cookies: "),
+              ElementsAre("Using Cookies: \"cookie: \"", "Using Cookies: \"cookie: \"",
+                          "Using Cookies: \"cookie: a=1<cr/lf>cookie: b=2\"",
+                          "Using Cookies: \"cookie: a=1<cr/lf>cookie: b=2\""));
+  int echoed = 0;
+  for (const auto& l : logs.loglines()) {
+    if (l.find("\r\nCookie: a=1\r\ncookie: b=2\r\n") != std::string::npos) ++echoed;
+  }
+  EXPECT_EQ(echoed, 2);
+}
+
+TEST_F(EngineTest, ReadOnlyCookieCacheIsAFixedSourceForEveryRun) {
+  writefile("cookies.txt", "x=1\r\n\r\ny=2@@z=3\r\n");
+  ASSERT_EQ(chmod("cookies.txt", 0444), 0);
+  host.s.url = target.url("/cookie?set=new%3D1");
+  host.s.users = 4;
+  host.s.preservecookies = true;
+  runtest();
+  EXPECT_FALSE(engine.cookiecachewritable);
+  EXPECT_EQ(readfile("cookies.txt"), "x=1\r\n\r\ny=2@@z=3\r\n");
+  EXPECT_THAT(logwith("Using Cookies: "),
+              ElementsAre("Using Cookies: \"cookie: x=1\"", "Using Cookies: \"cookie: \"",
+                          "Using Cookies: \"cookie: y=2<cr/lf>cookie: z=3\"",
+                          "Using Cookies: \"cookie: \""));
+}
+
+TEST_F(EngineTest, RedirectCarriesItsCookiesToTheFollowUp) {
+  host.s.url = target.url("/redirect?to=%2Fecho&cookie=s%3D9");
+  host.s.writedata = true;
+  runtest();
+  auto redirects = logwith("Request 1 Redirect");
+  ASSERT_EQ(redirects.size(), 1u);
+  EXPECT_EQ(redirects[0],
+            "Request 1 Redirect: # ms, StatusCode = 302: redirected to /echo on "
+            "127.0.0.1");
+  bool sent = false;
+  for (const auto& l : logs.loglines()) sent |= l.find("\r\nCookie: s=9\r\n") != std::string::npos;
+  EXPECT_TRUE(sent);
+  EXPECT_THAT(logwith("1x"), ElementsAre("1x \"200\" (=OK)"));
+}
+
+TEST_F(EngineTest, RedirectWithoutCookiesDropsTheCachedCookie) {
+  writefile("cookies.txt", "old=1\r\n");
+  ASSERT_EQ(chmod("cookies.txt", 0444), 0);
+  host.s.preservecookies = true;
+  host.s.url = target.url("/redirect?to=%2Fecho");
+  host.s.writedata = true;
+  runtest();
+  bool sent = false;
+  for (const auto& l : logs.loglines())
+    sent |= l.find("old=1\r\n") != std::string::npos && l.find("GET /echo") != std::string::npos;
+  EXPECT_FALSE(sent);
+  EXPECT_EQ(logwith("Request 1 Redirect").size(), 1u);
+}
