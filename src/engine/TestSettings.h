@@ -7,31 +7,31 @@
 #include <string>
 
 struct TestSettings {
-  std::string url;             // URLEdit: the single URL to test
-  bool multipleurls = false;   // multiurl: the URLs are the lines of the multiple-URL list
-  bool useproxy = false;       // checkproxy
-  std::string proxy;           // proxy host
-  std::string proxyport;       // port, passed on as text
-  bool useuser = false;        // useusername
+  std::string url;            // URLEdit: the single URL to test
+  bool multipleurls = false;  // multiurl: the URLs are the lines of the multiple-URL list
+  bool useproxy = false;      // checkproxy
+  std::string proxy;          // proxy host
+  std::string proxyport;      // port, passed on as text
+  bool useuser = false;       // useusername
   std::string username;
   std::string password;        // pw; never stored in the settings file
   bool usersfromfile = false;  // loadusernames: user/password pairs from users.txt
   bool useagent = false;
   std::string agent;
-  int users = 5;               // SpinEdit1, 1 .. 20000
-  int runs = 1;                // SpinEdit2, 1 .. 65536
-  int waitperrun = 0;          // SpinEdit3, seconds, 0 .. 10000
-  bool exacttiming = true;     // Checkshowgraph: hide the result views while the test runs
+  int users = 5;                 // SpinEdit1, 1 .. 20000
+  int runs = 1;                  // SpinEdit2, 1 .. 65536
+  int waitperrun = 0;            // SpinEdit3, seconds, 0 .. 10000
+  bool exacttiming = true;       // Checkshowgraph: hide the result views while the test runs
   bool preservecookies = false;  // Checkcookie
-  bool simultaneous = true;    // SimultCheckBox (hidden; always on at start-up)
-  bool usekey = false;         // usekey: replace "@@" in the URL by a number
-  int64_t keyoffset = 0;       // offset
-  bool ramptest = false;       // Ramp
+  bool simultaneous = true;      // SimultCheckBox (hidden; always on at start-up)
+  bool usekey = false;           // usekey: replace "@@" in the URL by a number
+  int64_t keyoffset = 0;         // offset
+  bool ramptest = false;         // Ramp
   bool usepost = false;
-  std::string postdata;        // POSTDATA
-  bool writeheaders = false;   // HeaderCheckBox
-  bool writedata = false;      // DataCheckBox
-  bool onerroronly = false;    // onerroronlyCheckBox
+  std::string postdata;       // POSTDATA
+  bool writeheaders = false;  // HeaderCheckBox
+  bool writedata = false;     // DataCheckBox
+  bool onerroronly = false;   // onerroronlyCheckBox
 };
 
 // Ranges of the three spin controls.

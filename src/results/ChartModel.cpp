@@ -33,7 +33,7 @@ void TChartModel::setfoot(int line, const std::string& text) {
 }
 
 void TChartModel::addrequest(long double x, long double y, int statuscode) {
-  requests_.push_back(TRequestPoint{x, y, statuscode});
+  requests_.push_back(TChartPoint{x, y, statuscode});
 }
 
 void TChartModel::addramp(int users, long double avgproc, const std::string& label) {
