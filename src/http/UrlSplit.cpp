@@ -133,12 +133,15 @@ THttpTarget relocate(const THttpTarget& current, const std::string& v, bool viap
     }
     return t;
   }
+  // Names relative to the old host keep its port: the proxy must reach the same server.
+  TUrlParts old = SplitURL(current.RequestTarget);
+  std::string authority = t.TargetHost + (old.port.empty() ? "" : ":" + old.port);
   TUrlParts u = SplitURL(v);
   std::string scheme = u.scheme.empty() ? "http" : u.scheme;
   if (u.path.empty()) {
-    t.RequestTarget = scheme + "://" + t.TargetHost + "/" + u.host;
+    t.RequestTarget = scheme + "://" + authority + "/" + u.host;
   } else if (u.host.empty()) {
-    t.RequestTarget = scheme + "://" + t.TargetHost + u.path;
+    t.RequestTarget = scheme + "://" + authority + u.path;
   } else {
     t.RequestTarget = v;
   }

@@ -31,5 +31,6 @@ struct THttpTarget {
 // The target of the request that follows a "location" header with the non-empty value v.
 // Without a proxy, a path stays on the connection's host, an absolute URL moves to its host
 // (port 80 unless it names one) and a bare relative name is taken from the old host's root. With
-// a proxy only the request target changes; the connection and "Host: " stay.
+// a proxy only the request target changes; the connection and "Host: " stay, and a name relative
+// to the old host keeps the old host's port.
 THttpTarget relocate(const THttpTarget& current, const std::string& v, bool viaproxy);

@@ -103,15 +103,17 @@ TEST(Relocate, WithoutAndWithProxy) {
       {"http:/p", false, {"old", "8080", "old", "http://old/p"}},
       {"new:83/y", false, {"new", "83", "new", "/y"}},
       // Through a proxy only the request target changes.
-      {"/next", true, {"proxy", "3128", "old", "http://old/next"}},
-      {"page.htm", true, {"proxy", "3128", "old", "http://old/page.htm"}},
+      {"/next", true, {"proxy", "3128", "old", "http://old:8080/next"}},
+      {"page.htm", true, {"proxy", "3128", "old", "http://old:8080/page.htm"}},
       {"http://new:81/x", true, {"proxy", "3128", "old", "http://new:81/x"}},
-      {"ftp://new", true, {"proxy", "3128", "old", "ftp://old/new"}},
+      {"ftp://new", true, {"proxy", "3128", "old", "ftp://old:8080/new"}},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(show(relocate(c.proxy ? proxied : direct, c.v, c.proxy)), show(c.want))
         << "location: " << c.v << (c.proxy ? " via proxy" : "");
   }
+  EXPECT_EQ(relocate({"proxy", "3128", "old", "http://old/start"}, "/n", true).RequestTarget,
+            "http://old/n");
 }
 
 }  // namespace

@@ -1,0 +1,142 @@
+// Relocations against pressbolt-target: paths, absolute URLs, chains, a URL without a path,
+// relocated POSTs and relocation through a proxy.
+
+#include <gtest/gtest.h>
+
+#include "ClientSession.h"
+#include "support/TargetServer.h"
+
+namespace {
+
+int count(const std::vector<std::string>& v, const std::string& what) {
+  return int(std::count(v.begin(), v.end(), what));
+}
+
+TEST(ClientRelocation, PathOnTheSameHost) {
+  TTargetServer target;
+  TClientSession s;
+  std::vector<std::string> atchange;
+  s.cli.OnLocationChange = [&](THttpCli* c) {
+    s.log.add("LocationChange");
+    atchange = c->ResponseHeaders;
+  };
+  s.cli.URL = target.url("/redirect?to=" + urlencode("/size/10") + "&cookie=s%3D9");
+  s.cli.Get();
+  ASSERT_TRUE(s.finish());
+  EXPECT_EQ(s.cli.StatusCode, 200);
+  EXPECT_EQ(s.cli.Location, "/size/10");
+  EXPECT_EQ(s.cli.RequestTarget, "/size/10");
+  EXPECT_EQ(s.log.Doc.size(), 10u);
+  EXPECT_EQ(s.cli.BytesReceived, 10);
+  ASSERT_FALSE(atchange.empty());
+  EXPECT_EQ(atchange[0], "HTTP/1.0 302 Found");
+  // Both responses' lines, the relocated one first.
+  EXPECT_EQ(s.cli.ResponseHeaders.size(),
+            atchange.size() + (s.cli.ResponseHeaders.size() - atchange.size()));
+  EXPECT_EQ(std::vector<std::string>(s.cli.ResponseHeaders.begin(),
+                                     s.cli.ResponseHeaders.begin() + long(atchange.size())),
+            atchange);
+  EXPECT_EQ(s.cli.ResponseHeaders[atchange.size()], "HTTP/1.0 200 OK");
+  EXPECT_NE(std::find(atchange.begin(), atchange.end(), "Set-Cookie: s=9"), atchange.end());
+
+  // After the redirect's header end: the change, then a whole new connection.
+  auto at = std::find(s.log.Events.begin(), s.log.Events.end(), "LocationChange");
+  ASSERT_NE(at, s.log.Events.end());
+  EXPECT_EQ(*(at - 1), "HeaderEnd");
+  std::vector<std::string> next(at + 1, at + 10);
+  EXPECT_EQ(next,
+            (std::vector<std::string>{
+                "State hsDnsLookup", "State hsConnecting", "State hsConnected", "SessionConnected",
+                "State hsWaitingHeader", "RequestHeaderBegin", "Command GET /size/10 HTTP/1.0",
+                "Command Host: 127.0.0.1", "RequestHeaderEnd"}));
+  EXPECT_EQ(count(s.log.Events, "HeaderBegin"), 2);
+  EXPECT_EQ(count(s.log.Events, "DocBegin"), 1);
+  EXPECT_EQ(s.log.Events.back(), "RequestDone 1 0");
+}
+
+TEST(ClientRelocation, ChainCarriesTheCookieSetByTheHandler) {
+  TTargetServer target;
+  TClientSession s;
+  std::vector<std::string> cookies;
+  s.cli.OnLocationChange = [&](THttpCli* c) {
+    s.log.add("LocationChange");
+    c->Cookie = "seen=" + std::to_string(c->ResponseHeaders.size());
+  };
+  s.cli.OnCommand = [&](THttpCli*, const std::string& line) {
+    if (line.rfind("Cookie: ", 0) == 0) cookies.push_back(line);
+  };
+  s.cli.URL = target.url("/chain/3");
+  s.cli.Get();
+  ASSERT_TRUE(s.finish());
+  EXPECT_EQ(count(s.log.Events, "LocationChange"), 3);
+  EXPECT_EQ(s.log.Doc, "end of chain\n");
+  EXPECT_EQ(s.cli.StatusCode, 200);
+  EXPECT_EQ(s.cli.RequestTarget, "/chain/0");
+  EXPECT_EQ(cookies.size(), 3u);
+  EXPECT_EQ(s.log.Done, 1);
+}
+
+TEST(ClientRelocation, AbsoluteUrlAndUrlWithoutPath) {
+  TTargetServer target;
+  TClientSession s;
+  s.cli.URL = target.url("/redirect?to=" + urlencode(target.url("/size/7")));
+  s.cli.Get();
+  ASSERT_TRUE(s.finish());
+  EXPECT_EQ(s.log.Doc.size(), 7u);
+  EXPECT_EQ(s.cli.ConnectPort, std::to_string(target.port()));
+
+  // No path: the named host's root.
+  TClientSession t;
+  t.cli.URL = target.url("/redirect?to=" + urlencode("http://" + target.hostport()));
+  t.cli.Get();
+  ASSERT_TRUE(t.finish());
+  EXPECT_EQ(t.cli.RequestTarget, "/");
+  EXPECT_EQ(t.cli.StatusCode, 200);
+  EXPECT_EQ(t.cli.ContentType, "text/html");
+}
+
+TEST(ClientRelocation, RelocatedPostSendsItsBodyAgain) {
+  TTargetServer target;
+  TClientSession s;
+  TMemoryStream post("a=1&b=2");
+  s.cli.URL = target.url("/redirect?to=" + urlencode("/echo"));
+  s.cli.PostStream = &post;
+  s.cli.Post();
+  ASSERT_TRUE(s.finish());
+  EXPECT_EQ(s.log.Doc,
+            "POST /echo HTTP/1.0\r\nContent-Type: application/x-www-form-urlencoded\r\n"
+            "Host: 127.0.0.1\r\nContent-Length: 7\r\n\r\na=1&b=2");
+  EXPECT_EQ(s.log.Events.back(), "RequestDone 2 0");
+}
+
+TEST(ClientRelocation, ThroughAProxyKeepsTheOriginsPort) {
+  TTargetServer target;
+  TClientSession s;
+  s.cli.Proxy = target.hostport();
+  s.cli.URL = "http://origin.invalid:81/redirect?to=" + urlencode("/echo");
+  s.cli.Get();
+  ASSERT_TRUE(s.finish());
+  EXPECT_EQ(s.cli.ConnectHost, "127.0.0.1");
+  EXPECT_EQ(s.log.Doc,
+            "GET http://origin.invalid:81/echo HTTP/1.0\r\nHost: origin.invalid\r\n\r\n");
+}
+
+TEST(ClientRelocation, AbortWhileTheReconnectWaits) {
+  TTargetServer target;
+  TClientSession s;
+  s.cli.OnLocationChange = [&](THttpCli* c) {
+    s.log.add("LocationChange");
+    c->Abort();
+  };
+  s.cli.URL = target.url("/chain/2");
+  s.cli.Get();
+  ASSERT_TRUE(s.finish());
+  s.loop.Run();  // nothing may follow: the reconnect was cancelled
+  EXPECT_EQ(s.log.Done, 1);
+  EXPECT_EQ(s.log.Error, 3);
+  std::vector<std::string> tail(s.log.Events.end() - 4, s.log.Events.end());
+  EXPECT_EQ(tail, (std::vector<std::string>{"LocationChange", "State hsAborting", "State hsReady",
+                                            "RequestDone 1 3"}));
+}
+
+}  // namespace
