@@ -213,7 +213,8 @@ class TWSocket : private TFdWatchHandler {
   void lookupdone(int error, const std::vector<std::string>& addresses);
   void reversedone(int error, const std::string& name);
   bool cancellookups();
-  void guardedcall(const std::function<void()>& fn);
+  template <typename F>
+  void guardedcall(F&& fn);
   int openwatch(int events);
   void updatewatch();
   void resolveall();

@@ -48,7 +48,9 @@ int TWSocket::sockerror() {
   return wsaerrorfromerrno(err);
 }
 
-void TWSocket::guardedcall(const std::function<void()>& fn) {
+// A template rather than std::function: readiness is the hottest path, and must not allocate.
+template <typename F>
+void TWSocket::guardedcall(F&& fn) {
   TAliveGuard g(this);
   try {
     fn();
@@ -79,7 +81,7 @@ void TWSocket::dispatch(int status, int events) {
     // and must be read before anything else.
     int err = sockerror();
     if (err == 0) err = wsaerrorfromuv(status);
-    watch_->Stop();
+    if (watch_) watch_->Stop();
     if (state_ == wsConnecting) {
       connectdone(err);
     } else if (state_ == wsConnected && socktype_ == SOCK_STREAM) {
@@ -147,7 +149,7 @@ void TWSocket::readloop(uint16_t Error) {
     } catch (...) {
       return;  // a data handler's exception ends the loop and goes no further
     }
-    if (!g.alive || generation_ != generation || hsocket_ == INVALID_SOCKET) return;
+    if (!g.alive || generation_ != generation || hsocket_ == INVALID_SOCKET || paused_) return;
     if (!taken) {
       char trash[1024];
       ssize_t n = ::recv(hsocket_, trash, sizeof trash, 0);

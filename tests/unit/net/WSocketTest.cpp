@@ -453,6 +453,54 @@ TEST(WSocketClose, AbortResetsTheConnection) {
   EXPECT_EQ(loop.Close(), 0);
 }
 
+TEST(WSocketClose, PeerResetIsTheCloseReason) {
+  TEventLoop loop;
+  TPlainServer server;
+  {
+    TWSocket s(loop);
+    std::vector<std::string> events;
+    prepare(s, server.port);
+    s.OnSessionConnected = [&](TWSocket*, uint16_t) {
+      int peer = server.Accept();
+      linger l{1, 0};
+      setsockopt(peer, SOL_SOCKET, SO_LINGER, &l, sizeof l);
+      ::close(peer);
+    };
+    s.OnSessionClosed = [&](TWSocket*, uint16_t e) {
+      events.push_back("closed " + std::to_string(e));
+    };
+    s.Connect();
+    loop.Run();
+    EXPECT_EQ(events, std::vector<std::string>{"closed 10054"});
+    EXPECT_EQ(s.State(), wsClosed);
+  }
+  EXPECT_EQ(loop.Close(), 0);
+}
+
+// A connect that fails inside the call (TCP to the broadcast address: no packet leaves) closes
+// its half-made socket before reporting, so nothing leaks and no session-closed event follows.
+TEST(WSocketConnect, ImmediateConnectFailureLeavesTheSocketClosed) {
+  TEventLoop loop;
+  {
+    TWSocket s(loop);
+    TRecorder r;
+    r.attach(s);
+    s.SetAddr("255.255.255.255");
+    s.SetPort("80");
+    std::string text = thrown([&] { s.Connect(); });
+    EXPECT_EQ(text.rfind("Error " + std::to_string(s.LastError()) + " in function Connect\r\n", 0),
+              0u)
+        << text;
+    EXPECT_NE(s.LastError(), 0);
+    EXPECT_EQ(s.State(), wsClosed);
+    EXPECT_EQ(s.HSocket(), TWSocket::INVALID_SOCKET);
+    EXPECT_EQ(r.events, (std::vector<std::string>{"state 7->1", "state 1->7"}));
+    loop.Run();
+    EXPECT_EQ(r.events.size(), 2u);
+  }
+  EXPECT_EQ(loop.Close(), 0);
+}
+
 TEST(WSocketClose, AbortDuringLookupCancelsIt) {
   TEventLoop loop;
   {
