@@ -1,0 +1,136 @@
+#include "gui/WindowHost.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+#include "gui/Charts.h"
+#include "gui/HttpAsy1.h"
+
+TWindowHost::TWindowHost(THttpAsyForm& form, TEventLoop& loop) : form_(form) {
+  engine_ = std::make_unique<TLoadEngine>(*this, form_.logmodel(), chartmodel_, loop);
+  form_.onstart = [this] { engine_->ExecButtonClick(); };
+  form_.onabort = [this] { engine_->AbortButtonClick(); };
+  connect(&timer_, &QTimer::timeout, this, &TWindowHost::sync);
+  timer_.start(100);
+}
+
+TWindowHost::~TWindowHost() {
+  form_.onstart = nullptr;
+  form_.onabort = nullptr;
+}
+
+void TWindowHost::sync() {
+  syncstatus();
+  synccharts();
+}
+
+void TWindowHost::syncstatus() {
+  if (!statusdirty_) return;
+  statusdirty_ = false;
+  form_.setstatustext(QString::fromStdString(status_));
+}
+
+void TWindowHost::synccharts() {
+  TResultCharts* charts = form_.charts();
+  const TChartModel& m = chartmodel_;
+  if (m.textrevision() != textrev_) {
+    textrev_ = m.textrevision();
+    charts->setChart1Title(QString::fromStdString(m.chart1title()));
+    charts->setChart2Title(QString::fromStdString(m.chart2title()));
+    for (int i = 0; i < 4; ++i) {
+      charts->setFootLine(i, QString::fromStdString(m.foot()[static_cast<size_t>(i)]));
+    }
+  }
+  if (m.requestgeneration() != requestgen_) {
+    requestgen_ = m.requestgeneration();
+    requestsshown_ = 0;
+    charts->clearrequests();
+  }
+  if (requestsshown_ < m.requests().size()) {
+    std::vector<TRequestPoint> batch;
+    batch.reserve(m.requests().size() - requestsshown_);
+    for (size_t i = requestsshown_; i < m.requests().size(); ++i) {
+      const TChartPoint& p = m.requests()[i];
+      batch.push_back(
+          TRequestPoint{static_cast<double>(p.x), static_cast<double>(p.y), p.statuscode});
+    }
+    charts->addRequestPoints(batch);
+    requestsshown_ = m.requests().size();
+  }
+  if (m.rampgeneration() != rampgen_) {
+    rampgen_ = m.rampgeneration();
+    rampsshown_ = 0;
+    charts->clearramps();
+  }
+  for (; rampsshown_ < m.ramps().size(); ++rampsshown_) {
+    const TRampPoint& p = m.ramps()[rampsshown_];
+    double wait = rampsshown_ < m.rampwaits().size()
+                      ? static_cast<double>(m.rampwaits()[rampsshown_].y)
+                      : 0.0;
+    charts->addRampPoint(p.users, static_cast<double>(p.y), QString::fromStdString(p.label), wait);
+  }
+}
+
+TestSettings TWindowHost::settings() {
+  return form_.currentsettings();
+}
+
+std::vector<std::string> TWindowHost::urllines() {
+  return form_.urllines();
+}
+
+void TWindowHost::setusersfromfile(bool on) {
+  form_.setusersfromfile(on);
+}
+
+void TWindowHost::errordialog(const std::string& text) {
+  if (dialoghook) {
+    dialoghook(text);
+    return;
+  }
+  QMessageBox::critical(&form_, QApplication::applicationName(), QString::fromStdString(text),
+                        QMessageBox::Ok);
+}
+
+void TWindowHost::setstatus(const std::string& text) {
+  status_ = text;
+  statusdirty_ = true;
+}
+
+void TWindowHost::setstartenabled(bool on) {
+  form_.execbutton()->setEnabled(on);
+}
+
+void TWindowHost::setresultsvisible(bool on) {
+  form_.setresultsvisible(on);
+}
+
+void TWindowHost::processmessages() {
+  syncstatus();
+  QCoreApplication::processEvents();
+}
+
+void TWindowHost::setsourcetext(const std::string& text) {
+  form_.sourceview()->setPlainText(QString::fromStdString(text));
+}
+
+void TWindowHost::setheaderlines(const std::vector<std::string>& lines) {
+  QStringList list;
+  for (const auto& l : lines) list << QString::fromStdString(l);
+  form_.headersview()->setPlainText(list.join('\n'));
+}
+
+void TWindowHost::navigatebrowser(const std::string& url, bool setlabel) {
+  // The embedded browser view arrives with the browser tools; the address is kept for it.
+  browserurl_ = url;
+  if (setlabel && form_.label3 != nullptr) form_.label3->setText(QString::fromStdString(url));
+}
+
+void TWindowHost::testended(bool finished) {
+  form_.synclogviews();
+  sync();
+  if (onended) onended(finished);
+}

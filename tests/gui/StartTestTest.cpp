@@ -1,0 +1,125 @@
+// "Start Test" pressed in the real window against pressbolt-target: the views, the chart points
+// with their colours and labels, the foot lines and the log files.
+
+#include <unistd.h>
+#include <QCheckBox>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScatterSeries>
+#include <QSpinBox>
+#include <QtTest>
+
+#include "gui/Charts.h"
+#include "gui/HttpAsy1.h"
+#include "gui/UvQtBridge.h"
+#include "gui/WindowHost.h"
+#include "gui/urllistwindow.h"
+#include "support/TargetServer.h"
+#include "support/TestSupport.h"
+
+namespace {
+
+bool waitfor(const std::function<bool()>& cond, int ms = 60000) {
+  QElapsedTimer t;
+  t.start();
+  while (!cond() && t.elapsed() < ms) {
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+  }
+  return cond();
+}
+
+}  // namespace
+
+class StartTestTest : public QObject {
+  Q_OBJECT
+ private slots:
+  void startRunsATestToItsEnd() {
+    TTargetServer target;
+    TTempDir dir;
+    QVERIFY(chdir(dir.path().c_str()) == 0);
+    TUvQtBridge bridge(TEventLoop::Default());
+    Turllistwin urls;
+    THttpAsyForm form(urls, {"pressbolt-starttest"});
+    form.show();
+    TWindowHost host(form);
+    host.engine().setoutputdir(dir.path());
+    std::vector<std::string> dialogs;
+    host.dialoghook = [&](const std::string& t) { dialogs.push_back(t); };
+    bool ended = false, finished = false;
+    host.onended = [&](bool f) {
+      ended = true;
+      finished = f;
+    };
+
+    // Five users of which the multiple-URL list sends two to a missing page.
+    form.multiurl->click();
+    urls.urllist()->setPlainText(QString::fromStdString(
+        target.url("/size/50") + "\n" + target.url("/missing") + "\n" + target.url("/size/50")));
+    form.SpinEdit1->setValue(5);
+    form.SpinEdit2->setValue(2);
+    form.Checkshowgraph->setChecked(false);
+    QVERIFY(form.execbutton()->isEnabled());
+    QTest::mouseClick(form.execbutton(), Qt::LeftButton);
+    QVERIFY(waitfor([&] { return ended; }));
+    QVERIFY(finished);
+    QVERIFY(dialogs.empty());
+    form.synclogviews();
+    host.sync();
+
+    // Ten points: green for the 200s, red "E404" for the missing page.
+    TResultCharts* charts = form.charts();
+    QCOMPARE(charts->requestpointcount(), 10);
+    QVERIFY(charts->requestseries(200) != nullptr);
+    QCOMPARE(charts->requestseries(200)->count(), 6);
+    QCOMPARE(charts->requestseries(404)->count(), 4);
+    QCOMPARE(TResultCharts::pointcolour(200), QColor(0, 128, 0));
+    QCOMPARE(TResultCharts::pointlabel(404), QString("E404"));
+    QCOMPARE(charts->chart1Title(), QString("Load test: (multiple URLs)"));
+    QCOMPARE(charts->footLine(0),
+             QString("Resulting statuscodes: 3x\"200\" (=OK), 2x\"404\" (=Not Found), "));
+    QCOMPARE(charts->footLine(1), QString("5 simultaneous users - 2 runs"));
+    QVERIFY(charts->footLine(2).startsWith("  Average Request Processing Time after 2 runs: "));
+    QVERIFY(charts->footLine(3).startsWith("  Average User Wait Time: "));
+
+    // The views mirror the model; the first response is shown; the files are written.
+    QVERIFY(form.DisplayMemo->toPlainText().contains("Saving detailed log to"));
+    QVERIFY(form.datamemo->toPlainText().contains("Glossary:"));
+    QVERIFY(form.sourceview()->toPlainText().startsWith("HTML Source (52 Bytes)"));
+    QVERIFY(form.headersview()->toPlainText().startsWith("HTTP/1.0 200 OK"));
+    QVERIFY(readfile(dir.file("Pressbolt Results.log")).find("Glossary:") != std::string::npos);
+    QVERIFY(readfile(dir.file("Pressbolt Detailed Results.log")).find("START RUN: 2") !=
+            std::string::npos);
+    QVERIFY(form.execbutton()->isEnabled());
+    form.multiurl->setChecked(false);
+    form.singleurl->click();
+  }
+
+  void abortEndsAHangingRun() {
+    TTargetServer target;
+    TTempDir dir;
+    QVERIFY(chdir(dir.path().c_str()) == 0);
+    TUvQtBridge bridge(TEventLoop::Default());
+    Turllistwin urls;
+    THttpAsyForm form(urls, {"pressbolt-starttest"});
+    form.show();
+    TWindowHost host(form);
+    host.engine().setoutputdir(dir.path());
+    bool ended = false;
+    host.onended = [&](bool) { ended = true; };
+    form.URLEdit->setText(QString::fromStdString(target.url("/hang")));
+    form.SpinEdit1->setValue(20);
+    QTest::mouseClick(form.execbutton(), Qt::LeftButton);
+    QVERIFY(!form.execbutton()->isEnabled());
+    QTimer::singleShot(300, [&] { QTest::mouseClick(form.abortbutton(), Qt::LeftButton); });
+    QVERIFY(waitfor([&] { return ended; }));
+    host.sync();
+    QCOMPARE(form.charts()->requestpointcount(), 20);
+    QCOMPARE(form.charts()->requestseries(404)->count(), 20);
+    QVERIFY(form.execbutton()->isEnabled());
+  }
+};
+
+QTEST_MAIN(StartTestTest)
+#include "StartTestTest.moc"
