@@ -345,6 +345,54 @@ TEST(WSocketSend, LargeSendWaitsInChunksAndArrivesIntact) {
   EXPECT_EQ(loop.Close(), 0);
 }
 
+// Flush outside the loop runs the loop itself until the platform has taken everything.
+TEST(WSocketSend, FlushWaitsUntilEverythingIsHandedOver) {
+  TEventLoop loop;
+  TPlainServer server(true, 4096);
+  {
+    TWSocket s(loop);
+    int peer = -1, sent = 0;
+    std::string peergot, data(256 * 1024, 'f');
+    struct TPeerReader : TFdWatchHandler {
+      int fd = -1;
+      std::string* into = nullptr;
+      void FdReady(int, int) override {
+        char buf[65536];
+        ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n > 0) into->append(buf, static_cast<size_t>(n));
+      }
+    } reader;
+    std::optional<TFdWatch> peerwatch;
+    prepare(s, server.port);
+    s.OnSessionConnected = [&](TWSocket* c, uint16_t) {
+      int small = 4096;
+      setsockopt(c->HSocket(), SOL_SOCKET, SO_SNDBUF, &small, sizeof small);
+      peer = server.Accept();
+      reader.fd = peer;
+      reader.into = &peergot;
+      peerwatch.emplace(loop, peer, &reader);
+      peerwatch->Start(UV_READABLE);
+    };
+    s.OnDataSent = [&](TWSocket*, uint16_t) { ++sent; };
+    s.Connect();
+    while (s.State() != wsConnected && loop.RunOnce(true)) {
+    }
+    s.Send(data.data(), static_cast<int>(data.size()));
+    EXPECT_GT(s.BufferedBytes(), 0);
+    s.Flush();
+    EXPECT_EQ(s.BufferedBytes(), 0);
+    EXPECT_EQ(sent, 0);  // still deferred
+    while (peergot.size() < data.size() && loop.RunOnce(true)) {
+    }
+    EXPECT_EQ(sent, 1);
+    EXPECT_TRUE(peergot == data) << peergot.size();
+    s.Close();
+    peerwatch.reset();
+    ::close(peer);
+  }
+  EXPECT_EQ(loop.Close(), 0);
+}
+
 TEST(WSocketClose, PendingDataArriveBeforeSessionClosed) {
   TEventLoop loop;
   TPlainServer server;

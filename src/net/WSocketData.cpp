@@ -1,0 +1,305 @@
+// TWSocket: connecting (resolving, creating and preparing the handle) and the data path
+// (buffered sending, receiving).
+
+#include <arpa/inet.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+
+#include "net/SocketResolve.h"
+#include "net/WSocket.h"
+#include "net/WSocketPrivate.h"
+
+// ---- Connecting -------------------------------------------------------------------------------
+
+void TWSocket::resolveall() {
+  if (!protoresolved_) {
+    protonum_ = wsocketresolveproto(proto_);
+    socktype_ = protonum_ == IPPROTO_UDP ? SOCK_DGRAM : SOCK_STREAM;
+    protoresolved_ = true;
+  }
+  std::string protoname = socktype_ == SOCK_DGRAM ? "udp" : "tcp";
+  if (!portresolved_) {
+    sin_.sin_port = htons(wsocketresolveport(port_, protoname));
+    portresolved_ = true;
+  }
+  if (!localportresolved_) {
+    localportnum_ = wsocketresolveport(localport_, protoname);
+    localportresolved_ = true;
+  }
+  if (!addrresolved_) {
+    sin_.sin_addr = wsocketresolvehost(addr_);
+    addrresolved_ = true;
+  }
+  sin_.sin_family = AF_INET;
+}
+
+bool TWSocket::openhandle(const char* function) {
+  sendbuffers_.Clear();
+  sendqueueempty_ = true;
+  int fd = ::socket(AF_INET, socktype_ | SOCK_NONBLOCK | SOCK_CLOEXEC, protonum_);
+  if (fd < 0) {
+    RaiseSocketError(function, wsalasterror());
+    return false;
+  }
+  hsocket_ = fd;
+  ++generation_;
+  closedeventfired_ = false;
+  peerclosed_ = false;
+  return true;
+}
+
+bool TWSocket::failsetup(const std::string& function, int code) {
+  // A half-made connection is closed before the failure is reported, so the handle never leaks
+  // and the object stays usable; no OnSessionClosed fires for a connection that never began.
+  dropsocket();
+  RaiseSocketError(function, code);
+  return false;
+}
+
+bool TWSocket::setoption(int level, int name, int value, const char* function) {
+  if (setsockopt(hsocket_, level, name, &value, sizeof value) == 0) return true;
+  return failsetup(function, wsalasterror());
+}
+
+bool TWSocket::applylinger() {
+  if (lingeronoff_ == wsLingerNoSet) return true;
+  if (hsocket_ == INVALID_SOCKET) {
+    ReportError("Cannot set linger option at this time");
+    return false;
+  }
+  linger l{};
+  l.l_onoff = lingeronoff_ == wsLingerOn ? 1 : 0;
+  l.l_linger = lingertimeout_;
+  if (setsockopt(hsocket_, SOL_SOCKET, SO_LINGER, &l, sizeof l) == 0) return true;
+  return failsetup("setsockopt(SO_LINGER)", wsalasterror());
+}
+
+bool TWSocket::BindLocal() {
+  sockaddr_in local{};
+  local.sin_family = AF_INET;
+  local.sin_port = htons(localportnum_);
+  local.sin_addr.s_addr = htonl(INADDR_ANY);
+  if (bind(hsocket_, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0) {
+    lasterror_ = wsalasterror();
+    dropsocket();
+    ReportError("winsock.bind failed, error #" + std::to_string(lasterror_));
+    return false;
+  }
+  socklen_t len = sizeof local;
+  if (getsockname(hsocket_, reinterpret_cast<sockaddr*>(&local), &len) != 0) {
+    lasterror_ = wsalasterror();
+    dropsocket();
+    ReportError("winsock.getsockname failed, error #" + std::to_string(lasterror_));
+    return false;
+  }
+  localportnum_ = ntohs(local.sin_port);
+  localport_ = std::to_string(localportnum_);
+  localportresolved_ = true;
+  return true;
+}
+
+void TWSocket::Connect() {
+  if (hsocket_ != INVALID_SOCKET && state_ != wsClosed) {
+    ReportError("Connect: Socket already in use");
+    return;
+  }
+  if (port_.empty()) {
+    ReportError("Connect: No Port Specified");
+    return;
+  }
+  if (addr_.empty()) {
+    ReportError("Connect: No IP Address Specified");
+    return;
+  }
+  if (proto_.empty()) {
+    ReportError("Connect: No Protocol Specified");
+    return;
+  }
+  try {
+    resolveall();
+  } catch (const std::exception& e) {
+    ReportError(std::string("connect: ") + e.what());
+    return;
+  }
+  if (!openhandle("Connect (socket)")) return;
+  TAliveGuard g(this);
+  ChangeState(wsOpened);
+  if (!g.alive || state_ != wsOpened) return;
+
+  if (socktype_ == SOCK_STREAM) {
+    if (localportnum_ != 0 && !BindLocal()) return;
+    if (!applylinger()) return;
+    if (!setoption(SOL_SOCKET, SO_KEEPALIVE, 1, "setsockopt(SO_KEEPALIVE)")) return;
+    if (!setoption(SOL_SOCKET, SO_REUSEADDR, 1, "setsockopt(SO_REUSEADDR)")) return;
+  } else {
+    if (!BindLocal()) return;
+    if (sin_.sin_addr.s_addr == htonl(INADDR_BROADCAST) &&
+        !setoption(SOL_SOCKET, SO_BROADCAST, 1, "setsockopt(SO_BROADCAST)")) {
+      return;
+    }
+  }
+  int rc = openwatch(socktype_ == SOCK_STREAM ? UV_WRITABLE : UV_READABLE);
+  if (rc != 0) {
+    failsetup("WSAAsyncSelect", wsaerrorfromuv(rc));
+    return;
+  }
+  if (socktype_ == SOCK_DGRAM) {
+    ChangeState(wsConnected);
+    if (!g.alive) return;
+    FireSessionConnected(0);
+    return;
+  }
+  if (::connect(hsocket_, reinterpret_cast<sockaddr*>(&sin_), sizeof sin_) != 0 &&
+      errno != EINPROGRESS) {
+    int code = wsalasterror();
+    lasterror_ = code;
+    failsetup("Connect", code);
+    return;
+  }
+  ChangeState(wsConnecting);
+}
+
+// ---- Sending ----------------------------------------------------------------------------------
+
+int TWSocket::Send(const void* Data, int Len) {
+  if (state_ != wsConnected) {
+    RaiseSocketError("Send", 10057);
+    return -1;
+  }
+  if (Len <= 0) return 0;
+  sendqueueempty_ = false;
+  sendbuffers_.Append(Data, Len);
+  TAliveGuard g(this);
+  trytosend();
+  if (!g.alive || hsocket_ == INVALID_SOCKET) return Len;
+  // OnDataSent must never fire inside Send: it comes from a notice the loop delivers later.
+  if (sendqueueempty_) postwritenotice();
+  updatewatch();
+  return Len;
+}
+
+int TWSocket::SendString(const std::string& Str) {
+  return Send(Str.data(), static_cast<int>(Str.size()));
+}
+
+void TWSocket::trytosend() {
+  int flags = MSG_NOSIGNAL | (sendflags_ == wsSendUrgent ? MSG_OOB : 0);
+  while (hsocket_ != INVALID_SOCKET) {
+    TBuffer* chunk = sendbuffers_.First();
+    if (chunk == nullptr) {
+      sendqueueempty_ = true;
+      return;
+    }
+    int len = 0;
+    const char* data = chunk->Peek(len);
+    if (len == 0) {
+      if (!sendbuffers_.Single()) {
+        sendbuffers_.PopFirst();
+        continue;
+      }
+      sendqueueempty_ = true;
+      return;
+    }
+    ssize_t sent;
+    if (socktype_ == SOCK_DGRAM) {
+      sent = ::sendto(hsocket_, data, static_cast<size_t>(len), flags,
+                      reinterpret_cast<sockaddr*>(&sin_), sizeof sin_);
+    } else {
+      sent = ::send(hsocket_, data, static_cast<size_t>(len), flags);
+    }
+    if (sent > 0) {
+      chunk->Remove(static_cast<int>(sent));
+      if (sent < len) return;  // the platform is full; its next write readiness resumes
+      continue;
+    }
+    if (sent == 0) return;
+    int code = wsalasterror();
+    if (code == 10035) return;
+    if (code == 10022 || code == 10038 || code == 10054 || code == 10057) {
+      TAliveGuard g(this);
+      closedeventfired_ = true;
+      Close();
+      if (g.alive) FireSessionClosed(static_cast<uint16_t>(code));
+      return;
+    }
+    RaiseSocketError("TryToSend failed", code);
+    return;
+  }
+}
+
+void TWSocket::Flush() {
+  using clock = std::chrono::steady_clock;
+  auto deadline = clock::now() + std::chrono::seconds(flushtimeout_);
+  TAliveGuard g(this);
+  bool wasbusy = !sendqueueempty_;
+  while (hsocket_ != INVALID_SOCKET && !sendqueueempty_) {
+    trytosend();
+    if (!g.alive) return;
+    if (hsocket_ == INVALID_SOCKET || sendqueueempty_) break;
+    loop_.ProcessMessages();
+    if (!g.alive) return;
+    if (hsocket_ == INVALID_SOCKET) break;
+    // Inside the loop ProcessMessages cannot run it again: wait for the platform directly, and
+    // give up after FlushTimeout rather than hang on a peer that never reads.
+    auto now = clock::now();
+    if (now >= deadline) break;
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now).count();
+    pollfd p{hsocket_, POLLOUT, 0};
+    poll(&p, 1, static_cast<int>(left < 100 ? left : 100));
+  }
+  if (hsocket_ == INVALID_SOCKET) return;
+  if (wasbusy && sendqueueempty_) postwritenotice();
+  updatewatch();
+}
+
+// ---- Receiving --------------------------------------------------------------------------------
+
+int TWSocket::Receive(void* Buffer, int BufferSize) {
+  if (hsocket_ == INVALID_SOCKET) {
+    lasterror_ = 10038;
+    return -1;
+  }
+  ssize_t n = ::recv(hsocket_, Buffer, static_cast<size_t>(BufferSize > 0 ? BufferSize : 0), 0);
+  if (n < 0) {
+    lasterror_ = wsalasterror();
+    return -1;
+  }
+  readcount_ += n;
+  if (n > 0) {
+    ++consumed_;
+  } else if (BufferSize > 0 && socktype_ == SOCK_STREAM) {
+    peerclosed_ = true;
+  }
+  return static_cast<int>(n);
+}
+
+std::string TWSocket::ReceiveString() {
+  int count = RcvdCount();
+  if (count <= 0) return std::string();
+  std::string s(static_cast<size_t>(count), '\0');
+  int n = Receive(s.data(), count);
+  if (n <= 0) return std::string();
+  s.resize(static_cast<size_t>(n));
+  return s;
+}
+
+int TWSocket::ReceiveFrom(void* Buffer, int BufferSize, sockaddr_in& From) {
+  if (hsocket_ == INVALID_SOCKET) {
+    lasterror_ = 10038;
+    return -1;
+  }
+  socklen_t len = sizeof From;
+  ssize_t n = ::recvfrom(hsocket_, Buffer, static_cast<size_t>(BufferSize > 0 ? BufferSize : 0), 0,
+                         reinterpret_cast<sockaddr*>(&From), &len);
+  if (n < 0) {
+    lasterror_ = wsalasterror();
+    return -1;
+  }
+  readcount_ += n;
+  ++consumed_;
+  return static_cast<int>(n);
+}
