@@ -75,6 +75,7 @@ struct TRunResult {
   int Status = -1;
   bool TimedOut = false;
   double CpuMs = 0;  // user + system time of the child
+  long MaxRssKb = 0;  // the child's peak resident memory
 };
 
 inline TRunResult runprogram(const std::vector<std::string>& args, int limitms) {
@@ -90,6 +91,7 @@ inline TRunResult runprogram(const std::vector<std::string>& args, int limitms) 
   }
   r.CpuMs = (ru.ru_utime.tv_sec + ru.ru_stime.tv_sec) * 1000.0 +
             (ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1000.0;
+  r.MaxRssKb = ru.ru_maxrss;
   return r;
 }
 
