@@ -202,8 +202,9 @@ void TResultCharts::addRequestPoints(const std::vector<TRequestPoint>& batch) {
       s->attachAxis(y1_);
       series_[code] = s;
     }
-    // One append per series and batch: a repaint per point would make 20000 points crawl.
-    s->append(points);
+    // append() of a list still reports every point on its own, and each report re-lays out the
+    // whole series; replace() reports the batch once.
+    s->replace(s->points() + points);
   }
   autorange(x1_, 0, maxx1_);
   autorange(y1_, 0, maxy1_);

@@ -29,7 +29,6 @@ QSpinBox* spin(const char* name, int min, int max, int value) {
   auto* s = named(new QSpinBox, name);
   s->setRange(min, max);
   s->setValue(value);
-  s->setMinimumWidth(70);
   return s;
 }
 
@@ -48,6 +47,8 @@ void THttpAsyForm::buildwindow() {
   statusBar()->addWidget(StatusText, 1);
 
   PageControl2 = named(new QTabWidget, "PageControl2");
+  // Tabs that do not fit scroll instead of widening the window beyond its design width.
+  PageControl2->setUsesScrollButtons(true);
   TabSheet8 = named(buildbrowsetab(), "TabSheet8");
   TabSheet6 = named(buildloadtesttab(), "TabSheet6");
   TabSheet7 = named(builddownloadtab(), "TabSheet7");
@@ -74,9 +75,12 @@ QWidget* THttpAsyForm::buildbrowsetab() {
 QWidget* THttpAsyForm::builddownloadtab() {
   auto* tab = new QWidget;
   auto* layout = new QVBoxLayout(tab);
-  layout->addWidget(
-      new QLabel("Measure how long the web browser works to download the complete page including "
-                 "graphics!"));
+  auto* title = new QLabel(
+      "Measure how long the web browser works to download the complete page including graphics!");
+  title->setWordWrap(true);
+  // A wrapped label would otherwise ask for the width of its whole text.
+  title->setMinimumWidth(100);
+  layout->addWidget(title);
   auto* row = new QHBoxLayout;
   Edit2 = named(new QLineEdit, "Edit2");
   row->addWidget(caption("URL to test:", Edit2));
@@ -113,22 +117,22 @@ QWidget* THttpAsyForm::buildsettingspanel() {
   int row = 0;
 
   URLEdit = named(new QLineEdit, "URLEdit");
-  grid->addWidget(caption("URL to test:", URLEdit), row++, 0, 1, 6);
+  grid->addWidget(caption("URL to test:", URLEdit), row++, 0, 1, 4);
   singleurl = named(new QRadioButton("single URL:"), "singleurl");
   singleurl->setChecked(true);
   grid->addWidget(singleurl, row, 0);
-  grid->addWidget(URLEdit, row++, 1, 1, 5);
+  grid->addWidget(URLEdit, row++, 1, 1, 3);
   multiurl = named(new QRadioButton("multiple URLs"), "multiurl");
   grid->addWidget(multiurl, row, 0);
-  grid->addWidget(new QLabel("(the URLs of the \"Multiple URLs\" window)"), row++, 1, 1, 5);
+  grid->addWidget(new QLabel("(the URLs of the \"Multiple URLs\" window)"), row++, 1, 1, 3);
 
   checkproxy = named(new QCheckBox("Use Proxy:"), "checkproxy");
   proxy = named(new QLineEdit, "proxy");
   port = named(new QLineEdit, "port");
   grid->addWidget(checkproxy, row, 0);
-  grid->addWidget(proxy, row, 1, 1, 3);
-  grid->addWidget(caption("Port:", port), row, 4, Qt::AlignRight);
-  grid->addWidget(port, row++, 5);
+  grid->addWidget(proxy, row, 1);
+  grid->addWidget(caption("Port:", port), row, 2, Qt::AlignRight);
+  grid->addWidget(port, row++, 3);
 
   useusername = named(new QCheckBox("Use User:"), "useusername");
   username = named(new QLineEdit, "username");
@@ -136,13 +140,13 @@ QWidget* THttpAsyForm::buildsettingspanel() {
   pw->setEchoMode(QLineEdit::Password);
   pw->setStyleSheet("lineedit-password-character: 42");
   grid->addWidget(useusername, row, 0);
-  grid->addWidget(username, row, 1, 1, 3);
-  grid->addWidget(caption("Password:", pw), row, 4, Qt::AlignRight);
-  grid->addWidget(pw, row++, 5);
+  grid->addWidget(username, row, 1);
+  grid->addWidget(caption("Password:", pw), row, 2, Qt::AlignRight);
+  grid->addWidget(pw, row++, 3);
   loadusernames =
       named(new QCheckBox("Use data from \"users.txt\""), "loadusernames",
             "Users.txt must contain one username/pw combination per line, separated by @@");
-  grid->addWidget(loadusernames, row++, 1, 1, 5);
+  grid->addWidget(loadusernames, row++, 1, 1, 3);
 
   useagent = named(new QCheckBox("Use Agent:"), "useagent");
   agent = named(new QComboBox, "agent");
@@ -155,22 +159,26 @@ QWidget* THttpAsyForm::buildsettingspanel() {
   agent->setCurrentIndex(-1);
   agent->setEditText(QString());
   grid->addWidget(useagent, row, 0);
-  grid->addWidget(agent, row++, 1, 1, 5);
+  grid->addWidget(agent, row++, 1, 1, 3);
 
   usepost = named(new QCheckBox("POST-Data:"), "usepost");
   POSTDATA = named(new QLineEdit, "POSTDATA");
   grid->addWidget(usepost, row, 0);
-  grid->addWidget(POSTDATA, row++, 1, 1, 5);
+  grid->addWidget(POSTDATA, row++, 1, 1, 3);
 
   SpinEdit1 = spin("SpinEdit1", kMinUsers, kMaxUsers, 5);
   SpinEdit2 = spin("SpinEdit2", kMinRuns, kMaxRuns, 1);
   SpinEdit3 = spin("SpinEdit3", kMinWait, kMaxWait, 0);
-  grid->addWidget(caption("Number of Users:", SpinEdit1), row, 0);
-  grid->addWidget(SpinEdit1, row, 1);
-  grid->addWidget(caption("Number of Runs:", SpinEdit2), row, 2, Qt::AlignRight);
-  grid->addWidget(SpinEdit2, row, 3);
-  grid->addWidget(caption("Wait per Run (s):", SpinEdit3), row, 4, Qt::AlignRight);
-  grid->addWidget(SpinEdit3, row++, 5);
+  auto* spins = new QHBoxLayout;
+  spins->addWidget(caption("Number of Users:", SpinEdit1));
+  spins->addWidget(SpinEdit1, 1);
+  spins->addSpacing(8);
+  spins->addWidget(caption("Number of Runs:", SpinEdit2));
+  spins->addWidget(SpinEdit2, 1);
+  spins->addSpacing(8);
+  spins->addWidget(caption("Wait per Run (s):", SpinEdit3));
+  spins->addWidget(SpinEdit3, 1);
+  grid->addLayout(spins, row++, 0, 1, 4);
 
   usekey = named(new QCheckBox("Key Offset:"), "usekey");
   offset = named(new QLineEdit("0"), "offset");
@@ -179,24 +187,29 @@ QWidget* THttpAsyForm::buildsettingspanel() {
   auto* keyhint = new QLabel("(@@ in URL is replaced with a number starting from offset)");
   keyhint->setWordWrap(true);
   grid->addWidget(usekey, row, 0);
-  grid->addWidget(offset, row, 1);
-  grid->addWidget(keyhint, row++, 2, 1, 4);
+  auto* key = new QHBoxLayout;
+  key->addWidget(offset, 1);
+  key->addWidget(keyhint, 3);
+  grid->addLayout(key, row++, 1, 1, 3);
 
   Checkshowgraph = named(new QCheckBox("Exact Timing / Hide Graphs"), "Checkshowgraph");
   Checkshowgraph->setChecked(true);
   Checkcookie = named(new QCheckBox("Preserve Cookies"), "Checkcookie",
                       "Preserves Cookies over several runs for simultanious requests");
   Ramp = named(new QCheckBox("Ramp-Test"), "Ramp");
-  grid->addWidget(Checkshowgraph, row, 0, 1, 2);
-  grid->addWidget(Checkcookie, row, 2, 1, 2);
-  grid->addWidget(Ramp, row++, 4, 1, 2);
+  auto* checks = new QGridLayout;
+  checks->setVerticalSpacing(3);
+  checks->addWidget(Checkshowgraph, 0, 0);
+  checks->addWidget(Checkcookie, 0, 1);
+  checks->addWidget(Ramp, 0, 2);
 
   HeaderCheckBox = named(new QCheckBox("Write Headers To Log"), "HeaderCheckBox");
   DataCheckBox = named(new QCheckBox("Write Data To Log"), "DataCheckBox");
   onerroronlyCheckBox = named(new QCheckBox("Write On Error Only"), "onerroronlyCheckBox");
-  grid->addWidget(HeaderCheckBox, row, 0, 1, 2);
-  grid->addWidget(DataCheckBox, row, 2, 1, 2);
-  grid->addWidget(onerroronlyCheckBox, row++, 4, 1, 2);
+  checks->addWidget(HeaderCheckBox, 1, 0);
+  checks->addWidget(DataCheckBox, 1, 1);
+  checks->addWidget(onerroronlyCheckBox, 1, 2);
+  grid->addLayout(checks, row++, 0, 1, 4);
 
   // Requests of a run always start together; the option stays for the settings file.
   SimultCheckBox = named(new QCheckBox("Simultaneous Requests", panel), "SimultCheckBox");
@@ -209,10 +222,9 @@ QWidget* THttpAsyForm::buildsettingspanel() {
   buttons->addWidget(ExecButton);
   buttons->addWidget(AbortButton);
   buttons->addStretch(1);
-  grid->addLayout(buttons, row++, 0, 1, 6);
-  grid->setColumnStretch(1, 1);
+  grid->addLayout(buttons, row++, 0, 1, 4);
+  grid->setColumnStretch(1, 3);
   grid->setColumnStretch(3, 1);
-  grid->setColumnStretch(5, 1);
   return panel;
 }
 
@@ -221,6 +233,7 @@ QWidget* THttpAsyForm::buildresultarea() {
   auto* layout = new QVBoxLayout(Panel2);
   layout->setContentsMargins(0, 0, 0, 0);
   PageControl1 = named(new QTabWidget, "PageControl1");
+  PageControl1->setUsesScrollButtons(true);
   layout->addWidget(PageControl1);
 
   Panel3 = new TResultCharts;

@@ -1,0 +1,245 @@
+// The load-test tab's option handlers, the URL fields kept equal, the settings snapshot and the
+// visibility rule of the multiple-URL window, on a shown main window.
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QtTest>
+#include <cstdio>
+
+#include "GuiSupport.h"
+#include "gui/HttpAsy1.h"
+#include "gui/urllistwindow.h"
+#include "settings/StoredSettings.h"
+
+namespace {
+
+QColor base(QWidget* w) {
+  return w->palette().color(QPalette::Base);
+}
+QColor windowcolour() {
+  return QApplication::palette().color(QPalette::Base);
+}
+QColor buttonface() {
+  return QApplication::palette().color(QPalette::Button);
+}
+
+// Enabled and painted in the window colour, or disabled and painted in the button-face colour.
+bool switchedon(QWidget* w) {
+  return w->isEnabled() && base(w) == windowcolour();
+}
+bool switchedoff(QWidget* w) {
+  return !w->isEnabled() && base(w) == buttonface();
+}
+
+}  // namespace
+
+class FormOptionsTest : public QObject {
+  Q_OBJECT
+  Turllistwin* list = nullptr;
+  THttpAsyForm* form = nullptr;
+
+  template <class T>
+  T* c(const char* name) {
+    return control<T>(form, name);
+  }
+
+ private slots:
+  void init() {
+    const QString argv0 = QDir::temp().filePath("pressbolt-options");
+    std::remove(settingspath(argv0.toStdString()).c_str());
+    list = new Turllistwin;
+    form = new THttpAsyForm(*list, {argv0});
+    form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(form));
+  }
+  void cleanup() {
+    delete form;
+    delete list;
+  }
+
+  void testWindowColoursDiffer() {
+    // Without distinct colours the painting checks below would prove nothing.
+    QVERIFY(windowcolour() != buttonface());
+  }
+
+  void testSimpleOptionsEnableAndPaintTheirFields() {
+    struct Case {
+      const char* option;
+      std::vector<const char*> fields;
+    };
+    for (const Case& k : {Case{"checkproxy", {"proxy", "port"}}, Case{"useagent", {"agent"}},
+                          Case{"usepost", {"POSTDATA"}}}) {
+      auto* option = c<QCheckBox>(k.option);
+      QVERIFY(option);
+      for (auto* f : k.fields) QVERIFY2(switchedoff(c<QWidget>(f)), f);
+      option->click();
+      for (auto* f : k.fields) QVERIFY2(switchedon(c<QWidget>(f)), f);
+      option->click();
+      for (auto* f : k.fields) QVERIFY2(switchedoff(c<QWidget>(f)), f);
+    }
+  }
+
+  void testUserOptionAndUsersFile() {
+    auto* useuser = c<QCheckBox>("useusername");
+    auto* fromfile = c<QCheckBox>("loadusernames");
+    auto* name = c<QLineEdit>("username");
+    auto* pw = c<QLineEdit>("pw");
+    QVERIFY(switchedoff(name) && switchedoff(pw) && !fromfile->isEnabled());
+
+    useuser->click();
+    QVERIFY(switchedon(name) && switchedon(pw) && fromfile->isEnabled());
+
+    // Names from the file: the typed fields stay enabled but look switched off.
+    fromfile->click();
+    QVERIFY(name->isEnabled() && pw->isEnabled());
+    QCOMPARE(base(name), buttonface());
+    QCOMPARE(base(pw), buttonface());
+
+    // Turning the user option off also turns the file option off.
+    useuser->click();
+    QVERIFY(!fromfile->isChecked() && !fromfile->isEnabled());
+    QVERIFY(switchedoff(name) && switchedoff(pw));
+
+    useuser->click();
+    form->setusersfromfile(true);
+    QVERIFY(fromfile->isChecked());
+    QVERIFY(form->currentsettings().usersfromfile);
+  }
+
+  void testMultipleUrlsShowTheListWindowAndGreyTheUrl() {
+    auto* single = c<QRadioButton>("singleurl");
+    auto* multi = c<QRadioButton>("multiurl");
+    auto* url = c<QLineEdit>("URLEdit");
+    QVERIFY(single->isChecked() && switchedon(url) && !list->isVisible());
+    multi->click();
+    QVERIFY(list->isVisible());
+    QVERIFY(switchedoff(url));
+    QVERIFY(form->currentsettings().multipleurls);
+    single->click();
+    QVERIFY(!list->isVisible());
+    QVERIFY(switchedon(url));
+  }
+
+  void testListWindowRefusesToClose() {
+    c<QRadioButton>("multiurl")->click();
+    QVERIFY(!list->close());
+    QVERIFY(list->isVisible());
+    const Qt::WindowFlags f = list->windowFlags();
+    QVERIFY(f.testFlag(Qt::WindowStaysOnTopHint));
+    QVERIFY(!f.testFlag(Qt::WindowCloseButtonHint));
+    QCOMPARE(list->windowType(), Qt::Tool);
+  }
+
+  void testRampChartTakesHalfThePanel() {
+    TResultCharts* charts = form->charts();
+    form->PageControl2->setCurrentWidget(form->TabSheet6);
+    QVERIFY(!charts->chart2()->isVisible());
+    c<QCheckBox>("Ramp")->click();
+    QVERIFY(charts->chart2()->isVisible());
+    charts->resize(400, 300);
+    QCOMPARE(charts->chart2()->height(), 150);
+    charts->resize(400, 501);
+    QCOMPARE(charts->chart2()->height(), 250);
+    c<QCheckBox>("Ramp")->click();
+    QVERIFY(!charts->chart2()->isVisible());
+  }
+
+  void testUrlFieldsStayEqual() {
+    auto* url1 = c<QLineEdit>("url1");
+    auto* urledit = c<QLineEdit>("URLEdit");
+    auto* edit2 = c<QLineEdit>("Edit2");
+    QTest::keyClicks(edit2, "http://127.0.0.1/a");
+    QCOMPARE(urledit->text(), QString("http://127.0.0.1/a"));
+    QCOMPARE(url1->text(), edit2->text());
+    url1->setText("http://127.0.0.1/b");
+    QCOMPARE(urledit->text(), url1->text());
+    QCOMPARE(edit2->text(), url1->text());
+    urledit->setText("x");
+    QCOMPARE(url1->text(), QString("x"));
+    QCOMPARE(edit2->text(), QString("x"));
+  }
+
+  void testSettingsSnapshotReadsEveryControl() {
+    c<QLineEdit>("URLEdit")->setText("http://127.0.0.1:8080/p?q=@@");
+    c<QCheckBox>("checkproxy")->click();
+    c<QLineEdit>("proxy")->setText("127.0.0.2");
+    c<QLineEdit>("port")->setText("3128");
+    c<QCheckBox>("useusername")->click();
+    c<QLineEdit>("username")->setText("joe");
+    c<QLineEdit>("pw")->setText("secret");
+    c<QCheckBox>("useagent")->click();
+    c<QComboBox>("agent")->setEditText("Mozilla/4.0 (compatible; MSIE 4.0; Windows NT)");
+    c<QSpinBox>("SpinEdit1")->setValue(20000);
+    c<QSpinBox>("SpinEdit2")->setValue(65536);
+    c<QSpinBox>("SpinEdit3")->setValue(10000);
+    c<QCheckBox>("Checkshowgraph")->click();
+    c<QCheckBox>("Checkcookie")->click();
+    c<QCheckBox>("usekey")->click();
+    c<QLineEdit>("offset")->setText("-9000000000");
+    c<QCheckBox>("Ramp")->click();
+    c<QCheckBox>("usepost")->click();
+    c<QLineEdit>("POSTDATA")->setText("a=1&b=2");
+    c<QCheckBox>("HeaderCheckBox")->click();
+    c<QCheckBox>("DataCheckBox")->click();
+    c<QCheckBox>("onerroronlyCheckBox")->click();
+
+    const TestSettings s = form->currentsettings();
+    QCOMPARE(s.url, std::string("http://127.0.0.1:8080/p?q=@@"));
+    QVERIFY(!s.multipleurls);
+    QVERIFY(s.useproxy && s.proxy == "127.0.0.2" && s.proxyport == "3128");
+    QVERIFY(s.useuser && s.username == "joe" && s.password == "secret" && !s.usersfromfile);
+    QVERIFY(s.useagent && s.agent == "Mozilla/4.0 (compatible; MSIE 4.0; Windows NT)");
+    QCOMPARE(s.users, 20000);
+    QCOMPARE(s.runs, 65536);
+    QCOMPARE(s.waitperrun, 10000);
+    QVERIFY(!s.exacttiming && s.preservecookies && s.simultaneous);
+    QVERIFY(s.usekey);
+    QCOMPARE(s.keyoffset, int64_t(-9000000000));
+    QVERIFY(s.ramptest && s.usepost && s.postdata == "a=1&b=2");
+    QVERIFY(s.writeheaders && s.writedata && s.onerroronly);
+
+    // The spin controls keep their ranges.
+    c<QSpinBox>("SpinEdit1")->setValue(0);
+    c<QSpinBox>("SpinEdit3")->setValue(-1);
+    QCOMPARE(form->currentsettings().users, 1);
+    QCOMPARE(form->currentsettings().waitperrun, 0);
+  }
+
+  void testUrlLinesCountEmptyLines() {
+    QVERIFY(form->urllines().empty());
+    list->urllist()->setPlainText("http://127.0.0.1/1\n\nhttp://127.0.0.1/3");
+    QCOMPARE(form->urllines(),
+             (std::vector<std::string>{"http://127.0.0.1/1", "", "http://127.0.0.1/3"}));
+    list->urllist()->setPlainText("\n\n");
+    QCOMPARE(form->urllines().size(), size_t(2));
+  }
+
+  void testButtonsAndResultViews() {
+    int starts = 0, aborts = 0;
+    form->onstart = [&] { ++starts; };
+    form->onabort = [&] { ++aborts; };
+    form->PageControl2->setCurrentWidget(form->TabSheet6);
+    form->execbutton()->click();
+    form->abortbutton()->click();
+    QCOMPARE(starts, 1);
+    QCOMPARE(aborts, 1);
+    QCOMPARE(form->execbutton()->toolTip(), QString("Start the stress test!"));
+
+    form->setresultsvisible(false);
+    QVERIFY(!form->PageControl1->isVisible());
+    QVERIFY(!form->charts()->chart1()->isVisible());
+    form->setresultsvisible(true);
+    QVERIFY(form->PageControl1->isVisible());
+    QVERIFY(form->charts()->chart1()->isVisible());
+
+    form->setstatustext("Starting...");
+    QCOMPARE(form->statustext(), QString("Starting..."));
+  }
+};
+
+QTEST_MAIN(FormOptionsTest)
+#include "FormOptionsTest.moc"

@@ -1,0 +1,95 @@
+// The multiple-URL window: loading replaces the list, saving writes CR LF lines, clearing empties
+// it, and files that vanished or cannot be written leave the list as it was with an error box.
+
+#include <QtTest>
+
+#include "GuiSupport.h"
+#include "gui/UrlListFile.h"
+#include "gui/urllistwindow.h"
+#include "support/TestSupport.h"
+
+class UrlListWindowTest : public QObject {
+  Q_OBJECT
+ private slots:
+  void testDesign() {
+    Turllistwin w;
+    QCOMPARE(w.windowTitle(), QString("Pressbolt - Multiple URLs"));
+    QCOMPARE(w.minimumSize(), QSize(200, 50));
+    QCOMPARE(w.size(), QSize(400, 199));
+    QVERIFY(!w.isVisible());
+    QCOMPARE(w.urllist()->lineWrapMode(), QPlainTextEdit::NoWrap);
+    QStringList captions;
+    for (auto* b : w.findChildren<QPushButton*>()) captions << b->text();
+    QCOMPARE(captions, QStringList({"Load URLs", "Save URLs", "Clear URLs"}));
+  }
+
+  void testTextLines() {
+    QCOMPARE(Turllistwin::textlines(""), QStringList());
+    QCOMPARE(Turllistwin::textlines("a"), QStringList({"a"}));
+    QCOMPARE(Turllistwin::textlines("a\n"), QStringList({"a"}));
+    QCOMPARE(Turllistwin::textlines("a\n\nb"), QStringList({"a", "", "b"}));
+    QCOMPARE(Turllistwin::textlines("\n"), QStringList({""}));
+  }
+
+  void testLoadReplacesAndSaveWritesCrLf() {
+    TTempDir dir;
+    writefile(dir.file("in.txt"), "http://127.0.0.1/1\r\nhttp://127.0.0.1/2\n\nlast");
+    Turllistwin w;
+    w.setlines({"old 1", "old 2", "old 3", "old 4"});
+    QVERIFY(w.loadfrom(QString::fromStdString(dir.file("in.txt"))));
+    QCOMPARE(w.lines(), QStringList({"http://127.0.0.1/1", "http://127.0.0.1/2", "", "last"}));
+    QVERIFY(w.saveto(QString::fromStdString(dir.file("out.txt"))));
+    QCOMPARE(readfile(dir.file("out.txt")),
+             std::string("http://127.0.0.1/1\r\nhttp://127.0.0.1/2\r\n\r\nlast\r\n"));
+    // A saved list loads back unchanged, and saving over a file replaces it.
+    w.setlines({"x"});
+    QVERIFY(w.saveto(QString::fromStdString(dir.file("out.txt"))));
+    QCOMPARE(readfile(dir.file("out.txt")), std::string("x\r\n"));
+    QVERIFY(w.loadfrom(QString::fromStdString(dir.file("out.txt"))));
+    QCOMPARE(w.lines(), QStringList({"x"}));
+  }
+
+  void testClear() {
+    Turllistwin w;
+    w.ClearButtonClick();
+    QVERIFY(w.lines().isEmpty());
+    w.setlines({"a", "", "b"});
+    w.ClearButtonClick();
+    QVERIFY(w.lines().isEmpty());
+  }
+
+  void testFailuresKeepTheListAndSayWhy() {
+    TTempDir dir;
+    Turllistwin w;
+    w.setlines({"keep me"});
+    TBoxAnswerer answer;
+    // The file vanished between the dialog and the reading.
+    QVERIFY(!w.loadfrom(QString::fromStdString(dir.file("gone.txt"))));
+    QCOMPARE(answer.seen, 1);
+    QVERIFY2(answer.text.contains("gone.txt"), qPrintable(answer.text));
+    QCOMPARE(w.lines(), QStringList({"keep me"}));
+    // A directory cannot be read as a list.
+    QVERIFY(!w.loadfrom(QString::fromStdString(dir.path())));
+    QCOMPARE(answer.seen, 2);
+    QCOMPARE(w.lines(), QStringList({"keep me"}));
+    // Nor can a file be written into a folder that does not exist.
+    QVERIFY(!w.saveto(QString::fromStdString(dir.file("missing/out.txt"))));
+    QCOMPARE(answer.seen, 3);
+    QVERIFY2(answer.text.startsWith("Unable to write"), qPrintable(answer.text));
+  }
+
+  void testFileFunctionsLeaveLinesOnFailure() {
+    std::vector<std::string> lines{"a"};
+    std::string error;
+    QVERIFY(!readurlfile("/nonexistent/dir/file", lines, error));
+    QCOMPARE(lines, std::vector<std::string>{"a"});
+    QVERIFY(error.find("/nonexistent/dir/file") != std::string::npos);
+    TTempDir dir;
+    writefile(dir.file("empty"), "");
+    QVERIFY(readurlfile(dir.file("empty"), lines, error));
+    QVERIFY(lines.empty());
+  }
+};
+
+QTEST_MAIN(UrlListWindowTest)
+#include "UrlListWindowTest.moc"
