@@ -113,7 +113,9 @@ void THttpCli::DnsLookupDone(uint16_t Error) {
     socket_.SetProto("tcp");
     socket_.Connect();
   } catch (const std::exception&) {
-    int code = socket_.LastError();
+    // A refusal without a platform error (no port, say) must still read as a local failure, not
+    // as a 404 that the server sent: it reports "Invalid argument".
+    int code = socket_.LastError() != 0 ? socket_.LastError() : 10022;
     Fail(uint16_t(code),
          "can't connect: " + ErrorDesc(code) + " (Error #" + std::to_string(code) + ")");
     // The close may already run the session-closed handler; it must complete the request once.
@@ -136,6 +138,7 @@ void THttpCli::SessionConnected(uint16_t Error) {
   Connected = true;
   SetState(hsConnected);
   FireSessionConnected();
+  if (state_ != hsConnected) return;  // the handler aborted
   ReceiveBuffer.Clear();
   linehandler_ = lhHeaderLine;
   SetState(hsWaitingHeader);
@@ -146,6 +149,7 @@ void THttpCli::SessionConnected(uint16_t Error) {
         break;
       case rqPost:
         SendRequestHeader("POST", "1.0");
+        if (state_ != hsWaitingHeader) break;  // aborted while the header was assembled
         FireSendBegin();
         sendingpost_ = true;
         SendPostChunk();

@@ -199,8 +199,8 @@ class THttpCli {
   uint32_t serial_ = 0;    // requests started: notices of an earlier request are ignored
   uint32_t closes_ = 0;    // normal session-closed runs
   size_t storedbytes_ = 0;
-  int headerlines_ = 0;
-  int docchunks_ = 0;
+  int64_t headerlines_ = 0;
+  int64_t docchunks_ = 0;
   TReceiveBuffer ReceiveBuffer;
   char SendBuffer[SendBufferSize] = {};
   std::string RequestBuffer;

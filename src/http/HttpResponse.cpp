@@ -107,7 +107,7 @@ void THttpCli::HeaderLine() {
     SetState(hsWaitingBody);
     linehandler_ = lhBodyData;
     FireHeaderEnd();
-    BodyData();
+    if (state_ == hsWaitingBody) BodyData();
     return;
   }
 
@@ -155,7 +155,7 @@ void THttpCli::HeaderLine() {
   SetState(hsWaitingBody);
   linehandler_ = lhBodyData;
   FireHeaderEnd();
-  if (ReceiveBuffer.Count() > 0) {
+  if (state_ == hsWaitingBody && ReceiveBuffer.Count() > 0) {
     ReceiveBuffer.TakeAll(LastLine);
     BodyData();
   }

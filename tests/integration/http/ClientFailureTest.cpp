@@ -66,7 +66,8 @@ TEST(ClientFailure, ConnectRefusedByTheSocketLayer) {
   s.cli.Get();
   ASSERT_TRUE(s.finish());
   EXPECT_EQ(s.cli.StatusCode, 404);
-  EXPECT_EQ(s.cli.ReasonPhrase.rfind("can't connect: ", 0), 0u) << s.cli.ReasonPhrase;
+  EXPECT_EQ(s.cli.ReasonPhrase, "can't connect: Invalid argument (Error #10022)");
+  EXPECT_EQ(s.log.Error, 10022);
   EXPECT_EQ(s.log.Done, 1);
 }
 
@@ -94,6 +95,22 @@ TEST(ClientFailure, AbortDuringConnect) {
   ASSERT_TRUE(s.finish());
   EXPECT_EQ(s.log.Events, concat(lookupstart, {"State hsConnecting", "State hsAborting",
                                                "State hsReady", "RequestDone 1 3"}));
+}
+
+TEST(ClientFailure, AbortWhenConnected) {
+  TTargetServer target;
+  TClientSession s;
+  s.cli.URL = target.url("/echo");
+  s.cli.OnSessionConnected = [&](THttpCli* c) {
+    s.log.add("SessionConnected");
+    c->Abort();
+  };
+  s.cli.Get();
+  ASSERT_TRUE(s.finish());
+  EXPECT_EQ(s.log.Events,
+            concat(lookupstart, {"State hsConnecting", "State hsConnected", "SessionConnected",
+                                 "State hsAborting", "State hsReady", "RequestDone 1 3"}));
+  EXPECT_EQ(s.cli.State(), hsReady);
 }
 
 TEST(ClientFailure, AbortWhileWaitingForTheHeader) {
