@@ -3,7 +3,10 @@
 #include <arpa/inet.h>
 #include <netdb.h>
 #include <netinet/in.h>
+#include <sys/epoll.h>
 #include <unistd.h>
+
+#include <cerrno>
 
 #include <cstdio>
 #include <exception>
@@ -52,16 +55,24 @@ TEventLoop::~TEventLoop() {
       nullptr);
   uv_run(&loop_, UV_RUN_DEFAULT);
   uv_loop_close(&loop_);
+  if (epfd_ >= 0) ::close(epfd_);
 }
 
 int TEventLoop::Close() {
   if (closed_) return 0;
+  if (epfd_ >= 0 && !uv_is_closing(reinterpret_cast<uv_handle_t*>(&sockpoll_))) {
+    uv_close(reinterpret_cast<uv_handle_t*>(&sockpoll_), nullptr);
+  }
   if (!uv_is_closing(reinterpret_cast<uv_handle_t*>(&idle_))) {
     uv_close(reinterpret_cast<uv_handle_t*>(&idle_), nullptr);
   }
   uv_run(&loop_, UV_RUN_NOWAIT);
   int rc = uv_loop_close(&loop_);
-  if (rc == 0) closed_ = true;
+  if (rc == 0) {
+    closed_ = true;
+    if (epfd_ >= 0) ::close(epfd_);
+    epfd_ = -1;
+  }
   return rc;
 }
 
@@ -165,76 +176,144 @@ void TNoticeTarget::Post(std::function<void()> fn) {
 }
 
 // ---- TFdWatch ---------------------------------------------------------------------------------
+// The sockets' readiness comes from one epoll set of our own, which libuv watches as a single
+// descriptor. A libuv poll handle per socket would cost seven epoll_ctl calls and an ioctl per
+// connection (its pollability check, and a delete plus add on every change of the mask); here a
+// connection costs an add, a modify and a delete. The set is level-triggered, as libuv's is.
 
 struct TFdWatch::Block {
-  uv_poll_t poll;
-  TFdWatchHandler* handler;
-  int init_status;
-  int close_fd;  // descriptor to close once libuv has let go of it, or -1
+  TEventLoop* loop;
+  TFdWatchHandler* handler;  // null once the watch has gone: a late event is then dropped
+  int fd;
+  int events;  // libuv mask currently registered, 0 when not in the set
 };
 
-TFdWatch::TFdWatch(TEventLoop& loop, int fd, TFdWatchHandler* handler)
-    : loop_(loop), block_(new Block{}), fd_(fd) {
-  block_->handler = handler;
-  block_->close_fd = -1;
-  block_->init_status = uv_poll_init_socket(loop.uv(), &block_->poll, fd);
-  block_->poll.data = block_;
-  if (block_->init_status != 0) {
-    delete block_;
-    block_ = nullptr;
+namespace {
+
+uint32_t epollmask(int events) {
+  uint32_t m = 0;
+  if (events & UV_READABLE) m |= EPOLLIN;
+  if (events & UV_WRITABLE) m |= EPOLLOUT;
+  if (events & UV_DISCONNECT) m |= EPOLLRDHUP;
+  return m;
+}
+
+}  // namespace
+
+int TEventLoop::watchfd(TFdWatch::Block* b, int events) {
+  if (epfd_ < 0) {
+    epfd_ = epoll_create1(EPOLL_CLOEXEC);
+    if (epfd_ < 0) return -errno;
+    uv_poll_init(&loop_, &sockpoll_, epfd_);
+    sockpoll_.data = this;
+  }
+  epoll_event ev{};
+  ev.events = epollmask(events);
+  ev.data.ptr = b;
+  int op = b->events == 0 ? EPOLL_CTL_ADD : EPOLL_CTL_MOD;
+  if (epoll_ctl(epfd_, op, b->fd, &ev) != 0) return -errno;
+  if (b->events == 0) ++watched_;
+  b->events = events;
+  updatesockpoll();
+  return 0;
+}
+
+void TEventLoop::unwatchfd(TFdWatch::Block* b) {
+  if (b->events == 0) return;
+  epoll_ctl(epfd_, EPOLL_CTL_DEL, b->fd, nullptr);
+  b->events = 0;
+  --watched_;
+  updatesockpoll();
+}
+
+void TEventLoop::releasewatch(TFdWatch::Block* b) {
+  unwatchfd(b);
+  b->handler = nullptr;
+  // Events of the batch being dispatched may still point at it.
+  if (dispatching_ > 0) {
+    graveyard_.push_back(b);
+  } else {
+    delete b;
   }
 }
 
+void TEventLoop::updatesockpoll() {
+  // Active only while some socket is watched, so an idle loop can end.
+  bool want = watched_ > 0;
+  if (want == sockpollactive_) return;
+  sockpollactive_ = want;
+  if (want) {
+    uv_poll_start(&sockpoll_, UV_READABLE, [](uv_poll_t* p, int, int) {
+      static_cast<TEventLoop*>(p->data)->dispatchsockets();
+    });
+    Kick();
+  } else {
+    uv_poll_stop(&sockpoll_);
+  }
+}
+
+void TEventLoop::dispatchsockets() {
+  epoll_event evs[256];
+  int n = epoll_wait(epfd_, evs, 256, 0);
+  ++dispatching_;
+  for (int i = 0; i < n; ++i) {
+    auto* b = static_cast<TFdWatch::Block*>(evs[i].data.ptr);
+    if (b->handler == nullptr || b->events == 0) continue;
+    uint32_t e = evs[i].events;
+    // An error or hang-up is reported as the events the watch asked for, as libuv does.
+    if (e & (EPOLLERR | EPOLLHUP)) e |= epollmask(b->events);
+    if (e & EPOLLERR) {
+      unwatchfd(b);
+      TFdWatchHandler* h = b->handler;
+      guarded([&] { h->FdReady(UV_EBADF, 0); });
+      continue;
+    }
+    int pevents = 0;
+    if (e & EPOLLIN) pevents |= UV_READABLE;
+    if (e & EPOLLOUT) pevents |= UV_WRITABLE;
+    if (e & EPOLLRDHUP) pevents |= UV_DISCONNECT;
+    pevents &= b->events;
+    if (pevents == 0) continue;
+    TFdWatchHandler* h = b->handler;
+    guarded([&] { h->FdReady(0, pevents); });
+  }
+  if (--dispatching_ == 0 && !graveyard_.empty()) {
+    for (auto* b : graveyard_) delete b;
+    graveyard_.clear();
+  }
+}
+
+TFdWatch::TFdWatch(TEventLoop& loop, int fd, TFdWatchHandler* handler)
+    : loop_(loop), block_(new Block{&loop, handler, fd, 0}), fd_(fd) {}
+
 TFdWatch::~TFdWatch() {
-  if (block_ == nullptr) return;
-  block_->handler = nullptr;
-  uv_close(reinterpret_cast<uv_handle_t*>(&block_->poll), [](uv_handle_t* h) {
-    auto* b = static_cast<Block*>(h->data);
-    if (b->close_fd >= 0) ::close(b->close_fd);
-    delete b;
-  });
-  block_ = nullptr;
+  if (block_ != nullptr) loop_.releasewatch(block_);
 }
 
 int TFdWatch::Start(int events) {
-  if (block_ == nullptr) return UV_EBADF;
+  if (block_ == nullptr || fd_ < 0) return UV_EBADF;
   if (events == 0) {
     Stop();
     return 0;
   }
-  int rc = uv_poll_start(&block_->poll, events, [](uv_poll_t* p, int status, int ev) {
-    auto* b = static_cast<Block*>(p->data);
-    if (b->handler != nullptr) guarded([&] { b->handler->FdReady(status, ev); });
-  });
-  if (rc == 0) {
-    events_ = events;
-    loop_.Kick();
-  }
+  int rc = loop_.watchfd(block_, events);
+  if (rc == 0) events_ = events;
   return rc;
 }
 
 void TFdWatch::Stop() {
-  if (block_ != nullptr) uv_poll_stop(&block_->poll);
+  if (block_ != nullptr) loop_.unwatchfd(block_);
   events_ = 0;
 }
 
 void TFdWatch::CloseWithFd() {
-  if (block_ == nullptr) {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = -1;
-    return;
+  if (block_ != nullptr) {
+    loop_.releasewatch(block_);
+    block_ = nullptr;
   }
-  block_->close_fd = fd_;
+  if (fd_ >= 0) ::close(fd_);
   fd_ = -1;
   events_ = 0;
-  block_->handler = nullptr;
-  uv_close(reinterpret_cast<uv_handle_t*>(&block_->poll), [](uv_handle_t* h) {
-    auto* b = static_cast<Block*>(h->data);
-    if (b->close_fd >= 0) ::close(b->close_fd);
-    delete b;
-  });
-  block_ = nullptr;
-  loop_.Kick();
 }
 
 // ---- TTimer -----------------------------------------------------------------------------------

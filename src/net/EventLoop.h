@@ -44,10 +44,11 @@ class TFdWatchHandler {
   virtual void FdReady(int status, int events) = 0;
 };
 
-// Readiness of one non-blocking socket. The libuv handle lives on the heap until libuv's close
-// callback, so the watch and its owner may be destroyed at any time, also inside FdReady.
+// Readiness of one non-blocking socket. The watch and its owner may be destroyed at any time, also
+// inside FdReady: an event still queued for it is then dropped.
 class TFdWatch {
  public:
+  struct Block;
   TFdWatch(TEventLoop& loop, int fd, TFdWatchHandler* handler);
   // Stops the watch; the descriptor is left open unless CloseWithFd was called.
   ~TFdWatch();
@@ -59,12 +60,10 @@ class TFdWatch {
   void Stop();
   int Events() const { return events_; }
   int Fd() const { return fd_; }
-  // Closes the libuv handle and, from its close callback, the descriptor: a descriptor must not be
-  // closed while epoll still watches it. After this call the watch is inert.
+  // Removes the descriptor from the watched set and closes it. After this call the watch is inert.
   void CloseWithFd();
 
  private:
-  struct Block;
   TEventLoop& loop_;
   Block* block_;
   int fd_;
@@ -162,6 +161,7 @@ class TEventLoop {
 
  private:
   friend class TNoticeTarget;
+  friend class TFdWatch;
   struct Notice {
     TNoticeTarget* target;
     std::function<void()> fn;
@@ -171,8 +171,21 @@ class TEventLoop {
   static void OnIdle(uv_idle_t* idle);
   void Deliver();
 
+  // Sockets' readiness (see TFdWatch): our epoll set and the libuv handle that watches it.
+  int watchfd(TFdWatch::Block* b, int events);
+  void unwatchfd(TFdWatch::Block* b);
+  void releasewatch(TFdWatch::Block* b);
+  void updatesockpoll();
+  void dispatchsockets();
+
   uv_loop_t loop_;
   uv_idle_t idle_;  // active exactly while notices wait: the loop must not block then
+  int epfd_ = -1;
+  uv_poll_t sockpoll_{};
+  bool sockpollactive_ = false;
+  size_t watched_ = 0;
+  int dispatching_ = 0;
+  std::vector<TFdWatch::Block*> graveyard_;  // released during a dispatch, freed after it
   std::deque<Notice> notices_;
   size_t cancelled_ = 0;
   int running_ = 0;

@@ -82,14 +82,15 @@ int wsocketresolveproto(const std::string& proto) {
     }
     return value;
   }
+  // The two protocols every connection names are answered without reading the protocols file,
+  // which would cost five system calls per connection.
+  if (strcasecmp(proto.c_str(), "tcp") == 0) return IPPROTO_TCP;
+  if (strcasecmp(proto.c_str(), "udp") == 0) return IPPROTO_UDP;
   struct protoent entry {};
   struct protoent* found = nullptr;
   char buf[1024];
   if (getprotobyname_r(proto.c_str(), &entry, buf, sizeof buf, &found) == 0 && found != nullptr) {
     return found->p_proto;
   }
-  // A minimal system may ship without a protocols file; the two that matter are well known.
-  if (strcasecmp(proto.c_str(), "tcp") == 0) return IPPROTO_TCP;
-  if (strcasecmp(proto.c_str(), "udp") == 0) return IPPROTO_UDP;
   throw ESocketException("WSocketResolveProto: Cannot convert protocol '" + proto + "'");
 }
