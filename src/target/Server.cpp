@@ -21,8 +21,6 @@ namespace {
 // Tags for the two descriptors that are not connections; connections carry serial << 32 | fd.
 constexpr uint64_t kListenTag = ~uint64_t(0);
 constexpr uint64_t kSignalTag = ~uint64_t(0) - 1;
-// The kernel caps the backlog at net.core.somaxconn; ask for the most it may allow.
-constexpr int kBacklog = 65535;
 constexpr int kAcceptsPerEvent = 256;
 constexpr int64_t kAcceptPauseMs = 50;
 

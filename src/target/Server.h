@@ -10,6 +10,9 @@
 
 #include "target/Connection.h"
 
+// The listen backlog asked for; the kernel caps it at net.core.somaxconn.
+constexpr int kBacklog = 65535;
+
 class TServer {
  public:
   explicit TServer(bool log);

@@ -20,12 +20,25 @@ void usage(FILE* to) {
 }
 
 // Thousands of simultaneous clients need more descriptors than the usual soft limit of 1024.
-void raisefdlimit() {
+// Returns the soft limit now in force.
+long raisefdlimit() {
   rlimit rl{};
-  if (getrlimit(RLIMIT_NOFILE, &rl) == 0 && rl.rlim_cur < rl.rlim_max) {
+  if (getrlimit(RLIMIT_NOFILE, &rl) != 0) return -1;
+  if (rl.rlim_cur < rl.rlim_max) {
     rl.rlim_cur = rl.rlim_max;
-    setrlimit(RLIMIT_NOFILE, &rl);
+    if (setrlimit(RLIMIT_NOFILE, &rl) != 0) getrlimit(RLIMIT_NOFILE, &rl);
   }
+  return long(rl.rlim_cur);
+}
+
+// The kernel silently caps every listen backlog at this value.
+long somaxconn() {
+  long v = -1;
+  if (FILE* f = std::fopen("/proc/sys/net/core/somaxconn", "r")) {
+    if (std::fscanf(f, "%ld", &v) != 1) v = -1;
+    std::fclose(f);
+  }
+  return v;
 }
 
 bool parseport(const char* s, uint16_t& port) {
@@ -66,7 +79,15 @@ int main(int argc, char** argv) {
 
   // The parent may stop reading our stdout after the first line.
   std::signal(SIGPIPE, SIG_IGN);
-  raisefdlimit();
+  long fds = raisefdlimit();
+  if (log) {
+    // Standard streams, epoll, listener and signalfd take six descriptors.
+    std::fprintf(stderr, "descriptor limit %ld: at most %ld simultaneous connections\n", fds,
+                 fds - 6);
+    long backlog = somaxconn();
+    if (backlog > 0 && backlog < kBacklog)
+      std::fprintf(stderr, "listen backlog capped at %ld by net.core.somaxconn\n", backlog);
+  }
   try {
     TServer server(log);
     uint16_t bound = server.listen(addr, port);
