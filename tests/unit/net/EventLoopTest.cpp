@@ -3,7 +3,9 @@
 
 #include "net/EventLoop.h"
 
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -213,3 +215,72 @@ TEST(EventLoop, ProcessMessagesUsesHookAndNeverReentersTheLoop) {
 }
 
 }  // namespace
+
+namespace {
+
+// Deletes another watch from inside its own readiness callback.
+struct Killer : TFdWatchHandler {
+  TFdWatch** victim = nullptr;
+  int calls = 0;
+  void FdReady(int, int) override {
+    ++calls;
+    delete *victim;
+    *victim = nullptr;
+  }
+};
+
+}  // namespace
+
+TEST(EventLoop, WatchDestroyedDuringABatchGetsNoMoreEvents) {
+  TEventLoop loop;
+  int a[2], b[2];
+  ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK, 0, a), 0);
+  ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK, 0, b), 0);
+  // Both turn writable in the same batch; whichever runs first deletes the other's watch, whose
+  // event in that batch must then be dropped.
+  Killer first, second;
+  TFdWatch* one = new TFdWatch(loop, a[0], &first);
+  TFdWatch* two = new TFdWatch(loop, b[0], &second);
+  first.victim = &two;
+  second.victim = &one;
+  ASSERT_EQ(one->Start(UV_WRITABLE), 0);
+  ASSERT_EQ(two->Start(UV_WRITABLE), 0);
+  loop.RunOnce(false);
+  EXPECT_EQ(first.calls + second.calls, 1);
+  delete one;
+  delete two;
+  for (int fd : {a[0], a[1], b[0], b[1]}) close(fd);
+  loop.Run();
+  EXPECT_EQ(loop.Close(), 0);
+}
+
+TEST(EventLoop, RefusedConnectArrivesAsAnErrorWithTheWatchStopped) {
+  TEventLoop loop;
+  int listener = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+  socklen_t len = sizeof addr;
+  getsockname(listener, reinterpret_cast<sockaddr*>(&addr), &len);
+  close(listener);  // nobody listens on that port now
+  int fd = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+  int rc = connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+  ASSERT_TRUE(rc == 0 || errno == EINPROGRESS || errno == ECONNREFUSED);
+  struct Refused : TFdWatchHandler {
+    int status = 1, calls = 0;
+    void FdReady(int s, int) override {
+      status = s;
+      ++calls;
+    }
+  } handler;
+  {
+    TFdWatch watch(loop, fd, &handler);
+    ASSERT_EQ(watch.Start(UV_WRITABLE | UV_READABLE), 0);
+    loop.Run();  // ends: the error stopped the watch
+    watch.CloseWithFd();
+  }
+  EXPECT_EQ(handler.calls, 1);
+  EXPECT_EQ(handler.status, UV_EBADF);
+  EXPECT_EQ(loop.Close(), 0);
+}
