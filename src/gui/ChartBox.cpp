@@ -18,7 +18,14 @@ TChartBox::TChartBox(const QString& name, int footlines, QWidget* parent) : QWid
   chart_ = new QChart;
   chart_->setBackgroundBrush(Qt::white);
   chart_->setBackgroundRoundness(0);
-  chart_->setMargins(QMargins(4, 4, 4, 4));
+  chart_->setMargins(QMargins(2, 2, 2, 2));
+  // The graph panel is small at the window's design size: smaller texts leave room for points.
+  QFont title = font();
+  title.setBold(true);
+  chart_->setTitleFont(title);
+  QFont small = font();
+  small.setPointSizeF(small.pointSizeF() - 1);
+  chart_->legend()->setFont(small);
   view_ = new QChartView(chart_, this);
   view_->setRenderHint(QPainter::Antialiasing, false);
 
@@ -33,6 +40,7 @@ TChartBox::TChartBox(const QString& name, int footlines, QWidget* parent) : QWid
     foot_->setAlignment(Qt::AlignCenter);
     foot_->setTextFormat(Qt::PlainText);
     foot_->setContentsMargins(0, 0, 0, 4);
+    foot_->setFont(small);
     layout->addWidget(foot_);
     showfoot();
   }

@@ -19,6 +19,10 @@ void autorange(QValueAxis* axis, double min, double max) {
 QValueAxis* valueaxis(const QString& title, const QString& format, bool grid) {
   auto* a = new QValueAxis;
   a->setTitleText(title);
+  QFont small = a->labelsFont();
+  small.setPointSizeF(small.pointSizeF() - 1);
+  a->setLabelsFont(small);
+  a->setTitleFont(small);
   a->setLabelFormat(format);
   a->setGridLineVisible(grid);
   return a;
@@ -76,23 +80,28 @@ void TResultCharts::buildchart2() {
   locale.setNumberOptions(QLocale::DefaultNumberOptions);
   c->setLocale(locale);
   c->setLocalizeNumbers(true);
-  x2_ = valueaxis("Number Of Simultaneous Users", "%d", false);
-  yleft2_ = valueaxis("Average Request Proc. Time [ms]", "%d", true);
-  yright2_ = valueaxis("Average User Wait Time [ms]", "%d", false);
+  x2_ = valueaxis("Number Of Simultaneous Users", "%.0f", false);
+  yleft2_ = valueaxis("Average Request Proc. Time [ms]", "%.0f", true);
+  yright2_ = valueaxis("Average User Wait Time [ms]", "%.0f", false);
   c->addAxis(x2_, Qt::AlignBottom);
   c->addAxis(yleft2_, Qt::AlignLeft);
   c->addAxis(yright2_, Qt::AlignRight);
 
   ramps_ = new QLineSeries;
   ramps_->setName("Average Request Proc. Time [ms]");
-  ramps_->setColor(Qt::black);
-  ramps_->setLightMarker(marker(Qt::black, false));
   ramps3_ = new QLineSeries;
   ramps3_->setName("Average User Wait Time [ms]");
-  ramps3_->setColor(QColor(0, 64, 0));
-  ramps3_->setLightMarker(marker(QColor(0, 64, 0), true));
+  // Colours after addSeries: adding a series paints it in the chart theme's colours.
   c->addSeries(ramps_);
   c->addSeries(ramps3_);
+  ramps_->setColor(Qt::black);
+  ramps_->setLightMarker(marker(Qt::black, false));
+  ramps3_->setColor(QColor(0, 64, 0));
+  ramps3_->setLightMarker(marker(QColor(0, 64, 0), true));
+  for (QLineSeries* s : {ramps_, ramps3_}) {
+    s->setPointsVisible(true);
+    s->setMarkerSize(7);
+  }
   ramps_->attachAxis(x2_);
   ramps_->attachAxis(yleft2_);
   ramps3_->attachAxis(x2_);
@@ -194,10 +203,10 @@ void TResultCharts::addRequestPoints(const std::vector<TRequestPoint>& batch) {
       s->setName(code == 200 ? QString("200") : pointlabel(code));
       s->setMarkerShape(QScatterSeries::MarkerShapeRectangle);
       s->setMarkerSize(5);
+      chart1_->chart()->addSeries(s);
       s->setColor(pointcolour(code));
       s->setBorderColor(pointcolour(code));
       s->setPen(Qt::NoPen);
-      chart1_->chart()->addSeries(s);
       s->attachAxis(x1_);
       s->attachAxis(y1_);
       series_[code] = s;
