@@ -31,8 +31,7 @@ TEST(ClientRelocation, PathOnTheSameHost) {
   ASSERT_FALSE(atchange.empty());
   EXPECT_EQ(atchange[0], "HTTP/1.0 302 Found");
   // Both responses' lines, the relocated one first.
-  EXPECT_EQ(s.cli.ResponseHeaders.size(),
-            atchange.size() + (s.cli.ResponseHeaders.size() - atchange.size()));
+  ASSERT_GT(s.cli.ResponseHeaders.size(), atchange.size());
   EXPECT_EQ(std::vector<std::string>(s.cli.ResponseHeaders.begin(),
                                      s.cli.ResponseHeaders.begin() + long(atchange.size())),
             atchange);

@@ -153,7 +153,6 @@ TEST_F(ResponseTest, HeaderlessUnfinishedLastLineIsDeliveredAtTheClose) {
 }
 
 TEST_F(ResponseTest, ContentTypeBlanksAndExeRename) {
-  cli->URL = "http://127.0.0.1/html-exe/doc.exe";
   for (const char* line :
        {"Content-Type:text/html", "Content-Type:  text/html", "content-type:\tTEXT/HTML"}) {
     TEventLoop l;
