@@ -77,6 +77,8 @@ QImage TChartBox::image() {
 }
 
 void TChartBox::printto(QPrinter& printer) {
+  // A chart is wider than high: landscape uses the paper best.
+  printer.setPageOrientation(QPageLayout::Landscape);
   QPainter p(&printer);
   const QRectF page = printer.pageLayout().paintRectPixels(printer.resolution());
   const QSizeF own = size();

@@ -25,7 +25,8 @@ class TChartBox : public QWidget {
 
   // The chart with its foot lines at its current size, drawn on white.
   QImage image();
-  // Draws the chart with its foot lines scaled to the printer's page, keeping the proportions.
+  // Draws the chart with its foot lines on a landscape page of the printer, scaled to the page
+  // and keeping the proportions.
   void printto(QPrinter& printer);
 
   // "Print Graph": print dialog, landscape. "Copy Graph": image() onto the clipboard.

@@ -12,6 +12,7 @@
 #include "gui/AgentList.h"
 #include "gui/HttpAsy1.h"
 #include "gui/urllistwindow.h"
+#include "support/TestSupport.h"
 
 class ResultViewsTest : public QObject {
   Q_OBJECT
@@ -168,6 +169,17 @@ class ResultViewsTest : public QObject {
     const QImage copied = QApplication::clipboard()->image();
     QCOMPARE(copied.size(), charts.chart1()->size());
     QCOMPARE(QColor(copied.pixel(1, 1)), QColor(Qt::white));
+    // "Print Graph" without its dialog: a landscape page holding the chart.
+    TTempDir dir;
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(QString::fromStdString(dir.file("chart.pdf")));
+    charts.chart1()->printto(printer);
+    QCOMPARE(printer.pageLayout().orientation(), QPageLayout::Landscape);
+    const std::string pdf = readfile(dir.file("chart.pdf"));
+    QVERIFY(pdf.rfind("%PDF", 0) == 0);
+    QVERIFY(pdf.size() > 2000);
+
     QStringList menu;
     for (auto* a : charts.chart1()->view()->actions()) menu << a->text();
     QCOMPARE(menu, QStringList({"Print Graph", "Copy Graph"}));
