@@ -10,10 +10,7 @@
 #include "gui/UvQtBridge.h"
 #include "gui/urllistwindow.h"
 #include "net/EventLoop.h"
-#if __has_include("net/FdLimit.h")
 #include "net/FdLimit.h"
-#define PRESSBOLT_HAS_FDLIMIT 1
-#endif
 
 namespace {
 
@@ -35,10 +32,8 @@ int main(int argc, char* argv[]) {
                  "Wayland \xe2\x80\x94 try xvfb-run, or use pressbolt-cli\n");
     return 1;
   }
-#ifdef PRESSBOLT_HAS_FDLIMIT
   // A test of thousands of users needs thousands of sockets.
   raisefdlimit();
-#endif
   QApplication app(argc, argv);
   TUvQtBridge bridge(TEventLoop::Default());
   QApplication::setApplicationVersion(PRESSBOLT_VERSION);
