@@ -2,12 +2,14 @@
 // loop also drives the network loop.
 
 #include <QApplication>
+#include <QMessageBox>
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
 
 #include "gui/HttpAsy1.h"
 #include "gui/UvQtBridge.h"
+#include "gui/WindowHost.h"
 #include "gui/urllistwindow.h"
 #include "net/EventLoop.h"
 #include "net/FdLimit.h"
@@ -46,6 +48,13 @@ int main(int argc, char* argv[]) {
   THttpAsyForm form(urllistwin, QApplication::arguments());
   QObject::connect(&form, &THttpAsyForm::closed, &app, &QApplication::quit);
   QApplication::setApplicationName("Pressbolt V4");
+  // The load test behind "Start Test" and "A&bort Test".
+  TWindowHost host(form);
+  // An error inside a network handler is shown the way the window shows any error; the program
+  // goes on.
+  TEventLoop::SetExceptionHook([&form](const std::string& what) {
+    QMessageBox::critical(&form, QApplication::applicationName(), QString::fromStdString(what));
+  });
   form.show();
   return app.exec();
 }
