@@ -110,3 +110,29 @@ TEST_F(EngineTest, RedirectWithoutCookiesDropsTheCachedCookie) {
   EXPECT_FALSE(sent);
   EXPECT_EQ(logwith("Request 1 Redirect").size(), 1u);
 }
+
+TEST_F(EngineTest, UsersFileLineWithoutSeparatorIsAUserWithoutPassword) {
+  writefile("users.txt", "justaname\n");
+  host.s.url = target.url("/auth?user=justaname&pw=");
+  host.s.useuser = true;
+  host.s.usersfromfile = true;
+  runtest();
+  EXPECT_THAT(logwith("Allocating Request "),
+              ElementsAre("Allocating Request 1, Username:justaname"));
+  EXPECT_THAT(logwith("1x"), ElementsAre("1x \"200\" (=OK)"));
+}
+
+TEST_F(EngineTest, VanishedCookieCacheIsLoggedAndTheRunGoesOn) {
+  host.s.url = target.url("/cookie?set=a%3D1");
+  host.s.users = 2;
+  host.s.runs = 2;
+  host.s.preservecookies = true;
+  // The cache disappears between the runs.
+  host.onrunend = [&] { std::remove("cookies.txt"); };
+  runtest();
+  ASSERT_TRUE(host.finished);
+  auto lines = logwith("Could not read cookies from \"cookies.txt\": ");
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_EQ(logwith("Request 2 Done").size(), 2u);
+  EXPECT_EQ(logwith("Using Cookies: \"cookie: \"").size(), 4u);
+}
