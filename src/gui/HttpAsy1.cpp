@@ -37,6 +37,12 @@ THttpAsyForm::THttpAsyForm(Turllistwin& urllistwin, const QStringList& arguments
   Panel3->setChart2Title(QString());
   resize(565, 784);
   // The fields start as the options are: run every handler once.
+  runoptionhandlers();
+}
+
+THttpAsyForm::~THttpAsyForm() = default;
+
+void THttpAsyForm::runoptionhandlers() {
   checkproxyClick();
   useusernameClick();
   useagentClick();
@@ -44,8 +50,6 @@ THttpAsyForm::THttpAsyForm(Turllistwin& urllistwin, const QStringList& arguments
   singleurlClick();
   RampClick();
 }
-
-THttpAsyForm::~THttpAsyForm() = default;
 
 void THttpAsyForm::connecthandlers() {
   connect(checkproxy, &QCheckBox::toggled, this, &THttpAsyForm::checkproxyClick);

@@ -72,6 +72,8 @@ class THttpAsyForm : public QMainWindow {
   void usepostClick();
   void singleurlClick();
   void RampClick();
+  // Every option handler once, so the dependent fields match their options.
+  void runoptionhandlers();
 
  signals:
   // The window was closed and the settings were written.

@@ -76,12 +76,7 @@ void THttpAsyForm::applystored(const TStoredSettings& s) {
   SpinEdit3->setValue(s.waitperrun);
   CheckBox2->setChecked(s.showbrowser);
   // A handler whose option kept its value saw no toggle: run each once more.
-  checkproxyClick();
-  useusernameClick();
-  useagentClick();
-  usepostClick();
-  singleurlClick();
-  RampClick();
+  runoptionhandlers();
 
   QStringList urls;
   for (const auto& u : s.urllist)
