@@ -13,6 +13,10 @@ class TReceiveBuffer {
  public:
   static constexpr int Capacity = 8192;
 
+  // Only the zero byte is written: the rest stays untouched until data arrive, so thousands of
+  // idle clients do not cost memory pages for it.
+  TReceiveBuffer() { data_[0] = 0; }
+
   // Room for the next read: moves the unconsumed bytes to the front and returns where the read
   // goes; free is set to the number of bytes that fit (0 when the buffer is full).
   char* Reserve(int& free);
@@ -29,7 +33,7 @@ class TReceiveBuffer {
   const char* Data() const { return data_ + start_; }
 
  private:
-  char data_[Capacity + 1] = {};
+  char data_[Capacity + 1];
   int start_ = 0;  // first unconsumed byte
   int count_ = 0;  // unconsumed bytes
 };

@@ -202,6 +202,6 @@ class THttpCli {
   int64_t headerlines_ = 0;
   int64_t docchunks_ = 0;
   TReceiveBuffer ReceiveBuffer;
-  char SendBuffer[SendBufferSize] = {};
+  char SendBuffer[SendBufferSize];  // written before it is read; left untouched until a POST
   std::string RequestBuffer;
 };
