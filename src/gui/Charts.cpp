@@ -142,9 +142,11 @@ void TResultCharts::clear() {
 }
 
 void TResultCharts::clearrequests() {
-  for (auto& [code, s] : series_) {
-    chart1_->chart()->removeSeries(s);
-    delete s;
+  for (auto& [code, list] : series_) {
+    for (auto* s : list) {
+      chart1_->chart()->removeSeries(s);
+      delete s;
+    }
   }
   series_.clear();
   maxx1_ = maxy1_ = 0;
@@ -178,13 +180,38 @@ QColor TResultCharts::pointcolour(int statuscode) {
 
 QScatterSeries* TResultCharts::requestseries(int statuscode) const {
   auto it = series_.find(statuscode);
-  return it == series_.end() ? nullptr : it->second;
+  return it == series_.end() || it->second.empty() ? nullptr : it->second.front();
+}
+
+int TResultCharts::requestpointcount(int statuscode) const {
+  auto it = series_.find(statuscode);
+  int n = 0;
+  if (it != series_.end()) {
+    for (const auto* s : it->second) n += s->count();
+  }
+  return n;
 }
 
 int TResultCharts::requestpointcount() const {
   int n = 0;
-  for (const auto& [code, s] : series_) n += s->count();
+  for (const auto& [code, list] : series_) n += requestpointcount(code);
   return n;
+}
+
+QScatterSeries* TResultCharts::newrequestseries(int code) {
+  auto* s = new QScatterSeries;
+  // The label is carried as the series' name; the chart shows no marks.
+  s->setName(code == 200 ? QString("200") : pointlabel(code));
+  s->setMarkerShape(QScatterSeries::MarkerShapeRectangle);
+  s->setMarkerSize(5);
+  chart1_->chart()->addSeries(s);
+  s->setColor(pointcolour(code));
+  s->setBorderColor(pointcolour(code));
+  s->setPen(Qt::NoPen);
+  s->attachAxis(x1_);
+  s->attachAxis(y1_);
+  series_[code].push_back(s);
+  return s;
 }
 
 void TResultCharts::addRequestPoints(const std::vector<TRequestPoint>& batch) {
@@ -196,24 +223,20 @@ void TResultCharts::addRequestPoints(const std::vector<TRequestPoint>& batch) {
     maxy1_ = std::max(maxy1_, p.y);
   }
   for (auto& [code, points] : bycode) {
-    QScatterSeries* s = requestseries(code);
-    if (!s) {
-      s = new QScatterSeries;
-      // The label is carried as the series' name; the chart shows no marks.
-      s->setName(code == 200 ? QString("200") : pointlabel(code));
-      s->setMarkerShape(QScatterSeries::MarkerShapeRectangle);
-      s->setMarkerSize(5);
-      chart1_->chart()->addSeries(s);
-      s->setColor(pointcolour(code));
-      s->setBorderColor(pointcolour(code));
-      s->setPen(Qt::NoPen);
-      s->attachAxis(x1_);
-      s->attachAxis(y1_);
-      series_[code] = s;
+    // Any change to a scatter series redraws every point of it, so a code's points are kept in
+    // series of at most kSeriesPoints: a batch then costs what it adds, not what the chart holds.
+    qsizetype at = 0;
+    while (at < points.size()) {
+      auto& list = series_[code];
+      QScatterSeries* s = list.empty() || list.back()->count() >= kSeriesPoints
+                              ? newrequestseries(code)
+                              : list.back();
+      qsizetype n = std::min<qsizetype>(kSeriesPoints - s->count(), points.size() - at);
+      // append() of a list still reports every point on its own, and each report re-lays out the
+      // whole series; replace() reports the batch once.
+      s->replace(s->points() + points.mid(at, n));
+      at += n;
     }
-    // append() of a list still reports every point on its own, and each report re-lays out the
-    // whole series; replace() reports the batch once.
-    s->replace(s->points() + points);
   }
   autorange(x1_, 0, maxx1_);
   autorange(y1_, 0, maxy1_);

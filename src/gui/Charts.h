@@ -45,8 +45,11 @@ class TResultCharts : public TCaptionPanel {
 
   TChartBox* chart1() const { return chart1_; }
   TChartBox* chart2() const { return chart2_; }
-  // The series of one status code, nullptr while it has no point.
+  // The first series of one status code (all of a code's series look alike), nullptr while it has
+  // no point.
   QScatterSeries* requestseries(int statuscode) const;
+  // Points of one status code, and of all.
+  int requestpointcount(int statuscode) const;
   int requestpointcount() const;
   QLineSeries* ramps() const { return ramps_; }
   QLineSeries* ramps3() const { return ramps3_; }
@@ -71,7 +74,9 @@ class TResultCharts : public TCaptionPanel {
   QValueAxis* x2_ = nullptr;
   QValueAxis* yleft2_ = nullptr;
   QValueAxis* yright2_ = nullptr;
-  std::map<int, QScatterSeries*> series_;
+  QScatterSeries* newrequestseries(int statuscode);
+  static constexpr int kSeriesPoints = 1000;
+  std::map<int, std::vector<QScatterSeries*>> series_;
   QLineSeries* ramps_ = nullptr;
   QLineSeries* ramps3_ = nullptr;
   std::vector<QGraphicsSimpleTextItem*> rampmarks_;
