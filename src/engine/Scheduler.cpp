@@ -69,16 +69,13 @@ void TLoadEngine::finish() {
   logs_.logdatared("Glossary:");
   for (const char* line : kGlossary) logs_.logdatanocr(line);
 
-  const std::string results = resultdir_ + "Pressbolt Results.log";
-  const std::string detailed = resultdir_ + "Pressbolt Detailed Results.log";
+  const std::string results = resultdir_ + resultsfilename;
+  const std::string detailed = resultdir_ + detailedfilename;
   log("Saving log to \"" + results + "\"");
   log("Saving detailed log to \"" + detailed + "\"");
-  std::vector<std::string> plain;
-  plain.reserve(logs_.resultlines().size());
-  for (const auto& line : logs_.resultlines()) plain.push_back(line.text);
   std::string error;
   // One file that cannot be written must not cost the other.
-  if (!savelines(results, plain, error)) {
+  if (!saveresults(results, logs_.resultlines(), error)) {
     log(error);
     host_.errordialog(error);
   }
