@@ -30,21 +30,31 @@ bool waitfor(const std::function<bool()>& cond, int ms = 60000) {
   return cond();
 }
 
+// The real window with its engine host, a target server and a working directory.
+struct TWindowRig {
+  TTargetServer target;
+  TTempDir dir;
+  TUvQtBridge bridge{TEventLoop::Default()};
+  Turllistwin urls;
+  THttpAsyForm form{urls, {"pressbolt-starttest"}};
+  TWindowHost host{form};
+  TWindowRig() { form.show(); }
+};
+
 }  // namespace
 
 class StartTestTest : public QObject {
   Q_OBJECT
  private slots:
   void startRunsATestToItsEnd() {
-    TTargetServer target;
-    TTempDir dir;
-    QVERIFY(chdir(dir.path().c_str()) == 0);
-    TUvQtBridge bridge(TEventLoop::Default());
-    Turllistwin urls;
-    THttpAsyForm form(urls, {"pressbolt-starttest"});
-    form.show();
-    TWindowHost host(form);
-    host.engine().setoutputdir(dir.path());
+    TWindowRig rig;
+    QVERIFY(chdir(rig.dir.path().c_str()) == 0);
+    rig.host.engine().setoutputdir(rig.dir.path());
+    TTargetServer& target = rig.target;
+    TTempDir& dir = rig.dir;
+    Turllistwin& urls = rig.urls;
+    THttpAsyForm& form = rig.form;
+    TWindowHost& host = rig.host;
     std::vector<std::string> dialogs;
     host.dialoghook = [&](const std::string& t) { dialogs.push_back(t); };
     bool ended = false, finished = false;
@@ -97,15 +107,12 @@ class StartTestTest : public QObject {
   }
 
   void abortEndsAHangingRun() {
-    TTargetServer target;
-    TTempDir dir;
-    QVERIFY(chdir(dir.path().c_str()) == 0);
-    TUvQtBridge bridge(TEventLoop::Default());
-    Turllistwin urls;
-    THttpAsyForm form(urls, {"pressbolt-starttest"});
-    form.show();
-    TWindowHost host(form);
-    host.engine().setoutputdir(dir.path());
+    TWindowRig rig;
+    QVERIFY(chdir(rig.dir.path().c_str()) == 0);
+    rig.host.engine().setoutputdir(rig.dir.path());
+    TTargetServer& target = rig.target;
+    THttpAsyForm& form = rig.form;
+    TWindowHost& host = rig.host;
     bool ended = false;
     host.onended = [&](bool) { ended = true; };
     form.URLEdit->setText(QString::fromStdString(target.url("/hang")));
