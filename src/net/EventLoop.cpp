@@ -178,17 +178,23 @@ void TNoticeTarget::Post(std::function<void()> fn) {
 // ---- TFdWatch ---------------------------------------------------------------------------------
 // The sockets' readiness comes from one epoll set of our own, which libuv watches as a single
 // descriptor. A libuv poll handle per socket would cost seven epoll_ctl calls and an ioctl per
-// connection (its pollability check, and a delete plus add on every change of the mask); here a
-// connection costs an add, a modify and a delete. The set is level-triggered, as libuv's is.
+// connection (its pollability check, and a delete plus add on every change of the mask). A level
+// watch costs an add, a modify per change of the mask and a delete; an edge watch costs one add,
+// and the descriptor's close takes it out of the set.
 
 struct TFdWatch::Block {
-  TEventLoop* loop;
-  TFdWatchHandler* handler;  // null once the watch has gone: a late event is then dropped
+  TFdWatchHandler* handler;
   int fd;
-  int events;  // libuv mask currently registered, 0 when not in the set
+  int events;  // level: the mask registered; edge: the events wanted
+  bool registered;
+  bool edge;
+  uint32_t slot;
+  uint32_t gen;
 };
 
 namespace {
+
+constexpr uint32_t kEdgeMask = EPOLLIN | EPOLLOUT | EPOLLRDHUP | EPOLLET;
 
 uint32_t epollmask(int events) {
   uint32_t m = 0;
@@ -198,43 +204,78 @@ uint32_t epollmask(int events) {
   return m;
 }
 
+uint64_t blockkey(const TFdWatch::Block* b) {
+  return (uint64_t(b->gen) << 32) | b->slot;
+}
+
 }  // namespace
 
-int TEventLoop::watchfd(TFdWatch::Block* b, int events) {
+TFdWatch::Block* TEventLoop::block(uint64_t key) const {
+  uint32_t slot = uint32_t(key);
+  if (slot >= slots_.size()) return nullptr;
+  TFdWatch::Block* b = slots_[slot];
+  return b != nullptr && b->gen == uint32_t(key >> 32) ? b : nullptr;
+}
+
+int TEventLoop::watchfd(TFdWatch::Block* b, int events, bool edge) {
   if (epfd_ < 0) {
     epfd_ = epoll_create1(EPOLL_CLOEXEC);
     if (epfd_ < 0) return -errno;
     uv_poll_init(&loop_, &sockpoll_, epfd_);
     sockpoll_.data = this;
   }
+  if (b->slot == UINT32_MAX) {
+    if (freeslots_.empty()) {
+      b->slot = uint32_t(slots_.size());
+      slots_.push_back(b);
+    } else {
+      b->slot = freeslots_.back();
+      freeslots_.pop_back();
+      slots_[b->slot] = b;
+    }
+    b->gen = ++nextgen_;
+  }
+  if (edge && b->registered && b->edge) {
+    b->events = events;
+    return 0;
+  }
   epoll_event ev{};
-  ev.events = epollmask(events);
-  ev.data.ptr = b;
-  int op = b->events == 0 ? EPOLL_CTL_ADD : EPOLL_CTL_MOD;
+  ev.events = edge ? kEdgeMask : epollmask(events);
+  ev.data.u64 = blockkey(b);
+  int op = b->registered ? EPOLL_CTL_MOD : EPOLL_CTL_ADD;
   if (epoll_ctl(epfd_, op, b->fd, &ev) != 0) return -errno;
-  if (b->events == 0) ++watched_;
+  if (!b->registered) ++watched_;
+  b->registered = true;
+  b->edge = edge;
   b->events = events;
   updatesockpoll();
   return 0;
 }
 
 void TEventLoop::unwatchfd(TFdWatch::Block* b) {
-  if (b->events == 0) return;
+  if (!b->registered) return;
   epoll_ctl(epfd_, EPOLL_CTL_DEL, b->fd, nullptr);
+  b->registered = false;
   b->events = 0;
   --watched_;
   updatesockpoll();
 }
 
-void TEventLoop::releasewatch(TFdWatch::Block* b) {
-  unwatchfd(b);
-  b->handler = nullptr;
-  // Events of the batch being dispatched may still point at it.
-  if (dispatching_ > 0) {
-    graveyard_.push_back(b);
+void TEventLoop::releasewatch(TFdWatch::Block* b, bool closing) {
+  if (closing && b->registered && b->edge) {
+    // The close about to follow takes the descriptor out of the set; a late event for it finds
+    // its slot released.
+    b->registered = false;
+    --watched_;
+    updatesockpoll();
   } else {
-    delete b;
+    unwatchfd(b);
   }
+  if (b->slot != UINT32_MAX) {
+    slots_[b->slot] = nullptr;
+    freeslots_.push_back(b->slot);
+  }
+  delete b;
 }
 
 void TEventLoop::updatesockpoll() {
@@ -255,16 +296,16 @@ void TEventLoop::updatesockpoll() {
 void TEventLoop::dispatchsockets() {
   epoll_event evs[256];
   int n = epoll_wait(epfd_, evs, 256, 0);
-  ++dispatching_;
   for (int i = 0; i < n; ++i) {
-    auto* b = static_cast<TFdWatch::Block*>(evs[i].data.ptr);
-    if (b->handler == nullptr || b->events == 0) continue;
+    // Looked up afresh for every event: a handler may have released any watch, this one too.
+    TFdWatch::Block* b = block(evs[i].data.u64);
+    if (b == nullptr || b->handler == nullptr || !b->registered || b->events == 0) continue;
     uint32_t e = evs[i].events;
     // An error or hang-up is reported as the events the watch asked for, as libuv does.
     if (e & (EPOLLERR | EPOLLHUP)) e |= epollmask(b->events);
+    TFdWatchHandler* h = b->handler;
     if (e & EPOLLERR) {
       unwatchfd(b);
-      TFdWatchHandler* h = b->handler;
       guarded([&] { h->FdReady(UV_EBADF, 0); });
       continue;
     }
@@ -274,20 +315,16 @@ void TEventLoop::dispatchsockets() {
     if (e & EPOLLRDHUP) pevents |= UV_DISCONNECT;
     pevents &= b->events;
     if (pevents == 0) continue;
-    TFdWatchHandler* h = b->handler;
+    if (b->edge && (evs[i].events & EPOLLHUP) != 0) pevents |= TFdWatch::Hangup;
     guarded([&] { h->FdReady(0, pevents); });
-  }
-  if (--dispatching_ == 0 && !graveyard_.empty()) {
-    for (auto* b : graveyard_) delete b;
-    graveyard_.clear();
   }
 }
 
 TFdWatch::TFdWatch(TEventLoop& loop, int fd, TFdWatchHandler* handler)
-    : loop_(loop), block_(new Block{&loop, handler, fd, 0}), fd_(fd) {}
+    : loop_(loop), block_(new Block{handler, fd, 0, false, false, UINT32_MAX, 0}), fd_(fd) {}
 
 TFdWatch::~TFdWatch() {
-  if (block_ != nullptr) loop_.releasewatch(block_);
+  if (block_ != nullptr) loop_.releasewatch(block_, false);
 }
 
 int TFdWatch::Start(int events) {
@@ -296,19 +333,45 @@ int TFdWatch::Start(int events) {
     Stop();
     return 0;
   }
-  int rc = loop_.watchfd(block_, events);
+  if (edge_) Stop();  // a change of kind registers anew
+  int rc = loop_.watchfd(block_, events, false);
   if (rc == 0) events_ = events;
   return rc;
+}
+
+int TFdWatch::StartEdge(int wanted) {
+  if (block_ == nullptr || fd_ < 0) return UV_EBADF;
+  if (!edge_) Stop();
+  int rc = loop_.watchfd(block_, wanted, true);
+  if (rc != 0) return rc;
+  edge_ = true;
+  events_ = wanted;
+  return 0;
+}
+
+void TFdWatch::Want(int wanted) {
+  if (block_ == nullptr || !edge_ || !block_->registered) return;
+  block_->events = wanted;
+  events_ = wanted;
+}
+
+int TFdWatch::Rearm() {
+  if (block_ == nullptr || !edge_ || !block_->registered) return UV_EBADF;
+  epoll_event ev{};
+  ev.events = kEdgeMask;
+  ev.data.u64 = blockkey(block_);
+  return epoll_ctl(loop_.epfd_, EPOLL_CTL_MOD, fd_, &ev) == 0 ? 0 : -errno;
 }
 
 void TFdWatch::Stop() {
   if (block_ != nullptr) loop_.unwatchfd(block_);
   events_ = 0;
+  edge_ = false;
 }
 
 void TFdWatch::CloseWithFd() {
   if (block_ != nullptr) {
-    loop_.releasewatch(block_);
+    loop_.releasewatch(block_, fd_ >= 0);
     block_ = nullptr;
   }
   if (fd_ >= 0) ::close(fd_);

@@ -55,8 +55,22 @@ class TFdWatch {
   TFdWatch(const TFdWatch&) = delete;
   TFdWatch& operator=(const TFdWatch&) = delete;
 
-  // Watches the given events (replacing the previous mask). Returns 0 or a negative libuv error.
+  // Set in FdReady's events of an edge watch when the descriptor hung up (no error reported).
+  static constexpr int Hangup = 0x100;
+
+  // Watches the given events (replacing the previous mask), level-triggered: readiness repeats
+  // while it lasts. Returns 0 or a negative libuv error.
   int Start(int events);
+  // Registers the descriptor once for every event, edge-triggered, and reports only the wanted
+  // ones: a connection then costs one registration, whatever it waits for later. Readiness that
+  // arrives while not wanted is dropped, so the owner must read until the descriptor is drained,
+  // or call Rearm. Returns 0 or a negative libuv error.
+  int StartEdge(int wanted);
+  // Edge watch: changes the wanted events without a system call.
+  void Want(int wanted);
+  // Edge watch: reports the descriptor's current readiness again (what is wanted of it).
+  int Rearm();
+  bool Edge() const { return edge_; }
   void Stop();
   int Events() const { return events_; }
   int Fd() const { return fd_; }
@@ -68,6 +82,7 @@ class TFdWatch {
   Block* block_;
   int fd_;
   int events_ = 0;
+  bool edge_ = false;
 };
 
 // A one-shot (or repeating) timer on the loop.
@@ -172,11 +187,12 @@ class TEventLoop {
   void Deliver();
 
   // Sockets' readiness (see TFdWatch): our epoll set and the libuv handle that watches it.
-  int watchfd(TFdWatch::Block* b, int events);
+  int watchfd(TFdWatch::Block* b, int events, bool edge);
   void unwatchfd(TFdWatch::Block* b);
-  void releasewatch(TFdWatch::Block* b);
+  void releasewatch(TFdWatch::Block* b, bool closing);
   void updatesockpoll();
   void dispatchsockets();
+  TFdWatch::Block* block(uint64_t key) const;
 
   uv_loop_t loop_;
   uv_idle_t idle_;  // active exactly while notices wait: the loop must not block then
@@ -184,8 +200,11 @@ class TEventLoop {
   uv_poll_t sockpoll_{};
   bool sockpollactive_ = false;
   size_t watched_ = 0;
-  int dispatching_ = 0;
-  std::vector<TFdWatch::Block*> graveyard_;  // released during a dispatch, freed after it
+  // Watches by slot; an event carries slot and generation, so one for a released watch (or a
+  // descriptor closed without leaving the set) is recognised and dropped.
+  std::vector<TFdWatch::Block*> slots_;
+  std::vector<uint32_t> freeslots_;
+  uint32_t nextgen_ = 0;
   std::deque<Notice> notices_;
   size_t cancelled_ = 0;
   int running_ = 0;

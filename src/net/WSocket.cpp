@@ -255,7 +255,9 @@ void TWSocket::CloseSocketHandle(bool Shut, uint16_t Error) {
     return;
   }
   if (state_ == wsClosed) return;
-  if (Shut) ::shutdown(hsocket_, SHUT_WR);
+  // A close that resets the connection discards what a shutdown would send first; the shutdown
+  // would also let the peer's end finish the close and wait out TIME_WAIT on the peer's side.
+  if (Shut && !(resetonclose_ && socktype_ == SOCK_STREAM)) ::shutdown(hsocket_, SHUT_WR);
   closehandle();
   uint32_t generation = generation_;
   ChangeState(wsClosed);

@@ -215,7 +215,8 @@ class TWSocket : private TFdWatchHandler {
   bool cancellookups();
   template <typename F>
   void guardedcall(F&& fn);
-  int openwatch(int events);
+  int openwatch(int events, bool edge = false);
+  void rearm();
   void updatewatch();
   void resolveall();
   bool openhandle(const char* function);
@@ -258,6 +259,8 @@ class TWSocket : private TFdWatchHandler {
   bool closedeventfired_ = false;
   bool paused_ = false;
   bool peerclosed_ = false;
+  bool lastreadfull_ = false;  // the last receive filled its buffer: more may wait
+  bool resetonclose_ = false;  // linger on with 0 s was applied: the close resets
   bool destroying_ = false;
   bool* alive_ = nullptr;  // set by TAliveGuard: cleared when the object is destroyed
 };

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <chrono>
 
+#include "net/PortWindow.h"
 #include "net/SocketResolve.h"
 #include "net/WSocket.h"
 #include "net/WSocketPrivate.h"
@@ -46,6 +47,7 @@ bool TWSocket::openhandle(const char* function) {
     return false;
   }
   hsocket_ = fd;
+  resetonclose_ = false;
   ++generation_;
   closedeventfired_ = false;
   peerclosed_ = false;
@@ -74,7 +76,10 @@ bool TWSocket::applylinger() {
   linger l{};
   l.l_onoff = lingeronoff_ == wsLingerOn ? 1 : 0;
   l.l_linger = lingertimeout_;
-  if (setsockopt(hsocket_, SOL_SOCKET, SO_LINGER, &l, sizeof l) == 0) return true;
+  if (setsockopt(hsocket_, SOL_SOCKET, SO_LINGER, &l, sizeof l) == 0) {
+    resetonclose_ = l.l_onoff != 0 && l.l_linger == 0;
+    return true;
+  }
   return failsetup("setsockopt(SO_LINGER)", wsalasterror());
 }
 
@@ -142,9 +147,9 @@ void TWSocket::Connect() {
       return;
     }
   }
-  int rc = openwatch(socktype_ == SOCK_STREAM ? UV_WRITABLE : UV_READABLE);
-  if (rc != 0) {
-    failsetup("WSAAsyncSelect", wsaerrorfromuv(rc));
+  int watchrc = socktype_ == SOCK_STREAM ? openwatch(UV_WRITABLE, true) : openwatch(UV_READABLE);
+  if (watchrc != 0) {
+    failsetup("WSAAsyncSelect", wsaerrorfromuv(watchrc));
     return;
   }
   if (socktype_ == SOCK_DGRAM) {
@@ -153,8 +158,10 @@ void TWSocket::Connect() {
     FireSessionConnected(0);
     return;
   }
-  if (::connect(hsocket_, reinterpret_cast<sockaddr*>(&sin_), sizeof sin_) != 0 &&
-      errno != EINPROGRESS) {
+  // An explicitly bound socket already has its port; any other gets one from a port window.
+  int rc = localportnum_ != 0 ? ::connect(hsocket_, reinterpret_cast<sockaddr*>(&sin_), sizeof sin_)
+                              : connectfromwindow(hsocket_, sin_);
+  if (rc != 0 && errno != EINPROGRESS) {
     int code = wsalasterror();
     lasterror_ = code;
     failsetup("Connect", code);
@@ -269,6 +276,7 @@ int TWSocket::Receive(void* Buffer, int BufferSize) {
     return -1;
   }
   readcount_ += n;
+  lastreadfull_ = n > 0 && n == BufferSize;
   if (n > 0) {
     ++consumed_;
   } else if (BufferSize > 0 && socktype_ == SOCK_STREAM) {
@@ -300,6 +308,7 @@ int TWSocket::ReceiveFrom(void* Buffer, int BufferSize, sockaddr_in& From) {
     return -1;
   }
   readcount_ += n;
+  lastreadfull_ = n > 0 && n == BufferSize;
   ++consumed_;
   return static_cast<int>(n);
 }

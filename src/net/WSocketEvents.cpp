@@ -11,10 +11,15 @@
 
 // ---- Readiness --------------------------------------------------------------------------------
 
-int TWSocket::openwatch(int events) {
+int TWSocket::openwatch(int events, bool edge) {
   watch_.emplace(loop_, hsocket_, static_cast<TFdWatchHandler*>(this));
+  if (edge) return watch_->StartEdge(paused_ ? 0 : events);
   if (paused_) return 0;
   return watch_->Start(events);
+}
+
+void TWSocket::rearm() {
+  if (watch_ && watch_->Edge()) watch_->Rearm();
 }
 
 void TWSocket::updatewatch() {
@@ -38,7 +43,11 @@ void TWSocket::updatewatch() {
         break;
     }
   }
-  if (want != watch_->Events()) watch_->Start(want);
+  if (watch_->Edge()) {
+    watch_->Want(want);
+  } else if (want != watch_->Events()) {
+    watch_->Start(want);
+  }
 }
 
 int TWSocket::sockerror() {
@@ -96,8 +105,10 @@ void TWSocket::dispatch(int status, int events) {
 
   if (state_ == wsConnecting) {
     // Only the connect's outcome belongs to this readiness; the writable state it brings is no
-    // data-sent event.
-    connectdone(sockerror());
+    // data-sent event. An edge watch reports a failure as an error or a hang-up, so a plain
+    // writable edge is a connect that succeeded.
+    bool plain = watch_ && watch_->Edge() && (events & TFdWatch::Hangup) == 0;
+    connectdone(plain ? 0 : sockerror());
     if (same() && state_ == wsConnected && (events & (UV_READABLE | UV_DISCONNECT)) != 0) {
       readloop(0);
       if (same() && state_ == wsConnected && ((events & UV_DISCONNECT) != 0 || peerclosed_)) {
@@ -143,11 +154,13 @@ void TWSocket::readloop(uint16_t Error) {
   for (;;) {
     lasterror_ = 0;
     uint64_t before = consumed_;
+    lastreadfull_ = false;
     bool taken = false;
     try {
       taken = FireDataAvailable(Error);
     } catch (...) {
-      return;  // a data handler's exception ends the loop and goes no further
+      rearm();  // the data left behind are offered again at the next pass of the loop
+      return;   // a data handler's exception ends the loop and goes no further
     }
     if (!g.alive || generation_ != generation || hsocket_ == INVALID_SOCKET || paused_) return;
     if (!taken) {
@@ -163,15 +176,26 @@ void TWSocket::readloop(uint16_t Error) {
         if (socktype_ == SOCK_STREAM) peerclosed_ = true;
       } else {
         ++consumed_;
+        lastreadfull_ = n == sizeof trash;
       }
     }
-    if (lasterror_ != 0) return;
+    if (lasterror_ != 0) {
+      if (lasterror_ != 10035) rearm();
+      return;
+    }
     // A handler that read nothing would be asked again and again: leave the data to the next
     // readiness instead.
-    if (consumed_ == before) return;
+    if (consumed_ == before) {
+      if (!peerclosed_) rearm();
+      return;
+    }
+    // A stream read that did not fill its buffer took everything there was; only a full one
+    // needs to ask whether more waits.
+    if (socktype_ == SOCK_STREAM && !lastreadfull_) return;
     int count = 0;
     if (ioctl(hsocket_, FIONREAD, &count) != 0) {
       lasterror_ = wsalasterror();
+      rearm();
       return;
     }
     if (count == 0) return;
@@ -218,12 +242,18 @@ void TWSocket::postwritenotice() {
 
 void TWSocket::Pause() {
   paused_ = true;
-  if (watch_) watch_->Stop();
+  if (watch_ && watch_->Edge()) {
+    watch_->Want(0);
+  } else if (watch_) {
+    watch_->Stop();
+  }
 }
 
 void TWSocket::Resume() {
   paused_ = false;
   updatewatch();
+  // Readiness that came while paused was dropped: ask for it again.
+  rearm();
 }
 
 // ---- Lookups ----------------------------------------------------------------------------------

@@ -284,3 +284,111 @@ TEST(EventLoop, RefusedConnectArrivesAsAnErrorWithTheWatchStopped) {
   EXPECT_EQ(handler.status, UV_EBADF);
   EXPECT_EQ(loop.Close(), 0);
 }
+
+namespace {
+
+struct EdgeCounter : TFdWatchHandler {
+  int calls = 0;
+  int events = 0;
+  void FdReady(int status, int e) override {
+    EXPECT_EQ(status, 0);
+    ++calls;
+    events = e;
+  }
+};
+
+}  // namespace
+
+TEST(EventLoop, EdgeWatchReportsAnArrivalOnceAndAgainWhenRearmed) {
+  TEventLoop loop;
+  int sv[2];
+  ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK, 0, sv), 0);
+  EdgeCounter c;
+  {
+    TFdWatch watch(loop, sv[0], &c);
+    ASSERT_EQ(watch.StartEdge(UV_READABLE), 0);
+    ASSERT_EQ(write(sv[1], "a", 1), 1);
+    loop.RunOnce(false);
+    loop.RunOnce(false);  // nothing read, yet no second report: only arrivals are reported
+    EXPECT_EQ(c.calls, 1);
+    EXPECT_EQ(c.events, UV_READABLE);  // writable too, but not wanted
+    ASSERT_EQ(watch.Rearm(), 0);
+    loop.RunOnce(false);
+    EXPECT_EQ(c.calls, 2);
+    watch.Want(0);
+    ASSERT_EQ(write(sv[1], "b", 1), 1);
+    loop.RunOnce(false);
+    EXPECT_EQ(c.calls, 2);  // not wanted: dropped
+    watch.CloseWithFd();
+  }
+  close(sv[1]);
+  loop.Run();
+  EXPECT_EQ(loop.Close(), 0);
+}
+
+namespace {
+
+// Closes another edge watch with its descriptor inside its own callback and watches a new
+// descriptor that may well get the same number.
+struct Replacer : TFdWatchHandler {
+  TEventLoop* loop = nullptr;
+  TFdWatch** victim = nullptr;
+  EdgeCounter* newcomer = nullptr;
+  TFdWatch* replacement = nullptr;
+  int peer = -1;
+  int calls = 0;
+  void FdReady(int, int) override {
+    if (++calls > 1 || *victim == nullptr) return;
+    (*victim)->CloseWithFd();
+    delete *victim;
+    *victim = nullptr;
+    int sv[2];
+    ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK, 0, sv), 0);
+    peer = sv[1];
+    replacement = new TFdWatch(*loop, sv[0], newcomer);
+    ASSERT_EQ(replacement->StartEdge(UV_READABLE), 0);
+  }
+};
+
+}  // namespace
+
+TEST(EventLoop, EventOfAClosedEdgeWatchNeverReachesALaterWatch) {
+  TEventLoop loop;
+  int a[2], b[2];
+  ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK, 0, a), 0);
+  ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK, 0, b), 0);
+  EdgeCounter newcomer;
+  Replacer first, second;
+  TFdWatch* one = new TFdWatch(loop, a[0], &first);
+  TFdWatch* two = new TFdWatch(loop, b[0], &second);
+  for (Replacer* r : {&first, &second}) {
+    r->loop = &loop;
+    r->newcomer = &newcomer;
+  }
+  first.victim = &two;
+  second.victim = &one;
+  ASSERT_EQ(one->StartEdge(UV_READABLE), 0);
+  ASSERT_EQ(two->StartEdge(UV_READABLE), 0);
+  // Both readable in one batch: whichever runs first closes the other and watches a new
+  // descriptor, which has nothing to read and must hear nothing.
+  ASSERT_EQ(write(a[1], "x", 1), 1);
+  ASSERT_EQ(write(b[1], "x", 1), 1);
+  loop.RunOnce(false);
+  loop.RunOnce(false);
+  EXPECT_EQ(first.calls + second.calls, 1);
+  EXPECT_EQ(newcomer.calls, 0);
+  for (Replacer* r : {&first, &second}) {
+    if (r->replacement != nullptr) {
+      r->replacement->CloseWithFd();
+      delete r->replacement;
+      close(r->peer);
+    }
+  }
+  for (TFdWatch* w : {one, two}) {
+    if (w != nullptr) w->CloseWithFd();
+    delete w;
+  }
+  for (int fd : {a[1], b[1]}) close(fd);
+  loop.Run();
+  EXPECT_EQ(loop.Close(), 0);
+}

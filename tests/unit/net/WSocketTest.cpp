@@ -501,6 +501,35 @@ TEST(WSocketClose, AbortResetsTheConnection) {
   EXPECT_EQ(loop.Close(), 0);
 }
 
+// The default linger (on, 0 s) resets the connection at the close: no FIN goes out before the
+// reset. Without a linger setting the close still shuts the sending side down first.
+TEST(WSocketClose, ResettingCloseSendsNoFinFirst) {
+  TEventLoop loop;
+  TPlainServer server;
+  for (bool reset : {true, false}) {
+    TWSocket s(loop);
+    int peer = -1;
+    prepare(s, server.port);
+    if (!reset) s.SetLingerOnOff(wsLingerNoSet);
+    s.OnSessionConnected = [&](TWSocket* c, uint16_t) {
+      peer = server.Accept();
+      c->Close();
+    };
+    s.Connect();
+    loop.Run();
+    char buf[8];
+    ssize_t n = ::read(peer, buf, sizeof buf);
+    if (reset) {
+      EXPECT_EQ(n, -1);
+      EXPECT_EQ(errno, ECONNRESET);
+    } else {
+      EXPECT_EQ(n, 0);
+    }
+    ::close(peer);
+  }
+  EXPECT_EQ(loop.Close(), 0);
+}
+
 TEST(WSocketClose, PeerResetIsTheCloseReason) {
   TEventLoop loop;
   TPlainServer server;

@@ -1,0 +1,187 @@
+// Source ports from port windows on real loopback connections: many connections to one address
+// and port get distinct ports, each from its own window of the system's range; a window whose
+// ports are all taken moves on; without the option the kernel chooses as before.
+
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "net/PortWindow.h"
+#include "net/WSocket.h"
+
+namespace {
+
+struct TListener {
+  int fd = -1;
+  std::string port;
+  TListener() {
+    fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    ::listen(fd, SOMAXCONN);
+    socklen_t len = sizeof a;
+    getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
+    port = std::to_string(ntohs(a.sin_port));
+  }
+  ~TListener() { ::close(fd); }
+};
+
+// The windows the sockets were given, by descriptor (the last one given counts).
+std::map<int, TPortRange> given;
+int setoptions = 0;
+bool missing = false;
+
+int recordingsetsockopt(int fd, int level, int name, const void* value, socklen_t len) {
+  ++setoptions;
+  if (missing) {
+    errno = ENOPROTOOPT;
+    return -1;
+  }
+  uint32_t v;
+  std::memcpy(&v, value, sizeof v);
+  given[fd] = {int(v & 0xffff), int(v >> 16)};
+  return ::setsockopt(fd, level, name, value, len);
+}
+
+class PortWindowConnect : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    given.clear();
+    setoptions = 0;
+    missing = false;
+    setportwindowcalls({recordingsetsockopt, nullptr});
+  }
+  void TearDown() override { setportwindowcalls({nullptr, nullptr}); }
+
+  struct TClient {
+    std::unique_ptr<TWSocket> socket;
+    int fd = -1;
+    int port = 0;
+    TPortRange window{};
+  };
+
+  // Connects n sockets to the listener and returns each one's local port and window.
+  std::vector<TClient> connect(TEventLoop& loop, int n) {
+    std::vector<TClient> clients(static_cast<size_t>(n));
+    int connected = 0;
+    for (auto& c : clients) {
+      c.socket = std::make_unique<TWSocket>(loop);
+      TClient* cp = &c;
+      c.socket->OnSessionConnected = [&, cp](TWSocket* s, uint16_t error) {
+        EXPECT_EQ(error, 0);
+        cp->port = std::atoi(s->LocalPortText().c_str());
+        if (++connected == n) loop.Stop();
+      };
+      c.socket->SetAddr("127.0.0.1");
+      c.socket->SetPort(listener.port);
+      c.socket->Connect();
+      c.fd = c.socket->HSocket();
+      c.window = given.count(c.fd) != 0 ? given[c.fd] : TPortRange{};
+    }
+    loop.Run();
+    return clients;
+  }
+
+  TListener listener;
+};
+
+TEST_F(PortWindowConnect, ManyConnectionsToOneAddressGetDistinctPortsFromTheirWindows) {
+  TEventLoop loop;
+  {
+    const int n = 300;
+    TPortRange range = portwindows().Range();
+    auto clients = connect(loop, n);
+    std::set<int> ports;
+    std::set<int> windows;
+    for (const auto& c : clients) {
+      ASSERT_GT(c.port, 0);
+      ports.insert(c.port);
+      EXPECT_GE(c.window.lo, range.lo);
+      EXPECT_LE(c.window.hi, range.hi);
+      EXPECT_LE(c.window.hi - c.window.lo + 1, TPortWindows::DefaultWidth);
+      EXPECT_GE(c.port, c.window.lo);
+      EXPECT_LE(c.port, c.window.hi);
+      windows.insert(c.window.lo);
+    }
+    EXPECT_EQ(ports.size(), size_t(n));
+    // The windows move on from socket to socket (they start again only after the whole range).
+    EXPECT_GE(windows.size(), size_t(n) - 1);
+  }
+  EXPECT_EQ(loop.Close(), 0);
+}
+
+// Binds every port of a window on loopback, so connect() cannot take any of them.
+struct TTakenWindow {
+  std::vector<int> fds;
+  TPortRange window{};
+  bool Take(TPortRange w) {
+    window = w;
+    for (int p = w.lo; p <= w.hi; ++p) {
+      int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+      sockaddr_in a{};
+      a.sin_family = AF_INET;
+      a.sin_port = htons(uint16_t(p));
+      a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+      fds.push_back(fd);
+      if (::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) return false;
+    }
+    return true;
+  }
+  void Release() {
+    for (int fd : fds) ::close(fd);
+    fds.clear();
+  }
+  ~TTakenWindow() { Release(); }
+};
+
+TEST_F(PortWindowConnect, AWindowInUseMovesOn) {
+  TEventLoop loop;
+  {
+    // A window whose ports are all free now (other programs use ports of this range too).
+    TPortRange range = portwindows().Range();
+    const int width = TPortWindows::DefaultWidth;
+    TTakenWindow taken;
+    bool ok = false;
+    for (int lo = range.hi - 40 * width; !ok && lo + 2 * width <= range.hi; lo += 2 * width) {
+      taken.Release();
+      ok = taken.Take({lo, lo + width - 1});
+    }
+    ASSERT_TRUE(ok) << "no free window of " << width << " ports";
+    portwindows().MoveTo(taken.window.lo);
+    auto clients = connect(loop, 1);
+    EXPECT_EQ(clients[0].window, (TPortRange{taken.window.hi + 1, taken.window.hi + width}));
+    EXPECT_GT(clients[0].port, taken.window.hi);
+    EXPECT_LE(clients[0].port, taken.window.hi + width);
+    EXPECT_EQ(setoptions, 2);
+  }
+  EXPECT_EQ(loop.Close(), 0);
+}
+
+TEST_F(PortWindowConnect, WithoutTheOptionTheKernelChooses) {
+  missing = true;
+  TEventLoop loop;
+  {
+    auto clients = connect(loop, 20);
+    std::set<int> ports;
+    for (const auto& c : clients) ports.insert(c.port);
+    EXPECT_EQ(ports.size(), 20u);
+    EXPECT_EQ(ports.count(0), 0u);
+    EXPECT_EQ(setoptions, 1);  // asked once, then never again
+  }
+  EXPECT_EQ(loop.Close(), 0);
+}
+
+}  // namespace
