@@ -19,9 +19,14 @@ configure: deps $(BUILD)/build.ninja
 build: configure
 	cmake --build $(BUILD) -j $(JOBS)
 
-# Opens the Pressbolt window (needs a display; without one it says so and exits non-zero).
+# Opens the Pressbolt window; without a display it runs the command line's demo instead.
 run: build
-	$(BUILD)/src/pressbolt $(URL)
+	@if [ -n "$$DISPLAY$$WAYLAND_DISPLAY" ]; then \
+	  $(BUILD)/src/pressbolt $(URL); \
+	else \
+	  echo "No display: running the command-line demo (pressbolt-cli --demo) instead."; \
+	  $(BUILD)/src/pressbolt-cli --demo; \
+	fi
 
 # Fuzzers first (clang, ASan+UBSan, a bounded time each), then every test of the main build,
 # so the last line printed is the test runner's summary of the whole suite.

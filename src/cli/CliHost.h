@@ -7,6 +7,7 @@
 
 #include "engine/EngineHost.h"
 #include "net/EventLoop.h"
+#include "results/RequestRecords.h"
 
 class TCliHost : public TEngineHost {
  public:
@@ -25,10 +26,15 @@ class TCliHost : public TEngineHost {
   void setheaderlines(const std::vector<std::string>&) override {}
   void navigatebrowser(const std::string&, bool) override {}
   void testended(bool finished) override;
+  void requestcompleted(const TRequestOutcome& r) override { records_.add(r); }
+  void runcompleted(int runindex, int users, long double overallms, bool aborted) override {
+    records_.endrun(runindex, users, overallms, aborted);
+  }
 
   bool ended() const { return ended_; }
   bool finished() const { return finished_; }
   int errors() const { return errors_; }
+  const TRequestRecords& records() const { return records_; }
 
  private:
   TEventLoop& loop_;
@@ -37,4 +43,5 @@ class TCliHost : public TEngineHost {
   bool ended_ = false;
   bool finished_ = false;
   int errors_ = 0;
+  TRequestRecords records_;
 };

@@ -26,6 +26,9 @@ void TLoadEngine::requestdone(THttpCli* Sender, THttpRequest, uint16_t Error) {
   waitsum += wait;
   requestscounted += 1;
   tally.statusadd(c->StatusCode);
+  host_.requestcompleted(TRequestOutcome{launchedrun_, c->requestno, &c->URL,
+                                         c->starttime - teststart, wait, c->firstbyte,
+                                         c->StatusCode, Error, c->bytes});
 
   if (c->slot < clients.size() && clients[c->slot] == c) {
     clients[c->slot] = nullptr;
@@ -67,6 +70,7 @@ void TLoadEngine::runcomplete(long double endtime) {
     if (runindex == 0 && s.exacttiming) showfirstrequest();
     writerunstatistics(s, endtime);
   }
+  host_.runcompleted(launchedrun_, runusers, endtime - runstart, aborted);
   endofrun();
 }
 
@@ -152,6 +156,8 @@ void TLoadEngine::HttpCli1DocData(THttpCli* Sender, const char* Buffer, int Len)
     logs_.logdatanocr("Time to first byte: ~" + ttfb + " msec");
   }
   runbytes += Len;
+  if (c->firstbyte < 0) c->firstbyte = elapsedms() - c->starttime;
+  c->bytes += Len;
   TestSettings s = host_.settings();
   if (s.writedata && !(c->StatusCode == 200 && s.onerroronly)) {
     const std::string dashes(42, '-');

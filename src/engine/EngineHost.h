@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/TestSettings.h"
+#include "results/RequestRecords.h"
 
 class TEngineHost {
  public:
@@ -36,4 +37,10 @@ class TEngineHost {
   virtual void navigatebrowser(const std::string& url, bool setlabel) = 0;
   // The test is over: finished (log files written) or stopped while waiting for its next run.
   virtual void testended(bool finished) = 0;
+  // A request has completed (after its log line, chart point and tally entry). For hosts that
+  // keep per-request records; the default keeps nothing.
+  virtual void requestcompleted(const TRequestOutcome&) {}
+  // The last request of run runindex has completed; overallms is the run's overall time.
+  virtual void runcompleted(int /*runindex*/, int /*users*/, long double /*overallms*/,
+                            bool /*aborted*/) {}
 };

@@ -86,6 +86,7 @@ bool TLoadEngine::launchrun() {
 
   const int N = s.ramptest ? rampusers(s.users, s.runs, runindex) : s.users;
   runusers = N;
+  launchedrun_ = runindex;
   tally.reset();
   log("Allocating memory");
   releaseclients();

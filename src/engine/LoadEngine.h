@@ -35,6 +35,10 @@ class TLoadEngine {
   // Where log files and temp.htm go; empty (the default) means the program directory with its
   // fallback. cookies.txt and users.txt are always read in the current working directory.
   void setoutputdir(const std::string& dir) { outputdir_ = dir; }
+  // With on, every abort runs the finish steps, also an abort during the wait between runs, and
+  // the output says "Test aborted": a host without a window has nowhere else to show the runs
+  // that completed. Off (the window) an abort during the wait ends the test without them.
+  void setabortfinishes(bool on) { abortfinishes_ = on; }
 
   // "Start Test": validates, resets, writes the header and launches run 1. Returns when every
   // request of run 1 has been started; the rest happens in the clients' events.
@@ -100,4 +104,6 @@ class TLoadEngine {
   std::string resultdir_;
   std::unique_ptr<TFileStream> firstresponsefile;
   bool testactive_ = false;
+  bool abortfinishes_ = false;
+  int32_t launchedrun_ = 0;  // run index of the clients now out (Abort moves runindex on)
 };

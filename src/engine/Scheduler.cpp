@@ -55,6 +55,10 @@ void TLoadEngine::AbortButtonClick() {
     if (c != nullptr) c->Abort();
   }
   if (waiting && testactive_) {
+    if (abortfinishes_) {
+      finish();
+      return;
+    }
     // Stopped between runs: nothing is outstanding, so the test ends here without its finish.
     testactive_ = false;
     host_.testended(false);
@@ -64,6 +68,11 @@ void TLoadEngine::AbortButtonClick() {
 void TLoadEngine::finish() {
   testactive_ = false;
   host_.setresultsvisible(true);
+  if (aborted && abortfinishes_) {
+    log("Test aborted");
+    logs_.logdatanocr("");
+    logs_.logdatared("Test aborted");
+  }
   logs_.logdatanocr("");
   logs_.logdatanocr("");
   logs_.logdatared("Glossary:");

@@ -15,5 +15,7 @@ class mythttpcli : public THttpCli {
   int32_t requestno = 0;                    // user number 1 .. runusers
   long double starttime = 0;                // elapsedms when the request was started
   size_t slot = 0;                          // position in the engine's client list
+  long double firstbyte = -1;               // ms from the start to the first document byte
+  int64_t bytes = 0;                        // document bytes received
   std::unique_ptr<TMemoryStream> postbody;  // the POST body of this request, freed with it
 };

@@ -1,0 +1,357 @@
+#include "cli/CliJob.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <fstream>
+#include <istream>
+#include <sstream>
+
+#include "http/UrlSplit.h"
+#include "settings/StoredSettings.h"
+
+namespace {
+
+// Thrown inside resolvejob only, to keep each check a single line.
+struct TBadInput {
+  std::string text;
+};
+
+[[noreturn]] void fail(const std::string& option, const std::string& problem) {
+  throw TBadInput{option + ": " + problem};
+}
+
+std::string quoted(const std::string& s) {
+  return "\"" + s + "\"";
+}
+
+// Whole text as a decimal integer within [min, max]: digits with an optional sign, nothing else
+// (no "0x", no octal reading of a leading zero, no blanks).
+int64_t integer(const std::string& option, const std::string& text, int64_t min, int64_t max) {
+  const char* b = text.data();
+  const char* e = b + text.size();
+  if (b != e && *b == '+') ++b;
+  int64_t v = 0;
+  auto [end, ec] = std::from_chars(b, e, v, 10);
+  if (b == e || end != e || ec == std::errc::invalid_argument) {
+    fail(option, quoted(text) + " is not a decimal number");
+  }
+  if (ec == std::errc::result_out_of_range || v < min || v > max) {
+    fail(option,
+         text + " is out of range (" + std::to_string(min) + "-" + std::to_string(max) + ")");
+  }
+  return v;
+}
+
+// A decimal number with an optional fraction ("2", "0.5"), at least min and at most max.
+double decimal(const std::string& option, const std::string& text, double min, double max) {
+  bool plain = !text.empty();
+  int digits = 0, dots = 0;
+  for (char c : text) {
+    if (std::isdigit(static_cast<unsigned char>(c))) {
+      ++digits;
+    } else if (c == '.') {
+      ++dots;
+    } else {
+      plain = false;
+    }
+  }
+  if (!plain || digits == 0 || dots > 1) fail(option, quoted(text) + " is not a decimal number");
+  double v = 0;
+  std::from_chars(text.data(), text.data() + text.size(), v, std::chars_format::fixed);
+  if (v < min || v > max) {
+    std::ostringstream range;
+    range << min << "-" << max;
+    fail(option, text + " is out of range (" + range.str() + ")");
+  }
+  return v;
+}
+
+bool hascontrol(const std::string& s) {
+  for (char c : s) {
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) return true;
+  }
+  return false;
+}
+
+void plaintext(const std::string& option, const std::string& s) {
+  if (hascontrol(s)) fail(option, "line breaks and control characters are not allowed");
+}
+
+// The file must be a readable regular file; returns its bytes.
+std::string readinput(const std::string& option, const std::string& path) {
+  struct stat st {};
+  if (stat(path.c_str(), &st) != 0)
+    fail(option, "cannot read " + quoted(path) + ": " + std::strerror(errno));
+  if (S_ISDIR(st.st_mode)) fail(option, quoted(path) + " is a directory, not a file");
+  std::ifstream in(path, std::ios::binary);
+  if (!in) fail(option, "cannot read " + quoted(path) + ": " + std::strerror(errno));
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  if (in.bad()) fail(option, "cannot read " + quoted(path));
+  return bytes.str();
+}
+
+std::vector<std::string> splitlines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  std::string line;
+  while (std::getline(in, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines.push_back(line);
+  }
+  return lines;
+}
+
+bool validhost(const std::string& host) {
+  if (host.size() > 2 && host.front() == '[' && host.back() == ']') {
+    for (char c : host.substr(1, host.size() - 2)) {
+      if (!std::isxdigit(static_cast<unsigned char>(c)) && c != ':' && c != '.') return false;
+    }
+    return true;
+  }
+  if (host.empty()) return false;
+  for (char c : host) {
+    if (!std::isalnum(static_cast<unsigned char>(c)) && c != '-' && c != '.' && c != '_') {
+      return false;
+    }
+  }
+  return true;
+}
+
+bool validport(const std::string& port) {
+  if (port.empty() || port.size() > 5) return false;
+  for (char c : port) {
+    if (!std::isdigit(static_cast<unsigned char>(c))) return false;
+  }
+  int v = std::stoi(port);
+  return v >= 1 && v <= 65535;
+}
+
+void applystored(const TStoredSettings& st, TCliJob& job) {
+  TestSettings& s = job.settings;
+  s.url = st.url;
+  s.multipleurls = st.multiurl && !st.singleurl;
+  job.urls = st.urllist;
+  s.useproxy = st.useproxy;
+  s.proxy = st.proxy;
+  s.proxyport = st.proxyport;
+  s.useuser = st.useuser;
+  s.username = st.username;
+  s.usersfromfile = st.usersfromfile;
+  s.useagent = st.useagent;
+  s.agent = st.agent;
+  s.usepost = st.usepost;
+  s.postdata = st.postdata;
+  s.users = st.users;
+  s.runs = st.runs;
+  s.waitperrun = st.waitperrun;
+  s.preservecookies = st.preservecookies;
+  s.ramptest = st.ramptest;
+  s.writeheaders = st.writeheaders;
+  s.writedata = st.writedata;
+  s.onerroronly = st.onerroronly;
+}
+
+void takeurls(const TCliOptions& o, TCliJob& job) {
+  TestSettings& s = job.settings;
+  if (o.urlsfile) {
+    if (!o.url.empty()) fail("--urls", "give either a URL or --urls FILE, not both");
+    job.urls = splitlines(readinput("--urls", *o.urlsfile));
+    s.multipleurls = true;
+  } else if (!o.url.empty()) {
+    s.url = o.url;
+    s.multipleurls = false;
+  }
+  if (s.multipleurls) {
+    bool any = false;
+    for (size_t i = 0; i < job.urls.size(); ++i) {
+      if (job.urls[i].empty()) continue;
+      any = true;
+      std::string problem = urlproblem(job.urls[i]);
+      if (!problem.empty()) {
+        fail(o.urlsfile ? "--urls" : "--settings",
+             "line " + std::to_string(i + 1) + ": " + quoted(job.urls[i]) + " " + problem);
+      }
+    }
+    if (!any) fail(o.urlsfile ? "--urls" : "--settings", "the URL list holds no URL");
+  } else {
+    if (s.url.empty()) fail("url", "no URL to test (see --help)");
+    std::string problem = urlproblem(s.url);
+    if (!problem.empty()) fail("url", quoted(s.url) + " " + problem);
+  }
+}
+
+void takecredentials(const TCliOptions& o, std::istream& passwordsource, TCliJob& job) {
+  TestSettings& s = job.settings;
+  if (o.user) {
+    plaintext("--user", *o.user);
+    size_t colon = o.user->find(':');
+    if (o.passwordstdin && colon != std::string::npos) {
+      fail("--password-stdin", "--user already holds a password (give --user NAME)");
+    }
+    s.useuser = true;
+    s.username = o.user->substr(0, colon);
+    s.password = colon == std::string::npos ? std::string() : o.user->substr(colon + 1);
+  }
+  if (o.passwordstdin) {
+    if (!s.useuser || s.username.empty()) fail("--password-stdin", "needs --user NAME");
+    std::string line;
+    if (!std::getline(passwordsource, line)) {
+      fail("--password-stdin", "no password on standard input");
+    }
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    plaintext("--password-stdin", line);
+    s.password = line;
+  }
+  if (o.usersfile) s.usersfromfile = *o.usersfile;
+  if (s.usersfromfile) s.useuser = true;
+}
+
+void takeoutputs(const TCliOptions& o, TCliJob& job) {
+  struct TOut {
+    const char* option;
+    const std::optional<std::string>& value;
+    std::string& target;
+    bool stdoutok;
+  };
+  TOut outs[] = {{"--json", o.json, job.json, true},
+                 {"--requests-csv", o.requestscsv, job.requestscsv, true},
+                 {"--html", o.html, job.html, false}};
+  int tostdout = 0;
+  for (TOut& out : outs) {
+    if (!out.value) continue;
+    if (out.value->empty()) fail(out.option, "needs a file name");
+    if (*out.value == "-") {
+      if (!out.stdoutok) fail(out.option, "cannot write to stdout; give a file name");
+      if (++tostdout > 1) fail(out.option, "only one output can go to stdout");
+    } else {
+      std::string problem = outputproblem(*out.value);
+      if (!problem.empty()) fail(out.option, problem);
+      for (TOut& other : outs) {
+        if (&other != &out && other.value && *other.value == *out.value) {
+          fail(out.option, "the same file as " + std::string(other.option));
+        }
+      }
+    }
+    out.target = *out.value;
+  }
+  if (o.outputdir) {
+    const std::string& dir = *o.outputdir;
+    if (dir.empty()) fail("--output-dir", "needs a directory name");
+    struct stat st {};
+    if (stat(dir.c_str(), &st) == 0) {
+      if (!S_ISDIR(st.st_mode)) fail("--output-dir", quoted(dir) + " is a file, not a directory");
+      if (access(dir.c_str(), W_OK | X_OK) != 0) {
+        fail("--output-dir", "cannot write into " + quoted(dir) + ": " + std::strerror(errno));
+      }
+    }
+    job.outputdir = dir;
+  }
+}
+
+void takelimits(const TCliOptions& o, TCliJob& job) {
+  if (o.timeout) job.timeout = decimal("--timeout", *o.timeout, 0.001, 1e8);
+  if (o.maxerrorrate) job.maxerrorrate = decimal("--max-error-rate", *o.maxerrorrate, 0, 100);
+  if (o.maxavgwait) job.maxavgwait = decimal("--max-avg-wait", *o.maxavgwait, 0, 1e12);
+  if (o.maxp99wait) job.maxp99wait = decimal("--max-p99-wait", *o.maxp99wait, 0, 1e12);
+}
+
+}  // namespace
+
+std::string urlproblem(const std::string& url) {
+  if (hascontrol(url)) return "holds line breaks or control characters";
+  TUrlParts p = SplitURL(url);
+  std::string scheme;
+  for (char c : p.scheme) scheme += char(std::tolower(static_cast<unsigned char>(c)));
+  if (scheme == "https") return "is HTTPS, which is not supported";
+  if (!scheme.empty() && scheme != "http") return "is not an http:// URL";
+  if (p.host.empty()) return "has no host";
+  if (!validhost(p.host)) return "has no valid host name";
+  if (url.find(p.host + ":") != std::string::npos && !validport(p.port)) {
+    return "has an invalid port";
+  }
+  return std::string();
+}
+
+std::string outputproblem(const std::string& path) {
+  struct stat st {};
+  if (stat(path.c_str(), &st) == 0) {
+    if (S_ISDIR(st.st_mode)) return quoted(path) + " is a directory, not a file";
+    if (access(path.c_str(), W_OK) != 0) {
+      return "cannot write " + quoted(path) + ": " + std::strerror(errno);
+    }
+  }
+  size_t slash = path.rfind('/');
+  std::string dir = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+  if (stat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+    return "the directory " + quoted(dir) + " does not exist";
+  }
+  if (access(dir.c_str(), W_OK | X_OK) != 0) {
+    return "cannot write into " + quoted(dir) + ": " + std::strerror(errno);
+  }
+  return std::string();
+}
+
+bool resolvejob(const TCliOptions& o, std::istream& passwordsource, TCliJob& job,
+                std::string& error) {
+  try {
+    TestSettings& s = job.settings;
+    if (o.settingsfile) {
+      readinput("--settings", *o.settingsfile);  // a missing file must not read as defaults
+      applystored(readstoredsettings(*o.settingsfile), job);
+    }
+    takeurls(o, job);
+    if (o.users) s.users = int(integer("--users", *o.users, kMinUsers, kMaxUsers));
+    if (o.runs) s.runs = int(integer("--runs", *o.runs, kMinRuns, kMaxRuns));
+    if (o.wait) s.waitperrun = int(integer("--wait", *o.wait, kMinWait, kMaxWait));
+    if (o.ramp) s.ramptest = *o.ramp;
+    if (o.agent) {
+      plaintext("--agent", *o.agent);
+      s.useagent = true;
+      s.agent = *o.agent;
+    }
+    if (o.proxy) {
+      size_t colon = o.proxy->rfind(':');
+      std::string host = o.proxy->substr(0, colon);
+      std::string port = colon == std::string::npos ? "80" : o.proxy->substr(colon + 1);
+      if (!validhost(host)) fail("--proxy", quoted(*o.proxy) + " has no valid host name");
+      if (!validport(port)) fail("--proxy", quoted(*o.proxy) + " has an invalid port");
+      s.useproxy = true;
+      s.proxy = host;
+      s.proxyport = port;
+    }
+    takecredentials(o, passwordsource, job);
+    if (o.post && o.postfile) fail("--post-file", "give either --post or --post-file, not both");
+    if (o.post) {
+      s.usepost = true;
+      s.postdata = *o.post;
+    }
+    if (o.postfile) {
+      s.usepost = true;
+      s.postdata = readinput("--post-file", *o.postfile);
+    }
+    if (o.keyoffset) {
+      // Far enough from the ends that offset + user number cannot overflow.
+      const int64_t limit = INT64_MAX - kMaxUsers;
+      s.usekey = true;
+      s.keyoffset = integer("--key-offset", *o.keyoffset, -limit, limit);
+    }
+    if (o.preservecookies) s.preservecookies = *o.preservecookies;
+    if (o.writeheaders) s.writeheaders = *o.writeheaders;
+    if (o.writedata) s.writedata = *o.writedata;
+    if (o.onerroronly) s.onerroronly = *o.onerroronly;
+    takeoutputs(o, job);
+    takelimits(o, job);
+    job.quiet = o.quiet;
+  } catch (const TBadInput& bad) {
+    error = bad.text;
+    return false;
+  }
+  return true;
+}

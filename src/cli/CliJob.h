@@ -1,0 +1,35 @@
+#pragma once
+// TCliJob: what a command line asks for, checked. resolvejob() turns the options (and the
+// settings file they may name) into the engine's settings and the output plan, or into one line
+// that names the option and the problem. It reads files and standard input but writes nothing,
+// so a refused command line has touched nothing.
+
+#include <iosfwd>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cli/CliOptions.h"
+#include "engine/TestSettings.h"
+
+struct TCliJob {
+  TestSettings settings;
+  std::vector<std::string> urls;        // the multiple-URL list, when settings.multipleurls
+  std::string outputdir;                // empty: the engine's default location
+  std::string json, requestscsv, html;  // empty: not wanted; "-": stdout
+  std::optional<double> timeout;        // seconds
+  std::optional<double> maxerrorrate, maxavgwait, maxp99wait;
+  bool quiet = false;
+};
+
+// Checks o and fills job. The password of --password-stdin is read from passwordsource. Returns
+// false with error set to a single line such as "--users: \"0x10\" is not a decimal number".
+bool resolvejob(const TCliOptions& o, std::istream& passwordsource, TCliJob& job,
+                std::string& error);
+
+// Empty when url can be tested; otherwise why not ("has no host", "HTTPS is not supported" ...).
+std::string urlproblem(const std::string& url);
+
+// Empty when path can be written as an output file (its directory exists and is writable, it is
+// no directory itself); otherwise why not.
+std::string outputproblem(const std::string& path);

@@ -1,0 +1,133 @@
+#include "cli/CliOptions.h"
+
+#include <CLI/CLI.hpp>
+
+#include <cstdio>
+#include <cstring>
+
+#include "engine/EngineText.h"
+
+namespace {
+
+const char* kFooter = R"(Numbers are decimal. FILE "-" for --json and --requests-csv means stdout.
+
+Exit status:
+  0    the test ran to its end (whatever the server answered)
+  1    the test could not start
+  2    bad options or input: nothing was started and no file was touched
+  3    a run exceeded --max-error-rate, --max-avg-wait or --max-p99-wait
+  4    --timeout aborted the test (the completed runs are written)
+  5    a result (log file, JSON, CSV, HTML or stdout) could not be written
+  129, 130, 143  aborted by SIGHUP, Ctrl-C (SIGINT) or SIGTERM; the completed runs are written.
+       A second signal ends the program at once.)";
+
+}  // namespace
+
+void addoptions(CLI::App& app, TCliOptions& o) {
+  app.footer(kFooter);
+  app.set_version_flag("--version", std::string("pressbolt-cli ") + kVersion);
+  app.add_option("url", o.url, "The URL to test (not with --urls)")->type_name("URL");
+
+  app.add_option("--users", o.users, "Simultaneous users per run, 1-20000 (default 5)")
+      ->type_name("N");
+  app.add_option("--runs", o.runs, "Number of runs, 1-65536 (default 1)")->type_name("N");
+  app.add_option("--wait", o.wait, "Seconds between runs, 0-10000 (default 0)")
+      ->type_name("SECONDS");
+  app.add_flag("--ramp,!--no-ramp", o.ramp, "Ramp test: the users grow from run to run");
+  app.add_option("--urls", o.urlsfile, "File of URLs, one per line, taken in turn by the users")
+      ->type_name("FILE");
+  app.add_option("--agent", o.agent, "User-Agent text")->type_name("TEXT");
+  app.add_option("--proxy", o.proxy, "Proxy as HOST:PORT")->type_name("HOST:PORT");
+  app.add_option("--user", o.user,
+                 "Basic credentials as NAME:PASSWORD, or NAME with --password-stdin")
+      ->type_name("NAME[:PASSWORD]");
+  app.add_flag("--password-stdin", o.passwordstdin,
+               "Read the password of --user NAME from the first line of standard input");
+  app.add_flag("--users-file,!--no-users-file", o.usersfile,
+               "Take user/password pairs from users.txt");
+  app.add_option("--post", o.post, "Send POST requests with this body")->type_name("DATA");
+  app.add_option("--post-file", o.postfile, "Send POST requests with the body read from FILE")
+      ->type_name("FILE");
+  app.add_option("--key-offset", o.keyoffset, "Replace @@ in the URL by offset + user number")
+      ->type_name("N");
+  app.add_flag("--preserve-cookies,!--no-preserve-cookies", o.preservecookies,
+               "Record run 1's cookies in cookies.txt");
+  app.add_flag("--write-headers,!--no-write-headers", o.writeheaders,
+               "Log every received header line");
+  app.add_flag("--write-data,!--no-write-data", o.writedata, "Log every received document chunk");
+  app.add_flag("--on-error-only,!--no-on-error-only", o.onerroronly,
+               "Log headers and data only of non-200 answers");
+  app.add_option("--settings", o.settingsfile,
+                 "Start from the window's settings file; options given here override it")
+      ->type_name("FILE");
+  app.add_option("--output-dir", o.outputdir,
+                 "Directory for the log files and temp.htm (created when missing)")
+      ->type_name("DIR");
+
+  app.add_option("--json", o.json, "Write the results as JSON to FILE")->type_name("FILE");
+  app.add_option("--requests-csv", o.requestscsv, "Write one CSV row per request to FILE")
+      ->type_name("FILE");
+  app.add_option("--html", o.html, "Write a self-contained HTML report with charts to FILE")
+      ->type_name("FILE");
+
+  app.add_option("--timeout", o.timeout, "Abort the test after SECONDS (exit status 4)")
+      ->type_name("SECONDS");
+  app.add_option("--max-error-rate", o.maxerrorrate,
+                 "Exit status 3 when a run has more than PERCENT errors")
+      ->type_name("PERCENT");
+  app.add_option("--max-avg-wait", o.maxavgwait,
+                 "Exit status 3 when a run's average user wait time exceeds MS")
+      ->type_name("MS");
+  app.add_option("--max-p99-wait", o.maxp99wait,
+                 "Exit status 3 when a run's 99th percentile of the wait time exceeds MS")
+      ->type_name("MS");
+  app.add_flag("-q,--quiet", o.quiet, "No progress line and no results on stdout");
+  app.add_flag("--demo", o.demo,
+               "Start pressbolt-target on a free loopback port and run a short ramp test on it");
+}
+
+int parseoptions(int argc, char** argv, TCliOptions& o) {
+  CLI::App app{
+      "Pressbolt load test without a window: every run starts one HTTP/1.0 request per "
+      "user, all together, and reports what the server did.",
+      "pressbolt-cli"};
+  addoptions(app, o);
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::CallForHelp& e) {
+    return app.exit(e);
+  } catch (const CLI::CallForVersion& e) {
+    return app.exit(e);
+  } catch (const CLI::ParseError& e) {
+    // One line in our own words: the parser's text without its "Run with --help" advice.
+    std::fprintf(stderr, "pressbolt-cli: %s (see --help)\n", e.what());
+    return kExitBadInput;
+  }
+  // A flag not given must stay unset, so that a settings file's value survives it.
+  const std::pair<const char*, std::optional<bool>*> flags[] = {
+      {"--ramp", &o.ramp},
+      {"--users-file", &o.usersfile},
+      {"--preserve-cookies", &o.preservecookies},
+      {"--write-headers", &o.writeheaders},
+      {"--write-data", &o.writedata},
+      {"--on-error-only", &o.onerroronly}};
+  for (const auto& [name, field] : flags) {
+    if (app.count(name) == 0) field->reset();
+  }
+  return -1;
+}
+
+void hidepassword(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    char* value = nullptr;
+    if (std::strcmp(argv[i], "--user") == 0 && i + 1 < argc) {
+      value = argv[i + 1];
+    } else if (std::strncmp(argv[i], "--user=", 7) == 0) {
+      value = argv[i] + 7;
+    }
+    if (value == nullptr) continue;
+    if (char* colon = std::strchr(value, ':')) {
+      for (char* p = colon + 1; *p != '\0'; ++p) *p = '*';
+    }
+  }
+}

@@ -1,0 +1,47 @@
+#pragma once
+// The options of pressbolt-cli as the user typed them. Nothing is checked here beyond what the
+// parser knows (names, counts); numbers stay text so that they are read strictly as decimal, and
+// every option that may come from a settings file is optional, so "given" can override "stored".
+// A new option is a field here and one line in addoptions().
+
+#include <optional>
+#include <string>
+
+namespace CLI {
+class App;
+}
+
+struct TCliOptions {
+  std::string url;  // the positional argument
+  std::optional<std::string> users, runs, wait, keyoffset;
+  std::optional<bool> ramp, usersfile, preservecookies, writeheaders, writedata, onerroronly;
+  std::optional<std::string> urlsfile, agent, proxy, user, post, postfile;
+  bool passwordstdin = false;
+  std::optional<std::string> settingsfile, outputdir;
+  std::optional<std::string> json, requestscsv, html;
+  std::optional<std::string> timeout, maxerrorrate, maxavgwait, maxp99wait;
+  bool quiet = false;
+  bool demo = false;
+};
+
+// The exit statuses, as --help and the README document them.
+enum TExitStatus {
+  kExitOk = 0,
+  kExitNotStarted = 1,    // the engine refused to start (e.g. cookies.txt cannot be created)
+  kExitBadInput = 2,      // bad options or input: nothing started, no file touched
+  kExitThreshold = 3,     // a run exceeded --max-error-rate, --max-avg-wait or --max-p99-wait
+  kExitTimeout = 4,       // --timeout aborted the test
+  kExitNotWritten = 5,    // a result (log file, JSON, CSV, HTML, stdout) could not be written
+  kExitSignalBase = 128,  // + the signal: 129 SIGHUP, 130 Ctrl-C, 143 SIGTERM
+};
+
+// Registers every option on app, storing into o.
+void addoptions(CLI::App& app, TCliOptions& o);
+
+// Parses the command line into o. Returns -1 when the test may go on; otherwise the exit status
+// (0 after --help or --version, kExitBadInput after one line naming the problem on stderr).
+int parseoptions(int argc, char** argv, TCliOptions& o);
+
+// Overwrites the password of "--user NAME:PASSWORD" in argv, so the process list no longer shows
+// it once parsing is done.
+void hidepassword(int argc, char** argv);

@@ -1,0 +1,167 @@
+#include "cli/CliRun.h"
+
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdio>
+#include <sstream>
+
+#include "cli/CliHost.h"
+#include "cli/Progress.h"
+#include "cli/Signals.h"
+#include "engine/LoadEngine.h"
+#include "net/FdLimit.h"
+#include "report/CsvReport.h"
+#include "report/HtmlReport.h"
+#include "report/JsonReport.h"
+#include "report/OutputFile.h"
+#include "report/RunFigures.h"
+
+namespace {
+
+void complain(const std::string& text) {
+  std::fprintf(stderr, "pressbolt-cli: %s\n", text.c_str());
+}
+
+std::string number(double v) {
+  std::ostringstream s;
+  s << v;
+  return s.str();
+}
+
+// Each run against each limit; every run over a limit is named on stderr.
+bool withinlimits(const TCliJob& job, const TTestFigures& figures) {
+  bool ok = true;
+  for (const TRunFigures& f : figures.runs) {
+    if (f.requests == 0) continue;
+    const std::string run = "run " + std::to_string(f.run) + ": ";
+    if (job.maxerrorrate && f.errorrate > *job.maxerrorrate) {
+      complain(run + "error rate " + number(f.errorrate) + " % exceeds --max-error-rate " +
+               number(*job.maxerrorrate));
+      ok = false;
+    }
+    if (job.maxavgwait && f.avgwait > *job.maxavgwait) {
+      complain(run + "average wait " + number(f.avgwait) + " ms exceeds --max-avg-wait " +
+               number(*job.maxavgwait));
+      ok = false;
+    }
+    if (job.maxp99wait && f.wait.p99 > *job.maxp99wait) {
+      complain(run + "99th percentile wait " + number(f.wait.p99) + " ms exceeds --max-p99-wait " +
+               number(*job.maxp99wait));
+      ok = false;
+    }
+  }
+  return ok;
+}
+
+std::string resultstext(const TLogModel& logs) {
+  std::string text;
+  for (const auto& line : logs.resultlines()) text += line.text + "\n";
+  return text;
+}
+
+const char* signalname(int sig) {
+  switch (sig) {
+    case SIGINT:
+      return "Ctrl-C";
+    case SIGTERM:
+      return "SIGTERM";
+    case SIGHUP:
+      return "SIGHUP";
+    default:
+      return "a signal";
+  }
+}
+
+}  // namespace
+
+TCliOutcome runjob(const TCliJob& job) {
+  TCliOutcome outcome;
+  raisefdlimit();
+  TEventLoop& loop = TEventLoop::Default();
+  TCliHost host(loop, job.settings, job.urls);
+  TLogModel logs;
+  TChartModel charts;
+  TLoadEngine engine(host, logs, charts, loop);
+  engine.setabortfinishes(true);
+  if (!job.outputdir.empty()) engine.setoutputdir(job.outputdir);
+
+  TReportInfo info;
+  info.testid = newtestid();
+  info.started = utcnow();
+  info.settings = job.settings;
+  info.settings.password.clear();
+  info.urls = job.urls;
+
+  bool timedout = false;
+  {
+    TSignalAbort signals(loop, [&engine] { engine.AbortButtonClick(); });
+    TTimer timeout(loop);
+    if (job.timeout) {
+      timeout.Start(static_cast<uint64_t>(*job.timeout * 1000), [&] {
+        timedout = true;
+        engine.AbortButtonClick();
+      });
+    }
+    TProgress progress(loop, engine, job.settings.runs, !job.quiet && isatty(STDERR_FILENO));
+    engine.ExecButtonClick();
+    if (host.errors() == 0 || engine.phase() != TLoadEngine::TPhase::idle) {
+      while (!host.ended() && loop.RunOnce(true)) {
+      }
+    }
+    progress.finish();
+  }
+  loop.RunOnce(false);  // lets the closed handles go
+  outcome.resultdir = engine.resultdir();
+  if (!host.finished()) {
+    outcome.status =
+        TSignalAbort::caught() != 0 ? kExitSignalBase + TSignalAbort::caught() : kExitNotStarted;
+    return outcome;
+  }
+  // The engine reported every file it could not save through its dialog.
+  bool written = host.errors() == 0;
+
+  info.aborted = engine.aborted;
+  const TTestFigures figures = testfigures(host.records());
+  std::string error;
+  auto write = [&](const std::string& path, const std::string& bytes) {
+    if (path.empty()) return;
+    if (!writeoutput(path, bytes, error)) {
+      complain(error);
+      written = false;
+    }
+  };
+  const bool stdouttaken = job.json == "-" || job.requestscsv == "-";
+  if (!job.quiet) {
+    if (stdouttaken) {
+      std::fputs(resultstext(logs).c_str(), stderr);
+    } else {
+      write("-", resultstext(logs));
+    }
+  }
+  if (!job.json.empty()) write(job.json, jsonreport(info, host.records(), figures));
+  if (!job.requestscsv.empty()) write(job.requestscsv, csvreport(host.records()));
+  if (!job.html.empty()) write(job.html, htmlreport(info, logs, charts, figures));
+  const bool limitsok = withinlimits(job, figures);
+
+  const int sig = TSignalAbort::caught();
+  if (sig != 0) {
+    complain(std::string("test aborted by ") + signalname(sig) +
+             "; the completed runs are written");
+  } else if (timedout) {
+    complain("test aborted after --timeout " + number(*job.timeout) +
+             " s; the completed runs are written");
+  }
+  if (!written) {
+    outcome.status = kExitNotWritten;
+  } else if (sig != 0) {
+    outcome.status = kExitSignalBase + sig;
+  } else if (timedout) {
+    outcome.status = kExitTimeout;
+  } else if (!limitsok) {
+    outcome.status = kExitThreshold;
+  } else {
+    outcome.status = kExitOk;
+  }
+  return outcome;
+}

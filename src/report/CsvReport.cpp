@@ -1,0 +1,43 @@
+#include "report/CsvReport.h"
+
+#include <cstdio>
+
+namespace {
+
+std::string csvfield(const std::string& s) {
+  if (s.find_first_of(",\"\r\n") == std::string::npos) return s;
+  std::string q = "\"";
+  for (char c : s) {
+    if (c == '"') q += '"';
+    q += c;
+  }
+  return q + "\"";
+}
+
+void appendms(std::string& out, double v) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.3f", v);
+  out += text;
+}
+
+}  // namespace
+
+std::string csvreport(const TRequestRecords& records) {
+  std::string out = "run,user,url,start_ms,wait_ms,ttfb_ms,status,socket,bytes\n";
+  std::vector<std::string> urls;
+  for (const std::string& url : records.urls()) urls.push_back(csvfield(url));
+  for (const TRunRecords& r : records.runs()) {
+    const std::string run = std::to_string(r.run + 1);
+    for (size_t i = 0; i < r.size(); ++i) {
+      out += run + ',' + std::to_string(r.user[i]) + ',' + urls[r.url[i]] + ',';
+      appendms(out, r.start[i]);
+      out += ',';
+      appendms(out, r.wait[i]);
+      out += ',';
+      if (r.firstbyte[i] >= 0) appendms(out, r.firstbyte[i]);
+      out += ',' + std::to_string(r.status[i]) + ',' + std::to_string(r.socketcode[i]) + ',' +
+             std::to_string(r.bytes[i]) + '\n';
+    }
+  }
+  return out;
+}

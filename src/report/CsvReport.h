@@ -1,0 +1,10 @@
+#pragma once
+// One CSV row per completed request, in each run's completion order, under a header line:
+// run,user,url,start_ms,wait_ms,ttfb_ms,status,socket,bytes. Times are milliseconds with three
+// decimals; ttfb_ms is empty when no document byte arrived; a URL is quoted when it must be.
+
+#include <string>
+
+#include "results/RequestRecords.h"
+
+std::string csvreport(const TRequestRecords& records);

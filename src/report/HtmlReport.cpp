@@ -1,0 +1,126 @@
+#include "report/HtmlReport.h"
+
+#include <cstdio>
+
+#include "engine/EngineText.h"
+#include "report/SvgChart.h"
+
+namespace {
+
+const char* kStyle = R"(body{font-family:sans-serif;margin:1.5em;color:#222}
+h1{font-size:1.3em}h2{font-size:1.1em;margin-top:1.5em}
+.chart{margin:0.5em 0}
+pre{background:#f6f6f6;padding:0.8em;overflow-x:auto}
+pre b.hl{color:#b00000}
+table{border-collapse:collapse}
+th,td{border:1px solid #ccc;padding:0.2em 0.6em;text-align:right}
+th{background:#eee}
+td.l{text-align:left}
+.aborted{color:#b00000;font-weight:bold})";
+
+std::string fixed(double v, int decimals = 1) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%.*f", decimals, v);
+  return text;
+}
+
+std::string cell(const std::string& text) {
+  return "<td>" + text + "</td>";
+}
+
+std::string codes(const std::vector<std::pair<int, size_t>>& tally) {
+  std::string text;
+  for (const auto& [code, n] : tally) {
+    text += (text.empty() ? "" : ", ") + std::to_string(n) + "&times;" + std::to_string(code);
+  }
+  return text;
+}
+
+std::string row(const std::string& name, const TRunFigures& f) {
+  return "<tr><td class=\"l\">" + name + "</td>" + cell(std::to_string(f.users)) +
+         cell(std::to_string(f.requests)) + cell(fixed(f.errorrate)) + cell(fixed(f.avgwait)) +
+         cell(fixed(f.wait.min)) + cell(fixed(f.wait.median)) + cell(fixed(f.wait.p90)) +
+         cell(fixed(f.wait.p99)) + cell(fixed(f.wait.max)) + cell(fixed(f.firstbyte.median)) +
+         cell(fixed(f.firstbyte.p99)) + cell(std::to_string(f.bytes)) + "<td class=\"l\">" +
+         codes(f.statuses) + "</td></tr>\n";
+}
+
+std::string table(const TTestFigures& figures) {
+  std::string t =
+      "<table>\n<tr><th>Run</th><th>Users</th><th>Requests</th><th>Errors %</th>"
+      "<th>Avg wait</th><th>Min</th><th>Median</th><th>p90</th><th>p99</th><th>Max</th>"
+      "<th>TTFB median</th><th>TTFB p99</th><th>Bytes</th><th>Status codes</th></tr>\n";
+  for (const TRunFigures& f : figures.runs) {
+    t += row(std::to_string(f.run) + (f.aborted ? " (aborted)" : ""), f);
+  }
+  if (figures.runs.size() > 1) t += row("All", figures.totals);
+  return t + "</table>\n<p>Times in milliseconds; percentiles by the nearest-rank method.</p>\n";
+}
+
+std::string results(const TLogModel& logs) {
+  std::string text = "<pre>";
+  for (const TResultLine& line : logs.resultlines()) {
+    const std::string escaped = htmlescape(line.text);
+    switch (line.style) {
+      case TLineStyle::plain:
+        text += escaped;
+        break;
+      case TLineStyle::bold:
+        text += "<b>" + escaped + "</b>";
+        break;
+      case TLineStyle::highlight:
+        text += "<b class=\"hl\">" + escaped + "</b>";
+        break;
+    }
+    text += "\n";
+  }
+  return text + "</pre>\n";
+}
+
+}  // namespace
+
+std::string htmlescape(const std::string& text) {
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) {
+    switch (c) {
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      case '\'':
+        out += "&#39;";
+        break;
+      default:
+        out += c;
+    }
+  }
+  return out;
+}
+
+std::string htmlreport(const TReportInfo& info, const TLogModel& logs, const TChartModel& charts,
+                       const TTestFigures& figures) {
+  const std::string title = charts.chart1title().empty() ? "Load test" : charts.chart1title();
+  std::string page = "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n";
+  page += "<title>" + htmlescape(title) + " - Pressbolt</title>\n<style>\n";
+  page += std::string(kStyle) + "\n</style>\n</head>\n<body>\n";
+  page += "<h1>" + htmlescape(title) + "</h1>\n";
+  page += "<p>Test " + htmlescape(info.testid) + ", started " + htmlescape(info.started) +
+          " (UTC), Pressbolt " + kVersion + ".</p>\n";
+  if (info.aborted) page += "<p class=\"aborted\">Test aborted</p>\n";
+  page += "<h2>Requests</h2>\n<div class=\"chart\">" + svgrequestchart(charts) + "</div>\n";
+  if (info.settings.ramptest) {
+    page += "<h2>Ramp</h2>\n<div class=\"chart\">" + svgrampchart(charts) + "</div>\n";
+  }
+  page += "<h2>Runs</h2>\n" + table(figures);
+  page += "<h2>Results</h2>\n" + results(logs);
+  return page + "</body>\n</html>\n";
+}

@@ -1,0 +1,17 @@
+#pragma once
+// The results as one self-contained HTML page (no scripts, nothing fetched): the request chart and,
+// in a ramp test, the ramp chart as inline SVG, the "Results" text, and a table of each run's
+// figures with the percentiles of its wait and first-byte times.
+
+#include <string>
+
+#include "report/ReportInfo.h"
+#include "report/RunFigures.h"
+#include "results/ChartModel.h"
+#include "results/LogModel.h"
+
+std::string htmlreport(const TReportInfo& info, const TLogModel& logs, const TChartModel& charts,
+                       const TTestFigures& figures);
+
+// Text made safe for HTML element content and attribute values.
+std::string htmlescape(const std::string& text);

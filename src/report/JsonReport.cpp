@@ -1,0 +1,146 @@
+#include "report/JsonReport.h"
+
+#include <cmath>
+#include <nlohmann/json.hpp>
+
+#include "engine/EngineText.h"
+
+using TJson = nlohmann::ordered_json;
+
+namespace {
+
+// Milliseconds to the microsecond: finer digits are noise of the clock arithmetic.
+double ms(double v) {
+  return std::round(v * 1000.0) / 1000.0;
+}
+
+TJson orderstatistics(const TPercentiles& p) {
+  TJson j;
+  j["count"] = p.count;
+  j["min"] = ms(p.min);
+  j["median"] = ms(p.median);
+  j["p90"] = ms(p.p90);
+  j["p99"] = ms(p.p99);
+  j["max"] = ms(p.max);
+  return j;
+}
+
+TJson codes(const std::vector<std::pair<int, size_t>>& tally) {
+  TJson j = TJson::object();
+  for (const auto& [code, n] : tally) j[std::to_string(code)] = n;
+  return j;
+}
+
+TJson figuresjson(const TRunFigures& f) {
+  TJson j;
+  j["completed"] = f.requests;
+  j["errors"] = f.errors;
+  j["error_rate_percent"] = ms(f.errorrate);
+  j["overall_ms"] = ms(f.overallms);
+  j["avg_request_processing_ms"] = ms(f.avgprocessing);
+  j["requests_per_hour"] = std::round(f.requestsperhour);
+  j["avg_wait_ms"] = ms(f.avgwait);
+  j["bytes"] = f.bytes;
+  j["throughput_kb_per_s"] = ms(f.throughput);
+  j["wait_ms"] = orderstatistics(f.wait);
+  j["ttfb_ms"] = orderstatistics(f.firstbyte);
+  j["status_codes"] = codes(f.statuses);
+  j["socket_codes"] = codes(f.socketcodes);
+  return j;
+}
+
+template <typename T>
+TJson column(const std::vector<T>& values) {
+  TJson j = TJson::array();
+  for (const T& v : values) j.push_back(v);
+  return j;
+}
+
+TJson mscolumn(const std::vector<double>& values, bool negativeisnull) {
+  TJson j = TJson::array();
+  for (double v : values) {
+    if (negativeisnull && v < 0) {
+      j.push_back(nullptr);
+    } else {
+      j.push_back(ms(v));
+    }
+  }
+  return j;
+}
+
+TJson requestcolumns(const TRunRecords& r) {
+  TJson j;
+  j["start_ms"] = mscolumn(r.start, false);
+  j["wait_ms"] = mscolumn(r.wait, false);
+  j["ttfb_ms"] = mscolumn(r.firstbyte, true);
+  j["status"] = column(r.status);
+  j["socket"] = column(r.socketcode);
+  j["bytes"] = column(r.bytes);
+  j["user"] = column(r.user);
+  j["url"] = column(r.url);
+  return j;
+}
+
+TJson settingsjson(const TReportInfo& info) {
+  const TestSettings& s = info.settings;
+  TJson j;
+  j["url"] = s.multipleurls ? TJson(nullptr) : TJson(s.url);
+  j["urls"] = s.multipleurls ? TJson(info.urls) : TJson(nullptr);
+  j["users"] = s.users;
+  j["runs"] = s.runs;
+  j["wait_s"] = s.waitperrun;
+  j["ramp"] = s.ramptest;
+  j["method"] = s.usepost ? "POST" : "GET";
+  j["post_bytes"] = s.usepost ? s.postdata.size() : 0;
+  j["agent"] = s.useagent ? TJson(s.agent) : TJson(nullptr);
+  j["proxy"] = s.useproxy ? TJson(s.proxy + ":" + s.proxyport) : TJson(nullptr);
+  j["user"] = s.useuser && !s.usersfromfile ? TJson(s.username) : TJson(nullptr);
+  j["users_file"] = s.useuser && s.usersfromfile;
+  j["key_offset"] = s.usekey ? TJson(s.keyoffset) : TJson(nullptr);
+  j["preserve_cookies"] = s.preservecookies;
+  return j;
+}
+
+}  // namespace
+
+std::string jsonreport(const TReportInfo& info, const TRequestRecords& records,
+                       const TTestFigures& figures) {
+  TJson doc;
+  doc["format"] = kJsonFormat;
+  doc["program"] = std::string("pressbolt-cli ") + kVersion;
+  doc["test_id"] = info.testid;
+  doc["started"] = info.started;
+  doc["aborted"] = info.aborted;
+  doc["settings"] = settingsjson(info);
+  doc["request_urls"] = records.urls();
+  doc["runs"] = TJson::array();
+  for (size_t i = 0; i < figures.runs.size(); ++i) {
+    const TRunFigures& f = figures.runs[i];
+    TJson run;
+    run["run"] = f.run;
+    run["users"] = f.users;
+    run["aborted"] = f.aborted;
+    run.update(figuresjson(f));
+    run["requests"] = requestcolumns(records.runs()[i]);
+    doc["runs"].push_back(std::move(run));
+  }
+  doc["totals"] = figuresjson(figures.totals);
+
+  // Compact where it is bulky (a run's columns), one line per member where a reader looks.
+  std::string text = "{\n";
+  size_t n = 0;
+  for (const auto& [key, value] : doc.items()) {
+    text += "  " + TJson(key).dump() + ": ";
+    if (key == "runs") {
+      text += "[";
+      for (size_t i = 0; i < value.size(); ++i) {
+        text += (i == 0 ? "\n    " : ",\n    ") + value[i].dump();
+      }
+      text += value.empty() ? "]" : "\n  ]";
+    } else {
+      text += value.dump();
+    }
+    text += ++n < doc.size() ? ",\n" : "\n";
+  }
+  return text + "}\n";
+}

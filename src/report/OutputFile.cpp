@@ -1,0 +1,63 @@
+#include "report/OutputFile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+bool writeall(int fd, const std::string& bytes) {
+  size_t done = 0;
+  while (done < bytes.size()) {
+    ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    done += static_cast<size_t>(n);
+  }
+  return true;
+}
+
+}  // namespace
+
+bool writeoutput(const std::string& path, const std::string& bytes, std::string& error) {
+  if (path == "-") {
+    std::fflush(stdout);
+    if (!writeall(STDOUT_FILENO, bytes)) {
+      error = std::string("cannot write to stdout: ") + std::strerror(errno);
+      return false;
+    }
+    return true;
+  }
+  size_t slash = path.rfind('/');
+  std::string dir = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+  std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  std::string temp = dir + "." + name + ".XXXXXX";
+  int fd = mkstemp(temp.data());
+  if (fd < 0) {
+    error = "cannot write \"" + path + "\": " + std::strerror(errno);
+    return false;
+  }
+  // mkstemp makes the file private; a result file gets the modes any new file would get.
+  mode_t mask = umask(0);
+  umask(mask);
+  fchmod(fd, 0666 & ~mask);
+  bool ok = writeall(fd, bytes) && fsync(fd) == 0;
+  int saved = errno;
+  if (::close(fd) != 0 && ok) {
+    ok = false;
+    saved = errno;
+  }
+  if (ok && std::rename(temp.c_str(), path.c_str()) != 0) {
+    ok = false;
+    saved = errno;
+  }
+  if (!ok) {
+    std::remove(temp.c_str());
+    error = "cannot write \"" + path + "\": " + std::strerror(saved);
+  }
+  return ok;
+}

@@ -1,0 +1,77 @@
+#include "report/RunFigures.h"
+
+#include <algorithm>
+
+namespace {
+
+void count(std::vector<std::pair<int, size_t>>& tally, int code, size_t n = 1) {
+  auto it =
+      std::find_if(tally.begin(), tally.end(), [code](const auto& e) { return e.first == code; });
+  if (it == tally.end()) {
+    tally.emplace_back(code, n);
+  } else {
+    it->second += n;
+  }
+}
+
+// The rates that follow from the counts and sums already in f.
+void derive(TRunFigures& f, double waitsum) {
+  if (f.requests > 0) {
+    f.errorrate = 100.0 * static_cast<double>(f.errors) / static_cast<double>(f.requests);
+    f.avgwait = waitsum / static_cast<double>(f.requests);
+  }
+  if (f.users > 0) f.avgprocessing = f.overallms / f.users;
+  if (f.avgprocessing > 0) f.requestsperhour = 3600000.0 / f.avgprocessing;
+  if (f.overallms > 0) f.throughput = static_cast<double>(f.bytes) / 1000.0 / f.overallms * 1000.0;
+}
+
+}  // namespace
+
+TRunFigures runfigures(const TRunRecords& r) {
+  TRunFigures f;
+  f.run = r.run + 1;
+  f.users = r.users;
+  f.aborted = r.aborted || !r.ended;
+  f.requests = r.size();
+  f.overallms = static_cast<double>(r.overallms);
+  double waitsum = 0;
+  for (size_t i = 0; i < r.size(); ++i) {
+    waitsum += r.wait[i];
+    f.bytes += r.bytes[i];
+    if (r.status[i] != 200) ++f.errors;
+    count(f.statuses, r.status[i]);
+    count(f.socketcodes, r.socketcode[i]);
+  }
+  derive(f, waitsum);
+  f.wait = percentiles(r.wait);
+  f.firstbyte = percentiles(r.firstbyte);
+  return f;
+}
+
+TTestFigures testfigures(const TRequestRecords& records) {
+  TTestFigures t;
+  TRunFigures& all = t.totals;
+  std::vector<double> waits, firstbytes;
+  waits.reserve(records.requests());
+  firstbytes.reserve(records.requests());
+  double waitsum = 0;
+  for (const TRunRecords& r : records.runs()) {
+    t.runs.push_back(runfigures(r));
+    const TRunFigures& f = t.runs.back();
+    all.users += f.users;
+    all.aborted = all.aborted || f.aborted;
+    all.requests += f.requests;
+    all.errors += f.errors;
+    all.overallms += f.overallms;
+    all.bytes += f.bytes;
+    for (const auto& [code, n] : f.statuses) count(all.statuses, code, n);
+    for (const auto& [code, n] : f.socketcodes) count(all.socketcodes, code, n);
+    for (double w : r.wait) waitsum += w;
+    waits.insert(waits.end(), r.wait.begin(), r.wait.end());
+    firstbytes.insert(firstbytes.end(), r.firstbyte.begin(), r.firstbyte.end());
+  }
+  derive(all, waitsum);
+  all.wait = percentiles(std::move(waits));
+  all.firstbyte = percentiles(std::move(firstbytes));
+  return t;
+}

@@ -1,0 +1,11 @@
+#pragma once
+// The two result charts as SVG elements for the HTML report, drawn from the chart model: the
+// request chart (one point per request in its outcome's colour, the title and the four foot
+// lines) and the ramp chart (average processing and wait time against users).
+
+#include <string>
+
+#include "results/ChartModel.h"
+
+std::string svgrequestchart(const TChartModel& charts);
+std::string svgrampchart(const TChartModel& charts);

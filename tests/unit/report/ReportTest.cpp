@@ -1,0 +1,163 @@
+// The Qt-free result writers: order statistics, run figures, the JSON shape, CSV quoting, the HTML
+// page and result files that fail without leaving half a file.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <nlohmann/json.hpp>
+
+#include "report/CsvReport.h"
+#include "report/HtmlReport.h"
+#include "report/JsonReport.h"
+#include "report/OutputFile.h"
+#include "report/RunFigures.h"
+#include "support/TestSupport.h"
+
+namespace {
+
+TRequestRecords sample() {
+  // Run 1: three users, one of them a 404 without a first byte; run 2: one time-out.
+  static const std::string a = "http://127.0.0.1/a", b = "http://127.0.0.1/b,\"x\"";
+  TRequestRecords r;
+  r.add({0, 2, &a, 1.5, 30, 10, 200, 0, 100});
+  r.add({0, 1, &b, 1.0, 10, -1, 404, 10061, 0});
+  r.add({0, 3, &a, 2.0, 20, 5, 200, 0, 300});
+  r.endrun(0, 3, 40, false);
+  r.add({1, 1, &a, 5000, 7, -1, 0, 0, 0});
+  r.endrun(1, 1, 8, true);
+  return r;
+}
+
+}  // namespace
+
+TEST(Percentiles, NearestRankPicksMeasuredValues) {
+  std::vector<double> ten{10, 1, 9, 2, 8, 3, 7, 4, 6, 5};
+  TPercentiles p = percentiles(ten);
+  EXPECT_EQ(p.count, 10u);
+  EXPECT_EQ(p.min, 1);
+  EXPECT_EQ(p.median, 5);  // rank ceil(5) = 5
+  EXPECT_EQ(p.p90, 9);     // rank 9, not rounded up to 10 by binary arithmetic
+  EXPECT_EQ(p.p99, 10);
+  EXPECT_EQ(p.max, 10);
+  std::vector<double> hundred;
+  for (int i = 100; i >= 1; --i) hundred.push_back(i);
+  EXPECT_EQ(percentiles(hundred).p99, 99);
+  EXPECT_EQ(percentiles({-1, 4, -1}).count, 1u);  // missing times are left out
+  EXPECT_EQ(percentiles({-1}).count, 0u);
+  EXPECT_EQ(percentiles({7}).p99, 7);
+}
+
+TEST(RunFigures, CountsRatesAndCodesPerRunAndInTotal) {
+  TRequestRecords records = sample();
+  TTestFigures t = testfigures(records);
+  ASSERT_EQ(t.runs.size(), 2u);
+  const TRunFigures& r1 = t.runs[0];
+  EXPECT_EQ(r1.run, 1);
+  EXPECT_EQ(r1.requests, 3u);
+  EXPECT_EQ(r1.errors, 1u);
+  EXPECT_NEAR(r1.errorrate, 100.0 / 3, 1e-9);
+  EXPECT_EQ(r1.avgwait, 20);
+  EXPECT_NEAR(r1.avgprocessing, 40.0 / 3, 1e-9);
+  EXPECT_EQ(r1.bytes, 400);
+  EXPECT_EQ(r1.throughput, 400.0 / 1000 / 40 * 1000);
+  EXPECT_EQ(r1.firstbyte.count, 2u);
+  ASSERT_EQ(r1.statuses.size(), 2u);
+  EXPECT_EQ(r1.statuses[0], std::make_pair(200, size_t(2)));  // first occurrence first
+  EXPECT_EQ(r1.socketcodes[1], std::make_pair(10061, size_t(1)));
+  EXPECT_TRUE(t.runs[1].aborted);
+  EXPECT_EQ(t.totals.requests, 4u);
+  EXPECT_EQ(t.totals.errors, 2u);
+  EXPECT_EQ(t.totals.wait.max, 30);
+  EXPECT_EQ(t.totals.wait.min, 7);
+  EXPECT_TRUE(t.totals.aborted);
+}
+
+TEST(JsonReport, CarriesSettingsFiguresAndColumnsButNoPassword) {
+  TRequestRecords records = sample();
+  TReportInfo info;
+  info.testid = "t-1";
+  info.started = "2026-12-07T10:00:00Z";
+  info.settings.url = "http://127.0.0.1/a";
+  info.settings.useuser = true;
+  info.settings.username = "ann";
+  info.settings.password = "s3cret-pw";
+  std::string text = jsonreport(info, records, testfigures(records));
+  EXPECT_EQ(text.find("s3cret-pw"), std::string::npos);
+  auto j = nlohmann::json::parse(text);
+  EXPECT_EQ(j["format"], kJsonFormat);
+  EXPECT_EQ(j["test_id"], "t-1");
+  EXPECT_EQ(j["settings"]["user"], "ann");
+  ASSERT_EQ(j["runs"].size(), 2u);
+  const auto& run = j["runs"][0];
+  EXPECT_EQ(run["run"], 1);
+  EXPECT_EQ(run["completed"], 3);
+  EXPECT_EQ(run["status_codes"]["404"], 1);
+  EXPECT_EQ(run["wait_ms"]["median"], 20.0);
+  const auto& cols = run["requests"];
+  for (const char* name :
+       {"start_ms", "wait_ms", "ttfb_ms", "status", "socket", "bytes", "user", "url"}) {
+    EXPECT_EQ(cols[name].size(), 3u) << name;
+  }
+  EXPECT_TRUE(cols["ttfb_ms"][1].is_null());
+  EXPECT_EQ(j["request_urls"][cols["url"][1].get<size_t>()], "http://127.0.0.1/b,\"x\"");
+  EXPECT_EQ(j["totals"]["completed"], 4);
+  EXPECT_TRUE(j["runs"][1]["aborted"].get<bool>());
+}
+
+TEST(CsvReport, OneRowPerRequestWithQuotedUrls) {
+  std::string csv = csvreport(sample());
+  EXPECT_EQ(csv,
+            "run,user,url,start_ms,wait_ms,ttfb_ms,status,socket,bytes\n"
+            "1,2,http://127.0.0.1/a,1.500,30.000,10.000,200,0,100\n"
+            "1,1,\"http://127.0.0.1/b,\"\"x\"\"\",1.000,10.000,,404,10061,0\n"
+            "1,3,http://127.0.0.1/a,2.000,20.000,5.000,200,0,300\n"
+            "2,1,http://127.0.0.1/a,5000.000,7.000,,0,0,0\n");
+}
+
+TEST(HtmlReport, EscapesTextAndDrawsOnePointPerRequest) {
+  TRequestRecords records = sample();
+  TLogModel logs;
+  logs.logdatared("Results <b>&");
+  TChartModel charts;
+  charts.settitles("Load test: http://x/<script>", "");
+  charts.addrequest(1, 30, 200);
+  charts.addrequest(2, 10, 404);
+  charts.addrequest(3, 20, 0);
+  TReportInfo info;
+  std::string page = htmlreport(info, logs, charts, testfigures(records));
+  EXPECT_EQ(page.find("<script>"), std::string::npos);
+  EXPECT_NE(page.find("Results &lt;b&gt;&amp;"), std::string::npos);
+  size_t svgs = 0, points = 0;
+  for (size_t at = page.find("<svg"); at != std::string::npos; at = page.find("<svg", at + 1))
+    ++svgs;
+  for (const char* cls : {"class=\"ok\"", "class=\"err\"", "class=\"to\""}) {
+    for (size_t at = page.find(cls); at != std::string::npos; at = page.find(cls, at + 1)) ++points;
+  }
+  EXPECT_EQ(svgs, 1u);  // no ramp chart without a ramp test
+  EXPECT_EQ(points, 3u);
+  info.settings.ramptest = true;
+  page = htmlreport(info, logs, charts, testfigures(records));
+  svgs = 0;
+  for (size_t at = page.find("<svg"); at != std::string::npos; at = page.find("<svg", at + 1))
+    ++svgs;
+  EXPECT_EQ(svgs, 2u);
+}
+
+TEST(OutputFile, ReplacesWholeOrLeavesThePreviousFile) {
+  TTempDir dir;
+  std::string error;
+  const std::string path = dir.file("r.json");
+  ASSERT_TRUE(writeoutput(path, "first", error)) << error;
+  ASSERT_TRUE(writeoutput(path, "second", error)) << error;
+  EXPECT_EQ(readfile(path), "second");
+  EXPECT_FALSE(writeoutput(dir.file("missing/r.json"), "x", error));
+  EXPECT_NE(error.find("cannot write \"" + dir.file("missing/r.json") + "\""), std::string::npos);
+  // A path that is a directory cannot take the rename; no temporary file stays behind.
+  EXPECT_FALSE(writeoutput(dir.path(), "x", error));
+  size_t entries = 0;
+  for (auto& e : std::filesystem::directory_iterator(dir.path())) {
+    (void)e;
+    ++entries;
+  }
+  EXPECT_EQ(entries, 1u);
+}
