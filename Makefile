@@ -4,7 +4,7 @@ FUZZ_BUILD ?= build-fuzz
 JOBS       ?= $(shell nproc)
 FUZZ_SECONDS ?= 20
 
-.PHONY: all deps configure build run test unit-test fuzz bench clean
+.PHONY: all deps configure build run test unit-test fuzz bench package clean
 
 all: build
 
@@ -42,5 +42,12 @@ fuzz: deps
 bench: build
 	bash bench/run.sh $(BUILD)
 
+# A Release build as a packager makes it (warnings stay warnings) and its Debian package.
+RELEASE_BUILD ?= build-release
+package: deps
+	cmake -S . -B $(RELEASE_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DPRESSBOLT_TESTS=OFF
+	cmake --build $(RELEASE_BUILD) -j $(JOBS)
+	cd $(RELEASE_BUILD) && cpack -G DEB
+
 clean:
-	rm -rf $(BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(FUZZ_BUILD) $(RELEASE_BUILD)

@@ -3,15 +3,38 @@
 // on request, JSON, CSV and an HTML report. The exit statuses are listed in TExitStatus and in
 // --help.
 
+#include <termios.h>
+#include <unistd.h>
+
 #include <clocale>
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
+#include <sstream>
 
 #include "cli/CliJob.h"
 #include "cli/CliOptions.h"
 #include "cli/CliRun.h"
 #include "cli/Demo.h"
+
+namespace {
+
+// At a terminal the password is asked for without echo; from a pipe it is just the first line.
+std::string askpassword() {
+  termios saved{};
+  if (tcgetattr(STDIN_FILENO, &saved) != 0) return std::string();
+  termios quiet = saved;
+  quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+  std::fprintf(stderr, "Password: ");
+  tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
+  std::string line;
+  std::getline(std::cin, line);
+  tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
+  std::fprintf(stderr, "\n");
+  return line + "\n";
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   std::setlocale(LC_ALL, "");
@@ -23,7 +46,9 @@ int main(int argc, char** argv) {
 
   TCliJob job;
   std::string error;
-  if (!resolvejob(options, std::cin, job, error)) {
+  std::istringstream typed(options.passwordstdin && isatty(STDIN_FILENO) ? askpassword() : "");
+  std::istream& passwordsource = isatty(STDIN_FILENO) ? typed : std::cin;
+  if (!resolvejob(options, passwordsource, job, error)) {
     std::fprintf(stderr, "pressbolt-cli: %s\n", error.c_str());
     return kExitBadInput;
   }

@@ -1,0 +1,36 @@
+# Installation in the usual places and a Debian package (`make package`, or `cpack -G DEB` in a
+# build directory). Dependencies of the package are worked out from the programs' shared
+# libraries, so they are the Debian runtime packages, never the -dev ones.
+include(GNUInstallDirs)
+
+foreach(program pressbolt pressbolt-cli pressbolt-target)
+  if(TARGET ${program})
+    install(TARGETS ${program} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  endif()
+endforeach()
+if(TARGET pressbolt)
+  install(FILES ${PROJECT_SOURCE_DIR}/data/pressbolt.desktop
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+  install(FILES ${PROJECT_SOURCE_DIR}/data/pressbolt.svg
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+endif()
+if(TARGET pressbolt-cli)
+  install(FILES ${PROJECT_SOURCE_DIR}/data/pressbolt-cli.1
+          DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endif()
+
+set(CPACK_PACKAGE_NAME pressbolt)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_CONTACT "Pressbolt developers <pressbolt@localhost>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Load tester for web servers, with a window and a command line")
+set(CPACK_PACKAGE_DESCRIPTION
+    "Pressbolt starts one HTTP/1.0 request per simulated user (1 to 20000), all together, and\n"
+    "reports per request, per run and per ramp step what the server did. pressbolt is the\n"
+    "desktop program, pressbolt-cli the same test for scripts and CI with JSON, CSV and HTML\n"
+    "results, pressbolt-target a small scriptable HTTP server for trying it out.")
+set(CPACK_GENERATOR DEB)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION net)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_STRIP_FILES ON)
+include(CPack)
