@@ -23,10 +23,11 @@ std::string TProgress::line(const TLoadEngine& e, int runs) {
   const long double seconds = (elapsedms() - e.teststart) / 1000;
   char elapsed[32];
   std::snprintf(elapsed, sizeof elapsed, "%.1f s", static_cast<double>(seconds));
-  std::string text = "run " + std::to_string(run) + " of " + std::to_string(runs) + ": ";
+  std::string text = "run " + std::to_string(run) + " of " + std::to_string(runs);
   if (e.phase() == TLoadEngine::TPhase::waiting) {
-    text += "waiting";
+    text = "waiting for " + text;
   } else {
+    text += ": ";
     const size_t done = static_cast<size_t>(e.runusers) - e.clientsleft;
     text += std::to_string(done) + " of " + std::to_string(e.runusers) + " completed, " +
             std::to_string(e.tally.errors()) + " errors";
