@@ -12,6 +12,7 @@ packages=(
   clang libclang-rt-14-dev
   xvfb xauth fonts-dejavu-core
   apache2-utils
+  dpkg-dev file
 )
 
 missing=()
