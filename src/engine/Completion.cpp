@@ -5,6 +5,7 @@
 #include "engine/Cookies.h"
 #include "engine/EngineText.h"
 #include "engine/LoadEngine.h"
+#include "engine/RunText.h"
 #include "engine/Texts.h"
 #include "results/Clock.h"
 
@@ -65,7 +66,11 @@ void TLoadEngine::runcomplete(long double endtime) {
   clients.clear();
   host_.setstartenabled(true);
   host_.setstatus("");
-  if (!aborted) {
+  if (!aborted && runusers == 0) {
+    // Only a segment can own no user of a run; there is nothing to average.
+    log("No user of run " + std::to_string(runindex + 1) + " belongs to segment " +
+        std::to_string(segment_) + " of " + std::to_string(segments_));
+  } else if (!aborted) {
     TestSettings s = host_.settings();
     if (runindex == 0 && s.exacttiming) showfirstrequest();
     writerunstatistics(s, endtime);
@@ -76,14 +81,11 @@ void TLoadEngine::runcomplete(long double endtime) {
 
 void TLoadEngine::writerunstatistics(const TestSettings& s, long double endtime) {
   log("Resulting statuscodes:");
-  std::string summary = "Resulting statuscodes: ";
   for (int i = 1; i <= tally.statuscodecount(); ++i) {
-    const std::string code = std::to_string(tally.statuscodes(i));
-    const std::string count = std::to_string(tally.statuscounts(i));
-    const std::string text = statustext(tally.statuscodes(i));
-    log(count + "x \"" + code + "\" (=" + text + ")");
-    summary += count + "x\"" + code + "\" (=" + text + "), ";
+    log(std::to_string(tally.statuscounts(i)) + "x \"" + std::to_string(tally.statuscodes(i)) +
+        "\" (=" + statustext(tally.statuscodes(i)) + ")");
   }
+  const std::string summary = statussummary(tally);
   logs_.logdatanocr(summary);
   charts_.setfoot(0, summary);
 
@@ -111,25 +113,15 @@ void TLoadEngine::writerunstatistics(const TestSettings& s, long double endtime)
   const long double mean = runtimesum / runscounted;
   std::string foot2 = std::string(charts_.foot()[2]);
   if (s.ramptest) {
-    if (runtimesum > 0) {
-      foot2 = "  Average Request Processing Time for " + std::to_string(runusers) +
-              " simultaneous users: " + rounded(mean) + " msec (equals ~" +
-              rounded(3600000 / mean) + " requests/h)";
-    }
-    std::string label = "ok";
-    int errors = tally.errors();
-    if (errors > 0) label = rounded(static_cast<long double>(errors) / runusers * 100) + "% Errors";
-    charts_.addramp(runusers, mean, label);
+    if (runtimesum > 0) foot2 = rampfoot(runusers, mean);
+    charts_.addramp(runusers, mean, ramplabel(tally.errors(), runusers));
     if (requestscounted > 0) charts_.addrampwait(runusers, waitsum / requestscounted);
   } else {
-    foot2 = "  Average Request Processing Time after " + rounded(runscounted) +
-            " runs: " + rounded(mean) + " msec (equals ~" + rounded(3600000 / mean) +
-            " requests/h)";
+    foot2 = runsfoot(runscounted, mean);
   }
   charts_.setfoot(2, foot2);
   if (requestscounted > 0) {
-    charts_.setfoot(3, "  Average User Wait Time: " + rounded(waitsum / requestscounted) +
-                           " msec for " + std::to_string(runusers) + " simultaneous users");
+    charts_.setfoot(3, waitfoot(waitsum / requestscounted, runusers));
   }
   log("RUN DONE");
   log(std::string(51, '='));

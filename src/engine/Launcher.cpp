@@ -14,6 +14,7 @@
 #include "engine/Cookies.h"
 #include "engine/EngineText.h"
 #include "engine/LoadEngine.h"
+#include "engine/RunText.h"
 #include "engine/Texts.h"
 #include "results/Clock.h"
 
@@ -97,6 +98,13 @@ bool TLoadEngine::launchrun() {
     if (s.multipleurls && urls.empty()) throw std::runtime_error("No URLs to test");
     clients.reserve(static_cast<size_t>(N));
     for (int k = 1; k <= N; ++k) {
+      if ((k - 1) % segments_ + 1 != segment_) {
+        // Another segment's user still takes its users.txt line (and its line of a fixed cookie
+        // source), so every user gets the line it has in the whole test.
+        if (s.useuser && s.usersfromfile && !usersource.eof()) userline = usersource.readln();
+        if (cookiesopen && !cookiecachewritable) cookiesource.readln();
+        continue;
+      }
       auto* c = new mythttpcli(loop_);
       host_.setstatus("Allocating Request " + std::to_string(k) + " of run " + run);
       if (k % 10 == 0) host_.processmessages();
@@ -158,7 +166,7 @@ bool TLoadEngine::launchrun() {
       } else {
         log("Allocating Request " + std::to_string(k) + note);
       }
-      if (k == 1 && runindex == 0) {
+      if (c->slot == 0 && runindex == 0) {
         c->ResponseStream = nullptr;
         std::string path = firstresponsepath();
         std::remove(path.c_str());
@@ -189,6 +197,8 @@ bool TLoadEngine::launchrun() {
     return false;
   }
 
+  // A segment fires only its own users; the statistics divide by them.
+  runusers = static_cast<int32_t>(clients.size());
   host_.setstatus("Allocation finished, starting requests of run " + run + "...");
   host_.processmessages();
   log("Memory Allocation done");
@@ -202,13 +212,11 @@ bool TLoadEngine::launchrun() {
   }
   const long double t1 = elapsedms();
 
-  std::string line =
-      "Created " + std::to_string(N) + " requests in " + formatshortest(t1 - t0, 3) + "ms";
-  if (t1 - t0 > 0) {
-    line += " (equals ~" + rounded(N / ((t1 - t0) / 1000)) + " requests per second)";
-  }
+  const std::string line = createdline(runusers, t1 - t0);
   log(line);
   logs_.logdatanocr(line);
+  // A segment may own no user of a short run: that run is complete at once, from the loop.
+  if (clients.empty()) notices_.Post([this] { runcomplete(elapsedms()); });
   return true;
 }
 

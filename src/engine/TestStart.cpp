@@ -136,6 +136,14 @@ void TLoadEngine::writeheader(const TestSettings& s) {
   }
   if (s.useagent) log("Settings: User Agent: " + s.agent);
   logs_.logdatanocr("Settings: " + testdescription(s));
+  if (segments_ > 1) {
+    const int I = segment_, K = segments_;
+    const std::string line = "Settings: segment " + std::to_string(I) + " of " + std::to_string(K) +
+                             ": users " + std::to_string(I) + ", " + std::to_string(I + K) + ", " +
+                             std::to_string(I + 2 * K) + " ... of every run";
+    log(line);
+    logs_.logdatanocr(line);
+  }
   for (const auto& line : clientsystemlines()) log(line);
   for (const auto& line : clientsystemlines()) logs_.logdatanocr(line);
   log(resolutionline(clockfrequency));

@@ -1,0 +1,19 @@
+// A process that fires only one segment of every run's users, so that several load generators
+// together send exactly the requests of one test.
+
+#include <stdexcept>
+
+#include "engine/LoadEngine.h"
+
+int segmentusers(int users, int segment, int segments) {
+  return users >= segment ? (users - segment) / segments + 1 : 0;
+}
+
+void TLoadEngine::setsegment(int segment, int segments) {
+  if (segments < 1 || segment < 1 || segment > segments) {
+    throw std::invalid_argument("segment " + std::to_string(segment) + " of " +
+                                std::to_string(segments) + " does not exist");
+  }
+  segment_ = segment;
+  segments_ = segments;
+}
