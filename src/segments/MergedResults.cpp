@@ -1,0 +1,138 @@
+#include "segments/MergedResults.h"
+
+#include <ctime>
+
+#include "engine/EngineText.h"
+#include "engine/FirstResponse.h"
+#include "engine/RunText.h"
+#include "engine/StatusTally.h"
+#include "results/Clock.h"
+#include "results/SysInfo.h"
+
+namespace {
+
+std::string shorturl(const std::string& url) {
+  return url.size() < 60 ? url : url.substr(0, 60) + "...";
+}
+
+// The local date and time of a wall-clock instant, as the test header writes it.
+std::string localdatetime(double epochms) {
+  std::time_t t = static_cast<std::time_t>(epochms / 1000);
+  std::tm tm{};
+  localtime_r(&t, &tm);
+  char text[128];
+  std::strftime(text, sizeof text, "%x %X", &tm);
+  return text;
+}
+
+void header(const TMergedTest& m, TLogModel& logs, TChartModel& charts) {
+  const TestSettings& s = m.settings;
+  const std::string target = s.multipleurls ? "(multiple URLs)" : shorturl(s.url);
+  if (s.ramptest) {
+    charts.settitles("Ramp test: " + target, "Ramp test: " + target);
+  } else {
+    charts.settitles("Load test: " + target, "");
+  }
+  charts.setfoot(0, "green=ok, red=error, black=timeout");
+  charts.setfoot(1, testdescription(s, true));
+  charts.setfoot(2, "Average Request Times:");
+  charts.setfoot(3, "Average User Times:");
+
+  logs.logdatared(std::string("Server Load Test Results (by Pressbolt Version ") + kVersion + ", " +
+                  kWebAddress + ")");
+  if (s.multipleurls) {
+    logs.logdata("Testing Multiple URLs");
+  } else {
+    logs.logdatanocr("Tested URL: " + s.url);
+  }
+  logs.logdatanocr(s.usepost ? "Settings: use POST requests" : "Settings: use GET requests");
+  logs.logdatanocr("Settings: " + testdescription(s));
+  // The load generators' own description; this host's when the results carry none.
+  for (const auto& line : m.clientsystem.empty() ? clientsystemlines() : m.clientsystem) {
+    logs.logdatanocr(line);
+  }
+  logs.logdata("Test run on " + localdatetime(m.epochms));
+}
+
+}  // namespace
+
+std::string spreadline(const TMergedRun& run, int segments) {
+  return "Merged from " + std::to_string(segments) + " segments: run starts " +
+         formatshortest(run.startspreadms, 1) + " ms apart";
+}
+
+void mergedviews(const TMergedTest& m, TLogModel& logs, TChartModel& charts) {
+  logs.clear();
+  charts.clear();
+  header(m, logs, charts);
+
+  long double waitsum = 0, requestscounted = 0, runtimesum = 0, runscounted = 0;
+  for (const TMergedRun& run : m.runs) {
+    const TSegmentRun& r = run.requests;
+    logs.logdatanocr("");
+    logs.logdatared("Results of run " + std::to_string(run.run));
+    logs.logdatanocr(spreadline(run, m.segments));
+
+    // The run's requests were started from the first start to the last, over all segments.
+    double firststart = 0, laststart = 0;
+    for (size_t i = 0; i < r.size(); ++i) {
+      if (i == 0 || r.start[i] < firststart) firststart = r.start[i];
+      if (i == 0 || r.start[i] > laststart) laststart = r.start[i];
+    }
+    logs.logdatanocr(createdline(static_cast<int>(r.size()), laststart - firststart));
+
+    // Time to first byte is that of the request whose first byte arrived first.
+    long double firstbyte = -1, firstbyteat = 0;
+    for (size_t i = 0; i < r.size(); ++i) {
+      if (r.firstbyte[i] < 0) continue;
+      long double at = static_cast<long double>(r.start[i]) + r.firstbyte[i];
+      if (firstbyte < 0 || at < firstbyteat) {
+        firstbyte = r.firstbyte[i];
+        firstbyteat = at;
+      }
+    }
+    if (firstbyte >= 0) logs.logdatanocr(firstbyteline(firstbyte));
+
+    TStatusTally tally;
+    for (size_t i = 0; i < r.size(); ++i) {
+      charts.addrequest(r.start[i], r.wait[i], r.status[i]);
+      waitsum += r.wait[i];
+      requestscounted += 1;
+      tally.statusadd(r.status[i]);
+    }
+    if (run.aborted) continue;
+    if (run.run == 1 && m.firstresponselength >= 0) {
+      logs.logdatanocr("Number of Bytes in Result: " + std::to_string(m.firstresponselength) +
+                       " Bytes (1st request)");
+    }
+
+    const std::string summary = statussummary(tally);
+    logs.logdatanocr(summary);
+    charts.setfoot(0, summary);
+    const long double avg = static_cast<long double>(run.overallms) / run.users;
+    runtimesum += avg;
+    runscounted += 1;
+    const long double mean = runtimesum / runscounted;
+    if (m.settings.ramptest) {
+      if (runtimesum > 0) charts.setfoot(2, rampfoot(run.users, mean));
+      charts.addramp(run.users, mean, ramplabel(tally.errors(), run.users));
+      if (requestscounted > 0) charts.addrampwait(run.users, waitsum / requestscounted);
+      runtimesum = 0;
+      runscounted = 0;
+    } else {
+      charts.setfoot(2, runsfoot(runscounted, mean));
+    }
+    if (requestscounted > 0) charts.setfoot(3, waitfoot(waitsum / requestscounted, run.users));
+    logs.logdatabold(trimmed(charts.foot()[2]));
+    logs.logdatabold(trimmed(charts.foot()[3]));
+  }
+
+  if (m.aborted) {
+    logs.logdatanocr("");
+    logs.logdatared("Test aborted");
+  }
+  logs.logdatanocr("");
+  logs.logdatanocr("");
+  logs.logdatared("Glossary:");
+  for (const char* line : kGlossary) logs.logdatanocr(line);
+}

@@ -1,0 +1,46 @@
+#pragma once
+// One segment's result as the command line's JSON carries it, read back for merging: which test
+// and segment it is, when its test clock started on the wall clock, and each run's requests.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "engine/TestSettings.h"
+
+struct TSegmentRun {
+  int run = 0;  // from 1
+  int users = 0;
+  bool aborted = false;
+  double overallms = 0;
+  // One row per request in completion order; times in ms after the segment's test start, a
+  // first byte below 0 when none came, url an index into TSegmentFile::requesturls.
+  std::vector<double> start, wait, firstbyte;
+  std::vector<int> status, user;
+  std::vector<uint16_t> socket;
+  std::vector<int64_t> bytes;
+  std::vector<uint32_t> url;
+
+  size_t size() const { return wait.size(); }
+};
+
+struct TSegmentFile {
+  std::string path;  // where it was read from, for messages
+  std::string testid;
+  std::string started;  // UTC text of the segment's start
+  int segment = 1, segments = 1;
+  double epochms = 0;  // the segment's test start on the wall clock, ms since 1970
+  bool aborted = false;
+  std::string settingstext;  // the "settings" member as written, compared between segments
+  TestSettings settings;
+  std::vector<std::string> urls;  // the multiple-URL list
+  std::vector<std::string> requesturls;
+  std::vector<std::string> clientsystem;  // the two "Client system: " lines, when present
+  int64_t firstresponselength = -1;       // characters of the test's first response, or -1
+  std::vector<TSegmentRun> runs;
+};
+
+// Reads one JSON result. False with a one-line reason (naming path) when it is not a result this
+// program wrote or lacks what a merge needs.
+bool readsegmentfile(const std::string& path, const std::string& text, TSegmentFile& out,
+                     std::string& error);

@@ -1,0 +1,165 @@
+#include "segments/SegmentMerge.h"
+
+#include <algorithm>
+#include <map>
+#include <numeric>
+#include <unordered_map>
+
+namespace {
+
+// Problems that stop a merge, one line each.
+std::vector<std::string> checkset(const std::vector<TSegmentFile>& files) {
+  std::vector<std::string> problems;
+  if (files.empty()) return {"no segment results to merge"};
+  const TSegmentFile& first = files.front();
+  for (const TSegmentFile& f : files) {
+    if (f.testid != first.testid) {
+      problems.push_back(f.path + " is from test " + f.testid + ", " + first.path + " from test " +
+                         first.testid + ": segments of different tests");
+    } else if (f.segments != first.segments) {
+      problems.push_back(f.path + " splits the test in " + std::to_string(f.segments) +
+                         " segments, " + first.path + " in " + std::to_string(first.segments));
+    } else if (f.settingstext != first.settingstext) {
+      problems.push_back(f.path + " and " + first.path + " were run with different settings");
+    }
+  }
+  if (!problems.empty()) return problems;
+
+  std::map<int, std::vector<const TSegmentFile*>> bynumber;
+  for (const TSegmentFile& f : files) bynumber[f.segment].push_back(&f);
+  std::string missing;
+  for (int i = 1; i <= first.segments; ++i) {
+    auto it = bynumber.find(i);
+    if (it == bynumber.end()) {
+      missing += (missing.empty() ? "" : ", ") + std::to_string(i);
+    } else if (it->second.size() > 1) {
+      std::string where;
+      for (const TSegmentFile* f : it->second) where += (where.empty() ? "" : ", ") + f->path;
+      problems.push_back("segment " + std::to_string(i) + "/" + std::to_string(first.segments) +
+                         " appears " + std::to_string(it->second.size()) + " times: " + where);
+    }
+  }
+  if (!missing.empty()) {
+    problems.push_back("missing segment(s) " + missing + " of " + std::to_string(first.segments) +
+                       " of test " + first.testid);
+  }
+  return problems;
+}
+
+const TSegmentRun* findrun(const TSegmentFile& f, int run) {
+  for (const TSegmentRun& r : f.runs) {
+    if (r.run == run) return &r;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+bool mergesegments(const std::vector<TSegmentFile>& files, TMergedTest& out, std::string& error) {
+  std::vector<std::string> problems = checkset(files);
+  if (!problems.empty()) {
+    error.clear();
+    for (const std::string& p : problems) error += (error.empty() ? "" : "\n") + p;
+    return false;
+  }
+  std::vector<const TSegmentFile*> segs;
+  for (const TSegmentFile& f : files) segs.push_back(&f);
+  std::sort(segs.begin(), segs.end(),
+            [](const TSegmentFile* a, const TSegmentFile* b) { return a->segment < b->segment; });
+
+  out = TMergedTest();
+  const TSegmentFile& first = *segs.front();
+  out.testid = first.testid;
+  out.segments = first.segments;
+  out.settings = first.settings;
+  out.urls = first.urls;
+  out.clientsystem = first.clientsystem;
+  out.epochms = first.epochms;
+  out.started = first.started;
+  size_t runs = 0;
+  for (const TSegmentFile* f : segs) {
+    out.epochms = std::min(out.epochms, f->epochms);
+    out.started = std::min(out.started, f->started);
+    out.aborted = out.aborted || f->aborted;
+    runs = std::max(runs, f->runs.size());
+    // User 1 of run 1 writes the test's first response.
+    const TSegmentRun* r1 = findrun(*f, 1);
+    if (r1 != nullptr && f->firstresponselength >= 0 &&
+        std::find(r1->user.begin(), r1->user.end(), 1) != r1->user.end()) {
+      out.firstresponselength = f->firstresponselength;
+    }
+  }
+
+  // One URL table for all: each segment's indices are mapped into it.
+  std::unordered_map<std::string, uint32_t> urlindex;
+  std::vector<std::vector<uint32_t>> urlmap(segs.size());
+  for (size_t s = 0; s < segs.size(); ++s) {
+    for (const std::string& u : segs[s]->requesturls) {
+      auto [it, added] = urlindex.try_emplace(u, static_cast<uint32_t>(out.requesturls.size()));
+      if (added) out.requesturls.push_back(u);
+      urlmap[s].push_back(it->second);
+    }
+  }
+
+  for (size_t r = 0; r < runs; ++r) {
+    TMergedRun m;
+    m.run = static_cast<int>(r) + 1;
+    TSegmentRun all;
+    std::vector<double> done;  // completion time of each row of all
+    std::vector<double> starts;
+    for (size_t s = 0; s < segs.size(); ++s) {
+      const TSegmentRun* run = findrun(*segs[s], m.run);
+      if (run == nullptr) {
+        m.aborted = true;  // this segment stopped before the run
+        continue;
+      }
+      m.users += run->users;
+      m.aborted = m.aborted || run->aborted;
+      if (run->size() == 0) continue;
+      const double shift = segs[s]->epochms - out.epochms;
+      double lastdone = 0;
+      for (size_t i = 0; i < run->size(); ++i) {
+        all.start.push_back(run->start[i] + shift);
+        all.wait.push_back(run->wait[i]);
+        all.firstbyte.push_back(run->firstbyte[i]);
+        all.status.push_back(run->status[i]);
+        all.socket.push_back(run->socket[i]);
+        all.bytes.push_back(run->bytes[i]);
+        all.user.push_back(run->user[i]);
+        all.url.push_back(urlmap[s][run->url[i]]);
+        done.push_back(run->start[i] + run->wait[i] + shift);
+        lastdone = std::max(lastdone, done.back());
+      }
+      // The overall time runs from the run's start to its last completion, so the start is
+      // that much before the segment's last completion.
+      starts.push_back(lastdone - run->overallms);
+      ++m.firedsegments;
+    }
+    if (!starts.empty()) {
+      auto [lo, hi] = std::minmax_element(starts.begin(), starts.end());
+      m.startms = *lo;
+      m.startspreadms = *hi - *lo;
+      m.overallms = *std::max_element(done.begin(), done.end()) - *lo;
+    }
+    std::vector<size_t> order(done.size());
+    std::iota(order.begin(), order.end(), size_t(0));
+    std::stable_sort(order.begin(), order.end(),
+                     [&done](size_t a, size_t b) { return done[a] < done[b]; });
+    TSegmentRun& sorted = m.requests;
+    sorted.run = m.run;
+    sorted.users = m.users;
+    for (size_t i : order) {
+      sorted.start.push_back(all.start[i]);
+      sorted.wait.push_back(all.wait[i]);
+      sorted.firstbyte.push_back(all.firstbyte[i]);
+      sorted.status.push_back(all.status[i]);
+      sorted.socket.push_back(all.socket[i]);
+      sorted.bytes.push_back(all.bytes[i]);
+      sorted.user.push_back(all.user[i]);
+      sorted.url.push_back(all.url[i]);
+    }
+    out.aborted = out.aborted || m.aborted;
+    out.runs.push_back(std::move(m));
+  }
+  return true;
+}

@@ -1,0 +1,38 @@
+#pragma once
+// Folds the K segment results of one split test into one result, as if one process had fired
+// every user: the requests of each run on one time line, in completion order.
+
+#include <string>
+#include <vector>
+
+#include "segments/SegmentFile.h"
+
+struct TMergedRun {
+  int run = 0;               // from 1
+  int users = 0;             // users of the whole run: the sum over the segments
+  bool aborted = false;      // some segment aborted it or never got to it
+  double startms = 0;        // the earliest segment's run start, ms after the merged test start
+  double overallms = 0;      // that start to the run's last completion
+  double startspreadms = 0;  // the latest segment's run start minus the earliest
+  int firedsegments = 0;     // segments that owned users in this run
+  // Every request, times in ms after the merged test start, url an index into
+  // TMergedTest::requesturls, in order of completion.
+  TSegmentRun requests;
+};
+
+struct TMergedTest {
+  std::string testid;
+  std::string started;  // the earliest segment's start, UTC text
+  double epochms = 0;   // the earliest segment's test start: time 0 of every merged time
+  int segments = 1;
+  bool aborted = false;
+  TestSettings settings;
+  std::vector<std::string> urls, requesturls, clientsystem;
+  int64_t firstresponselength = -1;  // from the segment that owns user 1
+  std::vector<TMergedRun> runs;
+};
+
+// Checks that files are the segments 1 .. K of one test, each once, then merges them. False with
+// one line per problem in error: results of different tests or settings, a different K,
+// duplicate or missing segments.
+bool mergesegments(const std::vector<TSegmentFile>& files, TMergedTest& out, std::string& error);

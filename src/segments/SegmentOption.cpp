@@ -1,0 +1,49 @@
+#include "segments/SegmentOption.h"
+
+#include <charconv>
+
+namespace {
+
+// Whole decimal text to a positive int; no sign, no blanks, no base prefix.
+bool decimal(const std::string& text, int& value) {
+  if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos) return false;
+  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  return ec == std::errc() && end == text.data() + text.size();
+}
+
+}  // namespace
+
+bool parsesegment(const std::string& text, TSegmentChoice& out, std::string& error) {
+  size_t slash = text.find('/');
+  int i = 0, k = 0;
+  if (slash == std::string::npos || !decimal(text.substr(0, slash), i) ||
+      !decimal(text.substr(slash + 1), k)) {
+    error = "\"" + text + "\" is not I/K (for example 2/4)";
+    return false;
+  }
+  if (k < 1 || i < 1 || i > k) {
+    error = "\"" + text + "\": the segment number must be 1 to " + std::to_string(k < 1 ? 1 : k);
+    return false;
+  }
+  out = {i, k};
+  return true;
+}
+
+bool segmentfromindex(int segments, const char* index, TSegmentChoice& out, std::string& error) {
+  if (segments < 1) {
+    error = "the number of segments must be at least 1";
+    return false;
+  }
+  if (index == nullptr) {
+    error = "JOB_COMPLETION_INDEX is not set (a Kubernetes Indexed Job sets it in every pod)";
+    return false;
+  }
+  int i = 0;
+  if (!decimal(index, i) || i >= segments) {
+    error = "JOB_COMPLETION_INDEX \"" + std::string(index) + "\" is not an index 0 to " +
+            std::to_string(segments - 1);
+    return false;
+  }
+  out = {i + 1, segments};
+  return true;
+}

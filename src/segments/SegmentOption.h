@@ -1,0 +1,17 @@
+#pragma once
+// Which share of a test this process fires: segment I of K. Given as "I/K" on the command line,
+// or as K with the 0-based pod index that a Kubernetes Indexed Job puts in JOB_COMPLETION_INDEX.
+
+#include <string>
+
+struct TSegmentChoice {
+  int segment = 1;   // 1 .. segments
+  int segments = 1;  // 1 = the whole test
+};
+
+// "I/K" with 1 <= I <= K, both decimal. False with a one-line reason in error.
+bool parsesegment(const std::string& text, TSegmentChoice& out, std::string& error);
+
+// K segments, this one from a 0-based index as the Indexed Job gives it (index + 1). index may be
+// null (the variable is not set). False with a one-line reason in error.
+bool segmentfromindex(int segments, const char* index, TSegmentChoice& out, std::string& error);

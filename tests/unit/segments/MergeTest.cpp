@@ -1,0 +1,203 @@
+// Merging segment results: which sets are refused, how the requests of a run come onto one time
+// line, and the "Results" lines written from them.
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include "segments/MergedResults.h"
+#include "segments/SegmentMerge.h"
+
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using TJson = nlohmann::ordered_json;
+
+namespace {
+
+struct TRow {
+  double start, wait, firstbyte;
+  int status, user;
+  int64_t bytes = 10;
+};
+
+// A run as the command line's JSON writes it; overall is the run start to its last completion.
+TJson run(int number, int users, double overall, const std::vector<TRow>& rows,
+          bool aborted = false) {
+  TJson c;
+  for (const char* k :
+       {"start_ms", "wait_ms", "ttfb_ms", "status", "socket", "bytes", "user", "url"}) {
+    c[k] = TJson::array();
+  }
+  for (const TRow& r : rows) {
+    c["start_ms"].push_back(r.start);
+    c["wait_ms"].push_back(r.wait);
+    c["ttfb_ms"].push_back(r.firstbyte < 0 ? TJson(nullptr) : TJson(r.firstbyte));
+    c["status"].push_back(r.status);
+    c["socket"].push_back(0);
+    c["bytes"].push_back(r.bytes);
+    c["user"].push_back(r.user);
+    c["url"].push_back(0);
+  }
+  return {{"run", number},
+          {"users", users},
+          {"aborted", aborted},
+          {"overall_ms", overall},
+          {"requests", c}};
+}
+
+TJson segment(int i, int k, double epochms, std::vector<TJson> runs, int users = 4,
+              const std::string& testid = "T1") {
+  TJson s = {{"url", "http://127.0.0.1:1/"},
+             {"urls", nullptr},
+             {"users", users},
+             {"runs", runs.size()},
+             {"wait_s", 0},
+             {"ramp", false},
+             {"method", "GET"},
+             {"post_bytes", 0},
+             {"agent", nullptr},
+             {"proxy", nullptr},
+             {"user", nullptr},
+             {"users_file", false},
+             {"key_offset", nullptr},
+             {"preserve_cookies", false}};
+  return {{"format", 1},
+          {"test_id", testid},
+          {"started", "2026-12-07T10:00:00Z"},
+          {"aborted", false},
+          {"settings", s},
+          {"request_urls", {"http://127.0.0.1:1/"}},
+          {"runs", runs},
+          {"segment", {{"number", i}, {"of", k}}},
+          {"started_epoch_ms", epochms},
+          {"client_system", {"Client system: A", "Client system: B"}},
+          {"first_response_length", i == 1 ? TJson(12) : TJson(nullptr)}};
+}
+
+TSegmentFile read(const TJson& doc, const std::string& path) {
+  TSegmentFile f;
+  std::string error;
+  EXPECT_TRUE(readsegmentfile(path, doc.dump(), f, error)) << error;
+  return f;
+}
+
+std::string mergeerror(const std::vector<TJson>& docs) {
+  std::vector<TSegmentFile> files;
+  for (size_t i = 0; i < docs.size(); ++i) files.push_back(read(docs[i], "s" + std::to_string(i)));
+  TMergedTest m;
+  std::string error;
+  EXPECT_FALSE(mergesegments(files, m, error));
+  return error;
+}
+
+}  // namespace
+
+TEST(Merge, RefusesSetsThatAreNotOneWholeTest) {
+  const TJson one = segment(1, 3, 0, {run(1, 1, 5, {{0, 5, 1, 200, 1}})});
+  const TJson two = segment(2, 3, 0, {run(1, 1, 5, {{0, 5, 1, 200, 2}})});
+  const TJson three = segment(3, 3, 0, {run(1, 1, 5, {{0, 5, 1, 200, 3}})});
+  EXPECT_EQ(mergeerror({one, three}), "missing segment(s) 2 of 3 of test T1");
+  EXPECT_EQ(mergeerror({one, two, two, three}), "segment 2/3 appears 2 times: s1, s2");
+  EXPECT_THAT(mergeerror({one, two, segment(3, 3, 0, {}, 4, "T2")}),
+              HasSubstr("s2 is from test T2, s0 from test T1: segments of different tests"));
+  EXPECT_EQ(mergeerror({one, two, segment(3, 3, 0, {run(1, 1, 5, {})}, 5)}),
+            "s2 and s0 were run with different settings");
+  EXPECT_EQ(mergeerror({one, segment(2, 2, 0, {})}), "s1 splits the test in 2 segments, s0 in 3");
+  EXPECT_EQ(mergeerror({}), "no segment results to merge");
+}
+
+TEST(Merge, RefusesFilesItCannotRead) {
+  TSegmentFile f;
+  std::string error;
+  EXPECT_FALSE(readsegmentfile("a.json", "{\"format\": 1", f, error));
+  EXPECT_THAT(error, HasSubstr("a.json: "));
+  EXPECT_FALSE(readsegmentfile("b.json", "[1, 2]", f, error));
+  EXPECT_EQ(error, "b.json: not a pressbolt-cli JSON result");
+  TJson doc = segment(1, 1, 0, {});
+  doc["format"] = 2;
+  EXPECT_FALSE(readsegmentfile("c.json", doc.dump(), f, error));
+  EXPECT_THAT(error, HasSubstr("format 2 cannot be merged"));
+  doc = segment(1, 1, 0, {run(1, 1, 5, {{0, 5, 1, 200, 1}})});
+  doc["runs"][0]["requests"]["status"].push_back(200);
+  EXPECT_FALSE(readsegmentfile("d.json", doc.dump(), f, error));
+  EXPECT_THAT(error, HasSubstr("\"status\" has 2 rows, not 1"));
+  doc = segment(1, 1, 0, {run(1, 1, 5, {{0, 5, 1, 200, 1}})});
+  doc["runs"][0]["requests"]["url"][0] = 7;
+  EXPECT_FALSE(readsegmentfile("e.json", doc.dump(), f, error));
+  EXPECT_EQ(error, "e.json: run 1 names URL 7 of 1");
+  doc = segment(1, 1, 0, {});
+  doc.erase("segment");
+  EXPECT_FALSE(readsegmentfile("f.json", doc.dump(), f, error));
+  EXPECT_THAT(error, HasSubstr("without segment data"));
+}
+
+// Segment 2 started its clock 10 ms after segment 1: its times move by 10 ms, the requests come
+// in completion order, and the run's start, overall time and start spread follow.
+TEST(Merge, PutsTheRequestsOfEveryRunOnOneTimeLine) {
+  // Segment 1: run started at 2 (last completion 2 + 40 = 42, overall 40).
+  const TJson s1 =
+      segment(1, 2, 1000000.0, {run(1, 2, 40, {{2, 30, 5, 200, 1}, {3, 39, 8, 404, 3}})});
+  // Segment 2: run started at 1 on its clock = 11 on the merged one.
+  const TJson s2 =
+      segment(2, 2, 1000010.0, {run(1, 2, 25, {{1.5, 20, 2, 200, 2}, {1.5, 24.5, -1, 0, 4}})});
+  std::vector<TSegmentFile> files = {read(s2, "b"), read(s1, "a")};
+  TMergedTest m;
+  std::string error;
+  ASSERT_TRUE(mergesegments(files, m, error)) << error;
+  EXPECT_EQ(m.epochms, 1000000.0);
+  EXPECT_EQ(m.firstresponselength, 12);
+  ASSERT_EQ(m.runs.size(), 1u);
+  const TMergedRun& r = m.runs[0];
+  EXPECT_EQ(r.users, 4);
+  EXPECT_EQ(r.firedsegments, 2);
+  EXPECT_DOUBLE_EQ(r.startms, 2);
+  EXPECT_DOUBLE_EQ(r.startspreadms, 9);
+  EXPECT_DOUBLE_EQ(r.overallms, 40);
+  EXPECT_THAT(r.requests.user, ElementsAre(2, 1, 4, 3));  // done at 31.5, 32, 36, 42
+  EXPECT_THAT(r.requests.start, ElementsAre(11.5, 2, 11.5, 3));
+}
+
+TEST(Merge, ResultsLinesAreThoseOfOneProcess) {
+  const TJson s1 = segment(1, 2, 1000000.0,
+                           {run(1, 2, 40, {{2, 30, 5, 200, 1}, {3, 39, 8, 404, 3}}),
+                            run(2, 2, 10, {{100, 9, 4, 200, 1}, {101, 9, 3, 200, 3}})});
+  const TJson s2 = segment(2, 2, 1000010.0,
+                           {run(1, 2, 25, {{1.5, 20, 2, 200, 2}, {1.5, 24.5, -1, 0, 4}}),
+                            run(2, 2, 10, {{90, 9, 6, 200, 2}, {90, 10, 6, 200, 4}}, true)});
+  TMergedTest m;
+  std::string error;
+  ASSERT_TRUE(mergesegments({read(s1, "a"), read(s2, "b")}, m, error)) << error;
+  TLogModel logs;
+  TChartModel charts;
+  mergedviews(m, logs, charts);
+  std::vector<std::string> lines;
+  for (const auto& l : logs.resultlines()) lines.push_back(l.text);
+  ASSERT_GE(lines.size(), 24u);
+  EXPECT_THAT(std::vector<std::string>(lines.begin() + 1, lines.begin() + 7),
+              ElementsAre("Tested URL: http://127.0.0.1:1/", "Settings: use GET requests",
+                          "Settings: 4 simultaneous users - 2 runs", "Client system: A",
+                          "Client system: B", HasSubstr("Test run on ")));
+  EXPECT_THAT(
+      std::vector<std::string>(lines.begin() + 8, lines.begin() + 25),
+      ElementsAre("", "Results of run 1", "Merged from 2 segments: run starts 9 ms apart",
+                  "Created 4 requests in 9.5ms (equals ~421 requests per second)",
+                  // User 1's first byte came first, at 2 + 5 ms.
+                  "Time to first byte: ~5 msec",
+                  "Number of Bytes in Result: 12 Bytes (1st request)",
+                  "Resulting statuscodes: 2x\"200\" (=OK), 1x\"0\" (=(unknown http result)), "
+                  "1x\"404\" (=Not Found), ",
+                  // 40 ms over 4 users; the mean wait of the 4 requests is 28.375.
+                  "Average Request Processing Time after 1 runs: 10 msec (equals ~360000 "
+                  "requests/h)",
+                  "Average User Wait Time: 28 msec for 4 simultaneous users",
+                  // Run 2 was aborted in one segment: no summary, and the test says so.
+                  "", "Results of run 2", "Merged from 2 segments: run starts 0 ms apart",
+                  "Created 4 requests in 1ms (equals ~4000 requests per second)",
+                  "Time to first byte: ~4 msec", "", "Test aborted", ""));
+  EXPECT_EQ(lines.back(),
+            "Please note: a server usually processes several requests parallel, but one client "
+            "only sees his own request!");
+  EXPECT_EQ(charts.requests().size(), 8u);
+  EXPECT_EQ(charts.chart1title(), "Load test: http://127.0.0.1:1/");
+}
