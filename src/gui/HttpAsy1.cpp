@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QStatusBar>
 
+#include "browser/FirstResponseView.h"
+
 namespace {
 
 // Enabled fields are painted in the window colour, disabled ones in the button-face colour, so
@@ -68,6 +70,18 @@ void THttpAsyForm::connecthandlers() {
   connect(AbortButton, &QPushButton::clicked, this, [this] {
     if (onabort) onabort();
   });
+  connectbrowserview();
+}
+
+void THttpAsyForm::connectbrowserview() {
+  connect(CheckBox2, &QCheckBox::toggled, WebBrowser_V11, &QWidget::setVisible);
+  connect(PageControl1, &QTabWidget::currentChanged, this, [this] {
+    if (PageControl1->currentWidget() == WebBrowser_V11->parentWidget()) WebBrowser_V11->showfile();
+  });
+  // While a test runs ("Start Test" disabled) the engine's own navigations always go through.
+  WebBrowser_V11->allownavigation = [this] {
+    return CheckBox2->isChecked() || !ExecButton->isEnabled();
+  };
 }
 
 void THttpAsyForm::checkproxyClick() {

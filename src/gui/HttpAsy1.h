@@ -27,6 +27,10 @@
 #include "results/LogModel.h"
 #include "settings/StoredSettings.h"
 
+class TBrowseTab;
+class TDownloadTab;
+class TFirstResponseView;
+
 class THttpAsyForm : public QMainWindow {
   Q_OBJECT
  public:
@@ -92,6 +96,7 @@ class THttpAsyForm : public QMainWindow {
   QWidget* buildresultarea();
   QWidget* builddownloadtab();
   void connecthandlers();
+  void connectbrowserview();
 
   // Settings file (HttpAsy1Settings.cpp).
   void applystored(const TStoredSettings& s);
@@ -158,4 +163,8 @@ class THttpAsyForm : public QMainWindow {
   QLineEdit* label3 = nullptr;
   QPlainTextEdit* Memo1 = nullptr;
   QPlainTextEdit* Memo2 = nullptr;
+  // The browser tools: the browse tab, the download-time tab and the first response's view.
+  TBrowseTab* browsetab = nullptr;
+  TDownloadTab* downloadtab = nullptr;
+  TFirstResponseView* WebBrowser_V11 = nullptr;
 };

@@ -7,6 +7,9 @@
 #include <QStatusBar>
 #include <QVBoxLayout>
 
+#include "browser/BrowseTab.h"
+#include "browser/DownloadTab.h"
+#include "browser/FirstResponseView.h"
 #include "gui/AgentList.h"
 #include "gui/HttpAsy1.h"
 
@@ -59,35 +62,18 @@ void THttpAsyForm::buildwindow() {
 }
 
 QWidget* THttpAsyForm::buildbrowsetab() {
-  auto* tab = new QWidget;
-  auto* layout = new QVBoxLayout(tab);
-  layout->addWidget(new QLabel("Use this Web Browser to select the URL that you want to test!"));
-  auto* row = new QHBoxLayout;
-  url1 = named(new QLineEdit, "url1", "Ent a URL to browse to");
-  row->addWidget(caption("URL to test:", url1));
-  row->addWidget(url1, 1);
-  layout->addLayout(row);
-  // The embedded browser fills this area once it exists.
-  layout->addStretch(1);
+  auto* tab = new TBrowseTab;
+  url1 = tab->url1;
+  // "Trace URLs" records every URL the browser visits into the multiple-URL list.
+  tab->ontrace = [this](const QString& url) { urllistwin_.appendlines({url}); };
+  browsetab = tab;
   return tab;
 }
 
 QWidget* THttpAsyForm::builddownloadtab() {
-  auto* tab = new QWidget;
-  auto* layout = new QVBoxLayout(tab);
-  auto* title = new QLabel(
-      "Measure how long the web browser works to download the complete page including graphics!");
-  title->setWordWrap(true);
-  // A wrapped label would otherwise ask for the width of its whole text.
-  title->setMinimumWidth(100);
-  layout->addWidget(title);
-  auto* row = new QHBoxLayout;
-  Edit2 = named(new QLineEdit, "Edit2");
-  row->addWidget(caption("URL to test:", Edit2));
-  row->addWidget(Edit2, 1);
-  layout->addLayout(row);
-  layout->addStretch(1);
-  return tab;
+  downloadtab = new TDownloadTab;
+  Edit2 = downloadtab->Edit2;
+  return downloadtab;
 }
 
 QWidget* THttpAsyForm::buildloadtesttab() {
@@ -261,8 +247,8 @@ QWidget* THttpAsyForm::buildresultarea() {
   label3->hide();
   bl->addWidget(CheckBox2);
   bl->addWidget(label3);
-  // The first response's browser view fills this area once it exists.
-  bl->addStretch(1);
+  WebBrowser_V11 = new TFirstResponseView;
+  bl->addWidget(WebBrowser_V11, 1);
   PageControl1->addTab(browserview, "Browserview (1st Req.)");
 
   Memo1 = memo("Memo1");

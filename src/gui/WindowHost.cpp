@@ -6,6 +6,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 
+#include "browser/FirstResponseView.h"
 #include "gui/Charts.h"
 #include "gui/HttpAsy1.h"
 
@@ -124,9 +125,12 @@ void TWindowHost::setheaderlines(const std::vector<std::string>& lines) {
 }
 
 void TWindowHost::navigatebrowser(const std::string& url, bool setlabel) {
-  // The embedded browser view arrives with the browser tools; the address is kept for it.
   browserurl_ = url;
   if (setlabel && form_.label3 != nullptr) form_.label3->setText(QString::fromStdString(url));
+  // Showing the tab later opens temp.htm where this test wrote it.
+  if (!engine_->resultdir().empty())
+    form_.WebBrowser_V11->setfolder(QString::fromStdString(engine_->resultdir()));
+  form_.WebBrowser_V11->Navigate(QString::fromStdString(url));
 }
 
 void TWindowHost::testended(bool finished) {

@@ -36,6 +36,8 @@ int main(int argc, char* argv[]) {
   }
   // A test of thousands of users needs thousands of sockets.
   raisefdlimit();
+  // The embedded browser views share their drawing context with the window.
+  QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
   QApplication app(argc, argv);
   TUvQtBridge bridge(TEventLoop::Default());
   QApplication::setApplicationVersion(PRESSBOLT_VERSION);

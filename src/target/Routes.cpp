@@ -171,6 +171,63 @@ bool startswith(std::string_view s, std::string_view prefix) {
   return s.substr(0, prefix.size()) == prefix;
 }
 
+// A 24 x 24 blue PNG: small, but a real picture a browser decodes and draws.
+const char kPicture[] =
+    "\x89\x50\x4e\x47\x0d\x0a\x1a\x0a\x00\x00\x00\x0d\x49\x48\x44\x52\x00\x00\x00\x18\x00\x00"
+    "\x00\x18\x08\x02\x00\x00\x00\x6f\x15\xaa\xaf\x00\x00\x00\x1f\x49\x44\x41\x54\x78\xda"
+    "\x63\x90\x8b\x3a\x41\x15\xc4\x30\x6a\xd0\xa8\x41\xa3\x06\x8d\x1a\x34\x6a\xd0\xa8\x41"
+    "\x03\x6f\x10\x00\xd8\x9a\xd0\x1f\x8a\xe8\x6f\x0e\x00\x00\x00\x00\x49\x45\x4e\x44\xae"
+    "\x42\x60\x82";
+constexpr size_t kPictureBytes = sizeof kPicture - 1;
+// Bytes a slow picture trickles after its PNG data; decoders ignore data after the end chunk.
+constexpr int64_t kSlowTail = 10;
+
+TResponse picture(bool head) {
+  return reply(head, 200, "image/png", std::string(kPicture, kPictureBytes));
+}
+
+// The picture, then its tail trickled over about ms milliseconds, so a browser waits that long.
+TResponse slowpicture(const TRequest& rq, bool head) {
+  int64_t ms = 1000;
+  for (const auto& [k, v] : rq.params())
+    if (k == "ms" && !number(v, 60000, ms)) return badparam(head);
+  TResponse r;
+  r.Status = 200;
+  r.Head = statusline(200) +
+           "Server: pressbolt-target\r\nContent-Type: image/png\r\nContent-Length: " +
+           std::to_string(kPictureBytes + kSlowTail) + "\r\n\r\n";
+  if (!head) {
+    r.Head.append(kPicture, kPictureBytes);
+    r.After = TAfter::trickle;
+    r.TrickleBytes = kSlowTail;
+    r.TrickleMs = int(ms / kSlowTail);
+  }
+  return r;
+}
+
+// A page with n pictures (each its own URL, so none comes from the memory of another) and, with
+// slow=ms, one slow picture.
+TResponse pictures(const TRequest& rq, bool head) {
+  int64_t n = 3, slow = -1;
+  for (const auto& [k, v] : rq.params()) {
+    if (k == "n" && !number(v, 100, n)) return badparam(head);
+    if (k == "slow" && !number(v, 60000, slow)) return badparam(head);
+  }
+  std::string body = "<html><head><title>pictures</title></head><body>\r\n<p>Pictures</p>\r\n";
+  for (int64_t i = 1; i <= n; ++i)
+    body += "<img src=\"/picture.png?" + std::to_string(i) + "\" width=\"24\" height=\"24\">\r\n";
+  if (slow >= 0)
+    body +=
+        "<img src=\"/slowpicture?ms=" + std::to_string(slow) + "\" width=\"24\" height=\"24\">\r\n";
+  body += "</body></html>\r\n";
+  return reply(head, 200, "text/html", body);
+}
+
+const char kFrames[] =
+    "<html><head><title>frames</title></head>\r\n"
+    "<frameset cols=\"50%,50%\"><frame src=\"/index.html\"><frame src=\"/pictures?n=2\">"
+    "</frameset></html>\r\n";
+
 }  // namespace
 
 bool keepsbody(const TRequest& rq) {
@@ -189,6 +246,10 @@ TResponse route(const TRequest& rq, std::string_view raw) {
   if (p == "/auth") return auth(rq, head);
   if (p == "/echo") return reply(head, 200, "text/plain", std::string(raw));
   if (p == "/trickle") return trickle(rq, head);
+  if (p == "/picture.png") return picture(head);
+  if (p == "/slowpicture") return slowpicture(rq, head);
+  if (p == "/pictures") return pictures(rq, head);
+  if (p == "/frames") return reply(head, 200, "text/html", kFrames);
   if (p == "/html-exe/doc.exe")
     return reply(head, 200, "text/html", "<html><body>a document named .exe</body></html>\r\n");
   if (p == "/headerless")

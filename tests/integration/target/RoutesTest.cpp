@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <chrono>
 #include <memory>
 #include <string>
 
@@ -180,6 +181,27 @@ TEST_F(TargetRoutes, TrickleSendsTheAnnouncedBytes) {
   EXPECT_EQ(statusline(r), "HTTP/1.0 200 OK");
   EXPECT_EQ(r.field("Content-Length"), "5");
   EXPECT_EQ(r.body(), get(port(), "/size/5").body());
+}
+
+TEST_F(TargetRoutes, BrowserPagesLinkPicturesAndFrames) {
+  TReply pic = get(port(), "/picture.png");
+  EXPECT_EQ(pic.field("Content-Type"), "image/png");
+  EXPECT_EQ(pic.body().substr(0, 4), "\x89PNG");
+  // The slow picture is the same picture, followed by bytes a decoder ignores, sent slowly.
+  auto t0 = std::chrono::steady_clock::now();
+  TReply slow = get(port(), "/slowpicture?ms=200");
+  EXPECT_GE(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(150));
+  EXPECT_EQ(slow.body().substr(0, pic.body().size()), pic.body());
+  EXPECT_EQ(slow.field("Content-Length"), std::to_string(slow.body().size()));
+  EXPECT_EQ(statusline(get(port(), "/slowpicture?ms=x")), "HTTP/1.0 400 Bad Request");
+
+  std::string page = get(port(), "/pictures?n=2&slow=50").body();
+  EXPECT_NE(page.find("<img src=\"/picture.png?1\""), std::string::npos);
+  EXPECT_NE(page.find("<img src=\"/picture.png?2\""), std::string::npos);
+  EXPECT_EQ(page.find("/picture.png?3"), std::string::npos);
+  EXPECT_NE(page.find("/slowpicture?ms=50"), std::string::npos);
+  std::string frames = get(port(), "/frames").body();
+  EXPECT_LT(frames.find("<frame src=\"/index.html\">"), frames.find("<frame src=\"/pictures"));
 }
 
 TEST_F(TargetRoutes, OtherPathsAreNotFound) {
