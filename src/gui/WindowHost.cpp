@@ -51,27 +51,17 @@ void TWindowHost::synccharts() {
     charts->clearrequests();
   }
   if (requestsshown_ < m.requests().size()) {
-    std::vector<TRequestPoint> batch;
-    batch.reserve(m.requests().size() - requestsshown_);
-    for (size_t i = requestsshown_; i < m.requests().size(); ++i) {
-      const TChartPoint& p = m.requests()[i];
-      batch.push_back(
-          TRequestPoint{static_cast<double>(p.x), static_cast<double>(p.y), p.statuscode});
-    }
-    charts->addRequestPoints(batch);
+    charts->addRequestPoints(std::vector<TChartPoint>(
+        m.requests().begin() + static_cast<std::ptrdiff_t>(requestsshown_), m.requests().end()));
     requestsshown_ = m.requests().size();
   }
-  if (m.rampgeneration() != rampgen_) {
+  // A ramp test has a handful of steps: the series are copied whole when they change.
+  if (m.rampgeneration() != rampgen_ || rampsshown_ != m.ramps().size() ||
+      rampwaitsshown_ != m.rampwaits().size()) {
     rampgen_ = m.rampgeneration();
-    rampsshown_ = 0;
-    charts->clearramps();
-  }
-  for (; rampsshown_ < m.ramps().size(); ++rampsshown_) {
-    const TRampPoint& p = m.ramps()[rampsshown_];
-    double wait = rampsshown_ < m.rampwaits().size()
-                      ? static_cast<double>(m.rampwaits()[rampsshown_].y)
-                      : 0.0;
-    charts->addRampPoint(p.users, static_cast<double>(p.y), QString::fromStdString(p.label), wait);
+    rampsshown_ = m.ramps().size();
+    rampwaitsshown_ = m.rampwaits().size();
+    charts->setRamps(m.ramps(), m.rampwaits());
   }
 }
 

@@ -59,6 +59,6 @@ class TWindowHost : public QObject, public TEngineHost {
   std::string status_;
   bool statusdirty_ = false;
   uint64_t requestgen_ = ~0ull, rampgen_ = ~0ull, textrev_ = ~0ull;
-  size_t requestsshown_ = 0, rampsshown_ = 0;
+  size_t requestsshown_ = 0, rampsshown_ = 0, rampwaitsshown_ = 0;
   std::string browserurl_;
 };

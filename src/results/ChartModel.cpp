@@ -1,5 +1,7 @@
 #include "results/ChartModel.h"
 
+#include <algorithm>
+
 void TChartModel::clear() {
   clearrequests();
   clearramps();
@@ -11,6 +13,7 @@ void TChartModel::clear() {
 
 void TChartModel::clearrequests() {
   requests_.clear();
+  maxx_ = maxy_ = 0;
   ++requestgen_;
 }
 
@@ -34,6 +37,8 @@ void TChartModel::setfoot(int line, const std::string& text) {
 
 void TChartModel::addrequest(long double x, long double y, int statuscode) {
   requests_.push_back(TChartPoint{x, y, statuscode});
+  maxx_ = std::max(maxx_, x);
+  maxy_ = std::max(maxy_, y);
 }
 
 void TChartModel::addramp(int users, long double avgproc, const std::string& label) {

@@ -37,6 +37,9 @@ class TChartModel {
   const std::string& chart2title() const { return chart2title_; }
   const std::array<std::string, 4>& foot() const { return foot_; }
   const std::vector<TChartPoint>& requests() const { return requests_; }
+  // The largest start offset and wait time of the request points (0 while there are none).
+  long double requestmaxx() const { return maxx_; }
+  long double requestmaxy() const { return maxy_; }
   const std::vector<TRampPoint>& ramps() const { return ramps_; }
   const std::vector<TRampPoint>& rampwaits() const { return rampwaits_; }
 
@@ -53,6 +56,7 @@ class TChartModel {
   std::string chart1title_, chart2title_;
   std::array<std::string, 4> foot_;
   std::vector<TChartPoint> requests_;
+  long double maxx_ = 0, maxy_ = 0;
   std::vector<TRampPoint> ramps_, rampwaits_;
   uint64_t requestgen_ = 0, rampgen_ = 0, textrev_ = 0;
 };

@@ -1,7 +1,5 @@
-// The result views: the agent list, the log views mirroring the model in batches, and the
-// charts' series, colours, labels, scaling and copy.
+// The result views: the agent list and the log views mirroring the model in batches.
 
-#include <QClipboard>
 #include <QComboBox>
 #include <QTextBlock>
 #include <QtTest>
@@ -97,92 +95,6 @@ class ResultViewsTest : public QObject {
     QTRY_COMPARE(log.blockCount(), 1);
     QVERIFY(log.toPlainText().endsWith(": second test"));
     QTRY_COMPARE(results.toPlainText(), QString("only line"));
-  }
-
-  void testRequestPointsBySeries() {
-    TResultCharts charts;
-    std::vector<TRequestPoint> batch;
-    for (int i = 0; i < 20000; ++i) batch.push_back({double(i), double(i % 700), 200});
-    batch.push_back({20001, 900, 0});
-    batch.push_back({20002, 50, 404});
-    batch.push_back({20003, 60, 404});
-    batch.push_back({25000, 70, 302});
-    charts.addRequestPoints(batch);
-    QCOMPARE(charts.requestpointcount(), 20004);
-    QCOMPARE(charts.requestpointcount(200), 20000);
-    QCOMPARE(charts.requestseries(200)->color(), QColor(0, 128, 0));
-    QCOMPARE(charts.requestseries(0)->color(), QColor(Qt::black));
-    QCOMPARE(charts.requestseries(0)->name(), QString("TimeOut"));
-    QCOMPARE(charts.requestpointcount(404), 2);
-    QCOMPARE(charts.requestseries(404)->color(), QColor(255, 0, 0));
-    QCOMPARE(charts.requestseries(404)->name(), QString("E404"));
-    QCOMPARE(charts.requestseries(302)->name(), QString("E302"));
-    QVERIFY(!charts.requestseries(500));
-    // Both axes start at 0 and reach past the largest value.
-    auto axes = charts.chart1()->chart()->axes();
-    for (auto* a : axes) {
-      auto* v = qobject_cast<QValueAxis*>(a);
-      QCOMPARE(v->min(), 0.0);
-      QVERIFY(v->max() >= (a->orientation() == Qt::Horizontal ? 25000 : 900));
-    }
-    charts.addRequestPoints({{26000, 1, 200}});
-    QCOMPARE(charts.requestpointcount(200), 20001);
-    charts.clear();
-    QCOMPARE(charts.requestpointcount(), 0);
-  }
-
-  void testRampPointsAndTitles() {
-    TResultCharts charts;
-    charts.setChart1Title("Ramp test: http://127.0.0.1/");
-    charts.setChart2Title("Ramp test: http://127.0.0.1/");
-    for (int step = 1; step <= 4; ++step)
-      charts.addRampPoint(step * 5, 10.0 * step, step == 4 ? "25% Errors" : "ok", 20.0 * step);
-    QCOMPARE(charts.ramps()->count(), 4);
-    QCOMPARE(charts.ramps3()->at(3), QPointF(20, 80));
-    QCOMPARE(charts.ramps()->at(0), QPointF(5, 10));
-    QCOMPARE(charts.ramps3()->color(), QColor(0, 64, 0));
-    QCOMPARE(charts.chart2Title(), QString("Ramp test: http://127.0.0.1/"));
-    QStringList marks;
-    for (auto* item : charts.chart2()->chart()->childItems())
-      if (auto* t = dynamic_cast<QGraphicsSimpleTextItem*>(item)) marks << t->text();
-    QCOMPARE(marks, QStringList({"ok", "ok", "ok", "25% Errors"}));
-    charts.clearramps();
-    QCOMPARE(charts.ramps()->count(), 0);
-  }
-
-  void testFootLinesAndCopy() {
-    TResultCharts charts;
-    charts.resize(500, 400);
-    charts.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&charts));
-    charts.setFootLine(0, "green=ok, red=error, black=timeout");
-    charts.setFootLine(1, "5 simultaneous users");
-    charts.setFootLine(4, "ignored");
-    QCOMPARE(charts.footLine(1), QString("5 simultaneous users"));
-    QVERIFY(charts.footLine(4).isEmpty());
-    auto* foot = charts.chart1()->findChild<QLabel*>("Chart1Foot");
-    QVERIFY(foot->text().contains("green=ok, red=error, black=timeout\n5 simultaneous users"));
-
-    // "Copy Graph" works before any test: the chart on white at its current size.
-    QApplication::clipboard()->clear();
-    charts.chart1()->copyaction()->trigger();
-    const QImage copied = QApplication::clipboard()->image();
-    QCOMPARE(copied.size(), charts.chart1()->size());
-    QCOMPARE(QColor(copied.pixel(1, 1)), QColor(Qt::white));
-    // "Print Graph" without its dialog: a landscape page holding the chart.
-    TTempDir dir;
-    QPrinter printer(QPrinter::HighResolution);
-    printer.setOutputFormat(QPrinter::PdfFormat);
-    printer.setOutputFileName(QString::fromStdString(dir.file("chart.pdf")));
-    charts.chart1()->printto(printer);
-    QCOMPARE(printer.pageLayout().orientation(), QPageLayout::Landscape);
-    const std::string pdf = readfile(dir.file("chart.pdf"));
-    QVERIFY(pdf.rfind("%PDF", 0) == 0);
-    QVERIFY(pdf.size() > 2000);
-
-    QStringList menu;
-    for (auto* a : charts.chart1()->view()->actions()) menu << a->text();
-    QCOMPARE(menu, QStringList({"Print Graph", "Copy Graph"}));
   }
 };
 

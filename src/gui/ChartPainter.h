@@ -1,0 +1,35 @@
+#pragma once
+// Draws the chart layouts of results/ChartLayout.h with a QPainter: the same routine serves the
+// screen, the clipboard image, the printer, PDF and SVG. Fonts are pixel-sized, so a painter
+// scaled to a page scales the texts with the chart.
+
+#include <QColor>
+#include <QFont>
+#include <QPainter>
+#include <QRectF>
+
+#include "results/ChartLayout.h"
+#include "results/ChartModel.h"
+
+struct TChartFonts {
+  QFont title;  // bold
+  QFont text;
+
+  // The chart's fonts derived from a widget's font: the texts one pixel smaller, the title bold.
+  static TChartFonts from(const QFont& base);
+  // Widths and heights of the two fonts, for the layout.
+  TChartMetrics metrics() const;
+};
+
+QColor qcolour(TChartColour c);
+QRectF qrect(const TChartRect& r);
+
+// The request chart without its points: background, title, axes, grid, labels, axis titles and
+// foot lines, at the layout's bounds.
+void paintrequestframe(QPainter& p, const TRequestChartLayout& l, const TChartFonts& f);
+// The request points in start-time order, each in its outcome's colour, clipped to the plot: a
+// later request covers an earlier one.
+void paintrequestpoints(QPainter& p, const TRequestChartLayout& l, const TChartModel& m);
+// The whole ramp chart.
+void paintrampchart(QPainter& p, const TRampChartLayout& l, const TChartModel& m,
+                    const TChartFonts& f);

@@ -1,0 +1,111 @@
+#include "gui/RequestChart.h"
+
+#include <QEvent>
+#include <cmath>
+#include <limits>
+
+TRequestChart::TRequestChart(const TChartModel& model, QWidget* parent)
+    : TPlotWidget("Chart1", model, parent) {}
+
+void TRequestChart::paintchart(QPainter& p, const QRectF& rect) const {
+  const TChartFonts f = fonts();
+  const TRequestChartLayout l =
+      layoutrequestchart(model(), rect.width(), rect.height(), f.metrics());
+  p.save();
+  p.translate(rect.topLeft());
+  paintrequestframe(p, l, f);
+  paintrequestpoints(p, l, model());
+  p.restore();
+}
+
+QImage TRequestChart::image() const {
+  // What the screen shows, at the widget's size.
+  if (!stale_ && cache_.size() == size() * devicePixelRatio()) return cache_;
+  return TPlotWidget::image();
+}
+
+void TRequestChart::refresh() {
+  if (!stale_) {
+    const TRequestChartLayout l = layoutrequestchart(model(), width(), height(), fonts().metrics());
+    if (l.sameplot(layout_) && model().requestgeneration() == generation_ &&
+        model().textrevision() == textrev_) {
+      if (model().requests().size() == drawn_) return;
+      const size_t from = drawn_;
+      rasterpoints(from);
+      update();
+      return;
+    }
+  }
+  stale_ = true;
+  update();
+}
+
+void TRequestChart::redraw() {
+  ++fullredraws_;
+  const qreal dpr = devicePixelRatio();
+  cache_ = QImage(size() * dpr, QImage::Format_RGB32);
+  cache_.setDevicePixelRatio(dpr);
+  layout_ = layoutrequestchart(model(), width(), height(), fonts().metrics());
+  textrev_ = model().textrevision();
+  generation_ = model().requestgeneration();
+  {
+    QPainter p(&cache_);
+    paintrequestframe(p, layout_, fonts());
+  }
+  const QRectF plot = qrect(layout_.plot);
+  depthrect_ =
+      QRect(QPoint(int(std::floor(plot.left() * dpr)), int(std::floor(plot.top() * dpr))),
+            QPoint(int(std::ceil(plot.right() * dpr)) - 1, int(std::ceil(plot.bottom() * dpr)) - 1))
+          .intersected(cache_.rect());
+  depth_.assign(size_t(std::max(0, depthrect_.width())) * size_t(std::max(0, depthrect_.height())),
+                -std::numeric_limits<double>::infinity());
+  drawn_ = 0;
+  rasterpoints(0);
+  stale_ = false;
+}
+
+void TRequestChart::rasterpoints(size_t from) {
+  const auto& points = model().requests();
+  const qreal dpr = cache_.devicePixelRatio();
+  const int w = depthrect_.width();
+  for (size_t i = from; i < points.size(); ++i) {
+    const TChartPoint& pt = points[i];
+    const TChartRect r = layout_.pointrect(pt);
+    const QRect dev = QRect(int(std::lround(r.left * dpr)), int(std::lround(r.top * dpr)),
+                            int(std::lround(r.width * dpr)), int(std::lround(r.height * dpr)))
+                          .intersected(depthrect_);
+    if (dev.isEmpty()) continue;
+    const TChartColour c = chartstyle::pointcolour(pt.statuscode);
+    const QRgb rgb = qRgb(c.r, c.g, c.b);
+    const double key = static_cast<double>(pt.x);
+    for (int y = dev.top(); y <= dev.bottom(); ++y) {
+      auto* line = reinterpret_cast<QRgb*>(cache_.scanLine(y));
+      double* depth = depth_.data() + size_t(y - depthrect_.top()) * size_t(w);
+      for (int x = dev.left(); x <= dev.right(); ++x) {
+        // An equal start time goes to the later completion, as painting in order would.
+        double& d = depth[x - depthrect_.left()];
+        if (key >= d) {
+          d = key;
+          line[x] = rgb;
+        }
+      }
+    }
+  }
+  drawn_ = points.size();
+}
+
+void TRequestChart::paintEvent(QPaintEvent*) {
+  if (stale_ || cache_.size() != size() * devicePixelRatio()) redraw();
+  QPainter p(this);
+  p.drawImage(QPointF(0, 0), cache_);
+}
+
+void TRequestChart::resizeEvent(QResizeEvent* event) {
+  stale_ = true;
+  TPlotWidget::resizeEvent(event);
+}
+
+void TRequestChart::changeEvent(QEvent* event) {
+  if (event->type() == QEvent::FontChange) stale_ = true;
+  TPlotWidget::changeEvent(event);
+}

@@ -1,0 +1,116 @@
+#pragma once
+// Where everything of a result chart stands for a given size: title, legend, plot area, axes with
+// their ticks and labels, axis titles, the ramp curve's marks and the request chart's foot lines.
+// Qt-free: the window, its print and copy, the printed report and the SVG writer draw the same
+// layout, so a chart reads the same everywhere.
+//
+// Contents
+//   TChartMetrics            how wide a text is in the chart's two fonts (a callback, or an
+//   estimate) elidetext / wraptext     fitting texts into a width without ever widening the chart
+//   layoutrequestchart       Chart1: one point per request, four foot lines
+//   layoutrampchart          Chart2: two curves on two value axes, legend, marks
+//
+// Coordinates are in the units of the given size (pixels on screen), y growing downwards. When a
+// vertical axis title would not fit along its axis it is written horizontally above the axis, so
+// no axis title is ever cut.
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "results/ChartAxis.h"
+#include "results/ChartModel.h"
+#include "results/ChartStyle.h"
+
+struct TChartRect {
+  double left = 0, top = 0, width = 0, height = 0;
+  double right() const { return left + width; }
+  double bottom() const { return top + height; }
+};
+
+enum class TChartFont { title, text };
+enum class TTextAlign { left, centre, right };
+
+struct TChartText {
+  std::string text;  // as drawn: already elided or wrapped
+  TChartRect box;    // the text stands inside, vertically centred
+  TTextAlign align = TTextAlign::centre;
+  bool vertical = false;  // turned to read from bottom to top; box is then tall and narrow
+  TChartFont font = TChartFont::text;
+};
+
+struct TChartMetrics {
+  std::function<double(const std::string&)> titlewidth;  // bold title font
+  std::function<double(const std::string&)> textwidth;   // everything else
+  double titleheight = 15;
+  double textheight = 13;
+
+  double width(TChartFont f, const std::string& s) const {
+    return f == TChartFont::title ? titlewidth(s) : textwidth(s);
+  }
+  // For writers without a font engine (SVG): glyphs of about 0.6 em, lines of 1.25 em.
+  static TChartMetrics estimated(double titlepx, double textpx);
+};
+
+// text when it fits into width, else its longest prefix (whole UTF-8 characters) followed by "…".
+std::string elidetext(const std::string& text, double width,
+                      const std::function<double(const std::string&)>& measure);
+// text broken at blanks into lines no wider than width (a word wider than a line is broken
+// inside); when more than maxlines result, the last line kept is elided.
+std::vector<std::string> wraptext(const std::string& text, double width, int maxlines,
+                                  const std::function<double(const std::string&)>& measure);
+
+struct TAxisLayout {
+  TAxisScale scale;
+  double from = 0, to = 1;         // the positions of scale.min and scale.max
+  std::vector<TChartText> labels;  // one per tick of scale
+  double pos(double value) const {
+    return from + (value - scale.min) / (scale.max - scale.min) * (to - from);
+  }
+};
+
+struct TRequestChartLayout {
+  TChartRect bounds, plot;
+  TChartText title;
+  TAxisLayout xaxis, yaxis;  // bottom and left; the left one has grid lines
+  TChartText xtitle, ytitle;
+  std::vector<TChartText> foot;  // the foot lines as displayed, top to bottom
+
+  // The filled square of a request point, on whole units so that every writer covers the same
+  // pixels.
+  TChartRect pointrect(const TChartPoint& p) const;
+  // Two layouts whose plot and scales agree place every point alike.
+  bool sameplot(const TRequestChartLayout& o) const;
+};
+
+struct TLegendEntry {
+  TChartText text;                  // empty when the axis title beside the marker names the series
+  double markerx = 0, markery = 0;  // centre of the marker
+  TChartColour colour;
+  bool triangle = false;
+};
+
+struct TRampChartLayout {
+  TChartRect bounds, plot;
+  TChartText title;
+  std::vector<TLegendEntry> legend;        // "ramps", then "ramps3"
+  TAxisLayout xaxis, leftaxis, rightaxis;  // the left one has grid lines
+  TChartText xtitle, lefttitle, righttitle;
+  std::vector<TChartText> marks;  // the label of each "ramps" point, just above it
+};
+
+// Maximum foot lines shown per foot line of the model: the status summary may take three.
+inline constexpr int kFootLinesFirst = 3;
+inline constexpr int kFootLinesOther = 2;
+
+// Axis titles, series and legend texts of the two charts.
+inline constexpr const char* kRequestXTitle = "Start Time Of Request [ms]";
+inline constexpr const char* kRequestYTitle = "User Wait Time [ms]";
+inline constexpr const char* kRampXTitle = "Number Of Simultaneous Users";
+inline constexpr const char* kRampProcTitle = "Average Request Proc. Time [ms]";
+inline constexpr const char* kRampWaitTitle = "Average User Wait Time [ms]";
+
+TRequestChartLayout layoutrequestchart(const TChartModel& m, double width, double height,
+                                       const TChartMetrics& fm);
+TRampChartLayout layoutrampchart(const TChartModel& m, double width, double height,
+                                 const TChartMetrics& fm);

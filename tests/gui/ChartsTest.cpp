@@ -1,0 +1,186 @@
+// The result charts as drawn: overlapping points show the latest-started request whatever order
+// the completions arrive in, on screen and in the paint routine used for print and copy; batches
+// draw incrementally; ramp curves, copy and print.
+
+#include <QApplication>
+#include <QClipboard>
+#include <QtTest>
+#include <random>
+
+#include "gui/Charts.h"
+#include "support/TestSupport.h"
+
+namespace {
+
+// The colour a pixel must show: that of the latest-started point covering it (equal starts: the
+// later completion), or none.
+std::optional<QColor> expectedat(const TRequestChartLayout& l, const std::vector<TChartPoint>& pts,
+                                 QPoint px) {
+  std::optional<size_t> best;
+  for (size_t i = 0; i < pts.size(); ++i) {
+    const QRectF r = qrect(l.pointrect(pts[i]));
+    const QPointF centre = QPointF(px) + QPointF(0.5, 0.5);
+    if (!r.contains(centre) || !qrect(l.plot).contains(centre)) continue;
+    if (!best || pts[i].x >= pts[*best].x) best = i;
+  }
+  if (!best) return std::nullopt;
+  return qcolour(chartstyle::pointcolour(pts[*best].statuscode));
+}
+
+}  // namespace
+
+class ChartsTest : public QObject {
+  Q_OBJECT
+ private slots:
+  void testLatestRequestOnTopInAnyCompletionOrder() {
+    TResultCharts charts;
+    charts.resize(565, 380);
+    charts.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&charts));
+    // 4000 alternating outcomes, so close together that every point overlaps its neighbours;
+    // they complete in a shuffled order and arrive in batches of 500.
+    std::vector<TChartPoint> started;
+    for (int i = 0; i < 4000; ++i)
+      started.push_back({i * 0.25L, 40 + (i % 7) * 0.5L, i % 2 ? 404 : (i % 5 ? 200 : 0)});
+    std::vector<TChartPoint> completed = started;
+    std::shuffle(completed.begin(), completed.end(), std::mt19937(7));
+    // The latest start first, so the axes are set by the first batch and the rest is incremental.
+    std::swap(*std::max_element(completed.begin(), completed.end(),
+                                [](auto& a, auto& b) { return a.x < b.x; }),
+              completed.front());
+    for (size_t at = 0; at < completed.size(); at += 500) {
+      charts.addRequestPoints({completed.begin() + long(at), completed.begin() + long(at + 500)});
+      QCoreApplication::processEvents();
+    }
+    QCOMPARE(charts.requestpointcount(), 4000);
+    QCOMPARE(charts.requestpointcount(404), 2000);
+    const int redraws = charts.chart1()->fullredraws();
+    QVERIFY2(redraws <= 2, qPrintable(QString::number(redraws)));
+
+    const QImage screen = charts.chart1()->grab().toImage();
+    QImage painted(charts.chart1()->size(), QImage::Format_RGB32);
+    {
+      QPainter p(&painted);
+      charts.chart1()->paintchart(p, painted.rect());
+    }
+    const TRequestChartLayout& l = charts.chart1()->layout();
+    const auto& pts = charts.model().requests();
+    int checked = 0, green = 0, red = 0;
+    for (size_t i = 0; i < started.size(); i += 97) {
+      const QRectF r = qrect(l.pointrect(started[i]));
+      for (QPoint px : {r.center().toPoint(), r.topLeft().toPoint(), r.bottomRight().toPoint()}) {
+        const auto want = expectedat(l, pts, px);
+        if (!want) continue;
+        ++checked;
+        QCOMPARE(QColor(screen.pixel(px)), *want);
+        QCOMPARE(QColor(painted.pixel(px)), *want);
+        green += *want == QColor(0, 128, 0);
+        red += *want == QColor(255, 0, 0);
+      }
+    }
+    QVERIFY(checked > 60);
+    // Both outcomes stay visible: neither colour covers the other.
+    QVERIFY(green > 5 && red > 5);
+  }
+
+  void testRescaleRedrawsAndClearStartsAfresh() {
+    TResultCharts charts;
+    charts.resize(500, 300);
+    charts.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&charts));
+    charts.addRequestPoints({{1, 1, 200}});
+    QCoreApplication::processEvents();
+    const double ymax = charts.chart1()->layout().yaxis.scale.max;
+    // A point beyond the axes rescales them, and every point moves.
+    charts.addRequestPoints({{20000, 900, 500}});
+    QCoreApplication::processEvents();
+    const TRequestChartLayout& l = charts.chart1()->layout();
+    QVERIFY(l.yaxis.scale.max >= 900 && l.yaxis.scale.max > ymax);
+    QVERIFY(l.xaxis.scale.max >= 20000);
+    QCOMPARE(l.xaxis.scale.min, 0.0);
+    const QImage img = charts.chart1()->grab().toImage();
+    QCOMPARE(QColor(img.pixel(qrect(l.pointrect({20000, 900, 500})).center().toPoint())),
+             QColor(255, 0, 0));
+    // A point on the time axis shows the half above it.
+    QCOMPARE(QColor(img.pixel(qrect(l.pointrect({1, 1, 200})).topLeft().toPoint() + QPoint(3, 0))),
+             QColor(0, 128, 0));
+    charts.clear();
+    QCOMPARE(charts.requestpointcount(), 0);
+    QCoreApplication::processEvents();
+    const QImage empty = charts.chart1()->grab().toImage();
+    const QRect plot = qrect(charts.chart1()->layout().plot).toRect().adjusted(2, 2, -2, -2);
+    for (int y = plot.top(); y < plot.bottom(); y += 3)
+      for (int x = plot.left(); x < plot.right(); x += 3) {
+        const QColor c = empty.pixel(x, y);
+        QVERIFY2(c != QColor(255, 0, 0) && c != QColor(0, 128, 0), "a cleared chart shows points");
+      }
+  }
+
+  void testRampCurvesLabelsAndTitles() {
+    TResultCharts charts;
+    charts.resize(700, 800);
+    charts.chart2()->show();
+    charts.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&charts));
+    QCOMPARE(charts.chart2()->height(), charts.height() / 2);
+    charts.setChart2Title("Ramp test: http://127.0.0.1/");
+    for (int step = 1; step <= 4; ++step)
+      charts.addRampPoint(step * 5, 0.1 * (5 - step), step == 4 ? "25% Errors" : "ok", 20.0 * step);
+    const TRampChartLayout l = charts.chart2()->layout();
+    QCOMPARE(l.title.text, std::string("Ramp test: http://127.0.0.1/"));
+    QStringList marks;
+    for (const auto& m : l.marks) marks << QString::fromStdString(m.text);
+    QCOMPARE(marks, QStringList({"ok", "ok", "ok", "25% Errors"}));
+    // Sub-millisecond averages get labels with decimals, the users whole numbers.
+    QCOMPARE(l.leftaxis.scale.ticks.back().label.find('.') != std::string::npos, true);
+    for (const auto& t : l.xaxis.scale.ticks) QCOMPARE(t.label.find('.'), std::string::npos);
+    // Each curve is drawn in its own colour at its last point.
+    const QImage img = charts.chart2()->grab().toImage();
+    const QPoint proc(int(l.xaxis.pos(20)), int(l.leftaxis.pos(0.1)));
+    const QPoint wait(int(l.xaxis.pos(20)), int(l.rightaxis.pos(80)) + 2);
+    QCOMPARE(QColor(img.pixel(proc)), QColor(0, 0, 0));
+    QCOMPARE(QColor(img.pixel(wait)), QColor(0, 64, 0));
+    charts.clearramps();
+    QVERIFY(charts.model().ramps().empty() && charts.model().rampwaits().empty());
+  }
+
+  void testCopyAndPrint() {
+    TResultCharts charts;
+    charts.resize(500, 400);
+    charts.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&charts));
+    charts.setFootLine(0, "green=ok, red=error, black=timeout");
+    charts.setFootLine(1, "5 simultaneous users");
+    charts.setFootLine(4, "ignored");
+    QCOMPARE(charts.footLine(1), QString("5 simultaneous users"));
+    QVERIFY(charts.footLine(4).isEmpty());
+
+    // "Copy Graph" works before any test: the chart on white at its current size.
+    QApplication::clipboard()->clear();
+    charts.chart1()->copyaction()->trigger();
+    const QImage copied = QApplication::clipboard()->image();
+    QCOMPARE(copied.size(), charts.chart1()->size());
+    QCOMPARE(QColor(copied.pixel(1, 1)), QColor(Qt::white));
+    // "Print Graph" without its dialog: a landscape page holding the chart.
+    TTempDir dir;
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(QString::fromStdString(dir.file("chart.pdf")));
+    charts.chart1()->printto(printer);
+    QCOMPARE(printer.pageLayout().orientation(), QPageLayout::Landscape);
+    const std::string pdf = readfile(dir.file("chart.pdf"));
+    QVERIFY(pdf.rfind("%PDF", 0) == 0);
+    QVERIFY(pdf.size() > 2000);
+
+    for (TPlotWidget* c :
+         {static_cast<TPlotWidget*>(charts.chart1()), static_cast<TPlotWidget*>(charts.chart2())}) {
+      QStringList menu;
+      for (auto* a : c->actions()) menu << a->text();
+      QCOMPARE(menu, QStringList({"Print Graph", "Copy Graph"}));
+      QCOMPARE(c->contextMenuPolicy(), Qt::ActionsContextMenu);
+    }
+  }
+};
+
+QTEST_MAIN(ChartsTest)
+#include "ChartsTest.moc"
