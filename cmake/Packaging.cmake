@@ -23,11 +23,11 @@ set(CPACK_PACKAGE_NAME pressbolt)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CONTACT "Pressbolt developers <pressbolt@localhost>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Load tester for web servers, with a window and a command line")
-set(CPACK_PACKAGE_DESCRIPTION
-    "Pressbolt starts one HTTP/1.0 request per simulated user (1 to 20000), all together, and\n"
-    "reports per request, per run and per ramp step what the server did. pressbolt is the\n"
-    "desktop program, pressbolt-cli the same test for scripts and CI with JSON, CSV and HTML\n"
-    "results, pressbolt-target a small scriptable HTTP server for trying it out.")
+string(CONCAT CPACK_PACKAGE_DESCRIPTION
+  "Pressbolt starts one HTTP/1.0 request per simulated user (1 to 20000), all together, and\n"
+  "reports per request, per run and per ramp step what the server did. pressbolt is the\n"
+  "desktop program, pressbolt-cli the same test for scripts and CI with JSON, CSV and HTML\n"
+  "results, pressbolt-target a small scriptable HTTP server for trying it out.")
 set(CPACK_GENERATOR DEB)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION net)

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "engine/EngineText.h"
 
@@ -98,8 +99,19 @@ int parseoptions(int argc, char** argv, TCliOptions& o) {
     return app.exit(e);
   } catch (const CLI::CallForVersion& e) {
     return app.exit(e);
+  } catch (const CLI::ArgumentMismatch& e) {
+    // "--users: 1 required N missing" in our own words.
+    std::string text = e.what();
+    std::fprintf(stderr, "pressbolt-cli: %s: needs a value (see --help)\n",
+                 text.substr(0, text.find(':')).c_str());
+    return kExitBadInput;
+  } catch (const CLI::ExtrasError& e) {
+    std::string extra = e.what();
+    extra = extra.substr(extra.rfind(": ") + 2);
+    const char* what = extra.rfind("-", 0) == 0 ? "unknown option" : "unexpected argument";
+    std::fprintf(stderr, "pressbolt-cli: %s %s (see --help)\n", what, extra.c_str());
+    return kExitBadInput;
   } catch (const CLI::ParseError& e) {
-    // One line in our own words: the parser's text without its "Run with --help" advice.
     std::fprintf(stderr, "pressbolt-cli: %s (see --help)\n", e.what());
     return kExitBadInput;
   }
