@@ -4,9 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
+#include <tuple>
 
 #include "CliProcess.h"
 #include "settings/StoredSettings.h"
@@ -65,18 +69,38 @@ TEST(CliLimits, ThresholdsGiveStatusThreeAfterEverythingIsWritten) {
             0);
 }
 
-TEST(CliLimits, SigtermDuringARunWritesEverythingAndExits143) {
+TEST(CliLimits, SigtermOrSighupDuringARunWritesEverything) {
+  TTargetServer target;
+  for (auto [sig, status, name] : {std::tuple{SIGTERM, 143, "SIGTERM"}, {SIGHUP, 129, "SIGHUP"}}) {
+    TTempDir dir;
+    TCliProcess p(dir, "--users 5 --output-dir . --json r.json " + target.url("/hang"));
+    ASSERT_TRUE(p.waitfor(dir.file("temp.htm"), ""));  // the run has been launched
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    p.signal(sig);
+    EXPECT_EQ(p.wait(), status);
+    EXPECT_NE(p.out().find("Test aborted"), std::string::npos);
+    EXPECT_NE(p.err().find(name), std::string::npos);
+    EXPECT_EQ(count(readfile(dir.file("Pressbolt Detailed Results.log")), " Done: "), 5u);
+    EXPECT_EQ(json(dir, "r.json")["runs"][0]["completed"], 5);
+  }
+}
+
+TEST(CliLimits, ASecondSignalEndsTheProgramAtOnce) {
   TTargetServer target;
   TTempDir dir;
-  TCliProcess p(dir, "--users 5 --output-dir . --json r.json " + target.url("/hang"));
-  ASSERT_TRUE(p.waitfor(dir.file("temp.htm"), ""));  // the run has been launched
+  // stdout is a pipe nobody reads: writing the JSON there blocks once the pipe is full.
+  ASSERT_EQ(mkfifo(dir.file("pipe").c_str(), 0600), 0);
+  int reader = open(dir.file("pipe").c_str(), O_RDONLY | O_NONBLOCK);
+  ASSERT_GE(reader, 0);
+  TCliProcess p(dir, "-q --users 3000 --output-dir . --json - " + target.url("/size/1"), "",
+                quoted(dir.file("pipe")));
+  ASSERT_TRUE(p.waitfor(dir.file("Pressbolt Results.log"), "Glossary"));
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
-  p.signal(SIGTERM);
-  EXPECT_EQ(p.wait(), 143);
-  EXPECT_NE(p.out().find("Test aborted"), std::string::npos);
-  EXPECT_NE(p.err().find("SIGTERM"), std::string::npos);
-  EXPECT_EQ(count(readfile(dir.file("Pressbolt Detailed Results.log")), " Done: "), 5u);
-  EXPECT_EQ(json(dir, "r.json")["runs"][0]["completed"], 5);
+  p.signal(SIGINT);
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  p.signal(SIGINT);
+  EXPECT_EQ(p.wait(), 130);
+  close(reader);
 }
 
 TEST(CliLimits, CtrlCDuringTheWaitWritesTheCompletedRunsAndExits130) {
