@@ -1,173 +1,158 @@
 #include "report/SvgChart.h"
 
 #include <algorithm>
-#include <cmath>
 #include <cstdio>
+#include <numeric>
 #include <vector>
 
 #include "report/HtmlReport.h"
+#include "results/ChartLayout.h"
+#include "results/ChartStyle.h"
 
 namespace {
 
-constexpr double kWidth = 900, kPlotLeft = 70, kPlotRight = 20, kPlotTop = 40;
-constexpr double kPlotHeight = 300;
-
-struct TAxis {
-  double lo = 0, hi = 1, step = 1;
-};
-
-// Axis from 0 to a round value above max, in steps of 1, 2 or 5 times a power of ten, at most
-// about six of them.
-TAxis axisto(double max) {
-  TAxis a;
-  if (!(max > 0)) max = 1;
-  double raw = max / 6;
-  double power = std::pow(10.0, std::floor(std::log10(raw)));
-  double step = power;
-  for (double m : {1.0, 2.0, 5.0, 10.0}) {
-    step = m * power;
-    if (step >= raw) break;
-  }
-  a.step = step;
-  a.hi = std::ceil(max / step) * step;
-  return a;
-}
+// The size the charts are laid out for, and their fonts in pixels.
+constexpr double kWidth = 900, kRequestHeight = 440, kRampHeight = 380;
+constexpr double kTitlePx = 14, kTextPx = 12;
 
 std::string num(double v) {
   char text[32];
   std::snprintf(text, sizeof text, "%.1f", v);
   std::string s = text;
   if (s.size() > 2 && s.compare(s.size() - 2, 2, ".0") == 0) s.resize(s.size() - 2);
+  return s == "-0" ? "0" : s;
+}
+
+std::string colour(TChartColour c) {
+  char text[8];
+  std::snprintf(text, sizeof text, "#%02x%02x%02x", c.r, c.g, c.b);
+  return text;
+}
+
+std::string line(double x1, double y1, double x2, double y2, TChartColour c) {
+  return "<line x1=\"" + num(x1) + "\" y1=\"" + num(y1) + "\" x2=\"" + num(x2) + "\" y2=\"" +
+         num(y2) + "\" stroke=\"" + colour(c) + "\"/>\n";
+}
+
+std::string rect(const TChartRect& r, TChartColour fill, const char* cls = nullptr) {
+  std::string s = "<rect x=\"" + num(r.left) + "\" y=\"" + num(r.top) + "\" width=\"" +
+                  num(r.width) + "\" height=\"" + num(r.height) + "\"";
+  if (cls != nullptr) s += std::string(" class=\"") + cls + "\"";
+  return s + " fill=\"" + colour(fill) + "\"/>\n";
+}
+
+// A text of the layout: anchored at its box's left, centre or right, vertically centred, turned
+// about the box's centre when it reads upwards.
+std::string text(const TChartText& t) {
+  if (t.text.empty()) return std::string();
+  const double cx = t.box.left + t.box.width / 2, cy = t.box.top + t.box.height / 2;
+  double x = cx;
+  const char* anchor = "middle";
+  if (!t.vertical && t.align == TTextAlign::left) {
+    x = t.box.left;
+    anchor = "start";
+  } else if (!t.vertical && t.align == TTextAlign::right) {
+    x = t.box.right();
+    anchor = "end";
+  }
+  std::string s = "<text x=\"" + num(x) + "\" y=\"" + num(cy) + "\" text-anchor=\"" + anchor +
+                  "\" dominant-baseline=\"central\"";
+  if (t.font == TChartFont::title) s += " font-weight=\"bold\" font-size=\"" + num(kTitlePx) + "\"";
+  if (t.vertical) s += " transform=\"rotate(-90 " + num(cx) + " " + num(cy) + ")\"";
+  return s + ">" + htmlescape(t.text) + "</text>\n";
+}
+
+// Axis line, ticks and labels of a vertical axis standing at x; grid lines across the plot.
+std::string vertical(const TAxisLayout& a, double x, double tick, const TChartRect& plot,
+                     bool grid) {
+  std::string s;
+  for (size_t i = 0; i < a.scale.ticks.size(); ++i) {
+    const double y = a.pos(a.scale.ticks[i].value);
+    if (grid && y > plot.top + 0.5 && y < plot.bottom() - 0.5) {
+      s += line(plot.left, y, plot.right(), y, chartstyle::kGrid);
+    }
+    s += line(x, y, x + tick, y, chartstyle::kAxis) + text(a.labels[i]);
+  }
+  return s + line(x, plot.top, x, plot.bottom(), chartstyle::kAxis);
+}
+
+std::string horizontal(const TAxisLayout& a, const TChartRect& plot) {
+  std::string s = line(plot.left, plot.bottom(), plot.right(), plot.bottom(), chartstyle::kAxis);
+  for (size_t i = 0; i < a.scale.ticks.size(); ++i) {
+    const double x = a.pos(a.scale.ticks[i].value);
+    s += line(x, plot.bottom(), x, plot.bottom() + 3, chartstyle::kAxis) + text(a.labels[i]);
+  }
   return s;
 }
 
-struct TFrame {
-  double left = kPlotLeft, top = kPlotTop, width = kWidth - kPlotLeft - kPlotRight;
-  double height = kPlotHeight;
-  TAxis x, y;
-  double px(double v) const { return left + (v - x.lo) / (x.hi - x.lo) * width; }
-  double py(double v) const { return top + height - (v - y.lo) / (y.hi - y.lo) * height; }
-};
-
-std::string text(double x, double y, const std::string& s, const char* cls) {
-  return "<text x=\"" + num(x) + "\" y=\"" + num(y) + "\" class=\"" + cls + "\">" + htmlescape(s) +
-         "</text>";
-}
-
-// Grid lines, tick labels and axis titles.
-std::string axes(const TFrame& f, const std::string& xtitle, const std::string& ytitle) {
-  std::string s = "<rect x=\"" + num(f.left) + "\" y=\"" + num(f.top) + "\" width=\"" +
-                  num(f.width) + "\" height=\"" + num(f.height) + "\" class=\"frame\"/>\n";
-  for (double v = f.y.lo; v <= f.y.hi + f.y.step / 2; v += f.y.step) {
-    double y = f.py(v);
-    s += "<line x1=\"" + num(f.left) + "\" y1=\"" + num(y) + "\" x2=\"" + num(f.left + f.width) +
-         "\" y2=\"" + num(y) + "\" class=\"grid\"/>" + text(f.left - 6, y + 4, num(v), "yl") + "\n";
+std::string marker(double x, double y, TChartColour c, bool triangle) {
+  const double h = chartstyle::kRampMarkerHalf;
+  if (triangle) {
+    return "<polygon points=\"" + num(x) + "," + num(y - h) + " " + num(x + h) + "," + num(y + h) +
+           " " + num(x - h) + "," + num(y + h) + "\" fill=\"" + colour(c) + "\"/>\n";
   }
-  for (double v = f.x.lo; v <= f.x.hi + f.x.step / 2; v += f.x.step) {
-    double x = f.px(v);
-    s += text(x, f.top + f.height + 16, num(v), "xl") + "\n";
-  }
-  s += text(f.left + f.width / 2, f.top + f.height + 34, xtitle, "at") + "\n";
-  s += "<text x=\"16\" y=\"" + num(f.top + f.height / 2) +
-       "\" class=\"at\" transform=\"rotate(-90 16 " + num(f.top + f.height / 2) + ")\">" +
-       htmlescape(ytitle) + "</text>\n";
-  return s;
+  return rect(TChartRect{x - h, y - h, 2 * h + 1, 2 * h + 1}, c);
 }
 
-std::string open(double height, const char* label) {
-  return "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + num(kWidth) + "\" height=\"" +
-         num(height) + "\" viewBox=\"0 0 " + num(kWidth) + " " + num(height) +
-         "\" role=\"img\" aria-label=\"" + label +
-         "\">\n<style>.frame{fill:#fff;stroke:#888}.grid{stroke:#ddd}"
-         ".yl{text-anchor:end;font:11px sans-serif}.xl{text-anchor:middle;font:11px sans-serif}"
-         ".at{text-anchor:middle;font:12px sans-serif}.title{text-anchor:middle;font:bold 14px "
-         "sans-serif}.foot{font:12px sans-serif}.ok{fill:#00a000}.err{fill:#e00000}"
-         ".to{fill:#000}.lbl{font:10px sans-serif;fill:#e00000}"
-         ".c1{fill:none;stroke:#0040c0;stroke-width:2}.c2{fill:none;stroke:#c06000;"
-         "stroke-width:2}.m1{fill:#0040c0}.m2{fill:#c06000}</style>\n";
+std::string open(const TChartRect& bounds, const char* label) {
+  return "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + num(bounds.width) + "\" height=\"" +
+         num(bounds.height) + "\" viewBox=\"0 0 " + num(bounds.width) + " " + num(bounds.height) +
+         "\" role=\"img\" aria-label=\"" + label + "\" font-family=\"sans-serif\" font-size=\"" +
+         num(kTextPx) + "\">\n" + rect(bounds, chartstyle::kBackground);
 }
 
-const char* pointclass(int status) {
-  if (status == 200) return "ok";
-  if (status == 0) return "to";
-  return "err";
+const char* pointclass(int statuscode) {
+  return statuscode == 200 ? "ok" : statuscode == 0 ? "to" : "err";
 }
 
 }  // namespace
 
-std::string svgrequestchart(const TChartModel& charts) {
-  const auto& points = charts.requests();
-  double maxx = 0, maxy = 0;
-  for (const TChartPoint& p : points) {
-    maxx = std::max(maxx, static_cast<double>(p.x));
-    maxy = std::max(maxy, static_cast<double>(p.y));
-  }
-  TFrame f;
-  f.x = axisto(maxx);
-  f.y = axisto(maxy);
-  const double height = kPlotTop + kPlotHeight + 50 + 4 * 18;
-  std::string s = open(height, "Request chart");
-  s += text(kWidth / 2, 22, charts.chart1title(), "title") + "\n";
-  s += axes(f, "Start of the request (ms after the test start)", "User wait time (ms)");
-  // Points in start order, so a later outcome is drawn over an earlier one as in the window.
-  std::vector<const TChartPoint*> order;
-  order.reserve(points.size());
-  for (const TChartPoint& p : points) order.push_back(&p);
+std::string svgrequestchart(const TChartModel& m) {
+  const TChartMetrics metrics = TChartMetrics::estimated(kTitlePx, kTextPx);
+  const TRequestChartLayout l = layoutrequestchart(m, kWidth, kRequestHeight, metrics);
+  std::string s = open(l.bounds, "Request chart");
+  s += text(l.title) + vertical(l.yaxis, l.plot.left, -3, l.plot, true) +
+       horizontal(l.xaxis, l.plot) + text(l.ytitle) + text(l.xtitle);
+  for (const auto& t : l.foot) s += text(t);
+  const auto& points = m.requests();
+  std::vector<size_t> order(points.size());
+  std::iota(order.begin(), order.end(), size_t{0});
+  // Completions arrive in any order; the chart shows the requests as they started.
   std::stable_sort(order.begin(), order.end(),
-                   [](const TChartPoint* a, const TChartPoint* b) { return a->x < b->x; });
-  s += "<g class=\"points\">\n";
-  for (const TChartPoint* p : order) {
-    s += "<circle cx=\"" + num(f.px(static_cast<double>(p->x))) + "\" cy=\"" +
-         num(f.py(static_cast<double>(p->y))) + "\" r=\"2.5\" class=\"" +
-         pointclass(p->statuscode) + "\"/>\n";
+                   [&](size_t a, size_t b) { return points[a].x < points[b].x; });
+  s += "<clipPath id=\"requestplot\">" + rect(l.plot, chartstyle::kBackground) +
+       "</clipPath>\n<g clip-path=\"url(#requestplot)\">\n";
+  for (size_t i : order) {
+    s += rect(l.pointrect(points[i]), chartstyle::pointcolour(points[i].statuscode),
+              pointclass(points[i].statuscode));
   }
-  s += "</g>\n";
-  double y = kPlotTop + kPlotHeight + 56;
-  for (const std::string& line : charts.foot()) {
-    s += text(kPlotLeft, y, line, "foot") + "\n";
-    y += 18;
-  }
-  return s + "</svg>\n";
+  return s + "</g>\n</svg>\n";
 }
 
-std::string svgrampchart(const TChartModel& charts) {
-  const auto& ramps = charts.ramps();
-  const auto& waits = charts.rampwaits();
-  double maxx = 0, maxy = 0;
-  for (const auto* series : {&ramps, &waits}) {
-    for (const TRampPoint& p : *series) {
-      maxx = std::max(maxx, static_cast<double>(p.users));
-      maxy = std::max(maxy, static_cast<double>(p.y));
-    }
+std::string svgrampchart(const TChartModel& m) {
+  const TChartMetrics metrics = TChartMetrics::estimated(kTitlePx, kTextPx);
+  const TRampChartLayout l = layoutrampchart(m, kWidth, kRampHeight, metrics);
+  std::string s = open(l.bounds, "Ramp chart");
+  s += text(l.title) + vertical(l.leftaxis, l.plot.left, -3, l.plot, true) +
+       vertical(l.rightaxis, l.plot.right(), 3, l.plot, false) + horizontal(l.xaxis, l.plot) +
+       text(l.xtitle) + text(l.lefttitle) + text(l.righttitle);
+  for (const auto& e : l.legend) {
+    s += line(e.markerx - 7, e.markery, e.markerx + 7, e.markery, e.colour) +
+         marker(e.markerx, e.markery, e.colour, e.triangle) + text(e.text);
   }
-  TFrame f;
-  f.x = axisto(maxx);
-  f.y = axisto(maxy);
-  const double height = kPlotTop + kPlotHeight + 80;
-  std::string s = open(height, "Ramp chart");
-  s += text(kWidth / 2, 22, charts.chart2title(), "title") + "\n";
-  s += axes(f, "Simultaneous users", "Time (ms)");
-  int n = 0;
-  for (const auto* series : {&ramps, &waits}) {
-    ++n;
-    std::string line;
-    std::string marks;
-    for (const TRampPoint& p : *series) {
-      double x = f.px(p.users), y = f.py(static_cast<double>(p.y));
-      line += (line.empty() ? "" : " ") + num(x) + "," + num(y);
-      marks += "<circle cx=\"" + num(x) + "\" cy=\"" + num(y) + "\" r=\"3.5\" class=\"m" +
-               std::to_string(n) + "\"/>";
-      if (!p.label.empty() && p.label != "ok") marks += text(x + 5, y - 6, p.label, "lbl");
-      marks += "\n";
+  auto curve = [&](const std::vector<TRampPoint>& pts, const TAxisLayout& y, TChartColour c,
+                   bool triangle) {
+    std::string points, marks;
+    for (const auto& pt : pts) {
+      const double px = l.xaxis.pos(pt.users), py = y.pos(static_cast<double>(pt.y));
+      points += (points.empty() ? "" : " ") + num(px) + "," + num(py);
+      marks += marker(px, py, c, triangle);
     }
-    s += "<polyline points=\"" + line + "\" class=\"c" + std::to_string(n) + "\"/>\n" + marks;
-  }
-  double ly = kPlotTop + kPlotHeight + 60;
-  s += "<rect x=\"" + num(kPlotLeft) + "\" y=\"" + num(ly - 9) +
-       "\" width=\"14\" height=\"4\" class=\"m1\"/>" +
-       text(kPlotLeft + 20, ly, "Average request processing time", "foot") + "<rect x=\"" +
-       num(kPlotLeft + 300) + "\" y=\"" + num(ly - 9) +
-       "\" width=\"14\" height=\"4\" class=\"m2\"/>" +
-       text(kPlotLeft + 320, ly, "Average user wait time", "foot") + "\n";
+    s += "<polyline points=\"" + points + "\" fill=\"none\" stroke=\"" + colour(c) +
+         "\" stroke-width=\"1.5\"/>\n" + marks;
+  };
+  curve(m.ramps(), l.leftaxis, chartstyle::kRampProc, false);
+  curve(m.rampwaits(), l.rightaxis, chartstyle::kRampWait, true);
+  for (const auto& t : l.marks) s += text(t);
   return s + "</svg>\n";
 }
