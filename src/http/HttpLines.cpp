@@ -5,23 +5,29 @@
 #include <limits>
 
 char* TReceiveBuffer::Reserve(int& free) {
+  if (!data_) {
+    // Only the zero byte is written: the rest is touched only as far as data arrive.
+    data_.reset(new char[Capacity + 1]);
+    data_[0] = 0;
+  }
   if (start_ > 0) {
-    std::memmove(data_, data_ + start_, size_t(count_) + 1);  // the zero byte moves along
+    std::memmove(data_.get(), data_.get() + start_, size_t(count_) + 1);  // with the zero byte
     start_ = 0;
   }
   free = Capacity - count_;
-  return data_ + count_;
+  return data_.get() + count_;
 }
 
 void TReceiveBuffer::Commit(int n) {
-  if (n <= 0) return;
+  if (n <= 0 || !data_) return;
   if (n > Capacity - start_ - count_) n = Capacity - start_ - count_;
   count_ += n;
   data_[start_ + count_] = 0;
 }
 
 bool TReceiveBuffer::TakeLine(std::string& line) {
-  const char* text = data_ + start_;
+  if (count_ == 0) return false;
+  const char* text = data_.get() + start_;
   const void* lf = std::memchr(text, '\n', size_t(count_));
   if (lf == nullptr) return false;
   size_t len = static_cast<const char*>(lf) - text;
@@ -35,14 +41,21 @@ bool TReceiveBuffer::TakeLine(std::string& line) {
 }
 
 void TReceiveBuffer::TakeAll(std::string& out) {
-  out.assign(data_ + start_, size_t(count_));
+  out.assign(Data(), size_t(count_));
   Clear();
 }
 
 void TReceiveBuffer::Clear() {
   start_ = 0;
   count_ = 0;
-  data_[0] = 0;
+  if (data_) data_[0] = 0;
+}
+
+void TReceiveBuffer::Release() {
+  if (count_ == 0) {
+    data_.reset();
+    start_ = 0;
+  }
 }
 
 THeaderLine splitheaderline(const std::string& line) {

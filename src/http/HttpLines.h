@@ -3,6 +3,7 @@
 // header line. Neither does any I/O, so both are driven directly by tests and fuzzers.
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -13,9 +14,9 @@ class TReceiveBuffer {
  public:
   static constexpr int Capacity = 8192;
 
-  // Only the zero byte is written: the rest stays untouched until data arrive, so thousands of
-  // idle clients do not cost memory pages for it.
-  TReceiveBuffer() { data_[0] = 0; }
+  // The storage is taken at the first read and given back by Release, so thousands of clients
+  // that wait for their answer, or are done, cost no buffer.
+  TReceiveBuffer() = default;
 
   // Room for the next read: moves the unconsumed bytes to the front and returns where the read
   // goes; free is set to the number of bytes that fit (0 when the buffer is full).
@@ -28,12 +29,14 @@ class TReceiveBuffer {
   // Moves every unconsumed byte (zero bytes included) into out and empties the buffer.
   void TakeAll(std::string& out);
   void Clear();
+  // Gives the storage back when no byte is left in it.
+  void Release();
   int Count() const { return count_; }
   // The unconsumed bytes, followed by a zero byte.
-  const char* Data() const { return data_ + start_; }
+  const char* Data() const { return data_ ? data_.get() + start_ : ""; }
 
  private:
-  char data_[Capacity + 1];
+  std::unique_ptr<char[]> data_;
   int start_ = 0;  // first unconsumed byte
   int count_ = 0;  // unconsumed bytes
 };

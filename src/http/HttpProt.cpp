@@ -206,11 +206,13 @@ void THttpCli::SendRequestHeader(const std::string& method, const std::string& v
 
 void THttpCli::SendPostChunk() {
   if (!sendingpost_) return;
-  int64_t count = PostStream != nullptr ? PostStream->Read(SendBuffer, SendBufferSize) : 0;
+  if (!SendBuffer) SendBuffer.reset(new char[SendBufferSize]);
+  char* chunk = SendBuffer.get();
+  int64_t count = PostStream != nullptr ? PostStream->Read(chunk, SendBufferSize) : 0;
   if (count > 0) {
     BytesSent += count;
-    FireSendData(SendBuffer, int(count));
-    socket_.Send(SendBuffer, int(count));
+    FireSendData(chunk, int(count));
+    socket_.Send(chunk, int(count));
   } else {
     sendingpost_ = false;
     FireSendEnd();

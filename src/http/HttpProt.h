@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -202,6 +203,6 @@ class THttpCli {
   int64_t headerlines_ = 0;
   int64_t docchunks_ = 0;
   TReceiveBuffer ReceiveBuffer;
-  char SendBuffer[SendBufferSize];  // written before it is read; left untouched until a POST
+  std::unique_ptr<char[]> SendBuffer;  // taken by the first POST chunk, given back at the end
   std::string RequestBuffer;
 };

@@ -24,6 +24,9 @@ void THttpCli::SetState(THttpClientState value) {
   if (value == hsReady) {
     // Posted before OnStateChange runs, so a handler may even destroy the client.
     notices_.Post([this] {
+      // The request is over: its buffers go back until the next request needs them.
+      ReceiveBuffer.Release();
+      SendBuffer.reset();
       // A copy: the handler may destroy this client (and with it OnRequestDone).
       THttpRequestDone done = OnRequestDone;
       if (done) done(this, RequestType, requesterror_);

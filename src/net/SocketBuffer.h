@@ -59,6 +59,8 @@ class TSendBufferList {
   int Chunks() const { return chunks_; }
   // Unread bytes in all chunks.
   int64_t Bytes() const;
+  // Whether no unread byte is held (without walking the chunks).
+  bool Empty() const { return head_ == nullptr || (head_ == tail_ && head_->Count() == 0); }
 
  private:
   int chunksize_;

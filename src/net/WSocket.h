@@ -209,6 +209,8 @@ class TWSocket : private TFdWatchHandler {
   void closedone(uint16_t Error);
   void writedone();
   void trytosend();
+  int sendflags() const;
+  void sendfailed(int code);
   void postwritenotice();
   void lookupdone(int error, const std::vector<std::string>& addresses);
   void reversedone(int error, const std::string& name);

@@ -178,11 +178,35 @@ int TWSocket::Send(const void* Data, int Len) {
     return -1;
   }
   if (Len <= 0) return 0;
-  sendqueueempty_ = false;
-  sendbuffers_.Append(Data, Len);
   TAliveGuard g(this);
-  trytosend();
-  if (!g.alive || hsocket_ == INVALID_SOCKET) return Len;
+  auto* data = static_cast<const char*>(Data);
+  int left = Len;
+  bool tried = false;
+  if (socktype_ == SOCK_STREAM && sendbuffers_.Empty()) {
+    // Nothing waits: the data go straight to the platform, and only what it does not take is
+    // copied into chunks.
+    tried = true;
+    ssize_t sent = ::send(hsocket_, data, static_cast<size_t>(left), sendflags());
+    if (sent > 0) {
+      data += sent;
+      left -= static_cast<int>(sent);
+    } else if (sent < 0 && wsalasterror() != 10035) {
+      int code = wsalasterror();
+      sendqueueempty_ = false;
+      sendbuffers_.Append(data, left);
+      sendfailed(code);
+      if (g.alive && hsocket_ != INVALID_SOCKET) updatewatch();
+      return Len;
+    }
+  }
+  if (left > 0) {
+    sendqueueempty_ = false;
+    sendbuffers_.Append(data, left);
+    if (!tried) trytosend();
+    if (!g.alive || hsocket_ == INVALID_SOCKET) return Len;
+  } else {
+    sendqueueempty_ = true;
+  }
   // OnDataSent must never fire inside Send: it comes from a notice the loop delivers later.
   if (sendqueueempty_) postwritenotice();
   updatewatch();
@@ -193,8 +217,23 @@ int TWSocket::SendString(const std::string& Str) {
   return Send(Str.data(), static_cast<int>(Str.size()));
 }
 
+int TWSocket::sendflags() const {
+  return MSG_NOSIGNAL | (sendflags_ == wsSendUrgent ? MSG_OOB : 0);
+}
+
+void TWSocket::sendfailed(int code) {
+  if (code == 10022 || code == 10038 || code == 10054 || code == 10057) {
+    TAliveGuard g(this);
+    closedeventfired_ = true;
+    Close();
+    if (g.alive) FireSessionClosed(static_cast<uint16_t>(code));
+    return;
+  }
+  RaiseSocketError("TryToSend failed", code);
+}
+
 void TWSocket::trytosend() {
-  int flags = MSG_NOSIGNAL | (sendflags_ == wsSendUrgent ? MSG_OOB : 0);
+  int flags = sendflags();
   while (hsocket_ != INVALID_SOCKET) {
     TBuffer* chunk = sendbuffers_.First();
     if (chunk == nullptr) {
@@ -225,15 +264,7 @@ void TWSocket::trytosend() {
     }
     if (sent == 0) return;
     int code = wsalasterror();
-    if (code == 10035) return;
-    if (code == 10022 || code == 10038 || code == 10054 || code == 10057) {
-      TAliveGuard g(this);
-      closedeventfired_ = true;
-      Close();
-      if (g.alive) FireSessionClosed(static_cast<uint16_t>(code));
-      return;
-    }
-    RaiseSocketError("TryToSend failed", code);
+    if (code != 10035) sendfailed(code);
     return;
   }
 }
