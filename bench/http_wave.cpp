@@ -1,149 +1,120 @@
-// One wave of N THttpCli clients against pressbolt-target, all started in one tight loop and
-// waited for on the event loop, as a load test run does; then the same wave from ab, so the
-// report shows how our client compares with a well-known tool on this machine at this moment.
+// One wave of N simultaneous users against nginx on loopback, raced in turn by pressbolt-cli, ab,
+// h2load and a minimal epoll client of ours (the practical limit: it only connects, sends, reads
+// and closes): A B C D A B C D ..., ROUNDS rounds per N. Prints per N the median of the wall time,
+// the CPU seconds (user + sys), the requests per CPU-second and the peak RSS per user of each
+// program (whole processes, start to exit), with our ratios to each peer.
 //
-// usage: bench_http_wave [N ...]   (default 1000 10000)
+// usage: bench_http_wave [N ...]   (default 1000 5000 19000; ROUNDS=5 in the environment)
 
-#include <sys/resource.h>
-#include <unistd.h>
-
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <exception>
-#include <memory>
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "ChildProcess.h"
-#include "http/HttpProt.h"
-#include "net/EventLoop.h"
+#include "Nginx.h"
 #include "net/FdLimit.h"
 
 namespace {
 
-const char kPath[] = "/size/100";
-// A wave that takes longer than this is aborted, so the benchmark always ends.
-constexpr uint64_t kWaveLimitMs = 120000;
+constexpr int kLimitMs = 120000;
+// Each run talks to the next of these nginx ports: the connections of ab and h2load leave the
+// server's end in TIME_WAIT for a minute, which must not slow down whoever runs next.
+constexpr int kPorts = 24;
 
-struct TWave {
-  int Ok = 0;
-  int Failed = 0;
-  double WallMs = 0;
-  double CpuMs = 0;
-  bool Valid = false;
+struct TRun {
+  double wallms = 0;
+  double cpums = 0;
+  long rsskb = 0;
+  int ok = 0;
+  bool valid = false;
 };
 
-double cpums() {
-  rusage ru{};
-  getrusage(RUSAGE_SELF, &ru);
-  return (ru.ru_utime.tv_sec + ru.ru_stime.tv_sec) * 1000.0 +
-         (ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1000.0;
+struct TTool {
+  const char* name;
+  std::vector<TRun> runs;
+};
+
+// The number that follows label in text, or -1.
+double after(const std::string& text, const char* label) {
+  size_t at = text.find(label);
+  if (at == std::string::npos) return -1;
+  return std::atof(text.c_str() + at + std::strlen(label));
 }
 
-double wallms() {
-  timespec ts{};
-  clock_gettime(CLOCK_MONOTONIC, &ts);
-  return ts.tv_sec * 1000.0 + ts.tv_nsec / 1e6;
-}
-
-TWave ourwave(int port, int n) {
-  TEventLoop& loop = TEventLoop::Default();
-  TWave w;
-  std::vector<THttpCli*> clients(static_cast<size_t>(n), nullptr);
-  int done = 0;
-  const std::string url = "http://127.0.0.1:" + std::to_string(port) + kPath;
-  for (int i = 0; i < n; ++i) {
-    auto* c = new THttpCli(loop);
-    c->URL = url;
-    c->OnRequestDone = [&, i](THttpCli* sender, THttpRequest, uint16_t error) {
-      if (error == 0 && sender->StatusCode == 200 && sender->BytesReceived == 100)
-        ++w.Ok;
-      else
-        ++w.Failed;
-      // Freed inside its own completion, as the load test frees its clients.
-      delete sender;
-      clients[static_cast<size_t>(i)] = nullptr;
-      if (++done == n) loop.Stop();
-    };
-    clients[static_cast<size_t>(i)] = c;
+TRun run(const std::vector<std::string>& args) {
+  TRun r;
+  timespec a{}, b{};
+  clock_gettime(CLOCK_MONOTONIC, &a);
+  bench::TRunResult result = bench::runprogram(args, kLimitMs);
+  clock_gettime(CLOCK_MONOTONIC, &b);
+  r.wallms = (b.tv_sec - a.tv_sec) * 1000.0 + (b.tv_nsec - a.tv_nsec) / 1e6;
+  r.cpums = result.CpuMs;
+  r.rsskb = result.MaxRssKb;
+  r.valid = !result.TimedOut && WIFEXITED(result.Status);
+  const std::string& out = result.Output;
+  std::string name = args[0].substr(args[0].rfind('/') + 1);
+  if (name == "pressbolt-cli") {
+    r.ok = static_cast<int>(after(out, "Resulting statuscodes: "));
+    r.valid = r.valid && r.ok >= 0;
+  } else if (name == "ab") {
+    double complete = after(out, "Complete requests:");
+    double failed = after(out, "Failed requests:");
+    double non2xx = after(out, "Non-2xx responses:");
+    r.ok = static_cast<int>(complete - failed - (non2xx > 0 ? non2xx : 0));
+    r.valid = r.valid && complete >= 0;
+  } else if (name == "h2load") {
+    size_t at = out.find("requests: ");
+    size_t done = out.find(" done, ", at == std::string::npos ? 0 : at);
+    r.ok = done == std::string::npos ? -1 : std::atoi(out.c_str() + done + 7);
+    r.valid = r.valid && r.ok >= 0;
+  } else {
+    r.ok = static_cast<int>(after(out, " ok "));
+    r.valid = r.valid && r.ok >= 0;
   }
-
-  TTimer watchdog(loop);
-  watchdog.Start(kWaveLimitMs, [&] {
-    std::fprintf(stderr, "wave of %d did not finish within %llu s: aborting\n", n,
-                 static_cast<unsigned long long>(kWaveLimitMs / 1000));
-    for (THttpCli* c : clients)
-      if (c != nullptr) c->Abort();
-    watchdog.Start(10000, [&] { loop.Stop(); });
-  });
-
-  double cpu0 = cpums(), t0 = wallms();
-  for (int i = 0; i < n; ++i) {
-    try {
-      clients[static_cast<size_t>(i)]->Get();
-    } catch (const std::exception& e) {
-      // A client that cannot start never completes: count it here and free it.
-      ++w.Failed;
-      delete clients[static_cast<size_t>(i)];
-      clients[static_cast<size_t>(i)] = nullptr;
-      ++done;
-    }
+  if (!r.valid) {
+    std::printf("  %s failed%s:\n%s\n", name.c_str(), result.TimedOut ? " (time limit)" : "",
+                out.substr(0, 2000).c_str());
   }
-  if (done < n) loop.Run();
-  w.WallMs = wallms() - t0;
-  w.CpuMs = cpums() - cpu0;
-  watchdog.Stop();
-  for (THttpCli* c : clients) delete c;  // only those cut off by the watchdog remain
-  w.Valid = done == n;
-  return w;
+  return r;
 }
 
-// ab's own "Requests per second" line, its completed and failed counts, and its CPU time.
-TWave abwave(int port, int n) {
-  TWave w;
-  std::string url = "http://127.0.0.1:" + std::to_string(port) + kPath;
-  bench::TRunResult r =
-      bench::runprogram({"ab", "-q", "-r", "-n", std::to_string(n), "-c", std::to_string(n), url},
-                        static_cast<int>(kWaveLimitMs));
-  auto number = [&](const char* label) -> double {
-    size_t at = r.Output.find(label);
-    if (at == std::string::npos) return -1;
-    return std::atof(r.Output.c_str() + at + std::strlen(label));
-  };
-  double rps = number("Requests per second:");
-  double complete = number("Complete requests:");
-  double failed = number("Failed requests:");
-  double non2xx = number("Non-2xx responses:");
-  if (r.TimedOut || rps <= 0 || complete < 0) {
-    std::printf("  ab failed%s:\n%s\n", r.TimedOut ? " (time limit)" : "", r.Output.c_str());
-    return w;
-  }
-  w.Failed = static_cast<int>(failed) + (non2xx > 0 ? static_cast<int>(non2xx) : 0);
-  w.Ok = static_cast<int>(complete) - w.Failed;
-  w.WallMs = complete / rps * 1000.0;
-  w.CpuMs = r.CpuMs;
-  w.Valid = true;
-  return w;
+double median(std::vector<double> v) {
+  if (v.empty()) return 0;
+  std::sort(v.begin(), v.end());
+  size_t m = v.size() / 2;
+  return v.size() % 2 == 1 ? v[m] : (v[m - 1] + v[m]) / 2;
 }
 
-void show(const char* who, int n, const TWave& w) {
-  std::printf(
-      "N=%-6d %-5s %6d ok %5d failed  wall %9.1f ms  %9.0f requests/s  CPU %7.1f us/request\n", n,
-      who, w.Ok, w.Failed, w.WallMs, n / w.WallMs * 1000.0, w.CpuMs * 1000.0 / n);
+struct TSummary {
+  double wallms = 0, cpus = 0, perCpuS = 0, rssperuserkb = 0, ok = 0;
+  int runs = 0;
+};
+
+TSummary summarise(const TTool& t, int n) {
+  std::vector<double> wall, cpu, per, rss, ok;
+  for (const TRun& r : t.runs) {
+    if (!r.valid) continue;
+    wall.push_back(r.wallms);
+    cpu.push_back(r.cpums / 1000.0);
+    per.push_back(r.cpums > 0 ? n / (r.cpums / 1000.0) : 0);
+    rss.push_back(static_cast<double>(r.rsskb) / n);
+    ok.push_back(r.ok);
+  }
+  TSummary s;
+  s.runs = static_cast<int>(wall.size());
+  s.wallms = median(wall);
+  s.cpus = median(cpu);
+  s.perCpuS = median(per);
+  s.rssperuserkb = median(rss);
+  s.ok = median(ok);
+  return s;
 }
 
-bool haveab() {
-  const char* path = std::getenv("PATH");
-  std::string dirs = path != nullptr ? path : "/usr/bin:/bin";
-  size_t start = 0;
-  while (start <= dirs.size()) {
-    size_t end = dirs.find(':', start);
-    if (end == std::string::npos) end = dirs.size();
-    std::string candidate = dirs.substr(start, end - start) + "/ab";
-    if (access(candidate.c_str(), X_OK) == 0) return true;
-    start = end + 1;
-  }
-  return false;
+double ratio(double a, double b) {
+  return b > 0 ? a / b : 0;
 }
 
 }  // namespace
@@ -151,33 +122,75 @@ bool haveab() {
 int main(int argc, char** argv) {
   std::vector<int> sizes;
   for (int i = 1; i < argc; ++i) sizes.push_back(std::atoi(argv[i]));
-  if (sizes.empty()) sizes = {1000, 10000};
+  if (sizes.empty()) sizes = {1000, 5000, 19000};
+  int rounds = std::getenv("ROUNDS") != nullptr ? std::atoi(std::getenv("ROUNDS")) : 5;
+  if (rounds < 1) rounds = 1;
 
   int limit = raisefdlimit();
-  std::printf("http_wave: one request per client to %s, descriptor limit %d\n", kPath, limit);
-  try {
-    bench::TTargetProcess target(PRESSBOLT_TARGET_PATH);
-    bool ab = haveab();
-    if (!ab) std::printf("ab not found (package apache2-utils): no comparison\n");
-    ourwave(target.port(), 100);  // warms up the loop, the allocator and the target
-    for (int n : sizes) {
-      if (n <= 0 || n + 64 > limit) {
-        std::printf("N=%d skipped: needs more descriptors than the limit of %d\n", n, limit);
-        continue;
-      }
-      TWave ours = ourwave(target.port(), n);
-      if (!ours.Valid) std::printf("N=%d our wave was cut off by its time limit\n", n);
-      show("ours", n, ours);
-      if (!ab) continue;
-      TWave theirs = abwave(target.port(), n);
-      if (!theirs.Valid) continue;
-      show("ab", n, theirs);
-      std::printf("N=%-6d ours/ab: wall %.2f  CPU per request %.2f\n", n,
-                  ours.WallMs / theirs.WallMs, theirs.CpuMs > 0 ? ours.CpuMs / theirs.CpuMs : 0.0);
+  std::printf(
+      "http_wave: one wave of N users, GET %s (%d bytes) from nginx on loopback, %d rounds,"
+      " descriptor limit %d\n",
+      bench::TNginx::Path, bench::TNginx::Size, rounds, limit);
+  for (const char* p : {"nginx", "ab", "h2load"}) {
+    if (!bench::inpath(p)) {
+      std::printf("%s not found (packages nginx-light, apache2-utils, nghttp2-client): no race\n",
+                  p);
+      return 0;
     }
-  } catch (const std::exception& e) {
-    std::printf("http_wave: %s\n", e.what());
+  }
+  bench::TNginx nginx(kPorts);
+  if (!nginx.ok()) {
+    std::printf("http_wave: %s\n", nginx.error.c_str());
     return 1;
   }
+  char dir[] = "/tmp/pressbolt-wave-XXXXXX";
+  if (mkdtemp(dir) == nullptr) return 1;
+
+  int next = 0;
+  for (int n : sizes) {
+    if (n <= 0 || n + 64 > limit) {
+      std::printf("N=%d skipped: needs more descriptors than the limit of %d\n", n, limit);
+      continue;
+    }
+    const std::string N = std::to_string(n);
+    std::vector<TTool> tools{{"pressbolt-cli", {}}, {"ab", {}}, {"h2load", {}}, {"minimal", {}}};
+    for (int round = 0; round < rounds; ++round) {
+      for (TTool& t : tools) {
+        int port = nginx.port(next++);
+        std::string url = "http://127.0.0.1:" + std::to_string(port) + bench::TNginx::Path;
+        std::vector<std::string> args;
+        std::string name = t.name;
+        if (name == "pressbolt-cli") {
+          args = {PRESSBOLT_CLI_PATH, "--users", N, "--runs", "1", "--output-dir", dir, url};
+        } else if (name == "ab") {
+          args = {"ab", "-q", "-r", "-n", N, "-c", N, url};
+        } else if (name == "h2load") {
+          args = {"h2load", "--h1", "-t1", "-n", N, "-c", N, "-H", "Connection: close", url};
+        } else {
+          args = {MINIMAL_CLIENT_PATH, "127.0.0.1", std::to_string(port), bench::TNginx::Path, N};
+        }
+        t.runs.push_back(run(args));
+      }
+    }
+    std::printf("\nN = %d, median of %d rounds\n\n", n, rounds);
+    std::printf("| program | wall ms | CPU s | requests per CPU-s | peak RSS kB/user | ok |\n");
+    std::printf("|---|---:|---:|---:|---:|---:|\n");
+    std::vector<TSummary> s;
+    for (const TTool& t : tools) {
+      s.push_back(summarise(t, n));
+      const TSummary& m = s.back();
+      std::printf("| %s | %.0f | %.3f | %.0f | %.2f | %.0f |\n", t.name, m.wallms, m.cpus,
+                  m.perCpuS, m.rssperuserkb, m.ok);
+    }
+    std::printf("\n| pressbolt-cli to | wall | CPU | requests per CPU-s | peak RSS per user |\n");
+    std::printf("|---|---:|---:|---:|---:|\n");
+    for (size_t i = 1; i < s.size(); ++i) {
+      std::printf("| %s | %.2f | %.2f | %.2f | %.2f |\n", tools[i].name,
+                  ratio(s[0].wallms, s[i].wallms), ratio(s[0].cpus, s[i].cpus),
+                  ratio(s[0].perCpuS, s[i].perCpuS), ratio(s[0].rssperuserkb, s[i].rssperuserkb));
+    }
+  }
+  std::string cleanup = std::string("rm -rf '") + dir + "'";
+  if (std::system(cleanup.c_str()) != 0) std::fprintf(stderr, "could not remove %s\n", dir);
   return 0;
 }

@@ -12,7 +12,7 @@ packages=(
   libcli11-dev nlohmann-json3-dev
   clang libclang-rt-14-dev
   xvfb xauth fonts-dejavu-core
-  apache2-utils
+  apache2-utils nginx-light nghttp2-client
   dpkg-dev file
 )
 
@@ -30,5 +30,11 @@ sudo=""
 [ "$(id -u)" -ne 0 ] && sudo="sudo"
 export DEBIAN_FRONTEND=noninteractive
 $sudo apt-get update -qq
+# The benchmarks start nginx themselves: its package must not start a system service on port 80.
+if [ ! -e /usr/sbin/policy-rc.d ]; then
+  printf '#!/bin/sh\nexit 101\n' | $sudo tee /usr/sbin/policy-rc.d >/dev/null
+  $sudo chmod 755 /usr/sbin/policy-rc.d
+  trap '$sudo rm -f /usr/sbin/policy-rc.d' EXIT
+fi
 $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 echo "Dependencies installed."
