@@ -2,6 +2,7 @@
 // the tabs are told while a page with redirects, frames and pictures loads, and what the sealed
 // view of a first response refuses to do.
 
+#include <sys/resource.h>
 #include <QElapsedTimer>
 #include <QImage>
 #include <QRegularExpression>
@@ -61,6 +62,13 @@ struct TCountingServer {
 class BrowserControlTest : public QObject {
   Q_OBJECT
  private slots:
+  // The crash test below kills a page process on purpose; it must leave no core file behind.
+  // Set before the engine starts, so its processes inherit it.
+  void initTestCase() {
+    const rlimit none{0, 0};
+    setrlimit(RLIMIT_CORE, &none);
+  }
+
   void traceRecordsEveryNavigationInArrivalOrder() {
     TTargetServer target;
     TBrowseTab tab;
@@ -187,6 +195,23 @@ class BrowserControlTest : public QObject {
     QVERIFY(status.startsWith("Error: "));
     QCOMPARE(documents, 0);
     QCOMPARE(b.blockedrequests(), QList<QUrl>{QUrl(url(target, "/size/10"))});
+  }
+
+  void aCrashedPageEndsItsLoadAndTheBrowserGoesOn() {
+    TTargetServer target;
+    TWebEngineBrowser b(TBrowserMode::normal);
+    int downloads = 0, documents = 0;
+    QString status;
+    b.OnDownloadComplete = [&] { ++downloads; };
+    b.OnDocumentComplete = [&] { ++documents; };
+    b.OnStatusTextChange = [&](const QString& t) { status = t; };
+    // The engine's own address that makes its page process crash.
+    b.view()->load(QUrl("chrome://crash"));
+    QVERIFY(waitfor([&] { return status == "The page stopped working"; }));
+    QVERIFY(downloads >= 1);
+    b.Navigate(url(target, "/size/10"));
+    QVERIFY(waitfor([&] { return documents == 1; }));
+    QCOMPARE(status, QString("Done"));
   }
 
   void firstResponseViewShowsTheFileAndNothingElse() {
