@@ -31,7 +31,25 @@ TChartMetrics TChartFonts::metrics() const {
   return m;
 }
 
+namespace {
+int monochromes = 0;
+}
+
+TMonochromeCharts::TMonochromeCharts() {
+  ++monochromes;
+}
+
+TMonochromeCharts::~TMonochromeCharts() {
+  --monochromes;
+}
+
+bool TMonochromeCharts::active() {
+  return monochromes > 0;
+}
+
 QColor qcolour(TChartColour c) {
+  const bool grey = c.r == c.g && c.g == c.b;
+  if (monochromes > 0 && !grey) return Qt::black;
   return QColor(c.r, c.g, c.b);
 }
 

@@ -21,6 +21,17 @@ struct TChartFonts {
   TChartMetrics metrics() const;
 };
 
+// While one lives, charts are drawn for a black-and-white printer: every colour becomes black,
+// greys and white stay. Colour drawing returns when the last one goes.
+class TMonochromeCharts {
+ public:
+  TMonochromeCharts();
+  ~TMonochromeCharts();
+  TMonochromeCharts(const TMonochromeCharts&) = delete;
+  TMonochromeCharts& operator=(const TMonochromeCharts&) = delete;
+  static bool active();
+};
+
 QColor qcolour(TChartColour c);
 QRectF qrect(const TChartRect& r);
 
