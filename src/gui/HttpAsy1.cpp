@@ -4,6 +4,7 @@
 #include <QStatusBar>
 
 #include "browser/FirstResponseView.h"
+#include "gui/PrintReport.h"
 
 namespace {
 
@@ -69,6 +70,10 @@ void THttpAsyForm::connecthandlers() {
   });
   connect(AbortButton, &QPushButton::clicked, this, [this] {
     if (onabort) onabort();
+  });
+  connect(Button2, &QPushButton::clicked, this, [this] {
+    QPrinter printer(QPrinter::HighResolution);
+    Printreportclick(*this, printer);
   });
   connectbrowserview();
 }

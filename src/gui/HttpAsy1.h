@@ -153,6 +153,7 @@ class THttpAsyForm : public QMainWindow {
   QCheckBox* onerroronlyCheckBox = nullptr;
   QPushButton* ExecButton = nullptr;
   QPushButton* AbortButton = nullptr;
+  QPushButton* Button2 = nullptr;  // "Print Report"
   TCaptionPanel* Panel2 = nullptr;
   QTabWidget* PageControl1 = nullptr;
   QWidget* TabSheet4 = nullptr;

@@ -207,6 +207,8 @@ QWidget* THttpAsyForm::buildsettingspanel() {
   auto* buttons = new QHBoxLayout;
   buttons->addWidget(ExecButton);
   buttons->addWidget(AbortButton);
+  Button2 = named(new QPushButton("Print Report"), "Button2");
+  buttons->addWidget(Button2);
   buttons->addStretch(1);
   grid->addLayout(buttons, row++, 0, 1, 4);
   grid->setColumnStretch(1, 3);

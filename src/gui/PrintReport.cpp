@@ -1,0 +1,218 @@
+#include "gui/PrintReport.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QApplication>
+#include <QCheckBox>
+#include <QFontMetricsF>
+#include <QMessageBox>
+#include <QPainter>
+#include <QPrintDialog>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextEdit>
+#include <algorithm>
+#include <vector>
+
+#include "gui/ChartPainter.h"
+#include "gui/Charts.h"
+#include "gui/HttpAsy1.h"
+#include "results/LogModel.h"
+
+namespace {
+
+using namespace reportdesign;
+
+// The geometry of one printer's pages in its device pixels.
+struct TPageGeometry {
+  double unit = 1;  // device pixels per design pixel
+  QRectF paint;     // the printable area, from the painter's origin
+  double body = 0;  // height above the footer
+};
+
+TPageGeometry geometry(QPrinter& printer) {
+  TPageGeometry g;
+  g.unit = printer.resolution() / 96.0;
+  const QRectF r = printer.pageLayout().paintRectPixels(printer.resolution());
+  g.paint = QRectF(0, 0, r.width(), r.height());
+  g.body = g.paint.height() - kFooterHeight * g.unit;
+  return g;
+}
+
+QFont pointfont(double points, bool bold = false) {
+  QFont f = QApplication::font();
+  f.setPointSizeF(points);
+  f.setBold(bold);
+  return f;
+}
+
+// A chart at its place in the title band: laid out at the picture's design size less one
+// pixel, so its frame stays inside, and scaled to the printer.
+void drawchart(QPainter& p, const std::function<void(QPainter&, const QRectF&)>& chart, double top,
+               const TPageGeometry& g) {
+  if (!chart) return;
+  p.save();
+  p.translate(0, top * g.unit);
+  p.scale(g.unit, g.unit);
+  chart(p, QRectF(0, 0, kPictureWidth - 1, kPictureHeight - 1));
+  p.restore();
+}
+
+void drawtitleband(QPainter& p, const TReport& r, const TPageGeometry& g) {
+  const double w = g.paint.width();
+  p.setPen(Qt::black);
+  p.setFont(pointfont(16));
+  p.drawText(QRectF(0, kTitleTop * g.unit, w, (kSubtitleTop - kTitleTop) * g.unit),
+             Qt::AlignHCenter | Qt::AlignTop, r.title);
+  p.setFont(pointfont(12));
+  const QString sub = QFontMetricsF(p.font(), p.device()).elidedText(r.subtitle, Qt::ElideRight, w);
+  p.drawText(QRectF(0, kSubtitleTop * g.unit, w, (kPicture1Top - kSubtitleTop) * g.unit),
+             Qt::AlignHCenter | Qt::AlignTop, sub);
+  const TMonochromeCharts monochrome;
+  drawchart(p, r.chart1, kPicture1Top, g);
+  if (r.ramp) drawchart(p, r.chart2, kPicture2Top, g);
+}
+
+void drawfooter(QPainter& p, const TReport& r, int page, const TPageGeometry& g) {
+  const QRectF box(0, g.body, g.paint.width(), g.paint.height() - g.body);
+  p.setPen(Qt::black);
+  p.setFont(pointfont(8));
+  const QFontMetricsF fm(p.font(), p.device());
+  const QString left = "Page " + QString::number(page);
+  const double side = std::max(fm.horizontalAdvance(left), fm.horizontalAdvance(r.printed));
+  // The title gets what the page number and the time leave free, never covering them.
+  const double middle = std::max(0.0, box.width() - 2 * (side + fm.averageCharWidth()));
+  p.drawText(box, Qt::AlignLeft | Qt::AlignVCenter, left);
+  p.drawText(box, Qt::AlignHCenter | Qt::AlignVCenter,
+             fm.elidedText(r.subtitle, Qt::ElideRight, middle));
+  p.drawText(box, Qt::AlignRight | Qt::AlignVCenter, r.printed);
+}
+
+// The results text laid out for the printer at the full printable width, in one piece.
+std::unique_ptr<QTextDocument> layouttext(const TReport& r, QPrinter& printer,
+                                          const TPageGeometry& g) {
+  std::unique_ptr<QTextDocument> doc(r.text ? r.text->clone() : new QTextDocument);
+  doc->documentLayout()->setPaintDevice(&printer);
+  doc->setDocumentMargin(0);
+  // Long lines wrap on paper rather than being cut at the margin.
+  QTextOption wrap = doc->defaultTextOption();
+  wrap.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+  doc->setDefaultTextOption(wrap);
+  doc->setTextWidth(g.paint.width());
+  return doc;
+}
+
+// The vertical range of the text on one page.
+struct TTextSlice {
+  double from = 0, to = 0;
+};
+
+// Cuts the text into pages between its lines: the first page has what the title band leaves
+// of the body, the others the whole body. A line taller than a page is cut where it must be.
+std::vector<TTextSlice> paginate(QTextDocument& doc, double firstheight, double height) {
+  std::vector<std::pair<double, double>> lines;  // top and bottom of every line, in order
+  QAbstractTextDocumentLayout* layout = doc.documentLayout();
+  for (QTextBlock b = doc.begin(); b.isValid(); b = b.next()) {
+    const QRectF box = layout->blockBoundingRect(b);
+    const QTextLayout* tl = b.layout();
+    for (int i = 0; tl != nullptr && i < tl->lineCount(); ++i) {
+      const QTextLine line = tl->lineAt(i);
+      lines.emplace_back(box.top() + line.y(), box.top() + line.y() + line.height());
+    }
+  }
+  std::vector<TTextSlice> pages;
+  double from = 0, room = firstheight;
+  size_t next = 0;
+  do {
+    double to = from;
+    while (next < lines.size() && lines[next].second <= from + room) to = lines[next++].second;
+    if (next < lines.size() && to == from) {
+      to = from + room;
+      while (next < lines.size() && lines[next].second <= to) ++next;
+    }
+    pages.push_back({from, to});
+    if (next < lines.size()) from = std::max(to, lines[next].first);
+    room = height;
+  } while (next < lines.size());
+  return pages;
+}
+
+void drawtextslice(QPainter& p, QTextDocument& doc, const TTextSlice& slice, double top,
+                   const TPageGeometry& g) {
+  p.save();
+  const QRectF area(0, top, g.paint.width(), slice.to - slice.from);
+  p.setClipRect(area);
+  p.translate(0, top - slice.from);
+  QAbstractTextDocumentLayout::PaintContext ctx;
+  ctx.clip = QRectF(0, slice.from, g.paint.width(), slice.to - slice.from);
+  ctx.palette.setColor(QPalette::Text, Qt::black);
+  doc.documentLayout()->draw(&p, ctx);
+  p.restore();
+}
+
+}  // namespace
+
+TReport makereport(const THttpAsyForm& form) {
+  TReport r;
+  const TResultCharts* charts = form.charts();
+  r.subtitle = charts->chart1Title();
+  const TPlotWidget* chart1 = charts->chart1();
+  const TPlotWidget* chart2 = charts->chart2();
+  r.chart1 = [chart1](QPainter& p, const QRectF& rect) { chart1->paintchart(p, rect); };
+  r.ramp = form.Ramp->isChecked();
+  if (r.ramp) r.chart2 = [chart2](QPainter& p, const QRectF& rect) { chart2->paintchart(p, rect); };
+  r.text.reset(form.datamemo->document()->clone());
+  r.printed = QString::fromStdString(TLogModel::timestamp());
+  return r;
+}
+
+void preparereportprinter(QPrinter& printer) {
+  printer.setDocName("Pressbolt Report");
+  printer.setPageOrientation(QPageLayout::Portrait);
+  printer.setPageMargins(QMarginsF(kMarginMm, kMarginMm, kMarginMm, kMarginMm),
+                         QPageLayout::Millimeter);
+}
+
+int printreport(const TReport& report, QPrinter& printer) {
+  const TPageGeometry g = geometry(printer);
+  const std::unique_ptr<QTextDocument> doc = layouttext(report, printer, g);
+  const double band = (report.ramp ? kBandWithRamp : kBandWithoutRamp) * g.unit;
+  const std::vector<TTextSlice> slices = paginate(*doc, g.body - band, g.body);
+  const int pages = static_cast<int>(slices.size());
+  int from = 1, to = pages;
+  if (printer.printRange() == QPrinter::PageRange && printer.fromPage() > 0) {
+    from = std::max(1, printer.fromPage());
+    to = std::min(pages, printer.toPage() > 0 ? printer.toPage() : pages);
+  }
+  // Where the printer cannot make copies itself, the pages are sent as often as asked.
+  const int copies = printer.supportsMultipleCopies() ? 1 : std::max(1, printer.copyCount());
+  QPainter p;
+  if (!p.begin(&printer)) return 0;
+  bool first = true;
+  for (int copy = 0; copy < copies; ++copy) {
+    for (int page = from; page <= to; ++page) {
+      if (!first) printer.newPage();
+      first = false;
+      if (page == 1) drawtitleband(p, report, g);
+      drawtextslice(p, *doc, slices[static_cast<size_t>(page - 1)], page == 1 ? band : 0, g);
+      drawfooter(p, report, page, g);
+    }
+  }
+  p.end();
+  return pages;
+}
+
+void Printreportclick(THttpAsyForm& form, QPrinter& printer) {
+  // Before any test Chart1 has no title and the views hold no results: nothing to report.
+  if (form.charts()->chart1Title().isEmpty()) {
+    QMessageBox::information(&form, QApplication::applicationName(),
+                             "There is no test to report yet. Run a test, then print its report.");
+    return;
+  }
+  preparereportprinter(printer);
+  QPrintDialog dialog(&printer, &form);
+  dialog.setOption(QAbstractPrintDialog::PrintPageRange, true);
+  if (dialog.exec() != QDialog::Accepted) return;
+  if (printreport(makereport(form), printer) == 0)
+    QMessageBox::critical(&form, QApplication::applicationName(),
+                          "The report could not be printed: the printer did not start.");
+}

@@ -1,0 +1,238 @@
+// The printed report of a real test against pressbolt-target, printed to PDF and read back with
+// the poppler tools: pages, footers, the title band, the charts as black-and-white vector
+// drawings, and the charts on screen unchanged afterwards.
+
+#include <unistd.h>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QImage>
+#include <QPrintDialog>
+#include <QProcess>
+#include <QtTest>
+
+#include "GuiSupport.h"
+#include "gui/ChartPainter.h"
+#include "gui/Charts.h"
+#include "gui/HttpAsy1.h"
+#include "gui/PrintReport.h"
+#include "gui/UvQtBridge.h"
+#include "gui/WindowHost.h"
+#include "gui/urllistwindow.h"
+#include "support/TargetServer.h"
+#include "support/TestSupport.h"
+
+namespace {
+
+bool waitfor(const std::function<bool()>& cond, int ms = 60000) {
+  QElapsedTimer t;
+  t.start();
+  while (!cond() && t.elapsed() < ms)
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+  return cond();
+}
+
+QString run(const QString& program, const QStringList& args) {
+  QProcess p;
+  p.start(program, args);
+  if (!p.waitForFinished(60000) || p.exitCode() != 0) {
+    qWarning("%s failed: %s", qPrintable(program), p.readAllStandardError().constData());
+    return {};
+  }
+  return QString::fromUtf8(p.readAllStandardOutput());
+}
+
+// The text of one page of a PDF (pages count from 1).
+QString pagetext(const QString& pdf, int page) {
+  const QString n = QString::number(page);
+  return run("pdftotext", {"-layout", "-f", n, "-l", n, pdf, "-"});
+}
+
+int pagecount(const QString& pdf) {
+  const QString info = run("pdfinfo", {pdf});
+  const auto m = QRegularExpression("Pages:\\s+(\\d+)").match(info);
+  return m.hasMatch() ? m.captured(1).toInt() : -1;
+}
+
+// Pixels of a colour other than grey, white or black.
+int colouredpixels(const QImage& img, const QRect& area) {
+  int n = 0;
+  for (int y = area.top(); y <= area.bottom(); ++y)
+    for (int x = area.left(); x <= area.right(); ++x) {
+      const QColor c = img.pixelColor(x, y);
+      if (std::max({c.red(), c.green(), c.blue()}) - std::min({c.red(), c.green(), c.blue()}) > 60)
+        ++n;
+    }
+  return n;
+}
+
+struct TReportRig {
+  TTargetServer target;
+  TTempDir dir;
+  TUvQtBridge bridge{TEventLoop::Default()};
+  Turllistwin urls;
+  THttpAsyForm form{urls, {"pressbolt-printreport"}};
+  TWindowHost host{form};
+  QString pdf = QString::fromStdString(dir.file("report.pdf"));
+
+  TReportRig() {
+    host.engine().setoutputdir(dir.path());
+    host.dialoghook = [](const std::string&) {};
+    form.show();
+    // The charts get their size on the load-test tab.
+    form.PageControl2->setCurrentWidget(form.TabSheet6);
+  }
+  // A real test: users and runs against a page and a missing page.
+  bool runtest(bool ramp) {
+    form.multiurl->click();
+    urls.setlines({QString::fromStdString(target.url("/size/100")),
+                   QString::fromStdString(target.url("/missing"))});
+    form.SpinEdit1->setValue(6);
+    form.SpinEdit2->setValue(3);
+    form.Ramp->setChecked(ramp);
+    bool ended = false;
+    host.onended = [&](bool) { ended = true; };
+    form.ExecButton->click();
+    if (!waitfor([&] { return ended; })) return false;
+    host.sync();
+    form.synclogviews();
+    return true;
+  }
+  void printpdf(QPrinter& printer) {
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(pdf);
+  }
+  int print() {
+    QPrinter printer(QPrinter::HighResolution);
+    printpdf(printer);
+    preparereportprinter(printer);
+    return printreport(makereport(form), printer);
+  }
+};
+
+}  // namespace
+
+class PrintReportTest : public QObject {
+  Q_OBJECT
+ private slots:
+  void longResultsRunOverPagesEachWithItsFooter() {
+    TReportRig rig;
+    QVERIFY(rig.runtest(false));
+    for (int i = 1; i <= 150; ++i)
+      rig.form.logmodel().logdata("extra results line " + std::to_string(i));
+    rig.form.logmodel().logdatabold("last line of the results");
+    rig.form.synclogviews();
+    const QString subtitle = rig.form.charts()->chart1Title();
+    QVERIFY(!subtitle.isEmpty());
+
+    const int pages = rig.print();
+    QVERIFY2(pages >= 3, qPrintable(QString::number(pages)));
+    QCOMPARE(pagecount(rig.pdf), pages);
+    const QString info = run("pdfinfo", {rig.pdf});
+    const auto size = QRegularExpression("Page size:\\s+([\\d.]+) x ([\\d.]+)").match(info);
+    QVERIFY(size.captured(1).toDouble() < size.captured(2).toDouble());  // portrait
+
+    for (int page = 1; page <= pages; ++page) {
+      const QString text = pagetext(rig.pdf, page);
+      QVERIFY2(text.contains(QRegularExpression("Page " + QString::number(page) + "\\b")),
+               qPrintable(text));
+      QVERIFY(text.contains(subtitle));  // the footer's centre
+      QCOMPARE(text.contains("Pressbolt - Test Results"), page == 1);
+      QCOMPARE(text.contains("Start Time Of Request [ms]"), page == 1);
+      QVERIFY(!text.contains("Number Of Simultaneous Users"));
+    }
+    // The title band: title, subtitle, then the chart; the results text follows below it.
+    const QString first = pagetext(rig.pdf, 1);
+    const QStringList lines = first.split('\n', Qt::SkipEmptyParts);
+    QCOMPARE(lines.value(0).trimmed(), QString("Pressbolt - Test Results"));
+    QCOMPARE(lines.value(1).trimmed(), subtitle);
+    QVERIFY(first.indexOf("Start Time Of Request [ms]") < first.indexOf("Pressbolt V"));
+    QVERIFY(pagetext(rig.pdf, pages).contains("last line of the results"));
+    // Charts are vector drawings, not pictures; the bold lines keep their bold font.
+    QCOMPARE(run("pdfimages", {"-list", rig.pdf}).split('\n', Qt::SkipEmptyParts).size(), 2);
+    QVERIFY(run("pdffonts", {rig.pdf}).contains("Bold"));
+  }
+
+  void rampReportHasBothChartsInBlackAndWhite() {
+    TReportRig rig;
+    QVERIFY(rig.runtest(true));
+    const QImage before1 = rig.form.charts()->chart1()->image();
+    const QImage before2 = rig.form.charts()->chart2()->image();
+    QVERIFY(colouredpixels(before1, before1.rect()) > 0);
+
+    QVERIFY(rig.print() >= 1);
+    const QString first = pagetext(rig.pdf, 1);
+    QVERIFY(first.contains("Start Time Of Request [ms]"));
+    QVERIFY(first.contains("Number Of Simultaneous Users"));
+    QVERIFY(first.indexOf("Number Of Simultaneous Users") < first.indexOf("Pressbolt V"));
+
+    // At 96 dpi the page shows the design pixels; the charts stand below the 12.7 mm margin.
+    run("pdftoppm", {"-r", "96", "-f", "1", "-l", "1", "-png", rig.pdf,
+                     QString::fromStdString(rig.dir.file("page"))});
+    QImage page(QString::fromStdString(rig.dir.file("page-1.png")));
+    QVERIFY(!page.isNull());
+    const QRect charts(48, 48 + 80, 697, 304 + 217 - 80);
+    QCOMPARE(colouredpixels(page, charts), 0);
+    // Something was drawn there: the points and curves in black.
+    int dark = 0;
+    for (int y = charts.top(); y <= charts.bottom(); ++y)
+      for (int x = charts.left(); x <= charts.right(); ++x)
+        if (qGray(page.pixel(x, y)) < 64) ++dark;
+    QVERIFY(dark > 1000);
+
+    // The charts on screen are as they were.
+    QVERIFY(!TMonochromeCharts::active());
+    QCOMPARE(rig.form.charts()->chart1()->image(), before1);
+    QCOMPARE(rig.form.charts()->chart2()->image(), before2);
+  }
+
+  void nothingToReportBeforeATestAndACancelPrintsNothing() {
+    TReportRig rig;
+    TBoxAnswerer answer;
+    QPrinter printer(QPrinter::HighResolution);
+    rig.printpdf(printer);
+    Printreportclick(rig.form, printer);
+    QCOMPARE(answer.seen, 1);
+    QVERIFY(answer.text.contains("no test to report"));
+    QVERIFY(!QFile::exists(rig.pdf));
+
+    QVERIFY(rig.runtest(false));
+    // Close the print dialog the way the user does: cancel, then print.
+    bool accept = false;
+    int dialogs = 0;
+    QTimer answerdialog;
+    QObject::connect(&answerdialog, &QTimer::timeout, [&] {
+      if (auto* d = qobject_cast<QPrintDialog*>(QApplication::activeModalWidget())) {
+        ++dialogs;
+        accept ? d->accept() : d->reject();
+      }
+    });
+    answerdialog.start(20);
+    Printreportclick(rig.form, printer);
+    QCOMPARE(dialogs, 1);
+    QVERIFY(!QFile::exists(rig.pdf));
+    accept = true;
+    Printreportclick(rig.form, printer);
+    QCOMPARE(dialogs, 2);
+    QVERIFY(QFile::exists(rig.pdf));
+    QCOMPARE(printer.docName(), QString("Pressbolt Report"));
+    QVERIFY(pagetext(rig.pdf, 1).contains("Pressbolt - Test Results"));
+  }
+
+  void aPageRangePrintsOnlyThosePages() {
+    TReportRig rig;
+    QVERIFY(rig.runtest(false));
+    for (int i = 1; i <= 150; ++i) rig.form.logmodel().logdata("line " + std::to_string(i));
+    rig.form.synclogviews();
+    QPrinter printer(QPrinter::HighResolution);
+    rig.printpdf(printer);
+    preparereportprinter(printer);
+    printer.setPrintRange(QPrinter::PageRange);
+    printer.setFromTo(2, 2);
+    QVERIFY(printreport(makereport(rig.form), printer) >= 3);
+    QCOMPARE(pagecount(rig.pdf), 1);
+    QVERIFY(pagetext(rig.pdf, 1).contains(QRegularExpression("Page 2\\b")));
+  }
+};
+
+QTEST_MAIN(PrintReportTest)
+#include "PrintReportTest.moc"
