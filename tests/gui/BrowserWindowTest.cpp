@@ -1,5 +1,5 @@
-// The browser tools inside the real main window: the three URL fields, tracing into the
-// multiple-URL list, and the first response's view on the result tabs.
+// The browser tools inside the real main window: browsing sets the URL to test, tracing fills
+// the multiple-URL list, and the first response's view on the result tabs.
 
 #include <unistd.h>
 #include <QElapsedTimer>
@@ -50,18 +50,6 @@ struct TWindowRig {
 class BrowserWindowTest : public QObject {
   Q_OBJECT
  private slots:
-  void typingInAnyUrlFieldChangesTheOtherTwo() {
-    TWindowRig rig;
-    THttpAsyForm& f = rig.form;
-    QCOMPARE(f.url1, f.browsetab->url1);
-    QCOMPARE(f.Edit2, f.downloadtab->Edit2);
-    for (QLineEdit* typed : {f.url1, f.URLEdit, f.Edit2}) {
-      typed->clear();
-      QTest::keyClicks(typed, "http://h/" + typed->objectName());
-      for (QLineEdit* other : {f.url1, f.URLEdit, f.Edit2}) QCOMPARE(other->text(), typed->text());
-    }
-  }
-
   void browsingSetsTheUrlToTestAndTraceFillsTheList() {
     TWindowRig rig;
     TBrowseTab& tab = *rig.form.browsetab;
