@@ -1,6 +1,8 @@
 // THttpCli, response side: reading and splitting the response, header lines, the document,
 // relocation, the end of a request, the posted notices and Abort.
 
+#include <strings.h>
+
 #include <algorithm>
 #include <cctype>
 
@@ -104,7 +106,7 @@ void THttpCli::HeaderLine() {
   if (headerlines_ == 0) FireHeaderBegin();
   ++headerlines_;
 
-  if (lower(LastLine.substr(0, 6)) == "<html>") {
+  if (LastLine.size() >= 6 && strncasecmp(LastLine.c_str(), "<html>", 6) == 0) {
     // No header at all: the document starts with this very line.
     if (ContentType.empty()) ContentType = "text/html";
     SetState(hsWaitingBody);

@@ -1,5 +1,7 @@
 #include "net/PortWindow.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
@@ -122,8 +124,13 @@ TPortWindows& portwindows() {
   static TPortWindows windows = [] {
     TPortRange range{32768, 60999};
     parseportrange(readfile("/proc/sys/net/ipv4/ip_local_port_range"), range);
-    return TPortWindows(range,
-                        parsereservedports(readfile("/proc/sys/net/ipv4/ip_local_reserved_ports")));
+    TPortWindows w(range,
+                   parsereservedports(readfile("/proc/sys/net/ipv4/ip_local_reserved_ports")));
+    // Processes on one machine (segments of one test, say) start at different windows, so they
+    // do not all compete for the same ports first.
+    int windows = (range.hi - range.lo) / w.Width() + 1;
+    w.MoveTo(range.lo + int((uint64_t(getpid()) * 7919u) % uint64_t(windows)) * w.Width());
+    return w;
   }();
   return windows;
 }
