@@ -7,12 +7,16 @@
 #include <cerrno>
 #include <charconv>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <istream>
 #include <sstream>
 
 #include "http/UrlSplit.h"
+#include "segments/SegmentFile.h"
+#include "segments/SegmentOption.h"
+#include "segments/StartTime.h"
 #include "settings/StoredSettings.h"
 
 namespace {
@@ -262,6 +266,70 @@ void takelimits(const TCliOptions& o, TCliJob& job) {
   if (o.maxp99wait) job.maxp99wait = decimal("--max-p99-wait", *o.maxp99wait, 0, 1e12);
 }
 
+// --segment I/K or --segments K with the Indexed Job's index, and --start-at.
+void takesegment(const TCliOptions& o, TCliJob& job) {
+  TSegmentChoice c;
+  std::string problem;
+  if (o.segment && o.segments) {
+    fail("--segments", "give either --segment I/K or --segments K, not both");
+  }
+  if (o.segment && !parsesegment(*o.segment, c, problem)) fail("--segment", problem);
+  if (o.segments) {
+    int k = int(integer("--segments", *o.segments, 1, kMaxSegments));
+    if (!segmentfromindex(k, std::getenv("JOB_COMPLETION_INDEX"), c, problem)) {
+      fail("--segments", problem);
+    }
+  }
+  job.segment = c.segment;
+  job.segments = c.segments;
+  if (o.startat) {
+    int64_t at = 0;
+    if (!parsestarttime(*o.startat, at, problem)) fail("--start-at", problem);
+    problem = startinpast(at, epochmsnow());
+    if (!problem.empty()) fail("--start-at", problem);
+    job.startat = at;
+  }
+}
+
+// --merge: the result files, a directory standing for the .json files in it. Only output
+// options go with it; the test's own options belong to the segments that ran it.
+void takemerge(const TCliOptions& o, TCliJob& job) {
+  const std::pair<const char*, bool> testoptions[] = {
+      {"a URL", !o.url.empty()},
+      {"--users", bool(o.users)},
+      {"--runs", bool(o.runs)},
+      {"--wait", bool(o.wait)},
+      {"--ramp", bool(o.ramp)},
+      {"--urls", bool(o.urlsfile)},
+      {"--agent", bool(o.agent)},
+      {"--proxy", bool(o.proxy)},
+      {"--user", bool(o.user)},
+      {"--password-stdin", o.passwordstdin},
+      {"--post", bool(o.post)},
+      {"--post-file", bool(o.postfile)},
+      {"--users-file", bool(o.usersfile)},
+      {"--key-offset", bool(o.keyoffset)},
+      {"--preserve-cookies", bool(o.preservecookies)},
+      {"--write-headers", bool(o.writeheaders)},
+      {"--write-data", bool(o.writedata)},
+      {"--on-error-only", bool(o.onerroronly)},
+      {"--settings", bool(o.settingsfile)},
+      {"--timeout", bool(o.timeout)},
+      {"--segment", bool(o.segment)},
+      {"--segments", bool(o.segments)},
+      {"--start-at", bool(o.startat)}};
+  for (const auto& [name, given] : testoptions) {
+    if (given) fail("--merge", std::string(name) + " belongs to a test, not to a merge");
+  }
+  takeoutputs(o, job);
+  takelimits(o, job);
+  for (const std::string& path : o.merge) {
+    std::string problem;
+    if (!resultfiles(path, job.json, job.merge, problem)) fail("--merge", problem);
+  }
+  job.quiet = o.quiet;
+}
+
 }  // namespace
 
 std::string urlproblem(const std::string& url) {
@@ -302,12 +370,19 @@ bool resolvejob(const TCliOptions& o, std::istream& passwordsource, TCliJob& job
                 std::string& error) {
   try {
     TestSettings& s = job.settings;
+    if (!o.merge.empty()) {
+      takemerge(o, job);
+      return true;
+    }
+    takesegment(o, job);
+    // Each segment holds at most the usual number of users.
+    const int64_t maxusers = int64_t(kMaxUsers) * job.segments;
     if (o.settingsfile) {
       readinput("--settings", *o.settingsfile);  // a missing file must not read as defaults
       applystored(readstoredsettings(*o.settingsfile), job);
     }
     takeurls(o, job);
-    if (o.users) s.users = int(integer("--users", *o.users, kMinUsers, kMaxUsers));
+    if (o.users) s.users = int(integer("--users", *o.users, kMinUsers, maxusers));
     if (o.runs) s.runs = int(integer("--runs", *o.runs, kMinRuns, kMaxRuns));
     if (o.wait) s.waitperrun = int(integer("--wait", *o.wait, kMinWait, kMaxWait));
     if (o.ramp) s.ramptest = *o.ramp;
@@ -338,7 +413,7 @@ bool resolvejob(const TCliOptions& o, std::istream& passwordsource, TCliJob& job
     }
     if (o.keyoffset) {
       // Far enough from the ends that offset + user number cannot overflow.
-      const int64_t limit = INT64_MAX - kMaxUsers;
+      const int64_t limit = INT64_MAX - maxusers;
       s.usekey = true;
       s.keyoffset = integer("--key-offset", *o.keyoffset, -limit, limit);
     }

@@ -4,6 +4,7 @@
 // that names the option and the problem. It reads files and standard input but writes nothing,
 // so a refused command line has touched nothing.
 
+#include <cstdint>
 #include <iosfwd>
 #include <optional>
 #include <string>
@@ -20,6 +21,12 @@ struct TCliJob {
   std::optional<double> timeout;        // seconds
   std::optional<double> maxerrorrate, maxavgwait, maxp99wait;
   bool quiet = false;
+  // This process fires segment `segment` of `segments` (1 of 1: the whole test), run 1 at the
+  // wall-clock instant startat (epoch ms) when given.
+  int segment = 1, segments = 1;
+  std::optional<int64_t> startat;
+  // Result files to merge instead of running a test (directories already expanded).
+  std::vector<std::string> merge;
 };
 
 // Checks o and fills job. The password of --password-stdin is read from passwordsource. Returns

@@ -85,6 +85,22 @@ void addoptions(CLI::App& app, TCliOptions& o) {
   app.add_flag("-q,--quiet", o.quiet, "No progress line and no results on stdout");
   app.add_flag("--demo", o.demo,
                "Start pressbolt-target on a free loopback port and run a short ramp test on it");
+
+  app.add_option("--segment", o.segment,
+                 "Fire only segment I of K of every run's users: user k belongs to segment "
+                 "((k - 1) mod K) + 1; --users counts the whole test (up to 20000 x K)")
+      ->type_name("I/K");
+  app.add_option("--segments", o.segments,
+                 "As --segment, with I taken from JOB_COMPLETION_INDEX + 1 (a Kubernetes Indexed "
+                 "Job sets it)")
+      ->type_name("K");
+  app.add_option("--start-at", o.startat,
+                 "Wait until TIME (RFC 3339 with offset, or epoch milliseconds) before run 1")
+      ->type_name("TIME");
+  app.add_option("--merge", o.merge,
+                 "Merge the JSON results of a split test's segments (files, or a directory of "
+                 "them) into one result instead of running a test")
+      ->type_name("FILE|DIR ...");
 }
 
 int parseoptions(int argc, char** argv, TCliOptions& o) {

@@ -6,6 +6,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace CLI {
 class App;
@@ -22,6 +23,9 @@ struct TCliOptions {
   std::optional<std::string> timeout, maxerrorrate, maxavgwait, maxp99wait;
   bool quiet = false;
   bool demo = false;
+  // A test split over several processes, and the merge of their results.
+  std::optional<std::string> segment, segments, startat;
+  std::vector<std::string> merge;
 };
 
 // The exit statuses, as --help and the README document them.

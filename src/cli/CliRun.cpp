@@ -4,11 +4,13 @@
 
 #include <csignal>
 #include <cstdio>
+#include <fstream>
 #include <sstream>
 
 #include "cli/CliHost.h"
 #include "cli/Progress.h"
 #include "cli/Signals.h"
+#include "engine/FirstResponse.h"
 #include "engine/LoadEngine.h"
 #include "net/FdLimit.h"
 #include "report/CsvReport.h"
@@ -16,6 +18,10 @@
 #include "report/JsonReport.h"
 #include "report/OutputFile.h"
 #include "report/RunFigures.h"
+#include "results/Clock.h"
+#include "results/SysInfo.h"
+#include "segments/SegmentOption.h"
+#include "segments/StartTime.h"
 
 namespace {
 
@@ -29,7 +35,8 @@ std::string number(double v) {
   return s.str();
 }
 
-// Each run against each limit; every run over a limit is named on stderr.
+}  // namespace
+
 bool withinlimits(const TCliJob& job, const TTestFigures& figures) {
   bool ok = true;
   for (const TRunFigures& f : figures.runs) {
@@ -52,6 +59,22 @@ bool withinlimits(const TCliJob& job, const TTestFigures& figures) {
     }
   }
   return ok;
+}
+
+namespace {
+
+std::string readwhole(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  return bytes.str();
+}
+
+std::string segmentmarkers(const TReportInfo& info, const std::string& json) {
+  const std::string which =
+      "segment " + std::to_string(info.segment) + "/" + std::to_string(info.segments);
+  return "=== pressbolt json begin " + which + " " + info.testid + " ===\n" + json +
+         "=== pressbolt json end " + which + " ===\n";
 }
 
 std::string resultstext(const TLogModel& logs) {
@@ -84,14 +107,19 @@ TCliOutcome runjob(const TCliJob& job) {
   TChartModel charts;
   TLoadEngine engine(host, logs, charts, loop);
   engine.setabortfinishes(true);
+  engine.setsegment(job.segment, job.segments);
   if (!job.outputdir.empty()) engine.setoutputdir(job.outputdir);
 
   TReportInfo info;
-  info.testid = newtestid();
-  info.started = utcnow();
   info.settings = job.settings;
   info.settings.password.clear();
   info.urls = job.urls;
+  info.segment = job.segment;
+  info.segments = job.segments;
+  // Every segment of one split test must carry the same id, so it is derived, not drawn.
+  info.testid =
+      job.segments > 1 ? segmenttestid(jsonsettings(info), job.segments, job.startat) : newtestid();
+  info.clientsystem = clientsystemlines();
 
   bool timedout = false;
   {
@@ -104,9 +132,13 @@ TCliOutcome runjob(const TCliJob& job) {
       });
     }
     TProgress progress(loop, engine, job.settings.runs, !job.quiet && isatty(STDERR_FILENO));
-    engine.ExecButtonClick();
-    if (host.errors() == 0 || engine.phase() != TLoadEngine::TPhase::idle) {
-      while (!host.ended() && loop.RunOnce(true)) {
+    if (!job.startat || waituntil(loop, *job.startat, [] { return TSignalAbort::caught() != 0; })) {
+      info.started = utcnow();
+      engine.ExecButtonClick();
+      info.epochms = preciseepochms() - static_cast<double>(elapsedms() - engine.teststart);
+      if (host.errors() == 0 || engine.phase() != TLoadEngine::TPhase::idle) {
+        while (!host.ended() && loop.RunOnce(true)) {
+        }
       }
     }
     progress.finish();
@@ -122,6 +154,11 @@ TCliOutcome runjob(const TCliJob& job) {
   bool written = host.errors() == 0;
 
   info.aborted = engine.aborted;
+  const auto& runs = host.records().runs();
+  if (!runs.empty() && runs.front().size() > 0) {
+    const std::string first = readwhole(engine.resultdir() + "temp.htm");
+    if (!first.empty()) info.firstresponselength = int64_t(sourceview(first).length);
+  }
   const TTestFigures figures = testfigures(host.records());
   std::string error;
   auto write = [&](const std::string& path, const std::string& bytes) {
@@ -139,7 +176,12 @@ TCliOutcome runjob(const TCliJob& job) {
       write("-", resultstext(logs));
     }
   }
-  if (!job.json.empty()) write(job.json, jsonreport(info, host.records(), figures));
+  if (!job.json.empty()) {
+    std::string json = jsonreport(info, host.records(), figures);
+    // A pod's log holds more than the JSON: marker lines let a script cut it out.
+    if (job.json == "-" && job.segments > 1) json = segmentmarkers(info, json);
+    write(job.json, json);
+  }
   if (!job.requestscsv.empty()) write(job.requestscsv, csvreport(host.records()));
   if (!job.html.empty()) write(job.html, htmlreport(info, logs, charts, figures));
   const bool limitsok = withinlimits(job, figures);

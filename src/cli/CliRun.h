@@ -5,6 +5,7 @@
 #include <string>
 
 #include "cli/CliJob.h"
+#include "report/RunFigures.h"
 
 struct TCliOutcome {
   int status = 0;         // the exit status (see TExitStatus)
@@ -12,3 +13,7 @@ struct TCliOutcome {
 };
 
 TCliOutcome runjob(const TCliJob& job);
+
+// True when every run keeps the job's limits (--max-error-rate and the others); each run over a
+// limit is named on stderr.
+bool withinlimits(const TCliJob& job, const TTestFigures& figures);

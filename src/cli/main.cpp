@@ -13,6 +13,7 @@
 #include <sstream>
 
 #include "cli/CliJob.h"
+#include "cli/CliMerge.h"
 #include "cli/CliOptions.h"
 #include "cli/CliRun.h"
 #include "cli/Demo.h"
@@ -61,5 +62,6 @@ int main(int argc, char** argv) {
       return kExitBadInput;
     }
   }
+  if (!job.merge.empty()) return runmerge(job);
   return runjob(job).status;
 }

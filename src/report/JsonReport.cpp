@@ -103,6 +103,10 @@ TJson settingsjson(const TReportInfo& info) {
 
 }  // namespace
 
+std::string jsonsettings(const TReportInfo& info) {
+  return settingsjson(info).dump();
+}
+
 std::string jsonreport(const TReportInfo& info, const TRequestRecords& records,
                        const TTestFigures& figures) {
   TJson doc;
@@ -121,10 +125,17 @@ std::string jsonreport(const TReportInfo& info, const TRequestRecords& records,
     run["users"] = f.users;
     run["aborted"] = f.aborted;
     run.update(figuresjson(f));
+    if (i < info.startspreadms.size()) run["segment_start_spread_ms"] = ms(info.startspreadms[i]);
     run["requests"] = requestcolumns(records.runs()[i]);
     doc["runs"].push_back(std::move(run));
   }
   doc["totals"] = figuresjson(figures.totals);
+  doc["segment"] = {{"number", info.segment}, {"of", info.segments}};
+  if (info.mergedsegments > 0) doc["merged_segments"] = info.mergedsegments;
+  doc["started_epoch_ms"] = ms(info.epochms);
+  doc["client_system"] = info.clientsystem;
+  doc["first_response_length"] =
+      info.firstresponselength >= 0 ? TJson(info.firstresponselength) : TJson(nullptr);
 
   // Compact where it is bulky (a run's columns), one line per member where a reader looks.
   std::string text = "{\n";

@@ -10,6 +10,9 @@
 
 inline constexpr int kJsonFormat = 1;
 
+// The "settings" member alone, as one line (segments of one test compare it).
+std::string jsonsettings(const TReportInfo& info);
+
 // The whole document: one member per line at the top, one run per line, ending with a newline.
 std::string jsonreport(const TReportInfo& info, const TRequestRecords& records,
                        const TTestFigures& figures);

@@ -2,6 +2,7 @@
 // What every result file says about the test besides its records: which test it was, when it
 // started, how it was set up and whether it was cut short.
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,17 @@ struct TReportInfo {
   bool aborted = false;
   TestSettings settings;          // the password is never written anywhere
   std::vector<std::string> urls;  // the multiple-URL list when settings.multipleurls
+  // What a merge of a split test needs: which segment this is, when its test clock started on
+  // the wall clock (ms since 1970, to the microsecond), the load generator's description, and
+  // the first response's length in characters (-1: none here).
+  int segment = 1, segments = 1;
+  double epochms = 0;
+  std::vector<std::string> clientsystem;
+  int64_t firstresponselength = -1;
+  // A merged result: how many segments it was merged from, and per run how far apart their
+  // run starts were (ms).
+  int mergedsegments = 0;
+  std::vector<double> startspreadms;
 };
 
 // A fresh test id: the UTC start time and 32 random bits, e.g. "20261207T100000Z-3fa9c2d1".

@@ -136,3 +136,29 @@ void mergedviews(const TMergedTest& m, TLogModel& logs, TChartModel& charts) {
   logs.logdatared("Glossary:");
   for (const char* line : kGlossary) logs.logdatanocr(line);
 }
+
+void mergedrecords(const TMergedTest& m, TRequestRecords& records) {
+  for (const TMergedRun& run : m.runs) {
+    const TSegmentRun& r = run.requests;
+    for (size_t i = 0; i < r.size(); ++i) {
+      records.add(TRequestOutcome{run.run - 1, r.user[i], &m.requesturls[r.url[i]], r.start[i],
+                                  r.wait[i], r.firstbyte[i], r.status[i], r.socket[i], r.bytes[i]});
+    }
+    records.endrun(run.run - 1, run.users, run.overallms, run.aborted);
+  }
+}
+
+TReportInfo mergedinfo(const TMergedTest& m) {
+  TReportInfo info;
+  info.testid = m.testid;
+  info.started = m.started;
+  info.aborted = m.aborted;
+  info.settings = m.settings;
+  info.urls = m.urls;
+  info.epochms = m.epochms;
+  info.clientsystem = m.clientsystem;
+  info.firstresponselength = m.firstresponselength;
+  info.mergedsegments = m.segments;
+  for (const TMergedRun& run : m.runs) info.startspreadms.push_back(run.startspreadms);
+  return info;
+}

@@ -1,5 +1,9 @@
 #include "segments/SegmentFile.h"
 
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+
 #include <nlohmann/json.hpp>
 
 using TJson = nlohmann::json;
@@ -90,6 +94,10 @@ bool readsegmentfile(const std::string& path, const std::string& text, TSegmentF
               "version (it reads format " + std::to_string(kReadableFormat) + ")";
       return false;
     }
+    if (doc.contains("merged_segments")) {
+      error = path + ": a merged result, not the result of one segment";
+      return false;
+    }
     if (!doc.contains("segment") || !doc.contains("started_epoch_ms")) {
       error = path + ": written without segment data (by an older pressbolt-cli?)";
       return false;
@@ -128,5 +136,37 @@ bool readsegmentfile(const std::string& path, const std::string& text, TSegmentF
       }
     }
   }
+  return true;
+}
+
+bool resultfiles(const std::string& path, const std::string& except,
+                 std::vector<std::string>& files, std::string& error) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  if (!fs::is_directory(path, ec)) {
+    if (!std::ifstream(path, std::ios::binary)) {
+      error = "cannot read \"" + path + "\"";
+      return false;
+    }
+    files.push_back(path);
+    return true;
+  }
+  std::vector<std::string> found;
+  for (const auto& entry : fs::directory_iterator(path, ec)) {
+    if (!entry.is_regular_file() || entry.path().extension() != ".json") continue;
+    std::error_code same;
+    if (!except.empty() && fs::equivalent(entry.path(), except, same)) continue;
+    found.push_back(entry.path().string());
+  }
+  if (ec) {
+    error = "cannot list \"" + path + "\": " + ec.message();
+    return false;
+  }
+  if (found.empty()) {
+    error = "no .json file in \"" + path + "\"";
+    return false;
+  }
+  std::sort(found.begin(), found.end());
+  files.insert(files.end(), found.begin(), found.end());
   return true;
 }

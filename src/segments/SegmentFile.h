@@ -44,3 +44,9 @@ struct TSegmentFile {
 // program wrote or lacks what a merge needs.
 bool readsegmentfile(const std::string& path, const std::string& text, TSegmentFile& out,
                      std::string& error);
+
+// Appends path to files when it is a readable file; when it is a directory, its .json files in
+// name order, leaving out `except` (the merge's own JSON output, which may lie there from an
+// earlier merge). False with the reason when path cannot be read or holds no .json file.
+bool resultfiles(const std::string& path, const std::string& except,
+                 std::vector<std::string>& files, std::string& error);

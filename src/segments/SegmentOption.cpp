@@ -1,6 +1,9 @@
 #include "segments/SegmentOption.h"
 
 #include <charconv>
+#include <cstdio>
+
+#include "segments/StartTime.h"
 
 namespace {
 
@@ -21,6 +24,10 @@ bool parsesegment(const std::string& text, TSegmentChoice& out, std::string& err
     error = "\"" + text + "\" is not I/K (for example 2/4)";
     return false;
   }
+  if (k > kMaxSegments) {
+    error = "\"" + text + "\": at most " + std::to_string(kMaxSegments) + " segments";
+    return false;
+  }
   if (k < 1 || i < 1 || i > k) {
     error = "\"" + text + "\": the segment number must be 1 to " + std::to_string(k < 1 ? 1 : k);
     return false;
@@ -30,8 +37,8 @@ bool parsesegment(const std::string& text, TSegmentChoice& out, std::string& err
 }
 
 bool segmentfromindex(int segments, const char* index, TSegmentChoice& out, std::string& error) {
-  if (segments < 1) {
-    error = "the number of segments must be at least 1";
+  if (segments < 1 || segments > kMaxSegments) {
+    error = "the number of segments must be 1 to " + std::to_string(kMaxSegments);
     return false;
   }
   if (index == nullptr) {
@@ -46,4 +53,24 @@ bool segmentfromindex(int segments, const char* index, TSegmentChoice& out, std:
   }
   out = {i + 1, segments};
   return true;
+}
+
+std::string segmenttestid(const std::string& settings, int segments,
+                          std::optional<int64_t> startat) {
+  // FNV-1a: stable across hosts and builds, which std::hash is not.
+  uint64_t hash = 14695981039346656037ull;
+  for (unsigned char c : settings) {
+    hash ^= c;
+    hash *= 1099511628211ull;
+  }
+  std::string when = "unscheduled";
+  if (startat) {
+    when.clear();
+    for (char c : rfc3339(*startat)) {
+      if (c != '-' && c != ':') when += c;
+    }
+  }
+  char tail[32];
+  std::snprintf(tail, sizeof tail, "-k%d-%08x", segments, static_cast<unsigned>(hash >> 32));
+  return when + tail;
 }

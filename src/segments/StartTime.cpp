@@ -102,6 +102,12 @@ int64_t epochmsnow() {
   return int64_t(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
 }
 
+double preciseepochms() {
+  timespec ts{};
+  clock_gettime(CLOCK_REALTIME, &ts);
+  return static_cast<double>(ts.tv_sec) * 1000 + static_cast<double>(ts.tv_nsec / 1000) / 1000;
+}
+
 bool parsestarttime(const std::string& text, int64_t& epochms, std::string& error) {
   if (!text.empty() && text.find_first_not_of("0123456789") == std::string::npos) {
     auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), epochms);

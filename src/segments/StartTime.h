@@ -8,8 +8,10 @@
 
 class TEventLoop;
 
-// Milliseconds since 1970-01-01T00:00:00Z, from the system's wall clock.
+// Milliseconds since 1970-01-01T00:00:00Z, from the system's wall clock; the second one keeps
+// the fraction (to the microsecond).
 int64_t epochmsnow();
+double preciseepochms();
 
 // Parses text into epoch milliseconds (fractions below a millisecond are dropped). False with a
 // one-line reason in error when it is neither form.

@@ -1,0 +1,91 @@
+#include "cli/CliMerge.h"
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+#include "cli/CliRun.h"
+#include "report/CsvReport.h"
+#include "report/HtmlReport.h"
+#include "report/JsonReport.h"
+#include "report/OutputFile.h"
+#include "results/LogFile.h"
+#include "segments/MergedResults.h"
+
+namespace {
+
+void complain(const std::string& text) {
+  std::fprintf(stderr, "pressbolt-cli: %s\n", text.c_str());
+}
+
+bool readsegments(const std::vector<std::string>& paths, std::vector<TSegmentFile>& files) {
+  bool ok = true;
+  for (const std::string& path : paths) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    TSegmentFile file;
+    std::string error;
+    if (!in || !readsegmentfile(path, text.str(), file, error)) {
+      complain("--merge: " + (error.empty() ? "cannot read \"" + path + "\"" : error));
+      ok = false;
+    } else {
+      files.push_back(std::move(file));
+    }
+  }
+  return ok;
+}
+
+}  // namespace
+
+int runmerge(const TCliJob& job) {
+  std::vector<TSegmentFile> files;
+  if (!readsegments(job.merge, files)) return kExitBadInput;
+  TMergedTest merged;
+  std::string error;
+  if (!mergesegments(files, merged, error)) {
+    std::istringstream lines(error);
+    for (std::string line; std::getline(lines, line);) complain("--merge: " + line);
+    return kExitBadInput;
+  }
+  files.clear();  // the merged copy is all that is needed from here
+
+  TRequestRecords records;
+  mergedrecords(merged, records);
+  TLogModel logs;
+  TChartModel charts;
+  mergedviews(merged, logs, charts);
+  const TReportInfo info = mergedinfo(merged);
+  const TTestFigures figures = testfigures(records);
+
+  bool written = true;
+  auto write = [&](const std::string& path, const std::string& bytes) {
+    if (path.empty()) return;
+    if (!writeoutput(path, bytes, error)) {
+      complain(error);
+      written = false;
+    }
+  };
+  std::string text;
+  for (const auto& line : logs.resultlines()) text += line.text + "\n";
+  if (!job.quiet) {
+    if (job.json == "-" || job.requestscsv == "-") {
+      std::fputs(text.c_str(), stderr);
+    } else {
+      write("-", text);
+    }
+  }
+  if (!job.outputdir.empty()) {
+    const std::string path = job.outputdir + "/" + resultsfilename;
+    if (!saveresults(path, logs.resultlines(), error)) {
+      complain(error);
+      written = false;
+    }
+  }
+  if (!job.json.empty()) write(job.json, jsonreport(info, records, figures));
+  if (!job.requestscsv.empty()) write(job.requestscsv, csvreport(records));
+  if (!job.html.empty()) write(job.html, htmlreport(info, logs, charts, figures));
+  const bool limitsok = withinlimits(job, figures);
+  if (!written) return kExitNotWritten;
+  return limitsok ? kExitOk : kExitThreshold;
+}
