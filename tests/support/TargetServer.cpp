@@ -58,7 +58,7 @@ std::string describe(int status) {
 
 }  // namespace
 
-TTargetServer::TTargetServer() {
+TTargetServer::TTargetServer(const std::vector<std::string>& args, const std::string& stderrpath) {
   const std::string path = PRESSBOLT_TARGET_PATH;
   if (path.empty()) throw std::runtime_error("pressbolt-target was not built with this test");
   int fds[2];
@@ -68,6 +68,10 @@ TTargetServer::TTargetServer() {
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
+  if (!stderrpath.empty()) {
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, stderrpath.c_str(),
+                                     O_WRONLY | O_CREAT | O_APPEND, 0644);
+  }
   // The child must not inherit a blocked SIGTERM or an ignored SIGPIPE from the test program.
   posix_spawnattr_t attr;
   posix_spawnattr_init(&attr);
@@ -77,8 +81,10 @@ TTargetServer::TTargetServer() {
   posix_spawnattr_setsigmask(&attr, &none);
   posix_spawnattr_setsigdefault(&attr, &all);
   posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-  char* argv[] = {const_cast<char*>(path.c_str()), nullptr};
-  int rc = posix_spawn(&pid_, path.c_str(), &actions, &attr, argv, environ);
+  std::vector<char*> argv = {const_cast<char*>(path.c_str())};
+  for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  int rc = posix_spawn(&pid_, path.c_str(), &actions, &attr, argv.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
   posix_spawnattr_destroy(&attr);
   close(fds[1]);

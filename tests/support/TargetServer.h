@@ -4,13 +4,17 @@
 #include <sys/types.h>
 
 #include <string>
+#include <vector>
 
 // Starts pressbolt-target (PRESSBOLT_TARGET_PATH) as a child process on an ephemeral loopback port
 // and stops it (SIGTERM, then SIGKILL, reaped) when the object goes away.
 class TTargetServer {
  public:
   // Waits up to 10 s for its "listening on" line; throws std::runtime_error when it cannot start.
-  TTargetServer();
+  TTargetServer() : TTargetServer({}, "") {}
+  // With extra arguments (e.g. "--log"), and its stderr (where --log writes one line per
+  // request) appended to the file stderrpath when that is not empty.
+  TTargetServer(const std::vector<std::string>& args, const std::string& stderrpath);
   ~TTargetServer();
   TTargetServer(const TTargetServer&) = delete;
   TTargetServer& operator=(const TTargetServer&) = delete;

@@ -7,6 +7,7 @@
 
 #include "cli/CliJob.h"
 #include "cli/CliOptions.h"
+#include "segments/StartTime.h"
 #include "settings/StoredSettings.h"
 #include "support/TestSupport.h"
 
@@ -85,4 +86,61 @@ TEST(CliJob, UrlsNeedAnHttpSchemeAndAHost) {
                           "http://h:/", "http://a b/", "http://h/\r\nX: 1"}) {
     EXPECT_NE(urlproblem(bad), "") << bad;
   }
+}
+
+// A split test: the segment from I/K or from the Indexed Job's index, a whole test of up to
+// 20000 users per segment, and a start that all segments can still meet.
+TEST(CliJob, SegmentOptions) {
+  const std::string url = "http://127.0.0.1:1/";
+  TParsed p = parse({"--segment", "2/4", "--users", "80000", url});
+  ASSERT_EQ(p.status, -1) << p.error;
+  EXPECT_EQ(p.job.segment, 2);
+  EXPECT_EQ(p.job.segments, 4);
+  EXPECT_EQ(p.job.settings.users, 80000);
+  EXPECT_EQ(parse({"--segment", "2/4", "--users", "80001", url}).error,
+            "--users: 80001 is out of range (1-80000)");
+  EXPECT_EQ(parse({"--users", "20001", url}).status, kExitBadInput);
+  EXPECT_EQ(parse({"--segment", "5/4", url}).error,
+            "--segment: \"5/4\": the segment number must be 1 to 4");
+  EXPECT_EQ(parse({"--segment", "1/2", "--segments", "2", url}).error,
+            "--segments: give either --segment I/K or --segments K, not both");
+
+  unsetenv("JOB_COMPLETION_INDEX");
+  EXPECT_NE(parse({"--segments", "4", url}).error.find("JOB_COMPLETION_INDEX is not set"),
+            std::string::npos);
+  setenv("JOB_COMPLETION_INDEX", "3", 1);
+  p = parse({"--segments", "4", url});
+  unsetenv("JOB_COMPLETION_INDEX");
+  ASSERT_EQ(p.status, -1) << p.error;
+  EXPECT_EQ(p.job.segment, 4);
+
+  p = parse({"--start-at", std::to_string(epochmsnow() + 60000), url});
+  ASSERT_EQ(p.status, -1) << p.error;
+  EXPECT_TRUE(p.job.startat.has_value());
+  p = parse({"--start-at", "2020-01-01T00:00:00Z", url});
+  EXPECT_EQ(p.error.rfind("--start-at: 2020-01-01T00:00:00.000Z is ", 0), 0u) << p.error;
+  EXPECT_EQ(parse({"--start-at", "soon", url}).status, kExitBadInput);
+}
+
+TEST(CliJob, MergeTakesFilesAndDirectoriesAndOnlyOutputOptions) {
+  TTempDir dir;
+  writefile(dir.file("b.json"), "{}");
+  writefile(dir.file("a.json"), "{}");
+  writefile(dir.file("merged.json"), "{}");
+  writefile(dir.file("notes.txt"), "");
+  TParsed p = parse({"--merge", dir.path(), dir.file("notes.txt"), "--json",
+                     dir.file("merged.json"), "--max-error-rate", "5"});
+  ASSERT_EQ(p.status, -1) << p.error;
+  EXPECT_EQ(p.job.merge, (std::vector<std::string>{dir.file("a.json"), dir.file("b.json"),
+                                                   dir.file("notes.txt")}));
+  EXPECT_EQ(p.job.maxerrorrate, 5);
+  EXPECT_EQ(parse({"--merge", dir.path(), "--users", "5"}).error,
+            "--merge: --users belongs to a test, not to a merge");
+  EXPECT_EQ(parse({"http://127.0.0.1/", "--merge", dir.path()}).error,
+            "--merge: a URL belongs to a test, not to a merge");
+  EXPECT_EQ(parse({"--merge", dir.file("missing.json")}).error,
+            "--merge: cannot read \"" + dir.file("missing.json") + "\"");
+  TTempDir empty;
+  EXPECT_EQ(parse({"--merge", empty.path()}).error,
+            "--merge: no .json file in \"" + empty.path() + "\"");
 }
