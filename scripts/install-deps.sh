@@ -10,6 +10,7 @@ packages=(
   qt6-webengine-dev poppler-utils
   googletest libgtest-dev libgmock-dev
   libcli11-dev nlohmann-json3-dev
+  python3 python3-yaml
   clang libclang-rt-14-dev
   xvfb xauth fonts-dejavu-core
   apache2-utils nginx-light nghttp2-client
