@@ -38,13 +38,13 @@ def option(args, name):
 def check_manifest():
     job = load_job("http://127.0.0.1:1/", "2030-01-01T00:00:00Z")
     assert job["apiVersion"] == "batch/v1" and job["kind"] == "Job", job["kind"]
-    spec = job["spec"]
-    assert spec["completionMode"] == "Indexed"
-    segments = spec["completions"]
+    jobspec = job["spec"]
+    assert jobspec["completionMode"] == "Indexed"
+    segments = jobspec["completions"]
     assert isinstance(segments, int) and segments >= 2, segments
-    assert spec["parallelism"] == segments, "every segment must run at once"
-    assert spec.get("backoffLimit") == 0, "a segment run again later would fire alone"
-    pod = spec["template"]["spec"]
+    assert jobspec["parallelism"] == segments, "every segment must run at once"
+    assert jobspec.get("backoffLimit") == 0, "a segment run again later would fire alone"
+    pod = jobspec["template"]["spec"]
     assert pod["restartPolicy"] == "Never"
     sysctls = {s["name"]: s["value"] for s in pod["securityContext"]["sysctls"]}
     low, high = map(int, sysctls["net.ipv4.ip_local_port_range"].split())
