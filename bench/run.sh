@@ -21,6 +21,7 @@ fi
 failed=0
 for p in "${programs[@]}"; do
   name=$(basename "$p")
+  [[ " ${BENCH_SKIP:-} " == *" ${name#bench_} "* ]] && { echo "== $name: skipped (BENCH_SKIP)"; continue; }
   echo "== $name"
   timeout --signal=TERM --kill-after=30 "$limit" "$p"
   rc=$?
