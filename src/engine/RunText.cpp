@@ -4,6 +4,21 @@
 #include "engine/Texts.h"
 #include "results/Clock.h"
 
+void startcharts(const TestSettings& s, TChartModel& charts) {
+  const std::string target = s.multipleurls      ? "(multiple URLs)"
+                             : s.url.size() < 60 ? s.url
+                                                 : s.url.substr(0, 60) + "...";
+  if (s.ramptest) {
+    charts.settitles("Ramp test: " + target, "Ramp test: " + target);
+  } else {
+    charts.settitles("Load test: " + target, "");
+  }
+  charts.setfoot(0, "green=ok, red=error, black=timeout");
+  charts.setfoot(1, testdescription(s, true));
+  charts.setfoot(2, "Average Request Times:");
+  charts.setfoot(3, "Average User Times:");
+}
+
 std::string createdline(int requests, long double ms) {
   std::string line =
       "Created " + std::to_string(requests) + " requests in " + formatshortest(ms, 3) + "ms";

@@ -1,10 +1,17 @@
 #pragma once
-// The lines that sum up a run in the "Results" view. The engine writes them as a run ends; a
-// merge of segment results writes the same lines from the merged requests.
+// The lines that sum up a run in the "Results" view and the request chart's foot. The engine
+// writes them as a test starts and a run ends; a merge of segment results writes the same lines
+// from the merged requests.
 
 #include <string>
 
 #include "engine/StatusTally.h"
+#include "engine/TestSettings.h"
+#include "results/ChartModel.h"
+
+// The charts' titles and their four foot lines as a test starts ("Load test: " + the URL, cut
+// after 60 characters; the foot lines that the run summaries replace later).
+void startcharts(const TestSettings& s, TChartModel& charts);
 
 // "Created " N " requests in " D "ms", with " (equals ~" rate " requests per second)" when the
 // start loop took measurable time.

@@ -9,6 +9,7 @@
 #include "engine/Cookies.h"
 #include "engine/EngineText.h"
 #include "engine/LoadEngine.h"
+#include "engine/RunText.h"
 #include "results/Clock.h"
 #include "results/LogFile.h"
 #include "results/SysInfo.h"
@@ -21,10 +22,6 @@ const char* kNoUrls =
 const char* kNoHttps =
     "\r\n\r\nSorry. HTTPS (SSL-Encryption) is not supported. Please test your application or "
     "server without SSL!\r\n\r\n";
-
-std::string shorturl(const std::string& url) {
-  return url.size() < 60 ? url : url.substr(0, 60) + "...";
-}
 
 std::string localdatetime() {
   std::time_t now = std::time(nullptr);
@@ -97,16 +94,7 @@ void TLoadEngine::ExecButtonClick() {
 }
 
 void TLoadEngine::preparecharts(const TestSettings& s) {
-  std::string target = s.multipleurls ? "(multiple URLs)" : shorturl(s.url);
-  if (s.ramptest) {
-    charts_.settitles("Ramp test: " + target, "Ramp test: " + target);
-  } else {
-    charts_.settitles("Load test: " + target, "");
-  }
-  charts_.setfoot(0, "green=ok, red=error, black=timeout");
-  charts_.setfoot(1, testdescription(s, true));
-  charts_.setfoot(2, "Average Request Times:");
-  charts_.setfoot(3, "Average User Times:");
+  startcharts(s, charts_);
 }
 
 void TLoadEngine::writeheader(const TestSettings& s) {

@@ -11,10 +11,6 @@
 
 namespace {
 
-std::string shorturl(const std::string& url) {
-  return url.size() < 60 ? url : url.substr(0, 60) + "...";
-}
-
 // The local date and time of a wall-clock instant, as the test header writes it.
 std::string localdatetime(double epochms) {
   std::time_t t = static_cast<std::time_t>(epochms / 1000);
@@ -27,16 +23,7 @@ std::string localdatetime(double epochms) {
 
 void header(const TMergedTest& m, TLogModel& logs, TChartModel& charts) {
   const TestSettings& s = m.settings;
-  const std::string target = s.multipleurls ? "(multiple URLs)" : shorturl(s.url);
-  if (s.ramptest) {
-    charts.settitles("Ramp test: " + target, "Ramp test: " + target);
-  } else {
-    charts.settitles("Load test: " + target, "");
-  }
-  charts.setfoot(0, "green=ok, red=error, black=timeout");
-  charts.setfoot(1, testdescription(s, true));
-  charts.setfoot(2, "Average Request Times:");
-  charts.setfoot(3, "Average User Times:");
+  startcharts(s, charts);
 
   logs.logdatared(std::string("Server Load Test Results (by Pressbolt Version ") + kVersion + ", " +
                   kWebAddress + ")");
