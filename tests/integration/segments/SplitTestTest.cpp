@@ -167,3 +167,18 @@ TEST(SplitTest, MergeRefusesMissingDuplicateAndForeignSegments) {
   EXPECT_THAT(r.err, ::testing::HasSubstr("segments of different tests"));
   EXPECT_EQ(r.out, "");
 }
+
+// Ctrl-C while a segment waits for its start ends it at once, before any request.
+TEST(SplitTest, InterruptWhileWaitingForTheStartSendsNothing) {
+  TTempDir dir;
+  TTargetServer target({"--log"}, dir.file("requests.log"));
+  TCliProcess p(dir, "--segment 1/2 --start-at " + std::to_string(epochmsnow() + 60000) +
+                         " --output-dir . --json s.json " + quoted(target.url("/size/5")));
+  usleep(300000);
+  const int64_t sent = epochmsnow();
+  p.signal(SIGINT);
+  EXPECT_EQ(p.wait(), 130) << p.err();
+  EXPECT_LT(epochmsnow() - sent, 5000);
+  EXPECT_EQ(requestlog(dir.file("requests.log")).size(), 0u);
+  EXPECT_EQ(readfile(dir.file("s.json")), "");
+}
