@@ -129,7 +129,6 @@ void TWebEngineBrowser::connectpage() {
 }
 
 void TWebEngineBrowser::setstatus(const QString& text) {
-  status_ = text;
   FireStatusTextChange(text);
 }
 

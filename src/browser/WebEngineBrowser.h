@@ -61,7 +61,6 @@ class TWebEngineBrowser : public TBrowserControl {
   bool offline_ = false;
   bool hovering_ = false;  // the status text shows a hovered link
   QUrl allowed_;           // the one file a sealed view may load
-  QString status_;
   QList<QUrl> blocked_;
   QWebEngineProfile* profile_ = nullptr;  // private profile of a sealed view
   std::unique_ptr<TRequestFilter> filter_;

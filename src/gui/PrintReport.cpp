@@ -2,14 +2,11 @@
 
 #include <QAbstractTextDocumentLayout>
 #include <QApplication>
-#include <QCheckBox>
 #include <QFontMetricsF>
 #include <QMessageBox>
 #include <QPainter>
 #include <QPrintDialog>
 #include <QTextBlock>
-#include <QTextCursor>
-#include <QTextEdit>
 #include <algorithm>
 #include <vector>
 
@@ -183,6 +180,8 @@ int printreport(const TReport& report, QPrinter& printer) {
     from = std::max(1, printer.fromPage());
     to = std::min(pages, printer.toPage() > 0 ? printer.toPage() : pages);
   }
+  // A range beyond the report has nothing to print; an empty page would say otherwise.
+  if (from > to) return pages;
   // Where the printer cannot make copies itself, the pages are sent as often as asked.
   const int copies = printer.supportsMultipleCopies() ? 1 : std::max(1, printer.copyCount());
   QPainter p;
