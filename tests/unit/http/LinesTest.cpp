@@ -73,6 +73,27 @@ TEST(ReceiveBuffer, ConsumedBytesMakeRoomAgain) {
   EXPECT_STREQ(b.Data(), "tail");
 }
 
+// The storage goes back only when nothing is left in it; an empty buffer still reads as an empty
+// text, and the next read takes storage again.
+TEST(ReceiveBuffer, ReleaseKeepsUnconsumedBytes) {
+  TReceiveBuffer b;
+  EXPECT_STREQ(b.Data(), "");
+  std::string line;
+  EXPECT_FALSE(b.TakeLine(line));
+  b.Release();
+  feed(b, "head\r\nrest");
+  b.Release();  // "rest" is still unconsumed
+  EXPECT_EQ(lines(b), (std::vector<std::string>{"head"}));
+  EXPECT_STREQ(b.Data(), "rest");
+  b.TakeAll(line);
+  EXPECT_EQ(line, "rest");
+  b.Release();
+  EXPECT_EQ(b.Count(), 0);
+  EXPECT_STREQ(b.Data(), "");
+  feed(b, "again\n");
+  EXPECT_EQ(lines(b), (std::vector<std::string>{"again"}));
+}
+
 TEST(HeaderLine, StatusFieldsAndOthers) {
   EXPECT_EQ(splitheaderline("HTTP/1.0 200 OK").kind, THeaderKind::Status);
   EXPECT_EQ(splitheaderline("HTTP/1.1 404 Not Found").kind, THeaderKind::Status);

@@ -554,6 +554,36 @@ TEST(WSocketClose, PeerResetIsTheCloseReason) {
   EXPECT_EQ(loop.Close(), 0);
 }
 
+// A send on a connection the peer has reset closes it inside Send, with the reset as the reason,
+// exactly once.
+TEST(WSocketSend, SendAfterPeerResetClosesWithTheReason) {
+  TEventLoop loop;
+  TPlainServer server;
+  {
+    TWSocket s(loop);
+    std::vector<std::string> events;
+    bool insend = false;
+    prepare(s, server.port);
+    s.OnSessionConnected = [&](TWSocket* c, uint16_t) {
+      int peer = server.Accept();
+      linger l{1, 0};
+      setsockopt(peer, SOL_SOCKET, SO_LINGER, &l, sizeof l);
+      ::close(peer);
+      insend = true;
+      c->SendString("too late");
+      insend = false;
+    };
+    s.OnSessionClosed = [&](TWSocket*, uint16_t e) {
+      events.push_back((insend ? "in send: closed " : "closed ") + std::to_string(e));
+    };
+    s.Connect();
+    loop.Run();
+    EXPECT_EQ(events, std::vector<std::string>{"in send: closed 10054"});
+    EXPECT_EQ(s.State(), wsClosed);
+  }
+  EXPECT_EQ(loop.Close(), 0);
+}
+
 // A connect that fails inside the call (TCP to the broadcast address: no packet leaves) closes
 // its half-made socket before reporting, so nothing leaks and no session-closed event follows.
 TEST(WSocketConnect, ImmediateConnectFailureLeavesTheSocketClosed) {
