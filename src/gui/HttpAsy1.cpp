@@ -1,6 +1,7 @@
 #include "gui/HttpAsy1.h"
 
 #include <QApplication>
+#include <QScreen>
 #include <QStatusBar>
 
 #include "browser/FirstResponseView.h"
@@ -115,7 +116,36 @@ void THttpAsyForm::usepostClick() {
 
 void THttpAsyForm::singleurlClick() {
   setfield(URLEdit, singleurl->isChecked());
-  urllistwin_.setVisible(multiurl->isChecked());
+  if (!multiurl->isChecked()) {
+    urllistwin_.hide();
+    return;
+  }
+  // A list window minimised earlier comes back with its option.
+  urllistwin_.setWindowState(urllistwin_.windowState() & ~Qt::WindowMinimized);
+  if (!urllistplaced_) placeurllistwin();
+  urllistwin_.show();
+  urllistwin_.raise();
+}
+
+void THttpAsyForm::placeurllistwin() {
+  QScreen* screen = this->screen();
+  if (screen == nullptr) return;
+  const QRect avail = screen->availableGeometry();
+  const QRect main = frameGeometry();
+  // The window system adds a frame that is not known before the window is shown.
+  const int frame = 8;
+  const QSize size = urllistwin_.size();
+  QPoint at(main.right() + 1 + frame, main.top() + frame);
+  if (at.x() + size.width() + frame > avail.right() + 1)
+    at.setX(main.left() - size.width() - frame);
+  if (at.x() - frame < avail.left()) return;
+  urllistwin_.setGeometry(QRect(at, size));
+  urllistplaced_ = true;
+}
+
+void quitonclose(THttpAsyForm& form) {
+  // QApplication::quit would first ask every window to close, and the URL list window refuses.
+  QObject::connect(&form, &THttpAsyForm::closed, qApp, [] { QCoreApplication::exit(0); });
 }
 
 void THttpAsyForm::RampClick() {

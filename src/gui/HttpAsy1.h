@@ -31,6 +31,11 @@ class TBrowseTab;
 class TDownloadTab;
 class TFirstResponseView;
 
+class THttpAsyForm;
+
+// Closing the main window ends the program's event loop, whatever other window is open.
+void quitonclose(THttpAsyForm& form);
+
 class THttpAsyForm : public QMainWindow {
   Q_OBJECT
  public:
@@ -78,6 +83,9 @@ class THttpAsyForm : public QMainWindow {
   void RampClick();
   // Every option handler once, so the dependent fields match their options.
   void runoptionhandlers();
+  // Puts the URL list window beside the main window, on the side with room on the screen; where
+  // neither side has room the window system places it.
+  void placeurllistwin();
 
  signals:
   // The window was closed and the settings were written.
@@ -111,6 +119,7 @@ class THttpAsyForm : public QMainWindow {
   QStringList arguments_;
   std::string settingsfile_;
   bool settingsloaded_ = false;
+  bool urllistplaced_ = false;  // the URL list window has a position of its own
   TLogModel logmodel_;
   TLogMirror* mirror_ = nullptr;
 

@@ -15,10 +15,12 @@ QRect storedgeometry(const TWindowGeometry& g, QRect current) {
                g.width.value_or(current.width()), g.height.value_or(current.height()));
 }
 
+// The client area: what setGeometry() restores exactly, where a frame's size would depend on the
+// window system and make a stored position creep at every start.
 TWindowGeometry geometryof(const QWidget& w) {
   TWindowGeometry g;
-  g.left = w.x();
-  g.top = w.y();
+  g.left = w.geometry().x();
+  g.top = w.geometry().y();
   g.width = w.width();
   g.height = w.height();
   return g;
@@ -93,10 +95,16 @@ void THttpAsyForm::applystored(const TStoredSettings& s) {
     // A window taller or wider than the screen keeps its title bar reachable.
     move(std::max(centred.left(), avail.left()), std::max(centred.top(), avail.top()));
   }
-  // Positions are those of the frame, as x() and y() report them when the settings are written.
-  const QRect list = storedgeometry(s.urlwindow, QRect(urllistwin_.pos(), urllistwin_.size()));
-  urllistwin_.move(list.topLeft());
+  const QRect list = storedgeometry(s.urlwindow, urllistwin_.geometry());
   urllistwin_.resize(list.size());
+  // A stored position counts when it is on a screen; otherwise the window goes beside the main
+  // window.
+  if (s.urlwindow.left && s.urlwindow.top && QGuiApplication::screenAt(list.center()) != nullptr) {
+    urllistwin_.setGeometry(list);
+    urllistplaced_ = true;
+  } else if (urllistwin_.isVisible()) {
+    placeurllistwin();
+  }
 }
 
 TStoredSettings THttpAsyForm::collectstored() const {
@@ -139,11 +147,9 @@ bool THttpAsyForm::FormClose() {
 }
 
 void THttpAsyForm::closeEvent(QCloseEvent* event) {
-  // The window stays open when the settings could not be written, so nothing is lost silently.
-  if (!FormClose()) {
-    event->ignore();
-    return;
-  }
+  // Settings that cannot be written are reported and lost: refusing the close instead would
+  // leave a window that can never be closed.
+  FormClose();
   event->accept();
   emit closed();
 }

@@ -48,7 +48,7 @@ int main(int argc, char* argv[]) {
 
   Turllistwin urllistwin;
   THttpAsyForm form(urllistwin, QApplication::arguments());
-  QObject::connect(&form, &THttpAsyForm::closed, &app, &QApplication::quit);
+  quitonclose(form);
   QApplication::setApplicationName("Pressbolt V4");
   // The load test behind "Start Test" and "A&bort Test".
   TWindowHost host(form);

@@ -8,9 +8,7 @@
 
 #include "gui/UrlListFile.h"
 
-Turllistwin::Turllistwin(QWidget* parent)
-    : QWidget(parent,
-              Qt::Tool | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
+Turllistwin::Turllistwin(QWidget* parent) : QWidget(parent, kFlags) {
   setObjectName("urllistwin");
   setWindowTitle("Pressbolt - Multiple URLs");
   // Closing the main window ends the program even while this window is shown.

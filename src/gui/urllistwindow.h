@@ -11,6 +11,12 @@
 class Turllistwin : public QWidget {
   Q_OBJECT
  public:
+  // A small tool window above the others with its caption and no title-bar buttons (a window
+  // manager that shows some anyway gets a close that is refused and a minimise that the
+  // "multiple URLs" option undoes).
+  static constexpr Qt::WindowFlags kFlags =
+      Qt::Tool | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint;
+
   explicit Turllistwin(QWidget* parent = nullptr);
 
   // The lines of the list: empty lines count, a final line end does not start a new line, and an

@@ -18,12 +18,21 @@ const char* const kWindow = "Window";
 const char* const kWindowURL = "WindowURL";
 const char* const kURLs = "URLs";
 
+// Window coordinates are clamped to the 16-bit range of the display protocols, so an edited file
+// can never overflow the window system's rectangle arithmetic (left + width).
+std::optional<int> coordinate(const TProfileFile& f, const char* section, const char* key,
+                              int min) {
+  std::optional<int> v = f.findinteger(section, key);
+  if (v) v = std::clamp(*v, min, kMaxWindowCoordinate);
+  return v;
+}
+
 TWindowGeometry readgeometry(const TProfileFile& f, const char* section) {
   TWindowGeometry g;
-  g.top = f.findinteger(section, "Top");
-  g.left = f.findinteger(section, "Left");
-  g.width = f.findinteger(section, "Width");
-  g.height = f.findinteger(section, "Height");
+  g.top = coordinate(f, section, "Top", -kMaxWindowCoordinate);
+  g.left = coordinate(f, section, "Left", -kMaxWindowCoordinate);
+  g.width = coordinate(f, section, "Width", 0);
+  g.height = coordinate(f, section, "Height", 0);
   return g;
 }
 

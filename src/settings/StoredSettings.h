@@ -7,39 +7,43 @@
 #include <string>
 #include <vector>
 
+// The largest window coordinate or size read from the file.
+inline constexpr int kMaxWindowCoordinate = 32767;
+
 struct TWindowGeometry {
-  // A missing key leaves that coordinate as designed (the window's current value).
+  // A missing key leaves that coordinate as designed (the window's current value). Values read
+  // are clamped: positions to +-kMaxWindowCoordinate, sizes to 0 .. kMaxWindowCoordinate.
   std::optional<int> top, left, width, height;
 };
 
 struct TStoredSettings {
-  std::string url;          // "URLEdit"
-  std::string username;     // "username"
-  std::string agent;        // "agent"
-  std::string proxy;        // "Proxy"
-  std::string postdata;     // "Postdata"
-  std::string proxyport;    // "Port"
-  bool singleurl = true;    // "singleurl"
-  bool multiurl = false;    // "multiurl"
-  bool writeheaders = false;  // "DisplayHeader"
-  bool writedata = false;     // "DisplayData"
-  bool onerroronly = false;   // "only"
-  bool simultaneous = true;   // "Simultaneous" (read, then always turned on)
-  bool useproxy = false;      // "UseProxy"
-  bool useuser = false;       // "Useusername"
-  bool usersfromfile = false; // "loadusernames"
-  bool useagent = false;      // "Useagent"
-  bool usepost = false;       // "Usepost"
-  bool preservecookies = false;  // "Usecookie"
-  bool ramptest = false;      // "Useramp"
-  bool exacttiming = true;    // "showgraph"
-  bool showbrowser = true;    // "showbrowser"
-  int users = 5;              // "requests", 1 .. 20000
-  int runs = 1;               // "runs", 1 .. 65536
-  int waitperrun = 0;         // "Wait", 0 .. 10000
+  std::string url;                   // "URLEdit"
+  std::string username;              // "username"
+  std::string agent;                 // "agent"
+  std::string proxy;                 // "Proxy"
+  std::string postdata;              // "Postdata"
+  std::string proxyport;             // "Port"
+  bool singleurl = true;             // "singleurl"
+  bool multiurl = false;             // "multiurl"
+  bool writeheaders = false;         // "DisplayHeader"
+  bool writedata = false;            // "DisplayData"
+  bool onerroronly = false;          // "only"
+  bool simultaneous = true;          // "Simultaneous" (read, then always turned on)
+  bool useproxy = false;             // "UseProxy"
+  bool useuser = false;              // "Useusername"
+  bool usersfromfile = false;        // "loadusernames"
+  bool useagent = false;             // "Useagent"
+  bool usepost = false;              // "Usepost"
+  bool preservecookies = false;      // "Usecookie"
+  bool ramptest = false;             // "Useramp"
+  bool exacttiming = true;           // "showgraph"
+  bool showbrowser = true;           // "showbrowser"
+  int users = 5;                     // "requests", 1 .. 20000
+  int runs = 1;                      // "runs", 1 .. 65536
+  int waitperrun = 0;                // "Wait", 0 .. 10000
   std::vector<std::string> urllist;  // "Count" and "URLs0" ...
-  TWindowGeometry mainwindow;  // section "Window"
-  TWindowGeometry urlwindow;   // section "WindowURL"
+  TWindowGeometry mainwindow;        // section "Window"
+  TWindowGeometry urlwindow;         // section "WindowURL"
 };
 
 // Reads the settings file at path. A missing file, section or key, garbage lines, non-numeric or

@@ -130,8 +130,17 @@ class FormOptionsTest : public QObject {
     QVERIFY(list->isVisible());
     const Qt::WindowFlags f = list->windowFlags();
     QVERIFY(f.testFlag(Qt::WindowStaysOnTopHint));
+    // Only the caption: no minimise, maximise or close button.
+    QVERIFY(f.testFlag(Qt::CustomizeWindowHint) && f.testFlag(Qt::WindowTitleHint));
+    QVERIFY(!f.testFlag(Qt::WindowMinimizeButtonHint) && !f.testFlag(Qt::WindowMaximizeButtonHint));
     QVERIFY(!f.testFlag(Qt::WindowCloseButtonHint));
     QCOMPARE(list->windowType(), Qt::Tool);
+    // A list window minimised by the window system comes back with its option.
+    c<QRadioButton>("singleurl")->click();
+    list->setWindowState(Qt::WindowMinimized);
+    c<QRadioButton>("multiurl")->click();
+    QVERIFY(list->isVisible());
+    QVERIFY(!list->isMinimized());
   }
 
   void testRampChartTakesHalfThePanel() {

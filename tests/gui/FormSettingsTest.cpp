@@ -181,21 +181,68 @@ class FormSettingsTest : public QObject {
       QCOMPARE(p.text(f), QString("http://127.0.0.1:9/given"));
   }
 
-  void testUnwritableSettingsKeepTheWindowOpen() {
+  void testUnwritableSettingsAreReportedAndTheWindowCloses() {
     TTempDir dir;
     writefile(dir.file("plainfile"), "x");
     const QByteArray old = qgetenv("XDG_CONFIG_HOME");
-    // A directory below a regular file can never be created, even by root.
-    qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(dir.file("plainfile") + "/config"));
-    TProgram p({programpath("unwritable")});
-    qputenv("XDG_CONFIG_HOME", old);
-    QVERIFY(QTest::qWaitForWindowExposed(p.form.get()));
-    TBoxAnswerer answer;
-    QVERIFY(!p.form->close());
-    QCOMPARE(answer.seen, 1);
-    QVERIFY2(answer.text.startsWith("Unable to write to "), qPrintable(answer.text));
-    QVERIFY(answer.text.contains("unwritable.ini"));
-    QVERIFY(p.form->isVisible());
+    // A directory below a regular file can never be created, even by root; and a directory
+    // where the file should be can never be replaced by it.
+    const std::string belowfile = dir.file("plainfile") + "/config";
+    const std::string isdir = dir.file("config");
+    QVERIFY(QDir().mkpath(QString::fromStdString(isdir + "/unwritable.ini")));
+    for (const std::string& home : {belowfile, isdir}) {
+      qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(home));
+      TProgram p({programpath("unwritable")});
+      qputenv("XDG_CONFIG_HOME", old);
+      QVERIFY(QTest::qWaitForWindowExposed(p.form.get()));
+      bool closed = false;
+      connect(p.form.get(), &THttpAsyForm::closed, [&] { closed = true; });
+      TBoxAnswerer answer;
+      QVERIFY(p.form->close());
+      QCOMPARE(answer.seen, 1);
+      QVERIFY2(answer.text.startsWith("Unable to write to "), qPrintable(answer.text));
+      QVERIFY(answer.text.contains("unwritable.ini"));
+      QVERIFY(!p.form->isVisible());
+      QVERIFY(closed);
+    }
+  }
+
+  void testClosingTheMainWindowEndsTheProgramWithTheListShown() {
+    const std::string path = freshsettings("quit");
+    TProgram p({programpath("quit")});
+    quitonclose(*p.form);
+    p.c<QRadioButton>("multiurl")->click();
+    QVERIFY(p.list->isVisible());
+    QTimer::singleShot(0, p.form.get(), [&] { p.form->close(); });
+    // A loop that does not end by itself is ended with a failure code.
+    QTimer::singleShot(10000, [] { QCoreApplication::exit(1); });
+    QCOMPARE(QCoreApplication::exec(), 0);
+    QVERIFY(readfile(path).find("multiurl=1") != std::string::npos);
+  }
+
+  void testListWindowGeometrySurvivesRestarts() {
+    freshsettings("listgeometry");
+    const QRect chosen(300, 200, 350, 160);
+    for (int start = 0; start < 4; ++start) {
+      TProgram p({programpath("listgeometry")});
+      p.c<QRadioButton>("multiurl")->setChecked(true);
+      QVERIFY(QTest::qWaitForWindowExposed(p.list.get()));
+      if (start == 0)
+        p.list->setGeometry(chosen);
+      else
+        QCOMPARE(p.list->geometry(), chosen);
+      QVERIFY(p.form->close());
+    }
+  }
+
+  void testFirstStartNeverPutsTheListOverTheMainWindow() {
+    freshsettings("beside", "[Data]\nmultiurl=1\nsingleurl=0\n");
+    TProgram p({programpath("beside")});
+    QVERIFY(p.list->isVisible());
+    // Beside the main window where the screen has room, else where the window system puts it;
+    // never pinned to the screen's corner.
+    if (p.list->testAttribute(Qt::WA_Moved))
+      QVERIFY(!p.form->frameGeometry().intersects(p.list->frameGeometry()));
   }
 };
 

@@ -139,7 +139,14 @@ TEST(StoredSettings, HandWrittenSpellingsAndValuesOutsideTheRanges) {
   EXPECT_FALSE(s.singleurl);
   EXPECT_TRUE(s.exacttiming);  // not a number: the default
   EXPECT_FALSE(s.mainwindow.width);
-  EXPECT_EQ(s.mainwindow.height, -5);
+  EXPECT_EQ(s.mainwindow.height, 0);
+  // Extreme geometry is clamped where it is read, so left + width cannot overflow anywhere.
+  writefile(path, "[WindowURL]\nLeft=2147483647\nWidth=2147483647\nTop=-2147483648\n");
+  s = readstoredsettings(path);
+  EXPECT_EQ(s.urlwindow.left, kMaxWindowCoordinate);
+  EXPECT_EQ(s.urlwindow.width, kMaxWindowCoordinate);
+  EXPECT_EQ(s.urlwindow.top, -kMaxWindowCoordinate);
+  EXPECT_FALSE(s.urlwindow.height);
 }
 
 TEST(StoredSettings, UrlListReadsPresentNonEmptyLinesBelowCount) {
