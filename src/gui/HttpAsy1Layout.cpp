@@ -12,6 +12,7 @@
 #include "browser/FirstResponseView.h"
 #include "gui/AgentList.h"
 #include "gui/HttpAsy1.h"
+#include "gui/SpinEdit.h"
 
 namespace {
 
@@ -29,7 +30,7 @@ QLabel* caption(const QString& text, QWidget* buddy) {
 }
 
 QSpinBox* spin(const char* name, int min, int max, int value) {
-  auto* s = named(new QSpinBox, name);
+  auto* s = named(new TSpinEdit, name);
   s->setRange(min, max);
   s->setValue(value);
   return s;

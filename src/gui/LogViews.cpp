@@ -1,5 +1,6 @@
 #include "gui/LogViews.h"
 
+#include <QScrollBar>
 #include <QTextBlockFormat>
 #include <QTextCharFormat>
 #include <QTextCursor>
@@ -37,7 +38,17 @@ void TLogMirror::synclog() {
     text += QString::fromStdString(lines[i]);
   }
   logshown_ = lines.size();
+  // The view follows its text cursor, which appending leaves at the end of the last line: the
+  // view would open scrolled to the right, the time stamps out of sight. The cursor goes to the
+  // start of the last line and the horizontal scroll stays as the user left it.
+  QScrollBar* across = log_->horizontalScrollBar();
+  const int left = across->value();
   log_->appendPlainText(text);
+  QTextCursor cursor = log_->textCursor();
+  cursor.movePosition(QTextCursor::End);
+  cursor.movePosition(QTextCursor::StartOfBlock);
+  log_->setTextCursor(cursor);
+  across->setValue(left);
 }
 
 void TLogMirror::syncresults() {

@@ -157,6 +157,24 @@ class FormOptionsTest : public QObject {
     QVERIFY(!charts->chart2()->isVisible());
   }
 
+  void testTypingPastTheMaximumClamps() {
+    struct TCase {
+      const char* spin;
+      const char* typed;
+      int value;
+    };
+    for (const TCase& t : {TCase{"SpinEdit1", "30000", 20000}, TCase{"SpinEdit2", "99999", 65536},
+                           TCase{"SpinEdit3", "12345", 10000}, TCase{"SpinEdit1", "1234", 1234}}) {
+      auto* spin = c<QSpinBox>(t.spin);
+      spin->setFocus();
+      spin->selectAll();
+      QTest::keyClicks(spin, t.typed);
+      QTest::keyClick(spin, Qt::Key_Return);
+      QCOMPARE(spin->value(), t.value);
+      QCOMPARE(spin->text(), QString::number(t.value));
+    }
+  }
+
   void testUrlFieldsStayEqual() {
     auto* url1 = c<QLineEdit>("url1");
     auto* urledit = c<QLineEdit>("URLEdit");

@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSpinBox>
 #include <QtTest>
 
@@ -90,6 +91,13 @@ class StartTestTest : public QObject {
     QCOMPARE(charts->footLine(1), QString("5 simultaneous users - 2 runs"));
     QVERIFY(charts->footLine(2).startsWith("  Average Request Processing Time after 2 runs: "));
     QVERIFY(charts->footLine(3).startsWith("  Average User Wait Time: "));
+
+    // The Log view was not shown during the test: it opens at its left edge, time stamps in sight.
+    form.PageControl2->setCurrentWidget(form.TabSheet6);
+    form.PageControl1->setCurrentWidget(form.DisplayMemo);
+    QCoreApplication::processEvents();
+    QCOMPARE(form.DisplayMemo->horizontalScrollBar()->value(), 0);
+    QVERIFY(form.DisplayMemo->horizontalScrollBar()->maximum() > 0);
 
     // The views mirror the model; the first response is shown; the files are written.
     QVERIFY(form.DisplayMemo->toPlainText().contains("Saving detailed log to"));
