@@ -11,6 +11,10 @@
 #include <set>
 
 #include "GuiSupport.h"
+#include "browser/BrowseTab.h"
+#include "browser/DownloadTab.h"
+#include "browser/FirstResponseView.h"
+#include "browser/WebEngineBrowser.h"
 #include "gui/HttpAsy1.h"
 #include "gui/UvQtBridge.h"
 #include "gui/WindowHost.h"
@@ -19,6 +23,14 @@
 #include "support/TestSupport.h"
 
 namespace {
+
+bool waitfor(const std::function<bool()>& cond) {
+  QElapsedTimer t;
+  t.start();
+  while (!cond() && t.elapsed() < 30000)
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+  return cond();
+}
 
 // Runs Qt's loop (which drives the network) until the test has ended.
 bool runtoend(bool& ended) {
@@ -76,7 +88,8 @@ class ScreenshotsTest : public QObject {
 
     std::set<qint64> seen;
     auto shoot = [&](const QString& name) {
-      QCoreApplication::processEvents();
+      // A web view that was hidden while its page loaded draws it once it is shown.
+      QTest::qWait(400);
       const QImage img = form.grab().toImage();
       QVERIFY(!img.isNull());
       QCOMPARE(img.size() / img.devicePixelRatio(), form.size());
@@ -85,12 +98,26 @@ class ScreenshotsTest : public QObject {
                qPrintable(name));
       if (!dir.isEmpty()) QVERIFY(img.save(QDir(dir).filePath(name + ".png")));
     };
+    // The browser tabs show pages of the target: a frameset browsed to, and a page with
+    // pictures whose download time was measured.
+    bool browsed = false;
+    form.browsetab->browser().OnDocumentComplete = [&] { browsed = true; };
+    form.url1->setText(QString::fromStdString(target.url("/frames")));
+    form.browsetab->gotobuttonClick();
+    QVERIFY(waitfor([&] { return browsed; }));
+    form.Edit2->setText(QString::fromStdString(target.url("/pictures?n=4&slow=200")));
+    form.downloadtab->StartLoad();
+    QVERIFY(
+        waitfor([&] { return form.downloadtab->Memo3->toPlainText().contains("step 2 done"); }));
     const QStringList main = {"main-1-browse", "main-2-loadtest", "main-3-downloadtime"};
     for (int i = 0; i < form.PageControl2->count(); ++i) {
       form.PageControl2->setCurrentIndex(i);
       shoot(main[i]);
     }
     form.PageControl2->setCurrentWidget(form.TabSheet6);
+    // The first response's view has loaded temp.htm.
+    auto& firstresponse = static_cast<TWebEngineBrowser&>(form.WebBrowser_V11->browser());
+    QVERIFY(waitfor([&] { return firstresponse.view()->title() == "pressbolt-target"; }));
     const QStringList results = {"result-1-graph",   "result-2-results", "result-3-log",
                                  "result-4-browser", "result-5-source",  "result-6-headers"};
     for (int i = 1; i < form.PageControl1->count(); ++i) {
