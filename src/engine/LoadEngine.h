@@ -21,10 +21,6 @@
 // least 1.
 int rampusers(int users, int runs, int runindex);
 
-// How many of a run's users belong to segment `segment` of `segments`: user k belongs to segment
-// ((k - 1) mod segments) + 1. Zero when the run has fewer users than the segment's number.
-int segmentusers(int users, int segment, int segments);
-
 class TLoadEngine {
  public:
   enum class TPhase { idle, running, waiting };
@@ -49,9 +45,11 @@ class TLoadEngine {
   void ExecButtonClick();
   // "Abort Test": no further run; every outstanding request is aborted and completes as usual.
   void AbortButtonClick();
-  // Fire only segment `segment` of `segments` of every run's users (see segmentusers); ramp
-  // counts, key numbers, users.txt lines and the URL rotation stay those of the whole test, and
-  // runusers counts this process's share. 1 of 1, the default, is the whole test.
+  // Fire only segment `segment` of `segments` of every run's users: user k belongs to segment
+  // ((k - 1) mod segments) + 1. Ramp counts, key numbers, users.txt lines and the URL rotation
+  // stay those of the whole test; runusers counts this process's share, which may be none.
+  // 1 of 1, the default, is the whole test. Throws std::invalid_argument for a segment that
+  // does not exist.
   void setsegment(int segment, int segments);
   int segment() const { return segment_; }
   int segments() const { return segments_; }

@@ -5,10 +5,6 @@
 
 #include "engine/LoadEngine.h"
 
-int segmentusers(int users, int segment, int segments) {
-  return users >= segment ? (users - segment) / segments + 1 : 0;
-}
-
 void TLoadEngine::setsegment(int segment, int segments) {
   if (segments < 1 || segment < 1 || segment > segments) {
     throw std::invalid_argument("segment " + std::to_string(segment) + " of " +
