@@ -28,6 +28,13 @@ void setfield(QWidget* w, bool on) {
 THttpAsyForm::THttpAsyForm(Turllistwin& urllistwin, const QStringList& arguments, QWidget* parent)
     : QMainWindow(parent), urllistwin_(urllistwin), arguments_(arguments) {
   setObjectName("HttpAsyForm");
+  // The window is designed in pixels (565 by 784) for a small font: a larger desktop font would
+  // clip its captions, so the window's font is capped at that size.
+  QFont design = font();
+  if (QFontInfo(design).pixelSize() > kDesignFontPixels) {
+    design.setPixelSize(kDesignFontPixels);
+    setFont(design);
+  }
   buildwindow();
   connecthandlers();
   // FormCreate.

@@ -39,6 +39,9 @@ void quitonclose(THttpAsyForm& form);
 class THttpAsyForm : public QMainWindow {
   Q_OBJECT
  public:
+  // The largest font, in pixels, the window's designed size holds.
+  static constexpr int kDesignFontPixels = 11;
+
   // arguments as the program got them: the first names the program (and so the settings file),
   // the second, if given, is the URL to test at every show. urllistwin must outlive the form.
   THttpAsyForm(Turllistwin& urllistwin, const QStringList& arguments, QWidget* parent = nullptr);

@@ -51,8 +51,10 @@ void THttpAsyForm::buildwindow() {
   statusBar()->addWidget(StatusText, 1);
 
   PageControl2 = named(new QTabWidget, "PageControl2");
-  // Tabs that do not fit scroll instead of widening the window beyond its design width.
+  // Tabs that do not fit scroll instead of widening the window beyond its design width. The
+  // main captions carry their own blanks, so their tabs need next to no padding to fit.
   PageControl2->setUsesScrollButtons(true);
+  PageControl2->tabBar()->setStyleSheet("QTabBar::tab { padding: 4px 1px; }");
   TabSheet8 = named(buildbrowsetab(), "TabSheet8");
   TabSheet6 = named(buildloadtesttab(), "TabSheet6");
   TabSheet7 = named(builddownloadtab(), "TabSheet7");
@@ -157,12 +159,13 @@ QWidget* THttpAsyForm::buildsettingspanel() {
   SpinEdit2 = spin("SpinEdit2", kMinRuns, kMaxRuns, 1);
   SpinEdit3 = spin("SpinEdit3", kMinWait, kMaxWait, 0);
   auto* spins = new QHBoxLayout;
+  spins->setSpacing(4);
   spins->addWidget(caption("Number of Users:", SpinEdit1));
   spins->addWidget(SpinEdit1, 1);
-  spins->addSpacing(8);
+  spins->addSpacing(10);
   spins->addWidget(caption("Number of Runs:", SpinEdit2));
   spins->addWidget(SpinEdit2, 1);
-  spins->addSpacing(8);
+  spins->addSpacing(10);
   spins->addWidget(caption("Wait per Run (s):", SpinEdit3));
   spins->addWidget(SpinEdit3, 1);
   grid->addLayout(spins, row++, 0, 1, 4);
@@ -172,11 +175,11 @@ QWidget* THttpAsyForm::buildsettingspanel() {
   offset->setValidator(
       new QRegularExpressionValidator(QRegularExpression("-?[0-9]{0,18}"), offset));
   auto* keyhint = new QLabel("(@@ in URL is replaced with a number starting from offset)");
-  keyhint->setWordWrap(true);
   grid->addWidget(usekey, row, 0);
   auto* key = new QHBoxLayout;
+  key->setSpacing(6);
   key->addWidget(offset, 1);
-  key->addWidget(keyhint, 3);
+  key->addWidget(keyhint);
   grid->addLayout(key, row++, 1, 1, 3);
 
   Checkshowgraph = named(new QCheckBox("Exact Timing / Hide Graphs"), "Checkshowgraph");
@@ -206,6 +209,7 @@ QWidget* THttpAsyForm::buildsettingspanel() {
   ExecButton = named(new QPushButton("Start Test"), "ExecButton", "Start the stress test!");
   AbortButton = named(new QPushButton("A&bort Test"), "AbortButton");
   auto* buttons = new QHBoxLayout;
+  buttons->setSpacing(6);
   buttons->addWidget(ExecButton);
   buttons->addWidget(AbortButton);
   Button2 = named(new QPushButton("Print Report"), "Button2");
@@ -223,6 +227,8 @@ QWidget* THttpAsyForm::buildresultarea() {
   layout->setContentsMargins(0, 0, 0, 0);
   PageControl1 = named(new QTabWidget, "PageControl1");
   PageControl1->setUsesScrollButtons(true);
+  // Six captions share the designed width: a slim padding shows them all.
+  PageControl1->tabBar()->setStyleSheet("QTabBar::tab { padding: 4px 6px; }");
   layout->addWidget(PageControl1);
 
   Panel3 = new TResultCharts;
