@@ -28,11 +28,12 @@ void setfield(QWidget* w, bool on) {
 THttpAsyForm::THttpAsyForm(Turllistwin& urllistwin, const QStringList& arguments, QWidget* parent)
     : QMainWindow(parent), urllistwin_(urllistwin), arguments_(arguments) {
   setObjectName("HttpAsyForm");
-  // The window is designed in pixels (565 by 784) for a small font: a larger desktop font would
-  // clip its captions, so the window's font is capped at that size.
+  // The window's designed size (565 by 784) was made for an 8-point font: a larger desktop font
+  // would clip its captions, so the window's font is capped there. Points, not pixels, so that
+  // printed documents in this font keep their size on paper.
   QFont design = font();
-  if (QFontInfo(design).pixelSize() > kDesignFontPixels) {
-    design.setPixelSize(kDesignFontPixels);
+  if (design.pointSizeF() > kDesignFontPoints) {
+    design.setPointSizeF(kDesignFontPoints);
     setFont(design);
   }
   buildwindow();

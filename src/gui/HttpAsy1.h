@@ -39,8 +39,8 @@ void quitonclose(THttpAsyForm& form);
 class THttpAsyForm : public QMainWindow {
   Q_OBJECT
  public:
-  // The largest font, in pixels, the window's designed size holds.
-  static constexpr int kDesignFontPixels = 11;
+  // The largest font, in points, the window's designed size holds.
+  static constexpr double kDesignFontPoints = 8;
 
   // arguments as the program got them: the first names the program (and so the settings file),
   // the second, if given, is the URL to test at every show. urllistwin must outlive the form.
