@@ -47,7 +47,7 @@ TAxisScale scalewith(double min, double datamax, double step, const TAxisOptions
   s.max = datamax > min ? std::ceil(datamax / step - 1e-9) * step : min + step;
   if (s.max <= min) s.max = min + step;
   const double first = std::ceil(min / step - 1e-9);
-  if (first * step - min >= step / 2)
+  if (first * step - min >= step * 0.75)
     s.ticks.push_back({min, ticklabel(min, s.decimals, o.thousands)});
   for (double k = first; k * step <= s.max + step * 1e-9; ++k) {
     const double v = k * step;

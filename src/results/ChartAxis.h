@@ -39,8 +39,8 @@ std::string ticklabel(double value, int decimals, bool thousands = false);
 // The scale from min up to datamax with the finest nice step whose ticks pass fits(step, labels
 // of that scale); steps grow until they do (at most ~60 tries, then the coarsest is taken).
 // Ticks stand at the multiples of step inside [min, max]; min itself is a tick too when it is not
-// a multiple and lies at least half a step below the first one. A datamax at or below min (no
-// data yet) gives the range of one minimal step.
+// a multiple and lies at least three quarters of a step below the first one, so labels never crowd.
+// A datamax at or below min (no data yet) gives the range of one minimal step.
 TAxisScale autoscale(double min, double datamax, const TAxisOptions& options,
                      const std::function<bool(const TAxisScale&)>& fits);
 

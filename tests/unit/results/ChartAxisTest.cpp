@@ -65,6 +65,8 @@ TEST(ChartAxis, DistinctLabelsOverAnyRange) {
 TEST(ChartAxis, FixedMinimumAndEmptyData) {
   // The right ramp axis starts at 1: 1 is labelled, then the multiples of the step.
   EXPECT_EQ(labels(autoscale(1, 40, 5)), (std::vector<std::string>{"1", "10", "20", "30", "40"}));
+  // ... but not when it would crowd the first multiple.
+  EXPECT_EQ(labels(autoscale(1, 9, 6)), (std::vector<std::string>{"2", "4", "6", "8", "10"}));
   // No data yet: one minimal step of range, never an empty or inverted axis.
   const TAxisScale none = autoscale(0, 0, 5);
   EXPECT_GT(none.max, none.min);
