@@ -22,6 +22,10 @@ void TLoadEngine::requestdone(THttpCli* Sender, THttpRequest, uint16_t Error) {
     host_.setstatus("Request " + std::to_string(c->requestno) + " of run " +
                     std::to_string(runindex + 1) + " done.");
   }
+  if (Error == 10062) {
+    log("Request " + std::to_string(c->requestno) + " was relocated more than " +
+        std::to_string(THttpCli::MaxRelocations) + " times and not followed further");
+  }
   charts_.addrequest(c->starttime - teststart, wait, c->StatusCode);
   const long double endtime = elapsedms();
   waitsum += wait;
@@ -50,6 +54,12 @@ void TLoadEngine::requestdone(THttpCli* Sender, THttpRequest, uint16_t Error) {
     if (!firstresponsefile->Close()) {
       log("Could not save data to " + firstresponsepath() + ": " + firstresponsefile->WriteError());
     }
+    if (firstresponsefile->cut()) {
+      log("The first response has " + std::to_string(firstresponsefile->received()) + " Bytes; " +
+          firstresponsepath() + " keeps its first " + std::to_string(firstresponsefile->keep()) +
+          " Bytes");
+    }
+    firstsource_ = firstresponsefile->source();
     firstresponsefile.reset();
     if (!s.exacttiming) showfirstrequest();
     std::vector<std::string> lines = c->ResponseHeaders;
@@ -174,5 +184,5 @@ void TLoadEngine::HttpCli1LocationChange(THttpCli* Sender) {
   log("Request " + std::to_string(c->requestno) + " Redirect: " +
       rounded(elapsedms() - c->starttime) + " ms, StatusCode = " + std::to_string(c->StatusCode) +
       ": redirected to " + c->Location + " on " + c->ConnectHost);
-  c->Cookie = joinvalues(setcookievalues(c->ResponseHeaders), "\r\nCookie: ");
+  c->Cookie = joinvalues(latestpername(setcookievalues(c->ResponseHeaders)), "\r\nCookie: ");
 }

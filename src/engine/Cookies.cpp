@@ -3,7 +3,10 @@
 #include <sys/stat.h>
 
 #include <cctype>
+#include <set>
 
+#include "engine/EngineText.h"
+#include "engine/StartChecks.h"
 #include "engine/Texts.h"
 
 std::vector<std::string> setcookievalues(const std::vector<std::string>& headerlines) {
@@ -18,9 +21,19 @@ std::vector<std::string> setcookievalues(const std::vector<std::string>& headerl
     if (!match) continue;
     size_t start = kName.size();
     while (start < line.size() && (line[start] == ' ' || line[start] == '\t')) ++start;
-    values.push_back(line.substr(start, 5000));
+    std::string value = line.substr(start, 5000);
+    if (!hasheaderbreak(value)) values.push_back(std::move(value));
   }
   return values;
+}
+
+std::vector<std::string> latestpername(const std::vector<std::string>& values) {
+  std::set<std::string> seen;
+  std::vector<std::string> kept;
+  for (auto it = values.rbegin(); it != values.rend(); ++it) {
+    if (seen.insert(trimmed(it->substr(0, it->find('=')))).second) kept.push_back(*it);
+  }
+  return {kept.rbegin(), kept.rend()};
 }
 
 std::string joinvalues(const std::vector<std::string>& values, const std::string& separator) {

@@ -7,8 +7,12 @@
 
 // The Set-Cookie values of the header lines, in order: lines whose first 11 characters are
 // "SET-COOKIE:" in any case; the value is the rest with leading blanks and tabs removed, at most
-// 5000 characters.
+// 5000 characters. A value holding a CR or NUL is left out: it would end the Cookie line early.
 std::vector<std::string> setcookievalues(const std::vector<std::string>& headerlines);
+
+// The values with one per cookie name (the text before "="): a later value replaces an earlier one
+// of the same name, so a chain of relocations that sets a cookie again and again sends it once.
+std::vector<std::string> latestpername(const std::vector<std::string>& values);
 
 // Joins the values with a separator ("@@" for a cache line, "\r\nCookie: " for a redirect).
 std::string joinvalues(const std::vector<std::string>& values, const std::string& separator);

@@ -10,6 +10,13 @@ inline std::string rounded(long double value) {
   return std::to_string(static_cast<long long>(std::nearbyint(value)));
 }
 
+// " (equals ~N requests/h)" for a mean request time in msec; "" for a mean of 0, which has no
+// rate (dividing by it would print the smallest 64-bit number).
+inline std::string perhour(long double meanmsec) {
+  if (meanmsec == 0) return std::string();
+  return " (equals ~" + rounded(3600000 / meanmsec) + " requests/h)";
+}
+
 inline std::string uppercased(std::string s) {
   for (auto& ch : s) {
     if (ch >= 'a' && ch <= 'z') ch = static_cast<char>(ch - 'a' + 'A');

@@ -13,34 +13,14 @@
 
 #include "engine/Cookies.h"
 #include "engine/EngineText.h"
+#include "engine/LineReader.h"
 #include "engine/LoadEngine.h"
 #include "engine/RunText.h"
+#include "engine/StartChecks.h"
 #include "engine/Texts.h"
 #include "results/Clock.h"
 
 namespace {
-
-// Reads a text file line by line; lines end at LF, with a CR before it dropped. Reading past the
-// end gives an empty line.
-class TLineReader {
- public:
-  bool open(const std::string& path) {
-    struct stat st {};
-    if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
-    in_.open(path, std::ios::binary);
-    return static_cast<bool>(in_);
-  }
-  bool eof() { return !in_ || in_.peek() == std::char_traits<char>::eof(); }
-  std::string readln() {
-    std::string line;
-    if (!in_ || !std::getline(in_, line)) return std::string();
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    return line;
-  }
-
- private:
-  std::ifstream in_;
-};
 
 bool fileexists(const std::string& path) {
   struct stat st {};
@@ -94,8 +74,13 @@ bool TLoadEngine::launchrun() {
 
   std::vector<std::string> urls = s.multipleurls ? host_.urllines() : std::vector<std::string>();
   std::string userline;
+  int userlineno = 0, cookielineno = 0;
   try {
     if (s.multipleurls && urls.empty()) throw std::runtime_error("No URLs to test");
+    // The settings may have changed since the start: a later run is checked again.
+    if (std::string refusal = startrefusal(s, urls); !refusal.empty()) {
+      throw std::runtime_error(refusal.substr(4, refusal.size() - 8));
+    }
     clients.reserve(static_cast<size_t>(N));
     for (int k = 1; k <= N; ++k) {
       if ((k - 1) % segments_ + 1 != segment_) {
@@ -111,11 +96,18 @@ bool TLoadEngine::launchrun() {
       c->Agent = s.useagent ? s.agent : std::string();
       if (s.useuser) {
         if (s.usersfromfile) {
-          if (!usersource.eof()) userline = usersource.readln();
-          // A line without "@@" is taken as a user name without password.
-          size_t sep = userline.find("@@");
-          c->Username = userline.substr(0, sep);
-          c->Password = sep == std::string::npos ? std::string() : userline.substr(sep + 2);
+          if (!usersource.eof()) {
+            userline = usersource.readln();
+            ++userlineno;
+            if (hasheaderbreak(userline)) {
+              log("Line " + std::to_string(userlineno) +
+                  " of \"users.txt\" holds a CR or NUL character and is not used");
+              userline.clear();
+            }
+          }
+          TUserLine user = splituserline(userline);
+          c->Username = user.username;
+          c->Password = user.password;
         } else {
           c->Username = s.username;
           c->Password = s.password;
@@ -130,7 +122,14 @@ bool TLoadEngine::launchrun() {
       }
       std::string cookieline;
       if (cookiesopen) {
-        cookieline = cookiefromcacheline(cookiesource.readln());
+        std::string cacheline = cookiesource.readln();
+        ++cookielineno;
+        if (hasheaderbreak(cacheline)) {
+          log("Line " + std::to_string(cookielineno) +
+              " of \"cookies.txt\" holds a CR or NUL character and is not used");
+          cacheline.clear();
+        }
+        cookieline = cookiefromcacheline(cacheline);
         c->Cookie = cookieline;
       }
       c->slot = clients.size();
@@ -171,7 +170,7 @@ bool TLoadEngine::launchrun() {
         std::string path = firstresponsepath();
         std::remove(path.c_str());
         std::string error;
-        firstresponsefile = TFileStream::Create(path, error);
+        firstresponsefile = TFirstResponseFile::Create(path, error);
         if (firstresponsefile) {
           c->ResponseStream = firstresponsefile.get();
           log("Data is being saved to " + path);

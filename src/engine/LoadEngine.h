@@ -6,15 +6,18 @@
 #include <cstdint>
 #include <fstream>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "engine/EngineHost.h"
+#include "engine/FirstResponse.h"
 #include "engine/StatusTally.h"
 #include "engine/mythttpcli.h"
 #include "http/Stream.h"
 #include "net/EventLoop.h"
 #include "results/ChartModel.h"
+#include "results/LogFile.h"
 #include "results/LogModel.h"
 
 // Users of run runindex + 1 in a ramp test: users / runs * (runindex + 1), halves to even, at
@@ -41,7 +44,9 @@ class TLoadEngine {
   void setabortfinishes(bool on) { abortfinishes_ = on; }
 
   // "Start Test": validates, resets, writes the header and launches run 1. Returns when every
-  // request of run 1 has been started; the rest happens in the clients' events.
+  // request of run 1 has been started; the rest happens in the clients' events. A start refused
+  // by the checks (unsafe text in a request field, a key offset that overflows, an output
+  // directory that cannot be written) shows an error dialog and sets refused.
   void ExecButtonClick();
   // "Abort Test": no further run; every outstanding request is aborted and completes as usual.
   void AbortButtonClick();
@@ -65,6 +70,11 @@ class TLoadEngine {
   long double teststart = 0, runstart = 0;
   int64_t runbytes = 0;  // 64-bit: a run of many large documents passes 2 GB
   bool cookiecachewritable = true;
+  // The last start was refused before anything ran (the command line exits 2).
+  bool refused = false;
+  // The last finish could not write a log file (an error dialog said which); the previous file
+  // of that name is left as it was.
+  bool savefailed = false;
   long double waitsum = 0, requestscounted = 0, runtimesum = 0, runscounted = 0;
   TStatusTally tally;
   // Clients of the current run whose requests have not completed, in user order. A completed
@@ -98,6 +108,7 @@ class TLoadEngine {
   void finish();
   void showfirstrequest();
   void showsource(const std::string& path);
+  void dropdetailedlog();
 
   std::string firstresponsepath() const { return resultdir_ + "temp.htm"; }
   void log(const std::string& text) { logs_.log(text); }
@@ -111,7 +122,11 @@ class TLoadEngine {
   std::string outputdir_;
   int segment_ = 1, segments_ = 1;
   std::string resultdir_;
-  std::unique_ptr<TFileStream> firstresponsefile;
+  std::unique_ptr<TFirstResponseFile> firstresponsefile;
+  // The source view of the first response, built as it arrived (the file is never read back).
+  std::optional<TSourceView> firstsource_;
+  // The detailed log file, written as the test runs and renamed into place at the finish.
+  TLogFileWriter detailedlog_;
   bool testactive_ = false;
   bool abortfinishes_ = false;
   int32_t launchedrun_ = 0;  // run index of the clients now out (Abort moves runindex on)

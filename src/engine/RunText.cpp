@@ -42,13 +42,12 @@ std::string statussummary(const TStatusTally& tally) {
 
 std::string rampfoot(int users, long double mean) {
   return "  Average Request Processing Time for " + std::to_string(users) +
-         " simultaneous users: " + rounded(mean) + " msec (equals ~" + rounded(3600000 / mean) +
-         " requests/h)";
+         " simultaneous users: " + rounded(mean) + " msec" + perhour(mean);
 }
 
 std::string runsfoot(long double runs, long double mean) {
   return "  Average Request Processing Time after " + rounded(runs) + " runs: " + rounded(mean) +
-         " msec (equals ~" + rounded(3600000 / mean) + " requests/h)";
+         " msec" + perhour(mean);
 }
 
 std::string waitfoot(long double avgwait, int users) {

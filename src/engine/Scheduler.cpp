@@ -1,10 +1,6 @@
 // Run scheduling, the finish of a test, Abort, and the first-request views.
 
-#include <fstream>
-#include <sstream>
-
 #include "engine/EngineText.h"
-#include "engine/FirstResponse.h"
 #include "engine/LoadEngine.h"
 #include "results/Clock.h"
 #include "results/LogFile.h"
@@ -85,12 +81,25 @@ void TLoadEngine::finish() {
   std::string error;
   // One file that cannot be written must not cost the other.
   if (!saveresults(results, logs_.resultlines(), error)) {
+    savefailed = true;
     log(error);
     host_.errordialog(error);
   }
-  if (!savelines(detailed, logs_.loglines(), error)) host_.errordialog(error);
+  logs_.setsink(nullptr);
+  bool saved = detailedlog_.isopen() ? detailedlog_.commit(error)
+                                     : savelines(detailed, logs_.loglines(), error);
+  if (!saved) {
+    savefailed = true;
+    log(error);
+    host_.errordialog(error);
+  }
   host_.navigatebrowser("file://" + firstresponsepath(), false);
   host_.testended(true);
+}
+
+void TLoadEngine::dropdetailedlog() {
+  logs_.setsink(nullptr);
+  detailedlog_.discard();
 }
 
 void TLoadEngine::showfirstrequest() {
@@ -100,14 +109,12 @@ void TLoadEngine::showfirstrequest() {
 }
 
 void TLoadEngine::showsource(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
+  // The view was built as the response arrived: a body of any size is never read back.
+  if (!firstsource_) {
     log("Could not read " + path + " (1st request)");
     return;
   }
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  TSourceView view = sourceview(bytes.str());
+  const TSourceView& view = *firstsource_;
   host_.setsourcetext(view.text);
   log("Received " + std::to_string(view.length) + " Bytes (1st request)");
   logs_.logdatanocr("Number of Bytes in Result: " + std::to_string(view.length) +

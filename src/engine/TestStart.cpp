@@ -10,6 +10,7 @@
 #include "engine/EngineText.h"
 #include "engine/LoadEngine.h"
 #include "engine/RunText.h"
+#include "engine/StartChecks.h"
 #include "results/Clock.h"
 #include "results/LogFile.h"
 #include "results/SysInfo.h"
@@ -43,6 +44,19 @@ bool TLoadEngine::validate(const TestSettings& s) {
     host_.errordialog(kNoHttps);
     return false;
   }
+  std::string refusal = startrefusal(s, s.multipleurls ? host_.urllines() : std::vector<std::string>());
+  if (!refusal.empty()) {
+    host_.errordialog(refusal);
+    return false;
+  }
+  // Found now rather than after the whole test has run.
+  std::string dir = outputdir_.empty() ? outputdir() : outputdir_;
+  std::string reason;
+  if (!canwritein(dir, reason)) {
+    host_.errordialog("\r\n\r\nCannot write the result files to \"" + dir + "\": " + reason +
+                      ". Please choose another directory; the test was not started.\r\n\r\n");
+    return false;
+  }
   return true;
 }
 
@@ -50,7 +64,9 @@ void TLoadEngine::ExecButtonClick() {
   // A run still in flight cannot be mixed with a new test; the button is disabled then anyway.
   if (clientsleft > 0) return;
   TestSettings s = host_.settings();
-  if (!validate(s)) return;
+  refused = !validate(s);
+  if (refused) return;
+  savefailed = false;
   // A start while the next run waits ends the old test there, as Abort would: two tests must
   // never mix.
   Timer1.Stop();
@@ -72,6 +88,15 @@ void TLoadEngine::ExecButtonClick() {
   std::string note;
   resultdir_ = outputdir_.empty() ? outputdir(&note) : outputdir_;
   if (!resultdir_.empty() && resultdir_.back() != '/') resultdir_ += '/';
+  std::string error;
+  if (!detailedlog_.open(resultdir_ + detailedfilename, error)) {
+    refused = true;
+    host_.setstatus("");
+    host_.errordialog(error);
+    return;
+  }
+  logs_.setsink([this](const std::string& line) { detailedlog_.append(line); });
+  firstsource_.reset();
   writeheader(s);
   if (!note.empty()) log(note);
 
@@ -151,6 +176,7 @@ bool TLoadEngine::preparecookiecache(const TestSettings& s) {
     // The start ends here; what was logged stays and Start remains enabled.
     std::string error = "Cannot create file \"cookies.txt\". " + std::string(std::strerror(errno));
     log(error);
+    dropdetailedlog();
     host_.errordialog(error);
     return false;
   }

@@ -39,6 +39,7 @@ void THttpCli::DoRequest(THttpRequest rq) {
   RequestType = rq;
   requesterror_ = 0;
   relocationclose_ = false;
+  relocations_ = 0;
   // Whatever an earlier request left behind (a pending relocation, an unfinished line, a pending
   // reconnect) must not leak into this one.
   ++serial_;

@@ -53,6 +53,10 @@ class THttpCli {
   // sends header lines (or relocations) without end must not grow a client without bound. Lines
   // beyond it are still parsed and fire OnHeaderData.
   static constexpr size_t MaxStoredHeaderBytes = 256 * 1024;
+  // Relocations followed per request, as browsers do: a server that relocates without end would
+  // keep the request going and growing for ever. The one after the last completes the request
+  // with StatusCode 404 and error 10062 (too many levels).
+  static constexpr int MaxRelocations = 20;
 
   explicit THttpCli(TEventLoop& loop = TEventLoop::Default());
   // Drops queued notices and closes the connection without firing events. Streams set by the
@@ -193,6 +197,7 @@ class THttpCli {
   bool multithreaded_ = false;
   TLineHandler linehandler_ = lhNone;
   bool relocationclose_ = false;  // the socket's close runs the relocation handler
+  int relocations_ = 0;           // relocations followed by the current request
   bool sendingpost_ = false;
   bool discarding_ = false;  // a line was too long: later reads are dropped until the close
   bool reconnectpending_ = false;

@@ -144,6 +144,14 @@ void THttpCli::HeaderLine() {
     return;
   }
 
+  if (RelocationPending && ++relocations_ > MaxRelocations) {
+    RelocationPending = false;
+    Fail(10062, "Too many relocations");
+    FireHeaderEnd();
+    ReceiveBuffer.Clear();
+    CloseConnection();
+    return;
+  }
   if (RelocationPending) {
     FireHeaderEnd();
     ReceiveBuffer.Clear();

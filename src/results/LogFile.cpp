@@ -4,7 +4,10 @@
 #include <pwd.h>
 #include <unistd.h>
 
+#include <sys/stat.h>
+
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -12,46 +15,16 @@
 
 namespace {
 
-// Writes the CR LF lines in blocks, so a log of many thousand lines is neither written line by
-// line nor copied whole. text(i) gives line i.
+// The block size of a log write: a log of many thousand lines is neither written line by line nor
+// copied whole.
+constexpr size_t kBlockBytes = 1u << 20;
+
 template <typename Text>
 bool writelines(const std::string& path, size_t count, Text text, std::string& error) {
-  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  if (fd < 0) {
-    error = "Cannot create file \"" + path + "\". " + std::strerror(errno);
-    return false;
-  }
-  std::string block;
-  auto flush = [&]() {
-    size_t done = 0;
-    while (done < block.size()) {
-      ssize_t n = ::write(fd, block.data() + done, block.size() - done);
-      if (n < 0 && errno == EINTR) continue;
-      if (n == 0) errno = EIO;
-      if (n <= 0) return false;
-      done += static_cast<size_t>(n);
-    }
-    block.clear();
-    return true;
-  };
-  bool ok = true;
-  for (size_t i = 0; ok && i < count; ++i) {
-    block += text(i);
-    block += "\r\n";
-    if (block.size() >= (1u << 20)) ok = flush();
-  }
-  if (ok) ok = flush();
-  // A full disk may only show when the data reaches it at close.
-  int saved = errno;
-  if (::close(fd) != 0 && ok) {
-    ok = false;
-    saved = errno;
-  }
-  if (!ok) {
-    error = "Cannot write file \"" + path + "\". " + std::strerror(saved);
-    return false;
-  }
-  return true;
+  TLogFileWriter writer;
+  if (!writer.open(path, error)) return false;
+  for (size_t i = 0; i < count; ++i) writer.append(text(i));
+  return writer.commit(error);
 }
 
 std::string withslash(std::string dir) {
@@ -112,4 +85,117 @@ bool saveresults(const std::string& path, const std::vector<TResultLine>& lines,
                  std::string& error) {
   return writelines(
       path, lines.size(), [&](size_t i) -> const std::string& { return lines[i].text; }, error);
+}
+
+TLogFileWriter::~TLogFileWriter() {
+  discard();
+}
+
+bool TLogFileWriter::open(const std::string& path, std::string& error) {
+  discard();
+  path_ = path;
+  errno_ = 0;
+  block_.clear();
+  // A link is followed, so the file it names is the one replaced. A device or a pipe (/dev/full,
+  // /dev/stdout) cannot be replaced at all: it is written in place.
+  std::string target = path;
+  struct stat st {};
+  if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+    if (char* real = ::realpath(path.c_str(), nullptr)) {
+      target = real;
+      std::free(real);
+    }
+  }
+  if (::stat(target.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) {
+    fd_ = ::open(target.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+    if (fd_ < 0) error = "Cannot create file \"" + path + "\". " + std::strerror(errno);
+    return fd_ >= 0;
+  }
+  target_ = target;
+  temp_ = target + ".XXXXXX";
+  fd_ = ::mkostemp(temp_.data(), O_CLOEXEC);
+  if (fd_ < 0) {
+    error = "Cannot create file \"" + path + "\". " + std::strerror(errno);
+    temp_.clear();
+    return false;
+  }
+  // mkostemp creates the file for its owner only; a log file is as readable as any other.
+  mode_t mask = ::umask(0);
+  ::umask(mask);
+  ::fchmod(fd_, 0666 & ~mask);
+  return true;
+}
+
+void TLogFileWriter::append(const std::string& line) {
+  if (fd_ < 0 || errno_ != 0) return;
+  block_ += line;
+  block_ += "\r\n";
+  if (block_.size() >= kBlockBytes) flush();
+}
+
+bool TLogFileWriter::flush() {
+  size_t done = 0;
+  while (errno_ == 0 && done < block_.size()) {
+    ssize_t n = ::write(fd_, block_.data() + done, block_.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) errno_ = errno;
+    if (n == 0) errno_ = EIO;
+    if (n > 0) done += static_cast<size_t>(n);
+  }
+  block_.clear();
+  return errno_ == 0;
+}
+
+bool TLogFileWriter::commit(std::string& error) {
+  if (fd_ < 0) {
+    error = "Cannot write file \"" + path_ + "\". It was not opened.";
+    return false;
+  }
+  flush();
+  // A full disk may only show when the data reaches it: sync before the rename makes the new
+  // file whole or leaves the old one.
+  if (errno_ == 0 && !temp_.empty() && ::fsync(fd_) != 0) errno_ = errno;
+  if (::close(fd_) != 0 && errno_ == 0) errno_ = errno;
+  fd_ = -1;
+  if (errno_ == 0 && !temp_.empty() && ::rename(temp_.c_str(), target_.c_str()) != 0) {
+    errno_ = errno;
+  }
+  if (errno_ != 0) {
+    error = "Cannot write file \"" + path_ + "\". " + std::strerror(errno_);
+    if (!temp_.empty()) ::unlink(temp_.c_str());
+    temp_.clear();
+    return false;
+  }
+  temp_.clear();
+  return true;
+}
+
+void TLogFileWriter::discard() {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+  if (!temp_.empty()) ::unlink(temp_.c_str());
+  temp_.clear();
+  block_.clear();
+}
+
+bool canwritein(const std::string& dir, std::string& reason) {
+  struct stat st {};
+  if (::stat(dir.c_str(), &st) != 0) {
+    reason = std::strerror(errno);
+    return false;
+  }
+  if (!S_ISDIR(st.st_mode)) {
+    reason = std::strerror(ENOTDIR);
+    return false;
+  }
+  // Creating a file is the only test that holds for root, read-only mounts and ACLs alike.
+  std::string probe = withslash(dir) + ".pressbolt-probe-XXXXXX";
+  int fd = ::mkostemp(probe.data(), O_CLOEXEC);
+  if (fd < 0) {
+    reason = std::strerror(errno);
+    return false;
+  }
+  ::close(fd);
+  ::unlink(probe.c_str());
+  return true;
 }

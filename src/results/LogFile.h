@@ -26,9 +26,47 @@ std::string outputdir(std::string* note = nullptr);
 // The same choice for a given preferred directory (with its trailing "/").
 std::string outputdirfor(const std::string& preferred, std::string* note = nullptr);
 
-// Writes each line followed by CR LF, creating the file or overwriting it, never appending.
-// On failure returns false with error = "Cannot create file \"path\". " + the system's reason
-// (or "Cannot write file ..." when writing failed part way).
+// A log file written through a temporary file beside it and renamed into place only when every
+// byte reached the disk, so a full disk or a crash leaves the previous file as it was. A device or
+// pipe given as the path is written in place.
+class TLogFileWriter {
+ public:
+  TLogFileWriter() = default;
+  // Discards what was not committed.
+  ~TLogFileWriter();
+  TLogFileWriter(const TLogFileWriter&) = delete;
+  TLogFileWriter& operator=(const TLogFileWriter&) = delete;
+
+  // Creates the temporary file for path. On failure returns false with error = "Cannot create
+  // file \"path\". " + the system's reason.
+  bool open(const std::string& path, std::string& error);
+  bool isopen() const { return fd_ >= 0; }
+  // Appends the line and CR LF (buffered). After a write error the rest is dropped; commit tells.
+  void append(const std::string& line);
+  // Writes what is buffered, closes and renames the file into place. On failure returns false
+  // with error = "Cannot write file \"path\". " + the reason, removes the temporary file and
+  // leaves the previous file untouched.
+  bool commit(std::string& error);
+  // Removes the temporary file; the previous file stays.
+  void discard();
+
+ private:
+  bool flush();
+
+  std::string path_;    // as given, for messages
+  std::string target_;  // the file renamed over (a link's target)
+  std::string temp_;    // empty when written in place
+  std::string block_;
+  int fd_ = -1;
+  int errno_ = 0;  // the first write error
+};
+
+// True when a file can be created in dir; otherwise false with reason (the system's message).
+bool canwritein(const std::string& dir, std::string& reason);
+
+// Writes each line followed by CR LF, replacing the file as a whole (never appending) through
+// TLogFileWriter. On failure returns false with error = "Cannot create file \"path\". " + the
+// system's reason (or "Cannot write file ..." when writing failed part way).
 bool savelines(const std::string& path, const std::vector<std::string>& lines, std::string& error);
 
 // The "Results" view as a file: the lines' texts without bold or colour, as savelines writes.

@@ -38,7 +38,14 @@ void TLogModel::log(const std::string& text) {
   line.reserve(line.size() + 2 + text.size());
   line += ": ";
   line += text;
-  log_.push_back(std::move(line));
+  if (sink_) sink_(line);
+  if (log_.size() < maxloglines_) {
+    log_.push_back(std::move(line));
+  } else if (!logcut_) {
+    logcut_ = true;
+    log_.push_back("... The \"Log\" view ends here after " + std::to_string(maxloglines_) +
+                   " lines; the detailed log file holds every line of the test.");
+  }
 }
 
 void TLogModel::logdata(const std::string& text) {
@@ -65,6 +72,7 @@ void TLogModel::clear() {
 
 void TLogModel::clearlog() {
   log_.clear();
+  logcut_ = false;
   ++loggen_;
 }
 

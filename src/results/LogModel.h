@@ -4,7 +4,9 @@
 // the window mirrors the model in batches and the log files are written from it, so the window
 // and the command line save identical files.
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -17,6 +19,11 @@ struct TResultLine {
 
 class TLogModel {
  public:
+  // Lines the "Log" view keeps in memory: enough for every line of a 20000-user run, few enough
+  // that the window stays quick. Later lines reach only the sink.
+  static constexpr size_t kMaxLogLines = 100000;
+  using TSink = std::function<void(const std::string& line)>;
+
   // "Log": the local date and time (short date, a blank, long time), ": ", then text.
   void log(const std::string& text);
   // "Results": text as a line, then a line holding a single blank.
@@ -27,6 +34,14 @@ class TLogModel {
   void logdatabold(const std::string& text);
   // "Results": text as a bold line in the highlight colour.
   void logdatared(const std::string& text);
+
+  // Every "Log" line from now on is also handed to sink (the detailed log file as the test runs);
+  // an empty sink ends that.
+  void setsink(TSink sink) { sink_ = std::move(sink); }
+  // Lines kept in memory before the view is cut with a closing note (tests make it small).
+  void setmaxloglines(size_t count) { maxloglines_ = count; }
+  // True when the "Log" view holds only the first lines of the test.
+  bool logcut() const { return logcut_; }
 
   // Empties both views (start-up and every test start).
   void clear();
@@ -49,6 +64,9 @@ class TLogModel {
 
  private:
   std::vector<std::string> log_;
+  TSink sink_;
+  size_t maxloglines_ = kMaxLogLines;
+  bool logcut_ = false;
   std::vector<TResultLine> results_;
   uint64_t loggen_ = 0;
   uint64_t resultgen_ = 0;

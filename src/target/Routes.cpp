@@ -242,6 +242,11 @@ TResponse route(const TRequest& rq, std::string_view raw) {
   if (startswith(p, "/status/")) return status(rq, head);
   if (p == "/redirect") return redirect(rq, head);
   if (startswith(p, "/chain/")) return chain(rq, head);
+  // A relocation to itself, setting the same cookie each time: a client that follows without a
+  // limit never ends.
+  if (p == "/loop") {
+    return reply(head, 302, "text/plain", "", "Location: /loop\r\nSet-Cookie: loop=1\r\n");
+  }
   if (p == "/cookie") return cookie(rq, head);
   if (p == "/auth") return auth(rq, head);
   if (p == "/echo") return reply(head, 200, "text/plain", std::string(raw));

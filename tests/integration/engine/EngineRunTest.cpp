@@ -327,14 +327,20 @@ TEST_F(EngineTest, RefusesHttpsAndAnEmptyUrlListWithoutTouchingTheViews) {
   EXPECT_EQ(engine.phase(), TLoadEngine::TPhase::idle);
 }
 
-TEST_F(EngineTest, UnwritableOutputLosesNothingElse) {
+TEST_F(EngineTest, UnwritableOutputIsRefusedBeforeAnythingRuns) {
   writefile(dir.file("plainfile"), "x");
-  engine.setoutputdir(dir.file("plainfile") + "/sub");
-  host.s.url = target.url("/size/10");
-  runtest();
-  ASSERT_TRUE(host.finished);
-  EXPECT_TRUE(haslog("Could not save data to <dir>/plainfile/sub/temp.htm"));
-  EXPECT_EQ(host.dialogs.size(), 2u);  // one per log file
-  EXPECT_EQ(logwith("Request 1 Done").size(), 1u);
-  EXPECT_TRUE(host.startenabled);
+  for (std::string out : {dir.file("plainfile") + "/sub", dir.file("plainfile"), dir.file("gone")}) {
+    host.dialogs.clear();
+    engine.setoutputdir(out);
+    host.s.url = target.url("/size/10");
+    engine.ExecButtonClick();
+    EXPECT_TRUE(engine.refused) << out;
+    ASSERT_EQ(host.dialogs.size(), 1u) << out;
+    EXPECT_NE(host.dialogs[0].find("Cannot write the result files to \"" + out + "\": "),
+              std::string::npos)
+        << host.dialogs[0];
+    EXPECT_TRUE(logs.loglines().empty());
+    EXPECT_EQ(engine.phase(), TLoadEngine::TPhase::idle);
+    EXPECT_TRUE(host.startenabled);
+  }
 }

@@ -32,3 +32,14 @@ TEST(Cookies, ReadOnlyMeansNoWritePermissionBits) {
   ASSERT_EQ(chmod(path.c_str(), 0444), 0);
   EXPECT_TRUE(fileisreadonly(path));  // also as root, who could still write it
 }
+
+TEST(Cookies, OneValuePerNameTheLatestWins) {
+  EXPECT_EQ(latestpername({"hop=3", "a=1", "hop=2; path=/", " a =2", "b"}),
+            (std::vector<std::string>{"hop=2; path=/", " a =2", "b"}));
+}
+
+TEST(Cookies, AValueWithACarriageReturnOrNulIsLeftOut) {
+  std::vector<std::string> lines = {"Set-Cookie: a=1\rX-Evil: 1", "Set-Cookie: b=2",
+                                    std::string("Set-Cookie: c=\0", 15)};
+  EXPECT_EQ(setcookievalues(lines), std::vector<std::string>{"b=2"});
+}

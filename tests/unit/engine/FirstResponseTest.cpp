@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
+#include "support/TestSupport.h"
+
 namespace {
 const std::string kRule(44, '-');
 }
@@ -31,4 +35,38 @@ TEST(SourceView, TextEndsAtFirstZeroByte) {
   TSourceView v = sourceview(std::string("ab\0cd\n", 6));
   EXPECT_EQ(v.length, 7u);
   EXPECT_EQ(v.text, "HTML Source (7 Bytes)\r\n" + kRule + "\r\nab");
+}
+
+TEST(SourceView, PiecesGiveTheViewOfTheWhole) {
+  // A CR LF split between two pieces is one line end; a lone CR at the very end is one too.
+  for (const std::string& body :
+       {std::string("a\r\nb\rc\n\nd\r"), std::string(40000, 'x') + "\r\ny", std::string("\n")}) {
+    for (size_t step : {1u, 2u, 7u, 4096u}) {
+      TSourceCounter counter;
+      for (size_t i = 0; i < body.size(); i += step) {
+        counter.add(body.data() + i, std::min(step, body.size() - i));
+      }
+      TSourceView whole = sourceview(body);
+      EXPECT_EQ(counter.view().length, whole.length) << step;
+      EXPECT_EQ(counter.view().text, whole.text) << step;
+    }
+  }
+}
+
+TEST(FirstResponseFile, KeepsUpToItsLimitAndCountsEverything) {
+  TTempDir dir;
+  std::string error;
+  auto file = TFirstResponseFile::Create(dir.file("temp.htm"), error, 10);
+  ASSERT_TRUE(file) << error;
+  EXPECT_EQ(file->Write("0123456", 7), 7);
+  EXPECT_EQ(file->Write("789abc\n", 7), 7);  // crosses the limit
+  EXPECT_EQ(file->Write("def", 3), 3);        // wholly past it
+  ASSERT_TRUE(file->Close());
+  EXPECT_EQ(readfile(dir.file("temp.htm")), "0123456789");
+  EXPECT_TRUE(file->cut());
+  EXPECT_EQ(file->received(), 17);
+  EXPECT_EQ(file->source().text, sourceview("0123456789abc\ndef").text);
+
+  EXPECT_FALSE(TFirstResponseFile::Create(dir.file("missing/temp.htm"), error));
+  EXPECT_EQ(error, "No such file or directory");
 }

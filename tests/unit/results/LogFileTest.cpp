@@ -3,7 +3,11 @@
 #include "results/LogFile.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <csignal>
 
 #include <cstdlib>
 #include <filesystem>
@@ -150,6 +154,89 @@ TEST(LogFile, DataDirectoryFollowsTheBaseDirectoryRules) {
     TEnvGuard home("HOME", "/home/tester/");
     EXPECT_EQ(datadir(), "/home/tester/.local/share/pressbolt/");
   }
+}
+
+
+// Lowers the largest file this process may write, as a nearly full disk would; restored at the
+// end of the scope. Writes past it fail with EFBIG instead of raising SIGXFSZ.
+class TFileSizeLimit {
+ public:
+  explicit TFileSizeLimit(rlim_t bytes) {
+    getrlimit(RLIMIT_FSIZE, &old_);
+    oldhandler_ = signal(SIGXFSZ, SIG_IGN);
+    rlimit lowered = old_;
+    lowered.rlim_cur = bytes;
+    setrlimit(RLIMIT_FSIZE, &lowered);
+  }
+  ~TFileSizeLimit() {
+    setrlimit(RLIMIT_FSIZE, &old_);
+    signal(SIGXFSZ, oldhandler_);
+  }
+
+ private:
+  rlimit old_{};
+  sighandler_t oldhandler_;
+};
+
+TEST(LogFile, AFailedWriteLeavesThePreviousFileWholeAndNoTemporaryFile) {
+  TTempDir dir;
+  std::string path = dir.file("Pressbolt Detailed Results.log");
+  writefile(path, "previous test\r\n");
+  std::vector<std::string> lines(20000, std::string(100, 'n'));
+  std::string error;
+  {
+    TFileSizeLimit full(64 * 1024);
+    EXPECT_FALSE(savelines(path, lines, error));
+  }
+  EXPECT_EQ(error, "Cannot write file \"" + path + "\". File too large");
+  EXPECT_EQ(readfile(path), "previous test\r\n");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()),
+                          std::filesystem::directory_iterator()),
+            1);
+}
+
+TEST(LogFile, WriterStreamsLinesAndReplacesTheFileOnlyAtCommit) {
+  TTempDir dir;
+  std::string path = dir.file("log.txt");
+  writefile(path, "old\r\n");
+  std::string error;
+  TLogFileWriter writer;
+  ASSERT_TRUE(writer.open(path, error)) << error;
+  writer.append("one");
+  writer.append("two");
+  EXPECT_EQ(readfile(path), "old\r\n");
+  ASSERT_TRUE(writer.commit(error)) << error;
+  EXPECT_EQ(readfile(path), "one\r\ntwo\r\n");
+  struct stat st {};
+  ASSERT_EQ(stat(path.c_str(), &st), 0);
+  EXPECT_NE(st.st_mode & S_IRGRP, 0u) << "as readable as a file made by open()";
+
+  // Discarded (or dropped unsaved): the file stays as it was.
+  {
+    TLogFileWriter dropped;
+    ASSERT_TRUE(dropped.open(path, error));
+    dropped.append("lost");
+  }
+  EXPECT_EQ(readfile(path), "one\r\ntwo\r\n");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()),
+                          std::filesystem::directory_iterator()),
+            1);
+}
+
+TEST(LogFile, CanWriteInNamesWhatIsWrong) {
+  TTempDir dir;
+  std::string reason;
+  EXPECT_TRUE(canwritein(dir.path(), reason)) << reason;
+  EXPECT_FALSE(canwritein(dir.file("missing"), reason));
+  EXPECT_EQ(reason, "No such file or directory");
+  writefile(dir.file("file"), "x");
+  EXPECT_FALSE(canwritein(dir.file("file"), reason));
+  EXPECT_EQ(reason, "Not a directory");
+  EXPECT_FALSE(canwritein("/proc/self", reason)) << "not writable even for root";
+  // The probe leaves nothing behind.
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()),
+                          std::filesystem::directory_iterator()),
+            1);
 }
 
 }  // namespace

@@ -104,3 +104,22 @@ TEST(LogModel, ClearingEmptiesAViewAndStartsANewGeneration) {
 }
 
 }  // namespace
+
+TEST(LogModel, SinkGetsEveryLineWhileTheViewStopsAtItsCap) {
+  TLogModel model;
+  std::vector<std::string> sunk;
+  model.setsink([&](const std::string& line) { sunk.push_back(line); });
+  model.setmaxloglines(3);
+  for (int i = 0; i < 6; ++i) model.log(std::to_string(i));
+  EXPECT_EQ(sunk.size(), 6u);
+  EXPECT_EQ(sunk.back().substr(sunk.back().size() - 3), ": 5");
+  ASSERT_EQ(model.loglines().size(), 4u);  // three lines and the note that the view is cut
+  EXPECT_TRUE(model.logcut());
+  EXPECT_NE(model.loglines()[3].find("the detailed log file holds every line"), std::string::npos);
+  model.setsink(nullptr);
+  model.clearlog();
+  model.log("again");
+  EXPECT_FALSE(model.logcut());
+  EXPECT_EQ(model.loglines().size(), 1u);
+  EXPECT_EQ(sunk.size(), 6u);
+}

@@ -1,0 +1,46 @@
+#include "engine/StartChecks.h"
+
+#include <limits>
+
+namespace {
+
+std::string framed(const std::string& text) {
+  return "\r\n\r\n" + text + "\r\n\r\n";
+}
+
+std::string breakrefusal(const std::string& what) {
+  return framed(what +
+                " contains a line break or a zero byte (CR, LF or NUL), which would change the "
+                "request header. Please remove it; the test was not started.");
+}
+
+}  // namespace
+
+bool hasheaderbreak(const std::string& text) {
+  return text.find_first_of(std::string("\r\n\0", 3)) != std::string::npos;
+}
+
+std::string startrefusal(const TestSettings& s, const std::vector<std::string>& urls) {
+  if (s.multipleurls) {
+    for (size_t i = 0; i < urls.size(); ++i) {
+      if (hasheaderbreak(urls[i])) return breakrefusal("URL#" + std::to_string(i + 1));
+    }
+  } else if (hasheaderbreak(s.url)) {
+    return breakrefusal("The URL");
+  }
+  if (s.useagent && hasheaderbreak(s.agent)) return breakrefusal("The user agent");
+  if (s.useproxy && (hasheaderbreak(s.proxy) || hasheaderbreak(s.proxyport))) {
+    return breakrefusal("The proxy");
+  }
+  if (s.usekey) {
+    // Every run numbers its users from offset + 1; a ramp run never has more than users.
+    const int64_t top = std::numeric_limits<int64_t>::max() - s.users;
+    if (s.keyoffset > top) {
+      return framed("The key offset " + std::to_string(s.keyoffset) + " is too large: with " +
+                    std::to_string(s.users) + " users the key numbers would pass " +
+                    std::to_string(std::numeric_limits<int64_t>::max()) +
+                    ". Please enter a key offset of at most " + std::to_string(top) + ".");
+    }
+  }
+  return std::string();
+}

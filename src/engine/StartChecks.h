@@ -1,0 +1,18 @@
+#pragma once
+// Checks of the settings made before a test (and each run) starts: text that would change the
+// request header, and key numbers that would not fit their type.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "engine/TestSettings.h"
+
+// True when text holds a CR, an LF or a NUL: any of them in a request field would end a header
+// line early and let the rest of the text act as further headers or a second request.
+bool hasheaderbreak(const std::string& text);
+
+// The message that refuses a start with these settings and URL lines, or "" when they may start.
+// Refused: a URL, agent, proxy or proxy port with a header break, and a key offset whose highest
+// key number (offset + users) would pass the largest 64-bit integer.
+std::string startrefusal(const TestSettings& s, const std::vector<std::string>& urls);

@@ -1,0 +1,76 @@
+// The checks that refuse a start: text that would change the request header, key numbers that
+// would overflow.
+
+#include "engine/StartChecks.h"
+
+#include <gtest/gtest.h>
+
+#include <limits>
+
+#include "engine/EngineText.h"
+
+namespace {
+
+TestSettings single(const std::string& url) {
+  TestSettings s;
+  s.url = url;
+  return s;
+}
+
+TEST(StartChecks, HeaderBreaksAreCrLfAndNul) {
+  EXPECT_FALSE(hasheaderbreak("http://h/a b?c=%0D%0A"));
+  EXPECT_TRUE(hasheaderbreak("a\rb"));
+  EXPECT_TRUE(hasheaderbreak("a\nb"));
+  EXPECT_TRUE(hasheaderbreak(std::string("a\0b", 3)));
+}
+
+TEST(StartChecks, EveryFieldThatReachesTheHeaderIsChecked) {
+  EXPECT_EQ(startrefusal(single("http://127.0.0.1/a"), {}), "");
+  std::string smuggle = "http://127.0.0.1/a HTTP/1.0\r\n\r\nGET /smuggled";
+  EXPECT_NE(startrefusal(single(smuggle), {}).find("The URL contains a line break"),
+            std::string::npos);
+
+  TestSettings s = single("http://127.0.0.1/");
+  s.agent = "Mozilla\r\nX-Evil: 1";
+  EXPECT_EQ(startrefusal(s, {}), "") << "an agent that is not sent is harmless";
+  s.useagent = true;
+  EXPECT_NE(startrefusal(s, {}).find("The user agent contains"), std::string::npos);
+
+  s = single("http://127.0.0.1/");
+  s.useproxy = true;
+  s.proxy = "127.0.0.1";
+  s.proxyport = std::string("80\0", 3);
+  EXPECT_NE(startrefusal(s, {}).find("The proxy contains"), std::string::npos);
+
+  // The list's lines are checked, not the single URL field.
+  s = single("http://127.0.0.1/\r\n");
+  s.multipleurls = true;
+  EXPECT_EQ(startrefusal(s, {"http://127.0.0.1/a"}), "");
+  EXPECT_NE(startrefusal(s, {"http://127.0.0.1/a", "http://127.0.0.1/b\r"}).find("URL#2 contains"),
+            std::string::npos);
+}
+
+TEST(StartChecks, KeyOffsetMayReachButNotPassTheLargestNumber) {
+  const int64_t max = std::numeric_limits<int64_t>::max();
+  TestSettings s = single("http://127.0.0.1/?id=@@");
+  s.usekey = true;
+  s.users = 1000;
+  s.keyoffset = max - 1000;
+  EXPECT_EQ(startrefusal(s, {}), "");
+  s.keyoffset = max - 999;
+  std::string refusal = startrefusal(s, {});
+  EXPECT_NE(refusal.find("The key offset 9223372036854774808 is too large"), std::string::npos);
+  EXPECT_NE(refusal.find("at most 9223372036854774807"), std::string::npos);
+  s.keyoffset = std::numeric_limits<int64_t>::min();
+  EXPECT_EQ(startrefusal(s, {}), "") << "the smallest offset gives numbers that still fit";
+  s.usekey = false;
+  s.keyoffset = max;
+  EXPECT_EQ(startrefusal(s, {}), "");
+}
+
+TEST(StartChecks, ZeroMeanHasNoRequestsPerHour) {
+  EXPECT_EQ(perhour(0), "");
+  EXPECT_EQ(perhour(250), " (equals ~14400 requests/h)");
+}
+
+}  // namespace
