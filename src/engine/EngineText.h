@@ -17,6 +17,20 @@ inline std::string perhour(long double meanmsec) {
   return " (equals ~" + rounded(3600000 / meanmsec) + " requests/h)";
 }
 
+// The URL as it may be shown and logged: a password in its user information becomes "***", so
+// that it never reaches a log file, a chart or a printed report.
+inline std::string maskedurl(const std::string& url) {
+  size_t start = url.find("://");
+  start = start == std::string::npos ? 0 : start + 3;
+  size_t end = url.find('/', start);
+  if (end == std::string::npos) end = url.size();
+  size_t at = url.rfind('@', end);
+  if (at == std::string::npos || at < start || at >= end) return url;
+  size_t colon = url.find(':', start);
+  if (colon == std::string::npos || colon > at) return url;
+  return url.substr(0, colon + 1) + "***" + url.substr(at);
+}
+
 inline std::string uppercased(std::string s) {
   for (auto& ch : s) {
     if (ch >= 'a' && ch <= 'z') ch = static_cast<char>(ch - 'a' + 'A');

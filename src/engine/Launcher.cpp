@@ -142,7 +142,7 @@ bool TLoadEngine::launchrun() {
       } else {
         size_t j = static_cast<size_t>(k - 1) % urls.size() + 1;
         c->URL = urls[j - 1];
-        note = " Used URL#" + std::to_string(j) + ": \"" + urls[j - 1] + "\"";
+        note = " Used URL#" + std::to_string(j) + ": \"" + maskedurl(urls[j - 1]) + "\"";
       }
       c->OnRequestDone = [this](THttpCli* sender, THttpRequest rq, uint16_t error) {
         requestdone(sender, rq, error);

@@ -5,9 +5,11 @@
 #include "results/Clock.h"
 
 void startcharts(const TestSettings& s, TChartModel& charts) {
-  const std::string target = s.multipleurls      ? "(multiple URLs)"
-                             : s.url.size() < 60 ? s.url
-                                                 : s.url.substr(0, 60) + "...";
+  // A password in the URL never reaches a chart or a printed report.
+  const std::string url = maskedurl(s.url);
+  const std::string target = s.multipleurls    ? "(multiple URLs)"
+                             : url.size() < 60 ? url
+                                               : url.substr(0, 60) + "...";
   if (s.ramptest) {
     charts.settitles("Ramp test: " + target, "Ramp test: " + target);
   } else {

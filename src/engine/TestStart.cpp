@@ -127,14 +127,14 @@ void TLoadEngine::writeheader(const TestSettings& s) {
   log("Server Load Test Logfile " + by);
   logs_.logdatared("Server Load Test Results " + by);
   if (!s.multipleurls) {
-    log("Tested URL: " + s.url);
-    logs_.logdatanocr("Tested URL: " + s.url);
+    log("Tested URL: " + maskedurl(s.url));
+    logs_.logdatanocr("Tested URL: " + maskedurl(s.url));
   } else {
     log("Testing Multiple URLs:");
     logs_.logdata("Testing Multiple URLs");
     std::vector<std::string> lines = host_.urllines();
     for (size_t i = 0; i < lines.size(); ++i) {
-      log("URL#" + std::to_string(i + 1) + ": " + lines[i]);
+      log("URL#" + std::to_string(i + 1) + ": " + maskedurl(lines[i]));
     }
   }
   log(" ");

@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "EngineFixture.h"
+#include "http/HttpCodec.h"
 
 namespace {
 
@@ -136,4 +137,36 @@ TEST_F(EngineTest, HugeFirstResponseIsCutInTheFileAndCountedWhole) {
                      " keeps its first 16777216 Bytes"));
   EXPECT_NE(host.sourcetext.find("truncated to 31kb"), std::string::npos);
   EXPECT_LT(host.sourcetext.size(), 32000u);
+}
+
+TEST_F(EngineTest, PasswordsReachTheServerButNoLogFile) {
+  writefile("users.txt", "ann@@users-secret\n");
+  auto nosecrets = [&] {
+    for (const char* file : {"Pressbolt Results.log", "Pressbolt Detailed Results.log"}) {
+      std::string text = readfile(dir.file(file));
+      EXPECT_FALSE(text.empty());
+      for (const char* secret : {"url-secret", "field-secret", "users-secret"}) {
+        EXPECT_EQ(text.find(secret), std::string::npos) << file << ": " << secret;
+      }
+    }
+  };
+  // /echo answers with the request, so temp.htm shows what was sent.
+  host.s.url = "http://joe:url-secret@" + target.hostport() + "/echo";
+  host.s.useuser = true;
+  host.s.username = "joe";
+  host.s.password = "field-secret";
+  runtest();
+  ASSERT_TRUE(host.finished);
+  EXPECT_NE(readfile(dir.file("temp.htm")).find(EncodeBase64("joe:url-secret")), std::string::npos);
+  EXPECT_TRUE(haslog("Tested URL: http://joe:***@" + target.hostport() + "/echo"));
+  nosecrets();
+
+  host.s.url = target.url("/echo");
+  host.s.usersfromfile = true;
+  host.ended = false;
+  runtest();
+  ASSERT_TRUE(host.finished);
+  EXPECT_NE(readfile(dir.file("temp.htm")).find(EncodeBase64("ann:users-secret")),
+            std::string::npos);
+  nosecrets();
 }
