@@ -130,7 +130,8 @@ void THttpAsyForm::singleurlClick() {
   }
   // A list window minimised earlier comes back with its option.
   urllistwin_.setWindowState(urllistwin_.windowState() & ~Qt::WindowMinimized);
-  if (!urllistplaced_) placeurllistwin();
+  // While the stored settings are applied the main window has not found its place yet.
+  if (!urllistplaced_ && !applying_) placeurllistwin();
   urllistwin_.show();
   urllistwin_.raise();
 }
@@ -142,12 +143,15 @@ void THttpAsyForm::placeurllistwin() {
   const QRect main = frameGeometry();
   // The window system adds a frame that is not known before the window is shown.
   const int frame = 8;
-  const QSize size = urllistwin_.size();
-  QPoint at(main.right() + 1 + frame, main.top() + frame);
-  if (at.x() + size.width() + frame > avail.right() + 1)
-    at.setX(main.left() - size.width() - frame);
-  if (at.x() - frame < avail.left()) return;
-  urllistwin_.setGeometry(QRect(at, size));
+  const int right = avail.right() - main.right() - 2 * frame;
+  const int left = main.left() - avail.left() - 2 * frame;
+  // The side with more room; the window narrows to it rather than cover the main window.
+  const int room = std::max(left, right);
+  if (room < urllistwin_.minimumWidth()) return;
+  const int width = std::min(urllistwin_.width(), room);
+  const int x = right >= left ? main.right() + 1 + frame : main.left() - frame - width;
+  const int y = std::max(avail.top() + 2 * frame, main.top() + frame);
+  urllistwin_.setGeometry(QRect(x, y, width, urllistwin_.height()));
   urllistplaced_ = true;
 }
 

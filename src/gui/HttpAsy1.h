@@ -86,8 +86,8 @@ class THttpAsyForm : public QMainWindow {
   void RampClick();
   // Every option handler once, so the dependent fields match their options.
   void runoptionhandlers();
-  // Puts the URL list window beside the main window, on the side with room on the screen; where
-  // neither side has room the window system places it.
+  // Puts the URL list window beside the main window, on the side with more room on the screen,
+  // narrower if need be; where neither side has room for its minimum the window system places it.
   void placeurllistwin();
 
  signals:
@@ -123,6 +123,7 @@ class THttpAsyForm : public QMainWindow {
   std::string settingsfile_;
   bool settingsloaded_ = false;
   bool urllistplaced_ = false;  // the URL list window has a position of its own
+  bool applying_ = false;       // the stored settings are being applied
   TLogModel logmodel_;
   TLogMirror* mirror_ = nullptr;
 

@@ -40,7 +40,9 @@ void THttpAsyForm::showEvent(QShowEvent* event) {
 void THttpAsyForm::FormShow() {
   if (!settingsloaded_) {
     settingsloaded_ = true;
+    applying_ = true;
     applystored(readstoredsettings(settingsfile_));
+    applying_ = false;
   }
   ExecButton->setEnabled(true);
   PageControl1->setCurrentWidget(TabSheet4);

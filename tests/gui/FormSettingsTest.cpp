@@ -244,6 +244,20 @@ class FormSettingsTest : public QObject {
     if (p.list->testAttribute(Qt::WA_Moved))
       QVERIFY(!p.form->frameGeometry().intersects(p.list->frameGeometry()));
   }
+
+  void testListGoesBesideTheMainWindowWhereThereIsRoom() {
+    freshsettings("besideroom");
+    TProgram p({programpath("besideroom")});
+    const QRect avail = p.form->screen()->availableGeometry();
+    p.form->move(avail.topLeft());
+    p.c<QRadioButton>("multiurl")->click();
+    QVERIFY(p.list->isVisible());
+    const QRect main = p.form->frameGeometry(), list = p.list->frameGeometry();
+    QVERIFY(!main.intersects(list));
+    QVERIFY(list.left() > main.right());
+    QVERIFY(p.list->width() >= p.list->minimumWidth() && p.list->width() <= 400);
+    QVERIFY(avail.contains(p.list->geometry()));
+  }
 };
 
 QTEST_MAIN(FormSettingsTest)
