@@ -1,6 +1,8 @@
 #include "gui/RequestChart.h"
 
 #include <QEvent>
+#include <QHelpEvent>
+#include <QToolTip>
 #include <cmath>
 #include <limits>
 
@@ -92,6 +94,35 @@ void TRequestChart::rasterpoints(size_t from) {
     }
   }
   drawn_ = points.size();
+}
+
+QString TRequestChart::pointtext(QPointF pos) const {
+  if (stale_ || !qrect(layout_.plot).contains(pos)) return {};
+  const auto& points = model().requests();
+  const TChartPoint* top = nullptr;
+  for (const TChartPoint& pt : points) {
+    // The point drawn last at this place is the one seen: the latest start.
+    if (qrect(layout_.pointrect(pt)).contains(pos) && (top == nullptr || pt.x >= top->x)) top = &pt;
+  }
+  if (top == nullptr) return {};
+  const std::string label = TChartModel::pointlabel(top->statuscode);
+  return QString("%1: started %2 ms, waited %3 ms")
+      .arg(label.empty() ? QString::number(top->statuscode) : QString::fromStdString(label))
+      .arg(double(top->x), 0, 'f', 0)
+      .arg(double(top->y), 0, 'f', 0);
+}
+
+bool TRequestChart::event(QEvent* event) {
+  if (event->type() == QEvent::ToolTip) {
+    auto* help = static_cast<QHelpEvent*>(event);
+    const QString text = pointtext(help->pos());
+    if (text.isEmpty())
+      QToolTip::hideText();
+    else
+      QToolTip::showText(help->globalPos(), text, this);
+    return true;
+  }
+  return TPlotWidget::event(event);
 }
 
 void TRequestChart::paintEvent(QPaintEvent*) {

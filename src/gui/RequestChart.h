@@ -21,6 +21,10 @@ class TRequestChart : public TPlotWidget {
   // new points cost unless the axes or the layout moved.
   void refresh();
 
+  // The text of the point on top at pos (widget coordinates): its label ("E404", "TimeOut", or
+  // "200" for an ok request), start and wait time; empty where no point is.
+  QString pointtext(QPointF pos) const;
+
   // How many full redraws happened (a benchmark and tests watch it).
   int fullredraws() const { return fullredraws_; }
   // The layout the cached image was drawn with.
@@ -28,6 +32,7 @@ class TRequestChart : public TPlotWidget {
 
  protected:
   void paintEvent(QPaintEvent* event) override;
+  bool event(QEvent* event) override;  // the point under the mouse as a tool tip
   void resizeEvent(QResizeEvent* event) override;
   void changeEvent(QEvent* event) override;
 

@@ -2,6 +2,10 @@
 // TChartModel: what the two result charts show — one point per completed request, the ramp
 // curves, titles and the four foot lines of the request chart. The engine writes it; the window
 // draws it in batches (it compares generations and counts, as with the log model).
+//
+// Drawing a chart from it, Qt-free: ChartStyle.h (colours, point sizes), ChartAxis.h (ranges and
+// 1-2-5 ticks with their labels), ChartLayout.h (where title, axes, labels, foot lines and points
+// stand for a given size). The window draws the layout in gui/ChartPainter.h.
 
 #include <array>
 #include <cstdint>

@@ -79,6 +79,16 @@ class ChartsTest : public QObject {
       }
     }
     QVERIFY(checked > 60);
+    // Hovering names the point seen on top, with its label.
+    const TChartPoint& last = started.back();
+    const QString tip = charts.chart1()->pointtext(qrect(l.pointrect(last)).center());
+    QCOMPARE(tip,
+             QString("%1: started %2 ms, waited %3 ms")
+                 .arg(QString::fromStdString(
+                     last.statuscode == 200 ? "200" : TChartModel::pointlabel(last.statuscode)))
+                 .arg(double(last.x), 0, 'f', 0)
+                 .arg(double(last.y), 0, 'f', 0));
+    QVERIFY(charts.chart1()->pointtext(QPointF(1, 1)).isEmpty());
     // Both outcomes stay visible: neither colour covers the other.
     QVERIFY(green > 5 && red > 5);
   }
