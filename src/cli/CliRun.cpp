@@ -4,13 +4,11 @@
 
 #include <csignal>
 #include <cstdio>
-#include <fstream>
 #include <sstream>
 
 #include "cli/CliHost.h"
 #include "cli/Progress.h"
 #include "cli/Signals.h"
-#include "engine/FirstResponse.h"
 #include "engine/LoadEngine.h"
 #include "net/FdLimit.h"
 #include "report/CsvReport.h"
@@ -62,13 +60,6 @@ bool withinlimits(const TCliJob& job, const TTestFigures& figures) {
 }
 
 namespace {
-
-std::string readwhole(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
-}
 
 std::string segmentmarkers(const TReportInfo& info, const std::string& json) {
   const std::string which =
@@ -146,19 +137,21 @@ TCliOutcome runjob(const TCliJob& job) {
   loop.RunOnce(false);  // lets the closed handles go
   outcome.resultdir = engine.resultdir();
   if (!host.finished()) {
-    outcome.status =
-        TSignalAbort::caught() != 0 ? kExitSignalBase + TSignalAbort::caught() : kExitNotStarted;
+    if (TSignalAbort::caught() != 0) {
+      outcome.status = kExitSignalBase + TSignalAbort::caught();
+    } else {
+      // Input the engine's own start checks refused (a line break in a request field, an output
+      // directory that cannot be written) is bad input like any other.
+      outcome.status = engine.refused ? kExitBadInput : kExitNotStarted;
+    }
     return outcome;
   }
-  // The engine reported every file it could not save through its dialog.
-  bool written = host.errors() == 0;
+  // The engine reported every log file it could not save through its dialog.
+  bool written = !engine.savefailed && host.errors() == 0;
 
   info.aborted = engine.aborted;
-  const auto& runs = host.records().runs();
-  if (!runs.empty() && runs.front().size() > 0) {
-    const std::string first = readwhole(engine.resultdir() + "temp.htm");
-    if (!first.empty()) info.firstresponselength = int64_t(sourceview(first).length);
-  }
+  // Counted as the response arrived: temp.htm may be huge and is never read back.
+  if (auto length = engine.firstresponselength()) info.firstresponselength = int64_t(*length);
   const TTestFigures figures = testfigures(host.records());
   std::string error;
   auto write = [&](const std::string& path, const std::string& bytes) {

@@ -60,6 +60,11 @@ class TLoadEngine {
   int segments() const { return segments_; }
 
   TPhase phase() const;
+  // Characters of the test's first response as its source view counts them; nullopt until it
+  // has completed.
+  std::optional<size_t> firstresponselength() const {
+    return firstsource_ ? std::optional<size_t>(firstsource_->length) : std::nullopt;
+  }
   // The directory the current (or last) test writes to, with a trailing "/".
   const std::string& resultdir() const { return resultdir_; }
 

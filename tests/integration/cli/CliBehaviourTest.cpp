@@ -122,6 +122,26 @@ TEST(CliLimits, CtrlCDuringTheWaitWritesTheCompletedRunsAndExits130) {
   EXPECT_NE(readfile(dir.file("Pressbolt Results.log")).find("Test aborted"), std::string::npos);
 }
 
+TEST(CliLimits, LogFilesThatCannotBeSavedWinOverTheSignal) {
+  TTargetServer target;
+  TTempDir dir;
+  TCliProcess p(dir, "--users 2 --output-dir out " + target.url("/hang"));
+  ASSERT_TRUE(p.waitfor(dir.file("out/temp.htm"), ""));
+  std::filesystem::remove_all(dir.file("out"));  // nowhere left to put the log files
+  p.signal(SIGTERM);
+  EXPECT_EQ(p.wait(), 5);
+  EXPECT_NE(p.err().find("Pressbolt Results.log"), std::string::npos);
+}
+
+TEST(CliBadInput, AnOutputDirectoryTheEngineCannotWriteIsRefusedLikeBadInput) {
+  // sysfs lets root pass the permission check but takes no new file.
+  if (!std::filesystem::is_directory("/sys/kernel")) GTEST_SKIP() << "no /sys/kernel";
+  TTempDir dir;
+  TCliResult r = clirun(dir, "--output-dir /sys/kernel http://127.0.0.1:1/");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.err.find("/sys/kernel"), std::string::npos);
+}
+
 TEST(CliSettings, ProfileFileWrittenByTheWindowRunsWithOverrides) {
   TTargetServer target;
   TTempDir dir;
