@@ -15,7 +15,8 @@ const char* kFooter = R"(Numbers are decimal. FILE "-" for --json and --requests
 Exit status:
   0    the test ran to its end (whatever the server answered)
   1    the test could not start
-  2    bad options or input: nothing was started and no file was touched
+  2    bad options or input (also an output directory that cannot be written):
+       nothing was started and no file was touched
   3    a run exceeded --max-error-rate, --max-avg-wait or --max-p99-wait
   4    --timeout aborted the test (the completed runs are written)
   5    a result (log file, JSON, CSV, HTML or stdout) could not be written
