@@ -1,7 +1,8 @@
 // Soak: one load test of many runs against pressbolt-target in this process (default 100 runs ×
 // 1000 users, no wait), with the open descriptors and resident memory sampled after run 10 and
-// after the last run. What may grow between the two samples is the log kept in memory (the
-// "Log" view's lines up to its cap, the "Results" lines); everything else must stay flat.
+// after the last run. What may grow between the two samples is what the test keeps by design (the
+// "Log" view's lines up to their cap, the "Results" lines, the request chart's points);
+// everything else must stay flat.
 //
 // usage: bench_soak [USERS [RUNS]]   (default 1000 100)
 
@@ -37,17 +38,22 @@ int opendescriptors() {
   return n - 1;  // the directory stream itself
 }
 
-size_t logbytes(const TLogModel& logs) {
-  size_t n = 0;
+// What the test keeps by design: the log lines in memory (up to the view's cap), the results
+// lines and the request chart's points, with the allocator's 16 bytes per string.
+size_t keptbytes(const TLogModel& logs, const TChartModel& charts) {
+  size_t n = charts.requests().capacity() * sizeof(TChartPoint);
+  for (const auto& l : logs.loglines()) n += l.capacity() + 16;
+  n += logs.loglines().capacity() * sizeof(std::string);
   for (const auto& l : logs.loglines()) n += l.size() + sizeof(std::string);
-  for (const auto& l : logs.resultlines()) n += l.text.size() + sizeof(TResultLine);
+  for (const auto& l : logs.resultlines()) n += l.text.capacity() + 16;
+  n += logs.resultlines().capacity() * sizeof(TResultLine);
   return n;
 }
 
 struct TSample {
   int run = 0, fds = 0;
   long rsskb = 0;
-  size_t logbytes = 0;
+  size_t keptbytes = 0;
 };
 
 class TSoakHost : public TEngineHost {
@@ -100,29 +106,29 @@ int main(int argc, char** argv) {
   int run = 0;
   host.onrunend = [&] {
     ++run;
-    if (run == 10) first = {run, opendescriptors(), statuskb("VmRSS"), logbytes(logs)};
-    if (run == runs) last = {run, opendescriptors(), statuskb("VmRSS"), logbytes(logs)};
+    if (run == 10) first = {run, opendescriptors(), statuskb("VmRSS"), keptbytes(logs, charts)};
+    if (run == runs) last = {run, opendescriptors(), statuskb("VmRSS"), keptbytes(logs, charts)};
   };
   const long long t0 = bench::monotonicms();
   engine.ExecButtonClick();
   while (!host.ended && TEventLoop::Default().RunOnce(true)) {
   }
   const long long wall = bench::monotonicms() - t0;
-  TSample after{run, opendescriptors(), statuskb("VmRSS"), logbytes(logs)};
+  TSample after{run, opendescriptors(), statuskb("VmRSS"), keptbytes(logs, charts)};
 
   std::printf("soak: %d runs x %d users against /size/100, %lld ms, finished %s\n", run, users,
               wall, host.finished ? "yes" : "NO");
   std::printf("  before the test  descriptors %4d   RSS %7.1f MB\n", before.fds,
               before.rsskb / 1024.0);
   for (const TSample* s : {&first, &last}) {
-    std::printf("  after run %3d    descriptors %4d   RSS %7.1f MB   log in memory %6.1f MB\n",
-                s->run, s->fds, s->rsskb / 1024.0, s->logbytes / 1048576.0);
+    std::printf("  after run %3d    descriptors %4d   RSS %7.1f MB   kept (log, chart) %6.1f MB\n",
+                s->run, s->fds, s->rsskb / 1024.0, s->keptbytes / 1048576.0);
   }
   std::printf("  after the test   descriptors %4d   RSS %7.1f MB (log files written)\n", after.fds,
               after.rsskb / 1024.0);
   const double growth = (last.rsskb - first.rsskb) / 1024.0;
-  const double loggrowth = (double(last.logbytes) - double(first.logbytes)) / 1048576.0;
-  std::printf("  run %d -> %d: RSS %+.1f MB, of which log in memory %+.1f MB; descriptors %+d\n",
+  const double loggrowth = (double(last.keptbytes) - double(first.keptbytes)) / 1048576.0;
+  std::printf("  run %d -> %d: RSS %+.1f MB, of which log and chart points kept %+.1f MB; descriptors %+d\n",
               first.run, last.run, growth, loggrowth, last.fds - first.fds);
   std::string cleanup = std::string("rm -rf '") + dir + "'";
   if (std::system(cleanup.c_str()) != 0) std::fprintf(stderr, "could not remove %s\n", dir);
