@@ -58,22 +58,41 @@ std::string datadir() {
   return withslash(base) + "pressbolt/";
 }
 
+bool issystemdir(const std::string& dir) {
+  std::string d = withslash(dir);
+  for (const char* top : {"/usr/", "/bin/", "/sbin/", "/opt/", "/lib/", "/lib64/"})
+    if (d.rfind(top, 0) == 0) return true;
+  return false;
+}
+
+namespace {
+
+std::string fallbackdir(const std::string& preferred, const char* why, std::string* note) {
+  std::string fallback = datadir();
+  std::error_code ec;
+  std::filesystem::create_directories(fallback, ec);
+  if (note) {
+    *note =
+        "The program directory \"" + preferred + "\" " + why + ": files go to \"" + fallback + "\"";
+    if (ec) *note += " (which cannot be created: " + ec.message() + ")";
+  }
+  return fallback;
+}
+
+}  // namespace
+
 std::string outputdir(std::string* note) {
-  return outputdirfor(programdir(), note);
+  std::string dir = programdir();
+  // Run as root, an installed program could write into /usr/bin; a package's directories are
+  // no place for test results.
+  if (issystemdir(dir)) return fallbackdir(dir, "is a system directory", note);
+  return outputdirfor(dir, note);
 }
 
 std::string outputdirfor(const std::string& preferred, std::string* note) {
   if (note) note->clear();
   if (::access(preferred.c_str(), W_OK | X_OK) == 0) return preferred;
-  std::string fallback = datadir();
-  std::error_code ec;
-  std::filesystem::create_directories(fallback, ec);
-  if (note) {
-    *note = "The program directory \"" + preferred + "\" is not writable: files go to \"" +
-            fallback + "\"";
-    if (ec) *note += " (which cannot be created: " + ec.message() + ")";
-  }
-  return fallback;
+  return fallbackdir(preferred, "is not writable", note);
 }
 
 bool savelines(const std::string& path, const std::vector<std::string>& lines, std::string& error) {

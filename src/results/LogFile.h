@@ -19,7 +19,12 @@ std::string programdir();
 // with a trailing "/". Not created.
 std::string datadir();
 
-// Directory for the log files and temp.htm: programdir() when it is writable, else datadir(),
+// True for the directories an installed program lives in (/usr/..., /bin, /sbin, /opt/...):
+// files of a test never go there, even when a root user could write them.
+bool issystemdir(const std::string& dir);
+
+// Directory for the log files and temp.htm: programdir() when it is writable and not a system
+// directory (an installed program), else datadir(),
 // created if missing. When the fallback is taken, *note (if given) receives a line for the log
 // saying where the files go; otherwise it is emptied.
 std::string outputdir(std::string* note = nullptr);

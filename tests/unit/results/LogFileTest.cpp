@@ -138,6 +138,13 @@ TEST(LogFile, UnwritableProgramDirectoryFallsBackToTheDataDirectory) {
   EXPECT_TRUE(savelines(out + "Pressbolt Results.log", {"ok"}, error)) << error;
 }
 
+TEST(LogFile, InstalledProgramDirectoriesAreNeverOutputDirectories) {
+  for (const char* dir : {"/usr/bin/", "/usr/local/bin", "/bin/", "/sbin/", "/opt/pressbolt/bin/"})
+    EXPECT_TRUE(issystemdir(dir)) << dir;
+  for (const char* dir : {"/work/build/src/", "/home/tester/pressbolt/", "/tmp/x/", "/usrdata/"})
+    EXPECT_FALSE(issystemdir(dir)) << dir;
+}
+
 TEST(LogFile, DataDirectoryFollowsTheBaseDirectoryRules) {
   {
     TEnvGuard xdg("XDG_DATA_HOME", "/somewhere/data");
@@ -155,7 +162,6 @@ TEST(LogFile, DataDirectoryFollowsTheBaseDirectoryRules) {
     EXPECT_EQ(datadir(), "/home/tester/.local/share/pressbolt/");
   }
 }
-
 
 // Lowers the largest file this process may write, as a nearly full disk would; restored at the
 // end of the scope. Writes past it fail with EFBIG instead of raising SIGXFSZ.
