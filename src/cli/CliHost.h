@@ -15,6 +15,11 @@ class TCliHost : public TEngineHost {
       : loop_(loop), settings_(std::move(settings)), urls_(std::move(urls)) {}
 
   TestSettings settings() override { return settings_; }
+  TRequestOptions requestoptions() override {
+    return {settings_.writeheaders, settings_.writedata, settings_.onerroronly,
+            settings_.preservecookies};
+  }
+  bool haswindow() const override { return false; }
   std::vector<std::string> urllines() override { return urls_; }
   void setusersfromfile(bool on) override { settings_.usersfromfile = on; }
   void errordialog(const std::string& text) override;

@@ -9,18 +9,38 @@
 #include "engine/Texts.h"
 #include "results/Clock.h"
 
+// The engine attaches its handlers to its own clients only, so every sender is a mythttpcli.
+static mythttpcli* client(THttpCli* sender) {
+  return static_cast<mythttpcli*>(sender);
+}
+
 void TLoadEngine::requestdone(THttpCli* Sender, THttpRequest, uint16_t Error) {
-  auto* c = dynamic_cast<mythttpcli*>(Sender);
+  mythttpcli* c = client(Sender);
   if (c == nullptr) return;
   const long double wait = elapsedms() - c->starttime;
   c->PostStream = nullptr;
   c->postbody.reset();
-  log("Request " + std::to_string(c->requestno) + " Done: " + rounded(wait) +
-      " ms, HTTP-StatusCode = " + std::to_string(c->StatusCode) + " (" + statustext(c->StatusCode) +
-      ")" + ", Socketcode = " + std::to_string(Error) + " (" + sockettext(Error) + ")");
-  if (c->requestno % 10 == 0) {
-    host_.setstatus("Request " + std::to_string(c->requestno) + " of run " +
-                    std::to_string(runindex + 1) + " done.");
+  text_.assign("Request ");
+  appendnumber(text_, c->requestno);
+  text_ += " Done: ";
+  appendrounded(text_, wait);
+  text_ += " ms, HTTP-StatusCode = ";
+  appendnumber(text_, c->StatusCode);
+  text_ += " (";
+  text_ += statustext(c->StatusCode);
+  text_ += "), Socketcode = ";
+  appendnumber(text_, Error);
+  text_ += " (";
+  text_ += sockettext(Error);
+  text_ += ')';
+  log(text_);
+  if (c->requestno % 10 == 0 && host_.haswindow()) {
+    text_.assign("Request ");
+    appendnumber(text_, c->requestno);
+    text_ += " of run ";
+    appendnumber(text_, runindex + 1);
+    text_ += " done.";
+    host_.setstatus(text_);
   }
   if (Error == 10062) {
     log("Request " + std::to_string(c->requestno) + " was relocated more than " +
@@ -40,8 +60,8 @@ void TLoadEngine::requestdone(THttpCli* Sender, THttpRequest, uint16_t Error) {
     --clientsleft;
   }
 
-  TestSettings s = host_.settings();
-  if (runindex == 0 && !c->ResponseHeaders.empty() && s.preservecookies && cookiecachewritable) {
+  if (runindex == 0 && !c->ResponseHeaders.empty() && cookiecachewritable &&
+      host_.requestoptions().preservecookies) {
     std::string line = joinvalues(setcookievalues(c->ResponseHeaders), "@@");
     std::ofstream cache("cookies.txt", std::ios::binary | std::ios::app);
     cache << line << "\r\n";
@@ -61,7 +81,7 @@ void TLoadEngine::requestdone(THttpCli* Sender, THttpRequest, uint16_t Error) {
     }
     firstsource_ = firstresponsefile->source();
     firstresponsefile.reset();
-    if (!s.exacttiming) showfirstrequest();
+    if (!host_.settings().exacttiming) showfirstrequest();
     std::vector<std::string> lines = c->ResponseHeaders;
     lines.emplace_back();
     host_.setheaderlines(lines);
@@ -149,7 +169,7 @@ void TLoadEngine::writerunstatistics(const TestSettings& s, long double endtime)
 }
 
 void TLoadEngine::HttpCli1DocData(THttpCli* Sender, const char* Buffer, int Len) {
-  auto* c = dynamic_cast<mythttpcli*>(Sender);
+  mythttpcli* c = client(Sender);
   if (c == nullptr) return;
   if (runbytes == 0) {
     const std::string ttfb = rounded(elapsedms() - c->starttime);
@@ -160,8 +180,8 @@ void TLoadEngine::HttpCli1DocData(THttpCli* Sender, const char* Buffer, int Len)
   runbytes += Len;
   if (c->firstbyte < 0) c->firstbyte = elapsedms() - c->starttime;
   c->bytes += Len;
-  TestSettings s = host_.settings();
-  if (s.writedata && !(c->StatusCode == 200 && s.onerroronly)) {
+  const TRequestOptions o = host_.requestoptions();
+  if (o.writedata && !(c->StatusCode == 200 && o.onerroronly)) {
     const std::string dashes(42, '-');
     log(dashes);
     log(std::string(Buffer));  // the chunk as text, up to its first zero byte
@@ -170,16 +190,16 @@ void TLoadEngine::HttpCli1DocData(THttpCli* Sender, const char* Buffer, int Len)
 }
 
 void TLoadEngine::HttpCli1HeaderData(THttpCli* Sender) {
-  auto* c = dynamic_cast<mythttpcli*>(Sender);
+  mythttpcli* c = client(Sender);
   if (c == nullptr) return;
-  TestSettings s = host_.settings();
-  if (s.writeheaders && !(c->StatusCode == 200 && s.onerroronly)) {
+  const TRequestOptions o = host_.requestoptions();
+  if (o.writeheaders && !(c->StatusCode == 200 && o.onerroronly)) {
     log("Headers: " + c->LastLine);
   }
 }
 
 void TLoadEngine::HttpCli1LocationChange(THttpCli* Sender) {
-  auto* c = dynamic_cast<mythttpcli*>(Sender);
+  mythttpcli* c = client(Sender);
   if (c == nullptr) return;
   log("Request " + std::to_string(c->requestno) + " Redirect: " +
       rounded(elapsedms() - c->starttime) + " ms, StatusCode = " + std::to_string(c->StatusCode) +

@@ -9,12 +9,30 @@
 #include "engine/TestSettings.h"
 #include "results/RequestRecords.h"
 
+// The options the engine consults for every request and every header line.
+struct TRequestOptions {
+  bool writeheaders = false;
+  bool writedata = false;
+  bool onerroronly = false;
+  bool preservecookies = false;
+};
+
 class TEngineHost {
  public:
   virtual ~TEngineHost() = default;
 
   // A fresh snapshot of the settings, read from the controls now (never a copy taken at start).
   virtual TestSettings settings() = 0;
+  // Just as fresh as settings(), but only what each request and header line needs: a whole
+  // snapshot copies every text of the form, many times per request.
+  virtual TRequestOptions requestoptions() {
+    const TestSettings s = settings();
+    return {s.writeheaders, s.writedata, s.onerroronly, s.preservecookies};
+  }
+  // False for a host without a window: there is no status bar to show the per-request progress
+  // texts, and no "Log" view to keep lines for, so the engine streams its lines to the detailed
+  // log file only instead of keeping every line in memory as well.
+  virtual bool haswindow() const { return true; }
   // The lines of the multiple-URL list, empty lines included.
   virtual std::vector<std::string> urllines() = 0;
   // users.txt was not found: the option is switched off, visibly, for this and later runs.

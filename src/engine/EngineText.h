@@ -1,13 +1,26 @@
 #pragma once
 // Small formatting rules shared by the engine's output lines.
 
+#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <string>
 
+// Appends value in decimal, as std::to_string writes it.
+inline void appendnumber(std::string& to, long long value) {
+  char digits[24];
+  auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+  to.append(digits, end);
+}
+
 // Nearest integer with halves to even (the default rounding mode), as decimal text.
 inline std::string rounded(long double value) {
   return std::to_string(static_cast<long long>(std::nearbyint(value)));
+}
+
+// rounded(value), appended.
+inline void appendrounded(std::string& to, long double value) {
+  appendnumber(to, static_cast<long long>(std::nearbyint(value)));
 }
 
 // " (equals ~N requests/h)" for a mean request time in msec; "" for a mean of 0, which has no

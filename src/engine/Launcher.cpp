@@ -42,6 +42,7 @@ void TLoadEngine::releaseclients() {
 
 bool TLoadEngine::launchrun() {
   TestSettings s = host_.settings();
+  const bool window = host_.haswindow();
   const int R = runindex + 1;
   const std::string run = std::to_string(R);
 
@@ -91,8 +92,14 @@ bool TLoadEngine::launchrun() {
         continue;
       }
       auto* c = new mythttpcli(loop_);
-      host_.setstatus("Allocating Request " + std::to_string(k) + " of run " + run);
-      if (k % 10 == 0) host_.processmessages();
+      if (window) {
+        text_.assign("Allocating Request ");
+        appendnumber(text_, k);
+        text_ += " of run ";
+        text_ += run;
+        host_.setstatus(text_);
+        if (k % 10 == 0) host_.processmessages();
+      }
       c->Agent = s.useagent ? s.agent : std::string();
       if (s.useuser) {
         if (s.usersfromfile) {
@@ -158,13 +165,16 @@ bool TLoadEngine::launchrun() {
         c->PostStream = c->postbody.get();
       }
       if (s.useuser) note += ", Username:" + c->Username;
+      text_.assign("Allocating Request ");
+      appendnumber(text_, k);
       if (s.usekey) {
         std::string K = std::to_string(s.keyoffset + c->requestno);
         c->URL = replaceall(c->URL, "@@", K);
-        log("Allocating Request " + std::to_string(k) + ", Key: " + K + note);
-      } else {
-        log("Allocating Request " + std::to_string(k) + note);
+        text_ += ", Key: ";
+        text_ += K;
       }
+      text_ += note;
+      log(text_);
       if (c->slot == 0 && runindex == 0) {
         c->ResponseStream = nullptr;
         std::string path = firstresponsepath();
@@ -206,7 +216,9 @@ bool TLoadEngine::launchrun() {
   const long double t0 = elapsedms();
   for (auto* c : clients) {
     c->starttime = elapsedms();
-    log("Starting request " + std::to_string(c->requestno));
+    text_.assign("Starting request ");
+    appendnumber(text_, c->requestno);
+    log(text_);
     startrequest(c, s.usepost);
   }
   const long double t1 = elapsedms();

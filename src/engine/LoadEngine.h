@@ -127,6 +127,9 @@ class TLoadEngine {
   std::string outputdir_;
   int segment_ = 1, segments_ = 1;
   std::string resultdir_;
+  // The per-request log and status lines are composed here: the buffer is reused, so a line
+  // costs no allocation of its own.
+  std::string text_;
   std::unique_ptr<TFirstResponseFile> firstresponsefile;
   // The source view of the first response, built as it arrived (the file is never read back).
   std::optional<TSourceView> firstsource_;

@@ -96,6 +96,7 @@ void TLoadEngine::ExecButtonClick() {
     return;
   }
   logs_.setsink([this](const std::string& line) { detailedlog_.append(line); });
+  logs_.setkeeplines(host_.haswindow());
   firstsource_.reset();
   writeheader(s);
   if (!note.empty()) log(note);

@@ -1,6 +1,7 @@
 #include "gui/WindowHost.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
@@ -67,6 +68,11 @@ void TWindowHost::synccharts() {
 
 TestSettings TWindowHost::settings() {
   return form_.currentsettings();
+}
+
+TRequestOptions TWindowHost::requestoptions() {
+  return {form_.HeaderCheckBox->isChecked(), form_.DataCheckBox->isChecked(),
+          form_.onerroronlyCheckBox->isChecked(), form_.Checkcookie->isChecked()};
 }
 
 std::vector<std::string> TWindowHost::urllines() {

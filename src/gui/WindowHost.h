@@ -35,6 +35,7 @@ class TWindowHost : public QObject, public TEngineHost {
 
   // TEngineHost
   TestSettings settings() override;
+  TRequestOptions requestoptions() override;
   std::vector<std::string> urllines() override;
   void setusersfromfile(bool on) override;
   void errordialog(const std::string& text) override;

@@ -8,7 +8,7 @@ TLogModel::TimeSource timesource = nullptr;
 
 // The user's short date, a blank, the long time. The text only changes once a second, and the
 // engine logs a line per user in a tight loop, so the last second's text is kept.
-std::string localstamp() {
+const std::string& localstamp() {
   thread_local time_t lastsecond = -1;
   thread_local std::string laststamp;
   time_t now = std::time(nullptr);
@@ -34,13 +34,19 @@ void TLogModel::settimestampsource(TimeSource source) {
 }
 
 void TLogModel::log(const std::string& text) {
-  std::string line = timestamp();
-  line.reserve(line.size() + 2 + text.size());
-  line += ": ";
-  line += text;
-  if (sink_) sink_(line);
+  if (timesource) {
+    line_ = timesource();
+  } else {
+    line_.assign(localstamp());
+  }
+  line_ += ": ";
+  line_ += text;
+  if (sink_) {
+    sink_(line_);
+    if (!keeplines_) return;
+  }
   if (log_.size() < maxloglines_) {
-    log_.push_back(std::move(line));
+    log_.push_back(line_);
   } else if (!logcut_) {
     logcut_ = true;
     log_.push_back("... The \"Log\" view ends here after " + std::to_string(maxloglines_) +
@@ -72,6 +78,7 @@ void TLogModel::clear() {
 
 void TLogModel::clearlog() {
   log_.clear();
+  keeplines_ = true;
   logcut_ = false;
   ++loggen_;
 }

@@ -40,6 +40,9 @@ class TLogModel {
   void setsink(TSink sink) { sink_ = std::move(sink); }
   // Lines kept in memory before the view is cut with a closing note (tests make it small).
   void setmaxloglines(size_t count) { maxloglines_ = count; }
+  // With keep off, a "Log" line that goes to the sink is not kept in memory as well (nobody shows
+  // it); a line with no sink to take it is always kept. clear() turns keep back on.
+  void setkeeplines(bool keep) { keeplines_ = keep; }
   // True when the "Log" view holds only the first lines of the test.
   bool logcut() const { return logcut_; }
 
@@ -64,7 +67,9 @@ class TLogModel {
 
  private:
   std::vector<std::string> log_;
+  std::string line_;  // the line being written, reused so a line costs no allocation of its own
   TSink sink_;
+  bool keeplines_ = true;
   size_t maxloglines_ = kMaxLogLines;
   bool logcut_ = false;
   std::vector<TResultLine> results_;

@@ -112,6 +112,25 @@ class StartTestTest : public QObject {
     form.singleurl->click();
   }
 
+  // The options read for every request and header line are the same controls, read as freshly,
+  // as the whole snapshot.
+  void requestOptionsFollowTheCheckBoxes() {
+    TWindowRig rig;
+    QCheckBox* boxes[] = {rig.form.HeaderCheckBox, rig.form.DataCheckBox,
+                          rig.form.onerroronlyCheckBox, rig.form.Checkcookie};
+    for (int mask = 0; mask < 16; ++mask) {
+      for (int i = 0; i < 4; ++i) boxes[i]->setChecked((mask >> i & 1) != 0);
+      const TestSettings s = rig.host.settings();
+      const TRequestOptions o = rig.host.requestoptions();
+      QCOMPARE(o.writeheaders, s.writeheaders);
+      QCOMPARE(o.writedata, s.writedata);
+      QCOMPARE(o.onerroronly, s.onerroronly);
+      QCOMPARE(o.preservecookies, s.preservecookies);
+      QCOMPARE(o.writeheaders, (mask & 1) != 0);
+      QCOMPARE(o.preservecookies, (mask & 8) != 0);
+    }
+  }
+
   void abortEndsAHangingRun() {
     TWindowRig rig;
     QVERIFY(chdir(rig.dir.path().c_str()) == 0);

@@ -4,10 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <set>
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "engine/EngineText.h"
 
 namespace {
 
@@ -212,3 +215,19 @@ TEST(ReplaceAll, LongTextsStayLinear) {
 }
 
 }  // namespace
+
+// The log lines are composed by appending numbers in place; they must read exactly as the
+// to_string texts they replace, at the edges too.
+TEST(AppendNumber, WritesWhatToStringWrites) {
+  for (long long v :
+       {0LL, 7LL, -1LL, 10LL, 10062LL, 65535LL, -2147483648LL, LLONG_MAX, LLONG_MIN}) {
+    std::string s = "x";
+    appendnumber(s, v);
+    EXPECT_EQ(s, "x" + std::to_string(v));
+  }
+  for (long double v : {0.0L, 0.5L, 1.5L, 2.5L, -0.5L, -1.5L, 123.49L, 1e15L + 0.5L}) {
+    std::string s = "Done: ";
+    appendrounded(s, v);
+    EXPECT_EQ(s, "Done: " + rounded(v)) << static_cast<double>(v);
+  }
+}

@@ -123,3 +123,28 @@ TEST(LogModel, SinkGetsEveryLineWhileTheViewStopsAtItsCap) {
   EXPECT_EQ(model.loglines().size(), 1u);
   EXPECT_EQ(sunk.size(), 6u);
 }
+
+TEST(LogModel, WithoutKeepALineGoesOnlyToTheSinkAndNeverGetsLost) {
+  TStampGuard guard;
+  TLogModel::settimestampsource(fixedstamp);
+  TLogModel model;
+  std::vector<std::string> sunk;
+  model.setsink([&](const std::string& line) { sunk.push_back(line); });
+  model.setkeeplines(false);
+  model.log("streamed");
+  model.log("streamed too");
+  EXPECT_EQ(sunk, (std::vector<std::string>{"01/02/03 04:05:06: streamed",
+                                            "01/02/03 04:05:06: streamed too"}));
+  EXPECT_TRUE(model.loglines().empty());
+  // With nobody to take it, a line is kept whatever keep says.
+  model.setsink(nullptr);
+  model.log("kept");
+  ASSERT_EQ(model.loglines().size(), 1u);
+  EXPECT_EQ(model.loglines()[0], "01/02/03 04:05:06: kept");
+  // A new test keeps its lines again unless told otherwise.
+  model.setsink([&](const std::string& line) { sunk.push_back(line); });
+  model.clear();
+  model.log("next test");
+  EXPECT_EQ(model.loglines().size(), 1u);
+  EXPECT_EQ(sunk.size(), 3u);
+}
