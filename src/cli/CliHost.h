@@ -31,11 +31,15 @@ class TCliHost : public TEngineHost {
   void setheaderlines(const std::vector<std::string>&) override {}
   void navigatebrowser(const std::string&, bool) override {}
   void testended(bool finished) override;
-  void requestcompleted(const TRequestOutcome& r) override { records_.add(r); }
+  void requestcompleted(const TRequestOutcome& r) override {
+    if (keeprecords_) records_.add(r);
+  }
   void runcompleted(int runindex, int users, long double overallms, bool aborted) override {
     records_.endrun(runindex, users, overallms, aborted);
   }
 
+  // Off: no record of the single requests is kept (no output asks for them).
+  void keeprecords(bool on) { keeprecords_ = on; }
   bool ended() const { return ended_; }
   bool finished() const { return finished_; }
   int errors() const { return errors_; }
@@ -45,6 +49,7 @@ class TCliHost : public TEngineHost {
   TEventLoop& loop_;
   TestSettings settings_;
   std::vector<std::string> urls_;
+  bool keeprecords_ = true;
   bool ended_ = false;
   bool finished_ = false;
   int errors_ = 0;

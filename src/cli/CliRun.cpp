@@ -33,6 +33,12 @@ std::string number(double v) {
   return s.str();
 }
 
+// The figures sort every run's times: worked out only for an output or a limit that uses them.
+bool needfigures(const TCliJob& job) {
+  return !job.json.empty() || !job.html.empty() || job.maxerrorrate || job.maxavgwait ||
+         job.maxp99wait;
+}
+
 }  // namespace
 
 bool withinlimits(const TCliJob& job, const TTestFigures& figures) {
@@ -94,6 +100,8 @@ TCliOutcome runjob(const TCliJob& job) {
   raisefdlimit();
   TEventLoop& loop = TEventLoop::Default();
   TCliHost host(loop, job.settings, job.urls);
+  // Only the machine-readable outputs and the limits look at the single requests.
+  host.keeprecords(!job.json.empty() || !job.requestscsv.empty() || needfigures(job));
   TLogModel logs;
   TChartModel charts;
   TLoadEngine engine(host, logs, charts, loop);
@@ -152,7 +160,7 @@ TCliOutcome runjob(const TCliJob& job) {
   info.aborted = engine.aborted;
   // Counted as the response arrived: temp.htm may be huge and is never read back.
   if (auto length = engine.firstresponselength()) info.firstresponselength = int64_t(*length);
-  const TTestFigures figures = testfigures(host.records());
+  const TTestFigures figures = needfigures(job) ? testfigures(host.records()) : TTestFigures();
   std::string error;
   auto write = [&](const std::string& path, const std::string& bytes) {
     if (path.empty()) return;
