@@ -8,20 +8,7 @@
 #include <cstdio>
 #include <cstring>
 
-namespace {
-
-bool writeall(int fd, const std::string& bytes) {
-  size_t done = 0;
-  while (done < bytes.size()) {
-    ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    done += static_cast<size_t>(n);
-  }
-  return true;
-}
-
-}  // namespace
+#include "results/LogFile.h"
 
 bool writeoutput(const std::string& path, const std::string& bytes, std::string& error) {
   if (path == "-") {

@@ -152,15 +152,20 @@ void TLogFileWriter::append(const std::string& line) {
   if (block_.size() >= kBlockBytes) flush();
 }
 
-bool TLogFileWriter::flush() {
+bool writeall(int fd, const std::string& bytes) {
   size_t done = 0;
-  while (errno_ == 0 && done < block_.size()) {
-    ssize_t n = ::write(fd_, block_.data() + done, block_.size() - done);
+  while (done < bytes.size()) {
+    ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0) errno_ = errno;
-    if (n == 0) errno_ = EIO;
-    if (n > 0) done += static_cast<size_t>(n);
+    if (n == 0) errno = EIO;
+    if (n <= 0) return false;
+    done += static_cast<size_t>(n);
   }
+  return true;
+}
+
+bool TLogFileWriter::flush() {
+  if (errno_ == 0 && !writeall(fd_, block_)) errno_ = errno;
   block_.clear();
   return errno_ == 0;
 }

@@ -31,6 +31,10 @@ std::string outputdir(std::string* note = nullptr);
 // The same choice for a given preferred directory (with its trailing "/").
 std::string outputdirfor(const std::string& preferred, std::string* note = nullptr);
 
+// Writes every byte of bytes to fd, through short writes and interruptions. On failure returns
+// false with errno telling why (EIO when the system wrote nothing and gave no reason).
+bool writeall(int fd, const std::string& bytes);
+
 // A log file written through a temporary file beside it and renamed into place only when every
 // byte reached the disk, so a full disk or a crash leaves the previous file as it was. A device or
 // pipe given as the path is written in place.

@@ -13,6 +13,8 @@
 #include <unordered_set>
 #include <utility>
 
+#include "results/LogFile.h"
+
 namespace {
 
 std::string lower(std::string_view s) {
@@ -103,17 +105,6 @@ std::string readall(const std::string& path) {
 
 std::string syserror(const std::string& what, int err) {
   return what + ": " + std::strerror(err);
-}
-
-bool writeall(int fd, const std::string& bytes) {
-  size_t done = 0;
-  while (done < bytes.size()) {
-    ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    done += static_cast<size_t>(n);
-  }
-  return true;
 }
 
 }  // namespace
