@@ -182,16 +182,6 @@ void TNoticeTarget::Post(std::function<void()> fn) {
 // watch costs an add, a modify per change of the mask and a delete; an edge watch costs one add,
 // and the descriptor's close takes it out of the set.
 
-struct TFdWatch::Block {
-  TFdWatchHandler* handler;
-  int fd;
-  int events;  // level: the mask registered; edge: the events wanted
-  bool registered;
-  bool edge;
-  uint32_t slot;
-  uint32_t gen;
-};
-
 namespace {
 
 constexpr uint32_t kEdgeMask = EPOLLIN | EPOLLOUT | EPOLLRDHUP | EPOLLET;
@@ -212,9 +202,28 @@ uint64_t blockkey(const TFdWatch::Block* b) {
 
 TFdWatch::Block* TEventLoop::block(uint64_t key) const {
   uint32_t slot = uint32_t(key);
-  if (slot >= slots_.size()) return nullptr;
-  TFdWatch::Block* b = slots_[slot];
-  return b != nullptr && b->gen == uint32_t(key >> 32) ? b : nullptr;
+  if (slot >= blocks_.size()) return nullptr;
+  const TFdWatch::Block& b = blocks_[slot];
+  if (b.handler == nullptr || b.gen != uint32_t(key >> 32)) return nullptr;
+  return const_cast<TFdWatch::Block*>(&b);
+}
+
+TFdWatch::Block* TEventLoop::acquirewatch(int fd, TFdWatchHandler* handler) {
+  TFdWatch::Block* b;
+  if (freeslots_.empty()) {
+    b = &blocks_.emplace_back();
+    b->slot = uint32_t(blocks_.size() - 1);
+  } else {
+    b = &blocks_[freeslots_.back()];
+    freeslots_.pop_back();
+  }
+  b->handler = handler;
+  b->fd = fd;
+  b->events = 0;
+  b->registered = false;
+  b->edge = false;
+  b->gen = ++nextgen_;
+  return b;
 }
 
 int TEventLoop::watchfd(TFdWatch::Block* b, int events, bool edge) {
@@ -223,17 +232,6 @@ int TEventLoop::watchfd(TFdWatch::Block* b, int events, bool edge) {
     if (epfd_ < 0) return -errno;
     uv_poll_init(&loop_, &sockpoll_, epfd_);
     sockpoll_.data = this;
-  }
-  if (b->slot == UINT32_MAX) {
-    if (freeslots_.empty()) {
-      b->slot = uint32_t(slots_.size());
-      slots_.push_back(b);
-    } else {
-      b->slot = freeslots_.back();
-      freeslots_.pop_back();
-      slots_[b->slot] = b;
-    }
-    b->gen = ++nextgen_;
   }
   if (edge && b->registered && b->edge) {
     b->events = events;
@@ -271,11 +269,8 @@ void TEventLoop::releasewatch(TFdWatch::Block* b, bool closing) {
   } else {
     unwatchfd(b);
   }
-  if (b->slot != UINT32_MAX) {
-    slots_[b->slot] = nullptr;
-    freeslots_.push_back(b->slot);
-  }
-  delete b;
+  b->handler = nullptr;
+  freeslots_.push_back(b->slot);
 }
 
 void TEventLoop::updatesockpoll() {
@@ -321,7 +316,7 @@ void TEventLoop::dispatchsockets() {
 }
 
 TFdWatch::TFdWatch(TEventLoop& loop, int fd, TFdWatchHandler* handler)
-    : loop_(loop), block_(new Block{handler, fd, 0, false, false, UINT32_MAX, 0}), fd_(fd) {}
+    : loop_(loop), block_(loop.acquirewatch(fd, handler)), fd_(fd) {}
 
 TFdWatch::~TFdWatch() {
   if (block_ != nullptr) loop_.releasewatch(block_, false);

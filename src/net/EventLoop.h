@@ -85,6 +85,17 @@ class TFdWatch {
   bool edge_ = false;
 };
 
+// A watch as the loop keeps it.
+struct TFdWatch::Block {
+  TFdWatchHandler* handler = nullptr;  // nullptr while the block is free
+  int fd = -1;
+  int events = 0;  // level: the mask registered; edge: the events wanted
+  bool registered = false;
+  bool edge = false;
+  uint32_t slot = 0;
+  uint32_t gen = 0;
+};
+
 // A one-shot (or repeating) timer on the loop.
 class TTimer {
  public:
@@ -187,6 +198,7 @@ class TEventLoop {
   void Deliver();
 
   // Sockets' readiness (see TFdWatch): our epoll set and the libuv handle that watches it.
+  TFdWatch::Block* acquirewatch(int fd, TFdWatchHandler* handler);
   int watchfd(TFdWatch::Block* b, int events, bool edge);
   void unwatchfd(TFdWatch::Block* b);
   void releasewatch(TFdWatch::Block* b, bool closing);
@@ -201,8 +213,10 @@ class TEventLoop {
   bool sockpollactive_ = false;
   size_t watched_ = 0;
   // Watches by slot; an event carries slot and generation, so one for a released watch (or a
-  // descriptor closed without leaving the set) is recognised and dropped.
-  std::vector<TFdWatch::Block*> slots_;
+  // descriptor closed without leaving the set) is recognised and dropped. The blocks are kept
+  // and reused, last released first: a connection then costs no allocation, and its block is
+  // still in the cache.
+  std::deque<TFdWatch::Block> blocks_;
   std::vector<uint32_t> freeslots_;
   uint32_t nextgen_ = 0;
   std::deque<Notice> notices_;

@@ -9,7 +9,41 @@
 
 #include "net/WSocket.h"
 
+namespace {
+
+// Only ASCII digits, whatever the locale.
+bool isdecimal(char c) {
+  return c >= '0' && c <= '9';
+}
+
+}  // namespace
+
+bool plaindotted(std::string_view text, in_addr& address) {
+  uint32_t value = 0;
+  size_t i = 0;
+  for (int part = 0; part < 4; ++part) {
+    if (part > 0) {
+      if (i >= text.size() || text[i] != '.') return false;
+      ++i;
+    }
+    size_t start = i;
+    unsigned number = 0;
+    while (i < text.size() && i - start < 3 && isdecimal(text[i])) {
+      number = number * 10 + unsigned(text[i] - '0');
+      ++i;
+    }
+    size_t digits = i - start;
+    // A leading zero would be octal to the classic converter.
+    if (digits == 0 || number > 255 || (digits > 1 && text[start] == '0')) return false;
+    value = value << 8 | number;
+  }
+  if (i != text.size()) return false;
+  address.s_addr = htonl(value);
+  return true;
+}
+
 bool dottedaddress(const std::string& text, in_addr& address) {
+  if (plaindotted(text, address)) return true;
   // The classic converter ignores whatever follows a blank; a host name never holds one.
   for (char c : text) {
     if (std::isspace(static_cast<unsigned char>(c))) return false;
@@ -18,9 +52,18 @@ bool dottedaddress(const std::string& text, in_addr& address) {
 }
 
 std::string dottedtext(in_addr address) {
+  // Written by hand: the library's formatter goes through printf for every address.
+  uint32_t value = ntohl(address.s_addr);
   char text[INET_ADDRSTRLEN];
-  inet_ntop(AF_INET, &address, text, sizeof text);
-  return text;
+  char* p = text;
+  for (int shift = 24; shift >= 0; shift -= 8) {
+    unsigned byte = (value >> shift) & 0xff;
+    if (byte >= 100) *p++ = char('0' + byte / 100);
+    if (byte >= 10) *p++ = char('0' + byte / 10 % 10);
+    *p++ = char('0' + byte % 10);
+    if (shift > 0) *p++ = '.';
+  }
+  return std::string(text, size_t(p - text));
 }
 
 in_addr wsocketresolvehost(const std::string& host) {
@@ -28,6 +71,7 @@ in_addr wsocketresolvehost(const std::string& host) {
     throw ESocketException("WSocketResolveHost: '" + host + "' Invalid Hostname.");
   }
   in_addr address{};
+  if (plaindotted(host, address)) return address;
   if (std::isdigit(static_cast<unsigned char>(host[0]))) {
     if (!dottedaddress(host, address)) {
       throw ESocketException("WSocketResolveHost: '" + host + "' Invalid IP address.");
@@ -46,14 +90,14 @@ in_addr wsocketresolvehost(const std::string& host) {
   return address;
 }
 
-uint16_t wsocketresolveport(const std::string& port, const std::string& protoname) {
+uint16_t wsocketresolveport(const std::string& port, const char* protoname) {
   if (port.empty() || port.size() >= 32)
     throw ESocketException("WSocketResolvePort: Invalid Port.");
   size_t i = 0;
   while (i < port.size() && port[i] == ' ') ++i;
-  if (i < port.size() && std::isdigit(static_cast<unsigned char>(port[i]))) {
+  if (i < port.size() && isdecimal(port[i])) {
     long value = 0;
-    for (; i < port.size() && std::isdigit(static_cast<unsigned char>(port[i])); ++i) {
+    for (; i < port.size() && isdecimal(port[i]); ++i) {
       value = value * 10 + (port[i] - '0');
       if (value > 65535) throw ESocketException("WSocketResolvePort: Invalid Port.");
     }
@@ -62,7 +106,7 @@ uint16_t wsocketresolveport(const std::string& port, const std::string& protonam
   struct servent entry {};
   struct servent* found = nullptr;
   char buf[1024];
-  if (getservbyname_r(port.c_str(), protoname.c_str(), &entry, buf, sizeof buf, &found) != 0 ||
+  if (getservbyname_r(port.c_str(), protoname, &entry, buf, sizeof buf, &found) != 0 ||
       found == nullptr) {
     throw ESocketException("WSocketResolvePort: Cannot convert port '" + port + "'");
   }
@@ -73,17 +117,17 @@ int wsocketresolveproto(const std::string& proto) {
   if (proto.empty() || proto.size() >= 32) {
     throw ESocketException("WSocketResolveProto: Invalid Protocol.");
   }
-  if (std::isdigit(static_cast<unsigned char>(proto[0]))) {
+  // The two protocols every connection names are answered without reading the protocols file,
+  // which would cost five system calls per connection.
+  if (proto == "tcp") return IPPROTO_TCP;
+  if (isdecimal(proto[0])) {
     int value = 0;
-    for (size_t i = 0; i < proto.size() && std::isdigit(static_cast<unsigned char>(proto[i]));
-         ++i) {
+    for (size_t i = 0; i < proto.size() && isdecimal(proto[i]); ++i) {
       value = value * 10 + (proto[i] - '0');
       if (value > 255) break;
     }
     return value;
   }
-  // The two protocols every connection names are answered without reading the protocols file,
-  // which would cost five system calls per connection.
   if (strcasecmp(proto.c_str(), "tcp") == 0) return IPPROTO_TCP;
   if (strcasecmp(proto.c_str(), "udp") == 0) return IPPROTO_UDP;
   struct protoent entry {};

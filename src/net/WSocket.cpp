@@ -10,17 +10,27 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <string_view>
 
 #include "net/SocketResolve.h"
 #include "net/WSocketPrivate.h"
 
 namespace {
 
-std::string trim(const std::string& s) {
-  size_t b = s.find_first_not_of(" \t\r\n");
-  if (b == std::string::npos) return std::string();
-  size_t e = s.find_last_not_of(" \t\r\n");
-  return s.substr(b, e - b + 1);
+bool blank(char c) {
+  return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
+// A view into v: setting a property to the value it already has copies nothing.
+std::string_view trim(std::string_view v) {
+  while (!v.empty() && blank(v.front())) v.remove_prefix(1);
+  while (!v.empty() && blank(v.back())) v.remove_suffix(1);
+  return v;
+}
+
+// Resetting mostly finds the default already there; comparing costs less than assigning.
+void setdefault(std::string& s, std::string_view value) {
+  if (s != value) s.assign(value);
 }
 
 }  // namespace
@@ -33,7 +43,8 @@ int wsalasterror() {
 
 TWSocket::TWSocket(TEventLoop& loop)
     : loop_(loop), notices_(loop), dns_(loop), sendbuffers_(TBuffer::DefaultSize) {
-  ResetDefaults();
+  // The members start at the values ResetDefaults restores.
+  sin_.sin_family = AF_INET;
 }
 
 TWSocket::~TWSocket() {
@@ -55,7 +66,7 @@ TWSocket::~TWSocket() {
 void TWSocket::ResetDefaults() {
   sin_ = sockaddr_in{};
   sin_.sin_family = AF_INET;
-  proto_ = "tcp";
+  setdefault(proto_, "tcp");
   protoresolved_ = false;
   protonum_ = IPPROTO_TCP;
   socktype_ = SOCK_STREAM;
@@ -63,7 +74,7 @@ void TWSocket::ResetDefaults() {
   addrresolved_ = false;
   port_.clear();
   portresolved_ = false;
-  localport_ = "0";
+  setdefault(localport_, "0");
   localportresolved_ = false;
   localportnum_ = 0;
   lingeronoff_ = wsLingerOn;
@@ -83,7 +94,7 @@ void TWSocket::ResetDefaults() {
 // ---- Properties -------------------------------------------------------------------------------
 
 void TWSocket::SetAddr(const std::string& value) {
-  std::string v = trim(value);
+  std::string_view v = trim(value);
   if (v == addr_) return;
   if (state_ != wsClosed) {
     ReportError("Cannot change Addr if not closed");
@@ -94,7 +105,7 @@ void TWSocket::SetAddr(const std::string& value) {
 }
 
 void TWSocket::SetPort(const std::string& value) {
-  std::string v = trim(value);
+  std::string_view v = trim(value);
   if (v == port_) return;
   if (state_ != wsClosed) {
     ReportError("Cannot change Port if not closed");
@@ -105,7 +116,7 @@ void TWSocket::SetPort(const std::string& value) {
 }
 
 void TWSocket::SetProto(const std::string& value) {
-  std::string v = trim(value);
+  std::string_view v = trim(value);
   if (v == proto_) return;
   if (state_ != wsClosed) {
     ReportError("Cannot change Proto if not closed");

@@ -12,6 +12,7 @@
 // assigned); network failures arrive later as the Error argument of an event.
 
 #include <netinet/in.h>
+#include <sys/socket.h>
 
 #include <cstdint>
 #include <exception>
@@ -89,7 +90,7 @@ class TWSocket : private TFdWatchHandler {
   // First address (dotted) or host name found by the last lookup.
   const std::string& DnsResult() const { return dnsresult_; }
   // All addresses found by the last lookup (at most 256).
-  const std::vector<std::string>& DnsResultList() const { return dnsresultlist_; }
+  const std::vector<std::string>& DnsResultList() const;
   TSocketState State() const { return state_; }
   // Bytes received by Receive since the last reset of the defaults.
   int64_t ReadCount() const { return readcount_; }
@@ -241,11 +242,14 @@ class TWSocket : private TFdWatchHandler {
   bool localportresolved_ = false;
   sockaddr_in sin_{};  // resolved remote address, port in network order
   uint16_t localportnum_ = 0;
-  int protonum_ = 6;
-  int socktype_ = 0;  // SOCK_STREAM or SOCK_DGRAM once resolved
+  int protonum_ = IPPROTO_TCP;
+  int socktype_ = SOCK_STREAM;  // or SOCK_DGRAM, once the protocol is resolved
 
   std::string dnsresult_;
-  std::vector<std::string> dnsresultlist_;
+  mutable std::vector<std::string> dnsresultlist_;
+  mutable bool listisresult_ = false;  // the list is just dnsresult_, not yet written out
+  bool resultisnumeric_ = false;       // dnsresult_ came from numericresult_, without a lookup
+  in_addr numericresult_{};
   TSocketState state_ = wsClosed;
   int hsocket_ = INVALID_SOCKET;
   uint32_t generation_ = 0;  // tells a notice for an earlier handle from one for this handle

@@ -22,7 +22,7 @@ void TWSocket::resolveall() {
     socktype_ = protonum_ == IPPROTO_UDP ? SOCK_DGRAM : SOCK_STREAM;
     protoresolved_ = true;
   }
-  std::string protoname = socktype_ == SOCK_DGRAM ? "udp" : "tcp";
+  const char* protoname = socktype_ == SOCK_DGRAM ? "udp" : "tcp";
   if (!portresolved_) {
     sin_.sin_port = htons(wsocketresolveport(port_, protoname));
     portresolved_ = true;
@@ -32,7 +32,9 @@ void TWSocket::resolveall() {
     localportresolved_ = true;
   }
   if (!addrresolved_) {
-    sin_.sin_addr = wsocketresolvehost(addr_);
+    // The address of a numeric lookup's result is known already.
+    bool known = resultisnumeric_ && addr_ == dnsresult_;
+    sin_.sin_addr = known ? numericresult_ : wsocketresolvehost(addr_);
     addrresolved_ = true;
   }
   sin_.sin_family = AF_INET;

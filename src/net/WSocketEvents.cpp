@@ -270,15 +270,27 @@ void TWSocket::DnsLookup(const std::string& HostName) {
     return;
   }
   cancellookups();
-  dnsresult_.clear();
   dnsresultlist_.clear();
   in_addr address{};
-  if (dottedaddress(HostName, address)) {
+  // A numeric address needs no lookup; in its usual form the text is already the result.
+  bool numeric = true;
+  if (plaindotted(HostName, address)) {
+    dnsresult_ = HostName;
+  } else if (dottedaddress(HostName, address)) {
     dnsresult_ = dottedtext(address);
-    dnsresultlist_.push_back(dnsresult_);
+  } else {
+    numeric = false;
+  }
+  if (numeric) {
+    listisresult_ = true;
+    numericresult_ = address;
+    resultisnumeric_ = true;
     FireDnsLookupDone(0);
     return;
   }
+  dnsresult_.clear();
+  listisresult_ = false;
+  resultisnumeric_ = false;
   int rc = dns_.Start(HostName, [this](int error, const std::vector<std::string>& addresses) {
     guardedcall([&] { lookupdone(error, addresses); });
   });
@@ -286,6 +298,15 @@ void TWSocket::DnsLookup(const std::string& HostName) {
     lasterror_ = rc;
     ReportError(HostName + ": can't start DNS lookup, error #" + std::to_string(rc));
   }
+}
+
+const std::vector<std::string>& TWSocket::DnsResultList() const {
+  // Filled on demand: most callers of a numeric lookup only read the first address.
+  if (listisresult_) {
+    dnsresultlist_.assign(1, dnsresult_);
+    listisresult_ = false;
+  }
+  return dnsresultlist_;
 }
 
 void TWSocket::lookupdone(int error, const std::vector<std::string>& addresses) {
@@ -306,6 +327,8 @@ void TWSocket::AddressLookup(const std::string& Address) {
   cancellookups();
   dnsresult_.clear();
   dnsresultlist_.clear();
+  listisresult_ = false;
+  resultisnumeric_ = false;
   sockaddr_in sin{};
   sin.sin_family = AF_INET;
   sin.sin_addr = address;

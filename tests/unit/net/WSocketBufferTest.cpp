@@ -1,5 +1,6 @@
 // Send chunks, the text resolvers and the descriptor limit: the socket layer's pure parts.
 
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
@@ -122,6 +123,64 @@ TEST(SocketResolve, DottedAddressesOnly) {
   EXPECT_FALSE(dottedaddress("localhost", a));
   EXPECT_FALSE(dottedaddress("127.0.0.1 trailing", a));
   EXPECT_FALSE(dottedaddress("", a));
+}
+
+// The library's converter, with the rule that a blank anywhere makes the text a name.
+bool referenceaddress(const std::string& text, in_addr& address) {
+  if (text.empty() || text.find_first_of(" \t\r\n\v\f") != std::string::npos) return false;
+  return inet_aton(text.c_str(), &address) != 0;
+}
+
+std::string referencetext(in_addr address) {
+  char text[INET_ADDRSTRLEN];
+  inet_ntop(AF_INET, &address, text, sizeof text);
+  return text;
+}
+
+TEST(SocketResolve, FastDottedPathsAgreeWithTheLibrary) {
+  const char* tricky[] = {
+      "0.0.0.0",    "255.255.255.255", "127.0.0.1",  "1.2.3.4",         "10.200.30.4", "256.1.1.1",
+      "1.256.1.1",  "1.1.1.256",       "999.1.1.1",  "1000.1.1.1",      "1.2.3.1000",  "01.2.3.4",
+      "1.02.3.4",   "1.2.3.04",        "010.0.0.1",  "00.0.0.0",        "0.0.0.00",    "0x7f.0.0.1",
+      "0X7F.1",     "127.1",           "127.0.1",    "2130706433",      "0",           "1.2.3",
+      "1.2.3.4.",   ".1.2.3.4",        "1..2.3",     "1.2.3.4.5",       "1.2.3.-4",    "+1.2.3.4",
+      "1.2.3.4a",   "a.b.c.d",         "1.2.3.4 ",   " 1.2.3.4",        "1.2.3.4\t",   "1.2.3.",
+      "4294967295", "4294967296",      "1.16777215", "1.16777216",      "1.2.65535",   "1.2.65536",
+      "08.1.1.1",   "1.2.3.09",        "0.0.0.255",  "255.255.255.256", "localhost",   "",
+  };
+  for (const char* text : tricky) {
+    in_addr fast{}, slow{};
+    bool expected = referenceaddress(text, slow);
+    EXPECT_EQ(dottedaddress(text, fast), expected) << text;
+    if (expected) {
+      EXPECT_EQ(fast.s_addr, slow.s_addr) << text;
+    }
+    // The plain form is taken only where the library reads the same address and writes the
+    // same text back.
+    in_addr plain{};
+    if (plaindotted(text, plain)) {
+      EXPECT_TRUE(expected) << text;
+      EXPECT_EQ(plain.s_addr, slow.s_addr) << text;
+      EXPECT_EQ(referencetext(plain), text);
+    }
+  }
+  // Every byte value in every position, and a spread of whole addresses.
+  for (uint32_t shift = 0; shift < 32; shift += 8) {
+    for (uint32_t byte = 0; byte < 256; ++byte) {
+      in_addr a{};
+      a.s_addr = htonl((byte << shift) | (0x01010101u & ~(0xffu << shift)));
+      std::string text = referencetext(a);
+      EXPECT_EQ(dottedtext(a), text);
+      in_addr back{};
+      ASSERT_TRUE(plaindotted(text, back)) << text;
+      EXPECT_EQ(back.s_addr, a.s_addr) << text;
+    }
+  }
+  for (uint64_t v = 0; v <= 0xffffffffu; v += 0x01010101u / 7 + 12345) {
+    in_addr a{};
+    a.s_addr = htonl(uint32_t(v));
+    EXPECT_EQ(dottedtext(a), referencetext(a));
+  }
 }
 
 TEST(FdLimit, SoftLimitRisesToTheHardLimit) {

@@ -64,6 +64,29 @@ TEST(WSocketLookup, DottedAddressIsAnsweredInsideTheCall) {
   EXPECT_EQ(loop.Close(), 0);
 }
 
+TEST(WSocketLookup, OtherNumericFormsAnswerInTheUsualText) {
+  TEventLoop loop;
+  {
+    TWSocket s(loop);
+    std::vector<int> errors;
+    s.OnDnsLookupDone = [&](TWSocket*, uint16_t error) { errors.push_back(error); };
+    s.DnsLookup("127.1");
+    EXPECT_EQ(s.DnsResult(), "127.0.0.1");
+    EXPECT_EQ(s.DnsResultList(), std::vector<std::string>{"127.0.0.1"});
+    s.DnsLookup("0x7f.0.0.2");
+    EXPECT_EQ(s.DnsResultList(), std::vector<std::string>{"127.0.0.2"});
+    EXPECT_EQ(s.DnsResult(), "127.0.0.2");
+    // A name after a number: the list is the lookup's, not the number's.
+    s.DnsLookup("localhost");
+    EXPECT_EQ(s.DnsResult(), "");
+    EXPECT_TRUE(s.DnsResultList().empty());
+    loop.Run();
+    EXPECT_EQ(errors, (std::vector<int>{0, 0, 0}));
+    EXPECT_EQ(s.DnsResultList(), std::vector<std::string>{s.DnsResult()});
+  }
+  EXPECT_EQ(loop.Close(), 0);
+}
+
 TEST(WSocketLookup, NamesAreLookedUpLater) {
   TEventLoop loop;
   {
