@@ -124,15 +124,25 @@ void TEventLoop::ReportException(const std::string& what) {
   }
 }
 
-void TEventLoop::Post(TNoticeTarget* target, std::function<void()> fn) {
-  if (notices_.empty()) uv_idle_start(&idle_, &TEventLoop::OnIdle);
-  notices_.push_back(Notice{target, std::move(fn)});
+void TEventLoop::Post(TNoticeTarget* target, std::function<void()>&& fn) {
+  if (queued_ == 0) uv_idle_start(&idle_, &TEventLoop::OnIdle);
+  if (queued_ == notices_.size()) {
+    std::vector<Notice> grown(notices_.empty() ? 64 : notices_.size() * 2);
+    for (size_t i = 0; i < queued_; ++i) grown[i] = std::move(queued(i));
+    notices_.swap(grown);
+    first_ = 0;
+  }
+  Notice& n = queued(queued_);
+  n.target = target;
+  n.fn = std::move(fn);
+  ++queued_;
   ++target->pending_;
   Kick();
 }
 
 void TEventLoop::Cancel(TNoticeTarget* target) {
-  for (auto& n : notices_) {
+  for (size_t i = 0; i < queued_; ++i) {
+    Notice& n = queued(i);
     if (n.target == target) {
       n.target = nullptr;
       n.fn = nullptr;
@@ -149,18 +159,23 @@ void TEventLoop::OnIdle(uv_idle_t* idle) {
 void TEventLoop::Deliver() {
   // Only the notices queued before this pass: those posted by a handler wait for the next pass,
   // so readiness and timers are never starved by a chain of notices.
-  size_t n = notices_.size();
-  while (n-- > 0 && !notices_.empty()) {
-    Notice notice = std::move(notices_.front());
-    notices_.pop_front();
-    if (notice.target == nullptr) {
+  size_t n = queued_;
+  while (n-- > 0 && queued_ > 0) {
+    // Taken out of the ring first: the notice may post others, and the ring may grow.
+    Notice& front = queued(0);
+    TNoticeTarget* target = front.target;
+    std::function<void()> fn = std::move(front.fn);
+    front.fn = nullptr;
+    first_ = (first_ + 1) & (notices_.size() - 1);
+    --queued_;
+    if (target == nullptr) {
       --cancelled_;
       continue;
     }
-    --notice.target->pending_;
-    guarded(notice.fn);
+    --target->pending_;
+    guarded(fn);
   }
-  if (notices_.empty()) uv_idle_stop(&idle_);
+  if (queued_ == 0) uv_idle_stop(&idle_);
 }
 
 // ---- TNoticeTarget ----------------------------------------------------------------------------
@@ -200,30 +215,24 @@ uint64_t blockkey(const TFdWatch::Block* b) {
 
 }  // namespace
 
-TFdWatch::Block* TEventLoop::block(uint64_t key) const {
+TFdWatch::Block* TEventLoop::block(uint64_t key) {
   uint32_t slot = uint32_t(key);
   if (slot >= blocks_.size()) return nullptr;
-  const TFdWatch::Block& b = blocks_[slot];
-  if (b.handler == nullptr || b.gen != uint32_t(key >> 32)) return nullptr;
-  return const_cast<TFdWatch::Block*>(&b);
+  TFdWatch::Block& b = blocks_[slot];
+  return b.handler != nullptr && b.gen == uint32_t(key >> 32) ? &b : nullptr;
 }
 
-TFdWatch::Block* TEventLoop::acquirewatch(int fd, TFdWatchHandler* handler) {
-  TFdWatch::Block* b;
+uint32_t TEventLoop::acquirewatch(int fd, TFdWatchHandler* handler) {
+  uint32_t slot;
   if (freeslots_.empty()) {
-    b = &blocks_.emplace_back();
-    b->slot = uint32_t(blocks_.size() - 1);
+    slot = uint32_t(blocks_.size());
+    blocks_.emplace_back();
   } else {
-    b = &blocks_[freeslots_.back()];
+    slot = freeslots_.back();
     freeslots_.pop_back();
   }
-  b->handler = handler;
-  b->fd = fd;
-  b->events = 0;
-  b->registered = false;
-  b->edge = false;
-  b->gen = ++nextgen_;
-  return b;
+  blocks_[slot] = TFdWatch::Block{handler, fd, 0, false, false, slot, ++nextgen_};
+  return slot;
 }
 
 int TEventLoop::watchfd(TFdWatch::Block* b, int events, bool edge) {
@@ -316,28 +325,32 @@ void TEventLoop::dispatchsockets() {
 }
 
 TFdWatch::TFdWatch(TEventLoop& loop, int fd, TFdWatchHandler* handler)
-    : loop_(loop), block_(loop.acquirewatch(fd, handler)), fd_(fd) {}
+    : loop_(loop), slot_(loop.acquirewatch(fd, handler)), fd_(fd) {}
 
 TFdWatch::~TFdWatch() {
-  if (block_ != nullptr) loop_.releasewatch(block_, false);
+  if (slot_ != NoSlot) loop_.releasewatch(block(), false);
+}
+
+TFdWatch::Block* TFdWatch::block() const {
+  return slot_ == NoSlot ? nullptr : &loop_.blocks_[slot_];
 }
 
 int TFdWatch::Start(int events) {
-  if (block_ == nullptr || fd_ < 0) return UV_EBADF;
+  if (slot_ == NoSlot || fd_ < 0) return UV_EBADF;
   if (events == 0) {
     Stop();
     return 0;
   }
   if (edge_) Stop();  // a change of kind registers anew
-  int rc = loop_.watchfd(block_, events, false);
+  int rc = loop_.watchfd(block(), events, false);
   if (rc == 0) events_ = events;
   return rc;
 }
 
 int TFdWatch::StartEdge(int wanted) {
-  if (block_ == nullptr || fd_ < 0) return UV_EBADF;
+  if (slot_ == NoSlot || fd_ < 0) return UV_EBADF;
   if (!edge_) Stop();
-  int rc = loop_.watchfd(block_, wanted, true);
+  int rc = loop_.watchfd(block(), wanted, true);
   if (rc != 0) return rc;
   edge_ = true;
   events_ = wanted;
@@ -345,29 +358,31 @@ int TFdWatch::StartEdge(int wanted) {
 }
 
 void TFdWatch::Want(int wanted) {
-  if (block_ == nullptr || !edge_ || !block_->registered) return;
-  block_->events = wanted;
+  Block* b = block();
+  if (b == nullptr || !edge_ || !b->registered) return;
+  b->events = wanted;
   events_ = wanted;
 }
 
 int TFdWatch::Rearm() {
-  if (block_ == nullptr || !edge_ || !block_->registered) return UV_EBADF;
+  Block* b = block();
+  if (b == nullptr || !edge_ || !b->registered) return UV_EBADF;
   epoll_event ev{};
   ev.events = kEdgeMask;
-  ev.data.u64 = blockkey(block_);
+  ev.data.u64 = blockkey(b);
   return epoll_ctl(loop_.epfd_, EPOLL_CTL_MOD, fd_, &ev) == 0 ? 0 : -errno;
 }
 
 void TFdWatch::Stop() {
-  if (block_ != nullptr) loop_.unwatchfd(block_);
+  if (slot_ != NoSlot) loop_.unwatchfd(block());
   events_ = 0;
   edge_ = false;
 }
 
 void TFdWatch::CloseWithFd() {
-  if (block_ != nullptr) {
-    loop_.releasewatch(block_, fd_ >= 0);
-    block_ = nullptr;
+  if (slot_ != NoSlot) {
+    loop_.releasewatch(block(), fd_ >= 0);
+    slot_ = NoSlot;
   }
   if (fd_ >= 0) ::close(fd_);
   fd_ = -1;

@@ -6,7 +6,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <string>
 #include <vector>
@@ -78,8 +77,10 @@ class TFdWatch {
   void CloseWithFd();
 
  private:
+  static constexpr uint32_t NoSlot = UINT32_MAX;
+  Block* block() const;
   TEventLoop& loop_;
-  Block* block_;
+  uint32_t slot_;  // the loop's block of this watch; NoSlot once released
   int fd_;
   int events_ = 0;
   bool edge_ = false;
@@ -175,7 +176,7 @@ class TEventLoop {
   void Kick();
 
   // Notices queued and not yet delivered (for tests and diagnostics).
-  size_t PendingNotices() const { return notices_.size() - cancelled_; }
+  size_t PendingNotices() const { return queued_ - cancelled_; }
 
   // Closes the loop: 0 when no handle was left open, UV_EBUSY otherwise (tests assert 0).
   int Close();
@@ -189,22 +190,23 @@ class TEventLoop {
   friend class TNoticeTarget;
   friend class TFdWatch;
   struct Notice {
-    TNoticeTarget* target;
+    TNoticeTarget* target = nullptr;
     std::function<void()> fn;
   };
-  void Post(TNoticeTarget* target, std::function<void()> fn);
+  void Post(TNoticeTarget* target, std::function<void()>&& fn);
   void Cancel(TNoticeTarget* target);
+  Notice& queued(size_t i) { return notices_[(first_ + i) & (notices_.size() - 1)]; }
   static void OnIdle(uv_idle_t* idle);
   void Deliver();
 
   // Sockets' readiness (see TFdWatch): our epoll set and the libuv handle that watches it.
-  TFdWatch::Block* acquirewatch(int fd, TFdWatchHandler* handler);
+  uint32_t acquirewatch(int fd, TFdWatchHandler* handler);
   int watchfd(TFdWatch::Block* b, int events, bool edge);
   void unwatchfd(TFdWatch::Block* b);
   void releasewatch(TFdWatch::Block* b, bool closing);
   void updatesockpoll();
   void dispatchsockets();
-  TFdWatch::Block* block(uint64_t key) const;
+  TFdWatch::Block* block(uint64_t key);
 
   uv_loop_t loop_;
   uv_idle_t idle_;  // active exactly while notices wait: the loop must not block then
@@ -213,13 +215,17 @@ class TEventLoop {
   bool sockpollactive_ = false;
   size_t watched_ = 0;
   // Watches by slot; an event carries slot and generation, so one for a released watch (or a
-  // descriptor closed without leaving the set) is recognised and dropped. The blocks are kept
-  // and reused, last released first: a connection then costs no allocation, and its block is
-  // still in the cache.
-  std::deque<TFdWatch::Block> blocks_;
+  // descriptor closed without leaving the set) is recognised and dropped. The blocks lie side by
+  // side and are reused, last released first: a connection then costs no allocation, and its
+  // block is still in the cache. A new watch may move them: hold slots, not pointers.
+  std::vector<TFdWatch::Block> blocks_;
   std::vector<uint32_t> freeslots_;
   uint32_t nextgen_ = 0;
-  std::deque<Notice> notices_;
+  // Queued notices, oldest first, in a ring whose size is a power of two; it only grows, so a
+  // steady stream of notices allocates nothing.
+  std::vector<Notice> notices_;
+  size_t first_ = 0;
+  size_t queued_ = 0;
   size_t cancelled_ = 0;
   int running_ = 0;
   bool closed_ = false;

@@ -19,25 +19,23 @@ bool isdecimal(char c) {
 }  // namespace
 
 bool plaindotted(std::string_view text, in_addr& address) {
+  const char* p = text.data();
+  const char* end = p + text.size();
   uint32_t value = 0;
-  size_t i = 0;
   for (int part = 0; part < 4; ++part) {
-    if (part > 0) {
-      if (i >= text.size() || text[i] != '.') return false;
-      ++i;
+    if (part > 0 && (p == end || *p++ != '.')) return false;
+    if (p == end || !isdecimal(*p)) return false;
+    unsigned number = unsigned(*p++ - '0');
+    // After a leading zero the classic converter reads octal: such text is not plain.
+    if (number != 0) {
+      while (p != end && isdecimal(*p)) {
+        number = number * 10 + unsigned(*p++ - '0');
+        if (number > 255) return false;
+      }
     }
-    size_t start = i;
-    unsigned number = 0;
-    while (i < text.size() && i - start < 3 && isdecimal(text[i])) {
-      number = number * 10 + unsigned(text[i] - '0');
-      ++i;
-    }
-    size_t digits = i - start;
-    // A leading zero would be octal to the classic converter.
-    if (digits == 0 || number > 255 || (digits > 1 && text[start] == '0')) return false;
     value = value << 8 | number;
   }
-  if (i != text.size()) return false;
+  if (p != end) return false;
   address.s_addr = htonl(value);
   return true;
 }

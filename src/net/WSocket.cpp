@@ -66,8 +66,9 @@ TWSocket::~TWSocket() {
 void TWSocket::ResetDefaults() {
   sin_ = sockaddr_in{};
   sin_.sin_family = AF_INET;
+  // The default protocol and local port need no resolving.
   setdefault(proto_, "tcp");
-  protoresolved_ = false;
+  protoresolved_ = true;
   protonum_ = IPPROTO_TCP;
   socktype_ = SOCK_STREAM;
   addr_.clear();
@@ -75,7 +76,7 @@ void TWSocket::ResetDefaults() {
   port_.clear();
   portresolved_ = false;
   setdefault(localport_, "0");
-  localportresolved_ = false;
+  localportresolved_ = true;
   localportnum_ = 0;
   lingeronoff_ = wsLingerOn;
   lingertimeout_ = 0;

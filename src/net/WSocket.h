@@ -238,8 +238,8 @@ class TWSocket : private TFdWatchHandler {
   TSendBufferList sendbuffers_;
 
   std::string addr_, port_, proto_ = "tcp", localport_ = "0";
-  bool addrresolved_ = false, portresolved_ = false, protoresolved_ = false;
-  bool localportresolved_ = false;
+  bool addrresolved_ = false, portresolved_ = false, protoresolved_ = true;
+  bool localportresolved_ = true;
   sockaddr_in sin_{};  // resolved remote address, port in network order
   uint16_t localportnum_ = 0;
   int protonum_ = IPPROTO_TCP;
