@@ -14,8 +14,9 @@ class TReceiveBuffer {
  public:
   static constexpr int Capacity = 8192;
 
-  // The storage is taken at the first read and given back by Release, so thousands of clients
-  // that wait for their answer, or are done, cost no buffer.
+  // The storage is taken at the first read and given back by Release (to a small stock of the
+  // thread that the next first read takes from), so thousands of clients that wait for their
+  // answer, or are done, cost no buffer.
   TReceiveBuffer() = default;
 
   // Room for the next read: moves the unconsumed bytes to the front and returns where the read
@@ -51,6 +52,25 @@ struct THeaderLine {
   std::string name, value;
 };
 THeaderLine splitheaderline(const std::string& line);
+
+// The same split without a copy, for the receive path: name and value point into line, and the
+// name keeps the case it was sent in (compare it with samename).
+struct THeaderView {
+  THeaderKind kind = THeaderKind::Other;
+  std::string_view name, value;
+};
+THeaderView viewheaderline(std::string_view line);
+
+// Whether text equals lower (which is lower case) when ASCII letters are compared without case.
+inline bool samename(std::string_view text, std::string_view lower) {
+  if (text.size() != lower.size()) return false;
+  for (size_t i = 0; i < text.size(); ++i) {
+    char c = text[i];
+    if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+    if (c != lower[i]) return false;
+  }
+  return true;
+}
 
 // The status code of a status line: the number in its characters 10 to 12; false when those are
 // not a decimal number. The reason phrase is the line from character 14 on.

@@ -65,13 +65,12 @@ void THttpCli::DoRequest(THttpRequest rq) {
   TargetHost = u.host;
   if (!u.user.empty()) Username = u.user;
   if (!u.password.empty()) Password = u.password;
+  DocumentName = documentname(u.path);
   if (Proxy.empty()) {
     RequestTarget = u.path;
-    DocumentName = RequestTarget;
     ConnectHost = u.host;
     ConnectPort = u.port.empty() ? "80" : u.port;
   } else {
-    DocumentName = u.path;
     std::string port = u.port.empty() ? "" : ":" + u.port;
     RequestTarget = (u.scheme.empty() ? "http" : u.scheme) + "://" + u.host + port + u.path;
     TUrlParts p = SplitURL(Proxy);
@@ -79,7 +78,6 @@ void THttpCli::DoRequest(THttpRequest rq) {
     ConnectPort = p.port.empty() ? ProxyPort : p.port;
   }
   if (RequestTarget.empty()) RequestTarget = "/";
-  DocumentName = documentname(DocumentName);
   StartConnect();
 }
 
@@ -197,7 +195,15 @@ void THttpCli::SendRequestHeader(const std::string& method, const std::string& v
   f.NoCache = NoCache;
   f.ModifiedSince = ModifiedSince;
   f.PostSize = PostStream != nullptr ? PostStream->Size() : 0;
-  for (const auto& line : requestheaderlines(f)) AddRequestLine(line);
+  // Composed before the first OnCommand: a handler that changes a property affects the next
+  // request, not the lines of this one.
+  TRequestHeaderLines lines(f);
+  RequestBuffer.reserve(lines.Bytes() + 2 * size_t(lines.Count() + 1));  // with every CR LF
+  std::string line;
+  for (int i = 0; i < lines.Count(); ++i) {
+    line.assign(lines.Line(i));
+    AddRequestLine(line);
+  }
   FireRequestHeaderEnd();
   AddRequestLine("");
   std::string text;

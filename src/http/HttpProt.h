@@ -174,6 +174,11 @@ class THttpCli {
   void DnsLookupDone(uint16_t Error);
   void SessionConnected(uint16_t Error);
   void DataAvailable();
+  // One read, split so that the socket's read needs no callable: where the bytes go (throws
+  // EHttpException 4 when the buffer is full of an unfinished line), then what arrived there.
+  char* ReadRoom(int& room);
+  void Received(int count, int room);
+  void SplitReceived();  // hands the received lines, or the document bytes, to their handler
   void DataSent();
   void SocketSessionClosed();
   // Request side.

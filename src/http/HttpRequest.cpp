@@ -1,29 +1,61 @@
 #include "http/HttpRequest.h"
 
+#include <charconv>
+
 #include "http/HttpCodec.h"
 
-std::vector<std::string> requestheaderlines(const TRequestHeaderFields& f) {
-  std::vector<std::string> lines;
+namespace {
+
+std::string credentials(std::string_view user, std::string_view password) {
+  std::string pair;
+  pair.reserve(user.size() + 1 + password.size());
+  pair.append(user).append(":").append(password);
+  return EncodeBase64(pair);
+}
+
+}  // namespace
+
+TRequestHeaderLines::TRequestHeaderLines(const TRequestHeaderFields& f) {
+  text_.reserve(128 + f.RequestTarget.size() + f.Cookie.size());
   const bool post = f.Method == "POST";
-  lines.push_back(f.Method + " " + f.RequestTarget + " HTTP/" + f.Version);
-  if (!f.Sender.empty()) lines.push_back("From: " + f.Sender);
-  if (!f.Reference.empty()) lines.push_back("Referer: " + f.Reference);
-  if (post && !f.ContentTypePost.empty()) lines.push_back("Content-Type: " + f.ContentTypePost);
-  if (!f.Agent.empty()) lines.push_back("User-Agent: " + f.Agent);
-  lines.push_back("Host: " + f.TargetHost);
-  if (f.NoCache) lines.push_back("Pragma: no-cache");
-  if (post) lines.push_back("Content-Length: " + std::to_string(f.PostSize));
+  text_.append(f.Method).append(" ").append(f.RequestTarget).append(" HTTP/").append(f.Version);
+  ends_[count_++] = text_.size();
+  if (!f.Sender.empty()) Add("From: ", f.Sender);
+  if (!f.Reference.empty()) Add("Referer: ", f.Reference);
+  if (post && !f.ContentTypePost.empty()) Add("Content-Type: ", f.ContentTypePost);
+  if (!f.Agent.empty()) Add("User-Agent: ", f.Agent);
+  Add("Host: ", f.TargetHost);
+  if (f.NoCache) Add("Pragma: no-cache", "");
+  if (post) {
+    char digits[24];
+    char* end = std::to_chars(digits, digits + sizeof digits, f.PostSize).ptr;
+    Add("Content-Length: ", std::string_view(digits, size_t(end - digits)));
+  }
   if (f.ModifiedSince != 0) {
-    lines.push_back("If-Modified-Since: " + FormatHttpDate(f.ModifiedSince) + " GMT");
+    Add("If-Modified-Since: ", FormatHttpDate(f.ModifiedSince) + " GMT");
   }
-  if (!f.Username.empty()) {
-    lines.push_back("Authorization: Basic " + EncodeBase64(f.Username + ":" + f.Password));
-  }
+  if (!f.Username.empty()) Add("Authorization: Basic ", credentials(f.Username, f.Password));
   if (!f.Proxy.empty() && !f.ProxyUsername.empty()) {
-    lines.push_back("Proxy-Authorization: Basic " +
-                    EncodeBase64(f.ProxyUsername + ":" + f.ProxyPassword));
+    Add("Proxy-Authorization: Basic ", credentials(f.ProxyUsername, f.ProxyPassword));
   }
-  if (!f.Cookie.empty()) lines.push_back("Cookie: " + f.Cookie);
+  if (!f.Cookie.empty()) Add("Cookie: ", f.Cookie);
+}
+
+void TRequestHeaderLines::Add(std::string_view name, std::string_view value) {
+  text_.append(name).append(value);
+  ends_[count_++] = text_.size();
+}
+
+std::string_view TRequestHeaderLines::Line(int i) const {
+  size_t begin = i == 0 ? 0 : ends_[i - 1];
+  return std::string_view(text_).substr(begin, ends_[i] - begin);
+}
+
+std::vector<std::string> requestheaderlines(const TRequestHeaderFields& f) {
+  TRequestHeaderLines h(f);
+  std::vector<std::string> lines;
+  lines.reserve(size_t(h.Count()));
+  for (int i = 0; i < h.Count(); ++i) lines.emplace_back(h.Line(i));
   return lines;
 }
 

@@ -1,8 +1,6 @@
 // THttpCli, response side: reading and splitting the response, header lines, the document,
 // relocation, the end of a request, the posted notices and Abort.
 
-#include <strings.h>
-
 #include <algorithm>
 #include <cctype>
 
@@ -11,9 +9,8 @@
 
 namespace {
 
-std::string lower(std::string s) {
+void lowercase(std::string& s) {
   for (char& c : s) c = char(std::tolower(static_cast<unsigned char>(c)));
-  return s;
 }
 
 }  // namespace
@@ -54,20 +51,40 @@ void THttpCli::DataAvailable() {
     socket_.Receive(scratch, sizeof scratch);
     return;
   }
-  ReadResponse([this](char* at, int room) { return socket_.Receive(at, room); });
+  int room = 0;
+  char* at = ReadRoom(room);
+  Received(socket_.Receive(at, room), room);
 }
 
 void THttpCli::ReadResponse(const std::function<int(char*, int)>& read) {
   int room = 0;
+  char* at = ReadRoom(room);
+  Received(read(at, room), room);
+}
+
+char* THttpCli::ReadRoom(int& room) {
   char* at = ReceiveBuffer.Reserve(room);
   if (room <= 0) {
     discarding_ = true;
     throw EHttpException("HTTP line too long", 4);
   }
-  int count = read(at, room);
-  if (RequestType == rqNone || count <= 0) return;
-  ReceiveBuffer.Commit(std::min(count, room));
+  return at;
+}
 
+void THttpCli::Received(int count, int room) {
+  if (RequestType != rqNone && count > 0) {
+    ReceiveBuffer.Commit(std::min(count, room));
+    // Lines are taken into LastLine one after another: room for a usual one at once saves
+    // growing it line by line.
+    if (LastLine.capacity() < 128) LastLine.reserve(128);
+    SplitReceived();
+  }
+  // Only an unfinished line needs the storage until the next read; otherwise it goes back at
+  // once, and the next read of any client on this thread takes the same block again.
+  ReceiveBuffer.Release();
+}
+
+void THttpCli::SplitReceived() {
   if (state_ == hsWaitingBody) {
     if (ReceiveBuffer.Count() > 0) {
       ReceiveBuffer.TakeAll(LastLine);
@@ -99,6 +116,8 @@ void THttpCli::HandleLine() {
 void THttpCli::StoreHeader(std::vector<std::string>& list, const std::string& line) {
   if (storedbytes_ + line.size() > MaxStoredHeaderBytes) return;
   storedbytes_ += line.size();
+  // Room for a usual header at once, instead of growing one line at a time.
+  if (list.capacity() == 0) list.reserve(16);
   list.push_back(line);
 }
 
@@ -106,7 +125,7 @@ void THttpCli::HeaderLine() {
   if (headerlines_ == 0) FireHeaderBegin();
   ++headerlines_;
 
-  if (LastLine.size() >= 6 && strncasecmp(LastLine.c_str(), "<html>", 6) == 0) {
+  if (samename(std::string_view(LastLine).substr(0, 6), "<html>")) {
     // No header at all: the document starts with this very line.
     if (ContentType.empty()) ContentType = "text/html";
     SetState(hsWaitingBody);
@@ -118,7 +137,7 @@ void THttpCli::HeaderLine() {
 
   if (!LastLine.empty()) {
     StoreHeader(ResponseHeaders, LastLine);
-    THeaderLine h = splitheaderline(LastLine);
+    THeaderView h = viewheaderline(LastLine);
     // A status code or length that is not a number drops the line: the field keeps its value.
     if (h.kind == THeaderKind::Status) {
       int code = 0;
@@ -126,16 +145,17 @@ void THttpCli::HeaderLine() {
       StatusCode = code;
       ReasonPhrase = reasonphrase(LastLine);
     } else if (h.kind == THeaderKind::Field) {
-      if (h.name == "location") {
-        if (!h.value.empty()) Relocate(h.value);
-      } else if (h.name == "content-length") {
+      if (samename(h.name, "location")) {
+        if (!h.value.empty()) Relocate(std::string(h.value));
+      } else if (samename(h.name, "content-length")) {
         int64_t length = 0;
         if (!decimal(h.value, length)) return;
         ContentLength = length;
-      } else if (h.name == "content-type") {
-        ContentType = lower(h.value);
-      } else if (h.name == "www-authenticate") {
-        StoreHeader(AuthChallenges, h.value);
+      } else if (samename(h.name, "content-type")) {
+        ContentType.assign(h.value);
+        lowercase(ContentType);
+      } else if (samename(h.name, "www-authenticate")) {
+        StoreHeader(AuthChallenges, std::string(h.value));
       }
     }
     if (OnHeaderData) OnHeaderData(this);

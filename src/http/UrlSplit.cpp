@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cctype>
+#include <string_view>
+
+#include "http/HttpLines.h"
 
 namespace {
 
@@ -15,54 +18,55 @@ std::string lower(std::string s) {
 TUrlParts SplitURL(const std::string& url) {
   TUrlParts p;
   if (url.empty()) return p;
+  const std::string_view u = url;
   size_t start;  // where the authority begins
-  size_t sep = url.find("://");
-  if (sep != std::string::npos) {
-    p.scheme = url.substr(0, sep);
+  size_t sep = u.find("://");
+  if (sep != std::string_view::npos) {
+    p.scheme = u.substr(0, sep);
     start = sep + 3;
-  } else if (url[0] == '/') {
+  } else if (u[0] == '/') {
     p.scheme = "http";
-    if (url.size() > 1 && url[1] != '/') {
+    if (u.size() > 1 && u[1] != '/') {
       p.path = url;
       return p;
     }
     start = 1;
-  } else if (lower(url.substr(0, 5)) == "http:") {
+  } else if (samename(u.substr(0, 5), "http:")) {
     p.scheme = "http";
-    if (url.size() > 6 && url[6] != '/') {
-      p.path = url.substr(5);
+    if (u.size() > 6 && u[6] != '/') {
+      p.path = u.substr(5);
       return p;
     }
-    start = std::min<size_t>(6, url.size());
-  } else if (lower(url.substr(0, 7)) == "mailto:") {
+    start = std::min<size_t>(6, u.size());
+  } else if (samename(u.substr(0, 7), "mailto:")) {
     p.scheme = "mailto";
-    start = url.find(':') + 1;
+    start = u.find(':') + 1;
   } else {
     start = 0;
   }
 
-  std::string rest = url.substr(start);
+  std::string_view rest = u.substr(start);
   size_t slash = rest.find('/');
-  std::string authority = rest.substr(0, slash);
-  if (slash != std::string::npos) p.path = rest.substr(slash);
+  std::string_view authority = rest.substr(0, slash);
+  if (slash != std::string_view::npos) p.path = rest.substr(slash);
 
   size_t colon = authority.rfind(':');
   size_t at = authority.rfind('@');
-  if (colon == std::string::npos && at == std::string::npos) {
+  if (colon == std::string_view::npos && at == std::string_view::npos) {
     p.host = authority;
     return p;
   }
-  if (colon != std::string::npos && (at == std::string::npos || colon > at)) {
+  if (colon != std::string_view::npos && (at == std::string_view::npos || colon > at)) {
     p.port = authority.substr(colon + 1);
-    size_t hoststart = at == std::string::npos ? 0 : at + 1;
+    size_t hoststart = at == std::string_view::npos ? 0 : at + 1;
     p.host = authority.substr(hoststart, colon - hoststart);
-    if (at == std::string::npos) return p;
+    if (at == std::string_view::npos) return p;
   } else {
     p.host = authority.substr(at + 1);
   }
-  std::string userinfo = authority.substr(0, at);
+  std::string_view userinfo = authority.substr(0, at);
   size_t ucolon = userinfo.find(':');
-  if (ucolon == std::string::npos) {
+  if (ucolon == std::string_view::npos) {
     p.user = userinfo;
   } else {
     p.user = userinfo.substr(0, ucolon);
@@ -73,14 +77,12 @@ TUrlParts SplitURL(const std::string& url) {
 
 std::string documentname(const std::string& target) {
   if (target.empty() || target == "/") return "document.htm";
-  std::string name = target;
-  if (name.back() == '/') name.pop_back();
+  std::string_view name = target;
+  if (name.back() == '/') name.remove_suffix(1);
   size_t slash = name.rfind('/');
-  if (slash != std::string::npos) name = name.substr(slash + 1);
+  if (slash != std::string_view::npos) name.remove_prefix(slash + 1);
   name = name.substr(0, 255);
-  size_t query = name.find('?');
-  if (query != std::string::npos) name.resize(query);
-  return name;
+  return std::string(name.substr(0, name.find('?')));
 }
 
 std::string ChangeExtension(const std::string& name, const std::string& ext) {

@@ -58,6 +58,29 @@ TEST(ClientRequest, GetTextAsReceivedWithEveryOptionalLine) {
   EXPECT_EQ(s.cli.ContentType, "text/plain");
 }
 
+// The header is composed from the properties as they are when OnCommand first fires: a handler
+// that changes them (here to texts long enough to move their storage) changes the next request.
+TEST(ClientRequest, PropertiesChangedByOnCommandWaitForTheNextRequest) {
+  TTargetServer target;
+  TClientSession s;
+  s.cli.URL = target.url("/echo");
+  s.cli.Agent = "Agent/2.0";
+  s.cli.Cookie = "a=1";
+  std::vector<std::string> commands;
+  s.cli.OnCommand = [&](THttpCli* c, const std::string& line) {
+    commands.push_back(line);
+    c->Agent = std::string(300, 'x');
+    c->Cookie = std::string(300, 'y');
+  };
+  s.cli.Get();
+  ASSERT_TRUE(s.finish());
+  const std::string sent =
+      "GET /echo HTTP/1.0\r\nUser-Agent: Agent/2.0\r\nHost: 127.0.0.1\r\nCookie: a=1\r\n\r\n";
+  EXPECT_EQ(s.log.Doc, sent);
+  EXPECT_EQ(commands, (std::vector<std::string>{"GET /echo HTTP/1.0", "User-Agent: Agent/2.0",
+                                                "Host: 127.0.0.1", "Cookie: a=1", ""}));
+}
+
 TEST(ClientRequest, PostSendsTheBodyInChunksOfAtMost8193) {
   TTargetServer target;
   TClientSession s;

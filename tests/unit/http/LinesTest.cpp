@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstring>
 #include <vector>
 
@@ -94,6 +95,28 @@ TEST(ReceiveBuffer, ReleaseKeepsUnconsumedBytes) {
   EXPECT_EQ(lines(b), (std::vector<std::string>{"again"}));
 }
 
+// Storage given back is taken again by the next buffer: nothing of what it held may show.
+TEST(ReceiveBuffer, ReusedStorageStartsEmpty) {
+  std::string line;
+  {
+    TReceiveBuffer first;
+    feed(first, "old line\r\nold tail without end");
+    EXPECT_EQ(lines(first), (std::vector<std::string>{"old line"}));
+    first.TakeAll(line);
+    first.Release();
+  }
+  TReceiveBuffer next;
+  feed(next, "");
+  EXPECT_EQ(next.Count(), 0);
+  EXPECT_STREQ(next.Data(), "");
+  EXPECT_FALSE(next.TakeLine(line));
+  feed(next, "new");
+  EXPECT_FALSE(next.TakeLine(line));
+  EXPECT_STREQ(next.Data(), "new");
+  feed(next, "\n");
+  EXPECT_EQ(lines(next), (std::vector<std::string>{"new"}));
+}
+
 TEST(HeaderLine, StatusFieldsAndOthers) {
   EXPECT_EQ(splitheaderline("HTTP/1.0 200 OK").kind, THeaderKind::Status);
   EXPECT_EQ(splitheaderline("HTTP/1.1 404 Not Found").kind, THeaderKind::Status);
@@ -108,6 +131,53 @@ TEST(HeaderLine, StatusFieldsAndOthers) {
   EXPECT_EQ(splitheaderline("Content-Type:text/html").value, "text/html");
   EXPECT_EQ(splitheaderline("Location:").value, "");
   EXPECT_EQ(splitheaderline("Name : v").name, "name ");
+}
+
+// The receive path splits without copies; it must take every line apart as the copying split
+// does, with names compared without case.
+TEST(HeaderLine, ViewAgreesWithTheCopyingSplit) {
+  const std::string lines[] = {
+      "HTTP/1.0 200 OK",
+      "HTTP/1.1",
+      "HTTP/1.",
+      "HTTP/1.2 200 OK",
+      "http/1.1 200 OK",
+      "HTTP/1.0: x",
+      "Location: /a",
+      "LOCATION:\t /b",
+      "location:",
+      "location: ",
+      ":",
+      ": value",
+      "Name : v",
+      "Content-Length:  \t  42",
+      "X:\t",
+      "no colon",
+      "",
+      " leading: blank",
+      "a:b:c",
+      "K\xc4y: v\xe4lue",
+      "Www-Authenticate: Basic realm=\"x\"",
+  };
+  for (const auto& line : lines) {
+    THeaderLine copy = splitheaderline(line);
+    THeaderView view = viewheaderline(line);
+    EXPECT_EQ(view.kind, copy.kind) << line;
+    EXPECT_TRUE(samename(view.name, copy.name)) << line;
+    EXPECT_EQ(view.value, copy.value) << line;
+  }
+  for (const char* name : {"location", "content-length", "content-type", "www-authenticate"}) {
+    std::string upper = name;
+    for (char& c : upper) c = char(std::toupper(static_cast<unsigned char>(c)));
+    EXPECT_TRUE(samename(upper, name)) << upper;
+    EXPECT_TRUE(samename(name, name)) << name;
+    EXPECT_FALSE(samename(upper.substr(1), name)) << name;
+    EXPECT_FALSE(samename(upper + " ", name)) << name;
+  }
+  // Only ASCII letters fold: "[" is "{" with the case bit, and bytes above 127 stay themselves.
+  EXPECT_FALSE(samename("[", "{"));
+  EXPECT_FALSE(samename("\xc4", "\xe4"));
+  EXPECT_TRUE(samename("", ""));
 }
 
 TEST(HeaderLine, StatusCodeAndReason) {
