@@ -52,6 +52,43 @@ TEST(EventLoop, DestroyedTargetLosesItsQueuedNotices) {
   EXPECT_EQ(keep.Pending(), 0u);
 }
 
+TEST(EventLoop, LongQueuesKeepTheirOrderAcrossPassesAndCancels) {
+  TEventLoop loop;
+  std::vector<int> order;
+  TNoticeTarget keep(loop);
+  auto* gone = new TNoticeTarget(loop);
+  // Every notice of the first pass posts two followers, so the queue grows at its back while it
+  // is consumed at its front, well past any first allocation. The other target's notices are mixed
+  // in; the target goes in the middle of the pass, and its later notices with it.
+  for (int i = 0; i < 300; ++i) {
+    keep.Post([&, i] {
+      order.push_back(i);
+      keep.Post([&, i] { order.push_back(1000 + i); });
+      keep.Post([&, i] { order.push_back(2000 + i); });
+      if (i == 150) {
+        delete gone;
+        gone = nullptr;
+      }
+    });
+    if (i % 3 == 0) gone->Post([&, i] { order.push_back(-1 - i); });
+  }
+  EXPECT_EQ(loop.PendingNotices(), 400u);
+  loop.Run();
+  std::vector<int> expected;
+  for (int i = 0; i < 300; ++i) {
+    expected.push_back(i);
+    if (i % 3 == 0 && i < 150) expected.push_back(-1 - i);
+  }
+  for (int i = 0; i < 300; ++i) {
+    expected.push_back(1000 + i);
+    expected.push_back(2000 + i);
+  }
+  EXPECT_EQ(order, expected);
+  EXPECT_EQ(keep.Pending(), 0u);
+  EXPECT_EQ(loop.PendingNotices(), 0u);
+  EXPECT_EQ(loop.Close(), 0);
+}
+
 TEST(EventLoop, TargetMayDestroyItselfInsideItsOwnNotice) {
   TEventLoop loop;
   int delivered = 0;
@@ -389,6 +426,75 @@ TEST(EventLoop, EventOfAClosedEdgeWatchNeverReachesALaterWatch) {
     delete w;
   }
   for (int fd : {a[1], b[1]}) close(fd);
+  loop.Run();
+  EXPECT_EQ(loop.Close(), 0);
+}
+
+namespace {
+
+// Watches many new descriptors from inside its first event.
+struct Crowd : TFdWatchHandler {
+  TEventLoop* loop = nullptr;
+  std::vector<TFdWatch*> watches;
+  std::vector<int> fds;
+  EdgeCounter* newcomer = nullptr;
+  bool* crowded = nullptr;
+  int calls = 0;
+  void FdReady(int, int) override {
+    if (++calls > 1 || *crowded) return;
+    *crowded = true;
+    for (int i = 0; i < 300; ++i) {
+      int sv[2];
+      ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK, 0, sv), 0);
+      fds.push_back(sv[1]);
+      watches.push_back(new TFdWatch(*loop, sv[0], newcomer));
+      ASSERT_EQ(watches.back()->StartEdge(UV_READABLE), 0);
+    }
+  }
+};
+
+}  // namespace
+
+TEST(EventLoop, WatchesMadeDuringABatchLeaveTheRestOfTheBatchIntact) {
+  TEventLoop loop;
+  // Three readable in one batch; whichever runs first watches 300 new descriptors, so the loop's
+  // table of watches grows under the batch. The other two still get their event, the new ones
+  // (with nothing to read) get none.
+  int pairs[3][2];
+  Crowd handlers[3];
+  EdgeCounter newcomer;
+  bool crowded = false;
+  std::vector<TFdWatch*> watches;
+  for (int i = 0; i < 3; ++i) {
+    ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK, 0, pairs[i]), 0);
+    handlers[i].loop = &loop;
+    handlers[i].newcomer = &newcomer;
+    handlers[i].crowded = &crowded;
+    watches.push_back(new TFdWatch(loop, pairs[i][0], &handlers[i]));
+    ASSERT_EQ(watches.back()->StartEdge(UV_READABLE), 0);
+    ASSERT_EQ(write(pairs[i][1], "x", 1), 1);
+  }
+  loop.RunOnce(false);
+  loop.RunOnce(false);
+  int crowds = 0;
+  for (Crowd& c : handlers) {
+    EXPECT_EQ(c.calls, 1);
+    crowds += c.watches.empty() ? 0 : 1;
+  }
+  EXPECT_EQ(crowds, 1);
+  EXPECT_EQ(newcomer.calls, 0);
+  for (Crowd& c : handlers) {
+    for (TFdWatch* w : c.watches) {
+      w->CloseWithFd();
+      delete w;
+    }
+    for (int fd : c.fds) close(fd);
+  }
+  for (int i = 0; i < 3; ++i) {
+    watches[i]->CloseWithFd();
+    delete watches[i];
+    close(pairs[i][1]);
+  }
   loop.Run();
   EXPECT_EQ(loop.Close(), 0);
 }
