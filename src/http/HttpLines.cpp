@@ -54,7 +54,9 @@ bool TReceiveBuffer::TakeLine(std::string& line) {
   if (lf == nullptr) return false;
   size_t len = size_t(lf - text);
   size_t linelen = len > 0 && text[len - 1] == '\r' ? len - 1 : len;
-  line.assign(text, linelen);
+  // Not assign: the text never overlaps line, and append skips the checks for that.
+  line.clear();
+  line.append(text, linelen);
   start_ += int(len) + 1;
   count_ -= int(len) + 1;
   if (count_ == 0) start_ = 0, data_[0] = 0;
