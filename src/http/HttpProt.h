@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "http/HeaderList.h"
 #include "http/HttpLines.h"
 #include "http/Stream.h"
 #include "net/EventLoop.h"
@@ -87,18 +88,18 @@ class THttpCli {
   // ---- Results (valid after OnRequestDone) ----
   int StatusCode = 0;  // 0 until a status line is parsed; 404 for local failures
   std::string ReasonPhrase;
-  std::vector<std::string> ResponseHeaders;  // every non-empty header line, status lines too
-  std::vector<std::string> AuthChallenges;   // "www-authenticate" values (never cleared)
-  std::string LastLine;                      // last header line or document chunk
-  int64_t ContentLength = -1;                // "content-length", -1 when none came
-  std::string ContentType;                   // lower-cased "content-type" (not reset per request)
-  std::string Location;                      // URL; after a relocation the new request target
-  std::string ConnectHost, ConnectPort;      // where the socket connects (URL's or proxy's)
-  std::string TargetHost;                    // "Host: " value (no port)
-  std::string RequestTarget;                 // path, or absolute URI through a proxy
-  std::string DocumentName;                  // file name derived from the URL
-  int64_t BytesReceived = 0;                 // document bytes delivered in this request
-  int64_t BytesSent = 0;                     // POST body bytes handed to the socket
+  THeaderList ResponseHeaders;              // every non-empty header line, status lines too
+  std::vector<std::string> AuthChallenges;  // "www-authenticate" values (never cleared)
+  std::string LastLine;                     // last header line or document chunk
+  int64_t ContentLength = -1;               // "content-length", -1 when none came
+  std::string ContentType;                  // lower-cased "content-type" (not reset per request)
+  std::string Location;                     // URL; after a relocation the new request target
+  std::string ConnectHost, ConnectPort;     // where the socket connects (URL's or proxy's)
+  std::string TargetHost;                   // "Host: " value (no port)
+  std::string RequestTarget;                // path, or absolute URI through a proxy
+  std::string DocumentName;                 // file name derived from the URL
+  int64_t BytesReceived = 0;                // document bytes delivered in this request
+  int64_t BytesSent = 0;                    // POST body bytes handed to the socket
   THttpRequest RequestType = rqNone;
   THttpClientState State() const { return state_; }
   // The Error that OnRequestDone reports: 0, a socket error (10061 ...), 11001, or 3 for Abort.
@@ -190,7 +191,8 @@ class THttpCli {
   void HeaderLine();
   void BodyData();
   void Relocate(const std::string& value);
-  void StoreHeader(std::vector<std::string>& list, const std::string& line);
+  // Whether n more bytes of header lines may be kept; counts them when so.
+  bool KeepHeaderBytes(size_t n);
   void SessionClosed();
   void RelocationSessionClosed();
   void Reconnect();

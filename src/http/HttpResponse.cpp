@@ -113,12 +113,10 @@ void THttpCli::HandleLine() {
 
 // ---- Header ----
 
-void THttpCli::StoreHeader(std::vector<std::string>& list, const std::string& line) {
-  if (storedbytes_ + line.size() > MaxStoredHeaderBytes) return;
-  storedbytes_ += line.size();
-  // Room for a usual header at once, instead of growing one line at a time.
-  if (list.capacity() == 0) list.reserve(16);
-  list.push_back(line);
+bool THttpCli::KeepHeaderBytes(size_t n) {
+  if (storedbytes_ + n > MaxStoredHeaderBytes) return false;
+  storedbytes_ += n;
+  return true;
 }
 
 void THttpCli::HeaderLine() {
@@ -136,7 +134,7 @@ void THttpCli::HeaderLine() {
   }
 
   if (!LastLine.empty()) {
-    StoreHeader(ResponseHeaders, LastLine);
+    if (KeepHeaderBytes(LastLine.size())) ResponseHeaders.push_back(LastLine);
     THeaderView h = viewheaderline(LastLine);
     // A status code or length that is not a number drops the line: the field keeps its value.
     if (h.kind == THeaderKind::Status) {
@@ -155,7 +153,7 @@ void THttpCli::HeaderLine() {
         ContentType.assign(h.value);
         lowercase(ContentType);
       } else if (samename(h.name, "www-authenticate")) {
-        StoreHeader(AuthChallenges, std::string(h.value));
+        if (KeepHeaderBytes(h.value.size())) AuthChallenges.emplace_back(h.value);
       }
     }
     if (OnHeaderData) OnHeaderData(this);
