@@ -131,10 +131,11 @@ void TEventLoop::Post(TNoticeTarget* target, std::function<void()>&& fn) {
     for (size_t i = 0; i < queued_; ++i) grown[i] = std::move(queued(i));
     notices_.swap(grown);
     first_ = 0;
+    mask_ = notices_.size() - 1;
   }
   Notice& n = queued(queued_);
   n.target = target;
-  n.fn = std::move(fn);
+  n.fn.swap(fn);  // the free slot holds an empty function
   ++queued_;
   ++target->pending_;
   Kick();
@@ -164,9 +165,9 @@ void TEventLoop::Deliver() {
     // Taken out of the ring first: the notice may post others, and the ring may grow.
     Notice& front = queued(0);
     TNoticeTarget* target = front.target;
-    std::function<void()> fn = std::move(front.fn);
-    front.fn = nullptr;
-    first_ = (first_ + 1) & (notices_.size() - 1);
+    std::function<void()> fn;
+    fn.swap(front.fn);  // leaves the slot empty for its next notice
+    first_ = (first_ + 1) & mask_;
     --queued_;
     if (target == nullptr) {
       --cancelled_;

@@ -195,7 +195,7 @@ class TEventLoop {
   };
   void Post(TNoticeTarget* target, std::function<void()>&& fn);
   void Cancel(TNoticeTarget* target);
-  Notice& queued(size_t i) { return notices_[(first_ + i) & (notices_.size() - 1)]; }
+  Notice& queued(size_t i) { return notices_[(first_ + i) & mask_]; }
   static void OnIdle(uv_idle_t* idle);
   void Deliver();
 
@@ -224,6 +224,7 @@ class TEventLoop {
   // Queued notices, oldest first, in a ring whose size is a power of two; it only grows, so a
   // steady stream of notices allocates nothing.
   std::vector<Notice> notices_;
+  size_t mask_ = 0;  // the ring's size - 1
   size_t first_ = 0;
   size_t queued_ = 0;
   size_t cancelled_ = 0;
