@@ -269,6 +269,12 @@ void TWSocket::DnsLookup(const std::string& HostName) {
     FireDnsLookupDone(10022);
     return;
   }
+  if (&HostName == &dnsresult_) {
+    // The socket's own result, which the lookup is about to clear: look up a copy.
+    std::string name = HostName;
+    TWSocket::DnsLookup(name);
+    return;
+  }
   cancellookups();
   dnsresultlist_.clear();
   in_addr address{};

@@ -87,6 +87,27 @@ TEST(WSocketLookup, OtherNumericFormsAnswerInTheUsualText) {
   EXPECT_EQ(loop.Close(), 0);
 }
 
+TEST(WSocketLookup, TheSocketsOwnResultMayBeLookedUpAgain) {
+  TEventLoop loop;
+  {
+    TWSocket s(loop);
+    std::vector<int> errors;
+    s.OnDnsLookupDone = [&](TWSocket*, uint16_t error) { errors.push_back(error); };
+    s.AddressLookup("127.0.0.1");
+    loop.Run();
+    ASSERT_EQ(errors, std::vector<int>{0});
+    ASSERT_FALSE(s.DnsResult().empty());
+    s.DnsLookup(s.DnsResult());  // a name now, read while the lookup starts
+    loop.Run();
+    ASSERT_EQ(errors, (std::vector<int>{0, 0}));
+    EXPECT_EQ(s.DnsResult(), "127.0.0.1");
+    s.DnsLookup(s.DnsResult());  // and a number
+    EXPECT_EQ(errors, (std::vector<int>{0, 0, 0}));
+    EXPECT_EQ(s.DnsResult(), "127.0.0.1");
+  }
+  EXPECT_EQ(loop.Close(), 0);
+}
+
 TEST(WSocketLookup, NamesAreLookedUpLater) {
   TEventLoop loop;
   {
