@@ -7,6 +7,29 @@
 #include "http/UrlSplit.h"
 #include "net/ErrorCodes.h"
 
+namespace {
+
+// A URL taken apart, with the file name of its document.
+struct TSplitUrl {
+  std::string url;
+  TUrlParts parts;
+  std::string document;
+};
+
+// The engine starts thousands of clients on the same URL: it is taken apart once for all of them
+// (on each thread), not once per request. The result stays valid until the next call.
+const TSplitUrl& spliturl(const std::string& url) {
+  thread_local TSplitUrl last{"", SplitURL(""), documentname("")};
+  if (url != last.url) {
+    last.parts = SplitURL(url);
+    last.document = documentname(last.parts.path);
+    last.url = url;
+  }
+  return last;
+}
+
+}  // namespace
+
 THttpCli::THttpCli(TEventLoop& loop) : notices_(loop), socket_(loop) {
   socket_.OnDnsLookupDone = [this](TWSocket*, uint16_t error) { DnsLookupDone(error); };
   socket_.OnSessionConnected = [this](TWSocket*, uint16_t error) { SessionConnected(error); };
@@ -61,11 +84,12 @@ void THttpCli::DoRequest(THttpRequest rq) {
   poststart_ = rq == rqPost ? PostStream->Position() : 0;
   Location = URL;
 
-  TUrlParts u = SplitURL(URL);
+  const TSplitUrl& split = spliturl(URL);
+  const TUrlParts& u = split.parts;
   TargetHost = u.host;
   if (!u.user.empty()) Username = u.user;
   if (!u.password.empty()) Password = u.password;
-  DocumentName = documentname(u.path);
+  DocumentName = split.document;
   if (Proxy.empty()) {
     RequestTarget = u.path;
     ConnectHost = u.host;
