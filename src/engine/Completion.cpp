@@ -88,7 +88,7 @@ void TLoadEngine::requestdone(THttpCli* Sender, THttpRequest, uint16_t Error) {
   }
 
   // The client is inside its own completion callback; it touches nothing after it returns.
-  delete c;
+  clientblock_.destroy(c);
   if (clientsleft == 0 && testactive_) runcomplete(endtime);
 }
 

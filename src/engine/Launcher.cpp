@@ -35,7 +35,7 @@ int rampusers(int users, int runs, int runindex) {
 }
 
 void TLoadEngine::releaseclients() {
-  for (auto* c : clients) delete c;
+  for (auto* c : clients) clientblock_.destroy(c);
   clients.clear();
   clientsleft = 0;
 }
@@ -82,7 +82,10 @@ bool TLoadEngine::launchrun() {
     if (std::string refusal = startrefusal(s, urls); !refusal.empty()) {
       throw std::runtime_error(refusal.substr(4, refusal.size() - 8));
     }
-    clients.reserve(static_cast<size_t>(N));
+    // This segment's users of the run: k = segment_, segment_ + segments_, ... up to N.
+    const size_t own = N >= segment_ ? static_cast<size_t>((N - segment_) / segments_ + 1) : 0;
+    clients.reserve(own);
+    clientblock_.reserve(own);
     for (int k = 1; k <= N; ++k) {
       if ((k - 1) % segments_ + 1 != segment_) {
         // Another segment's user still takes its users.txt line (and its line of a fixed cookie
@@ -91,7 +94,7 @@ bool TLoadEngine::launchrun() {
         if (cookiesopen && !cookiecachewritable) cookiesource.readln();
         continue;
       }
-      auto* c = new mythttpcli(loop_);
+      auto* c = clientblock_.create(loop_);
       if (window) {
         text_.assign("Allocating Request ");
         appendnumber(text_, k);

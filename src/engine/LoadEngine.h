@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/ClientBlock.h"
 #include "engine/EngineHost.h"
 #include "engine/FirstResponse.h"
 #include "engine/StatusTally.h"
@@ -84,7 +85,7 @@ class TLoadEngine {
   TStatusTally tally;
   // Clients of the current run whose requests have not completed, in user order. A completed
   // client leaves a null slot, so removal is O(1) and the order stays for Abort.
-  std::vector<mythttpcli*> clients;
+  std::vector<mythttpcli*> clients;  // made and destroyed through clientblock_
   size_t clientsleft = 0;
 
   // The per-client handlers (public so tests can drive them directly).
@@ -130,6 +131,7 @@ class TLoadEngine {
   // The per-request log and status lines are composed here: the buffer is reused, so a line
   // costs no allocation of its own.
   std::string text_;
+  TClientBlock clientblock_;
   std::unique_ptr<TFirstResponseFile> firstresponsefile;
   // The source view of the first response, built as it arrived (the file is never read back).
   std::optional<TSourceView> firstsource_;
