@@ -16,8 +16,8 @@
 namespace {
 
 // The block size of a log write: a log of many thousand lines is neither written line by line nor
-// copied whole.
-constexpr size_t kBlockBytes = 1u << 20;
+// kept whole in memory, and the block's memory is taken once and reused.
+constexpr size_t kBlockBytes = size_t(64) << 10;
 
 template <typename Text>
 bool writelines(const std::string& path, size_t count, Text text, std::string& error) {
@@ -147,6 +147,7 @@ bool TLogFileWriter::open(const std::string& path, std::string& error) {
 
 void TLogFileWriter::append(const std::string& line) {
   if (fd_ < 0 || errno_ != 0) return;
+  if (block_.capacity() < kBlockBytes) block_.reserve(kBlockBytes + 512);
   block_ += line;
   block_ += "\r\n";
   if (block_.size() >= kBlockBytes) flush();
