@@ -230,4 +230,10 @@ TEST(AppendNumber, WritesWhatToStringWrites) {
     appendrounded(s, v);
     EXPECT_EQ(s, "Done: " + rounded(v)) << static_cast<double>(v);
   }
+  // Halves go to the even neighbour.
+  EXPECT_EQ(rounded(2.5L), "2");
+  EXPECT_EQ(rounded(3.5L), "4");
+  EXPECT_EQ(rounded(-0.5L), "0");
+  EXPECT_EQ(rounded(-1.5L), "-2");
+  EXPECT_EQ(rounded(1234.4999L), "1234");
 }
