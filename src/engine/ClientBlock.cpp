@@ -7,6 +7,9 @@
 namespace {
 
 constexpr size_t kHugePage = size_t(2) << 20;
+// A block asks for huge pages from this size on: the first huge page of a process may cost the
+// system a search for free memory, which only many saved small faults pay back.
+constexpr size_t kHugeBlock = size_t(8) << 20;
 
 }  // namespace
 
@@ -26,12 +29,13 @@ void TClientBlock::reserve(size_t count) {
   if (count <= capacity_) return;
   release();
   size_t bytes = count * kSlot;
+  const bool huge = bytes >= kHugeBlock;
   // A whole number of huge pages: the kernel then places the mapping on a huge-page boundary.
-  if (bytes >= kHugePage) bytes = (bytes + kHugePage - 1) / kHugePage * kHugePage;
+  if (huge) bytes = (bytes + kHugePage - 1) / kHugePage * kHugePage;
   void* p = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   if (p == MAP_FAILED) return;  // every client comes from the heap then
   // Only advice: without transparent huge pages the block is made of ordinary pages.
-  if (bytes >= kHugePage) madvise(p, bytes, MADV_HUGEPAGE);
+  if (huge) madvise(p, bytes, MADV_HUGEPAGE);
   base_ = static_cast<char*>(p);
   bytes_ = bytes;
   capacity_ = bytes / kSlot;
