@@ -82,22 +82,6 @@ void TReceiveBuffer::Release() {
   start_ = 0;
 }
 
-THeaderLine splitheaderline(const std::string& line) {
-  THeaderLine h;
-  if (line.compare(0, 8, "HTTP/1.0") == 0 || line.compare(0, 8, "HTTP/1.1") == 0) {
-    h.kind = THeaderKind::Status;
-    return h;
-  }
-  size_t colon = line.find(':');
-  if (colon == std::string::npos) return h;
-  h.kind = THeaderKind::Field;
-  h.name = line.substr(0, colon);
-  for (char& c : h.name) c = char(std::tolower(static_cast<unsigned char>(c)));
-  size_t v = line.find_first_not_of(" \t", colon + 1);
-  if (v != std::string::npos) h.value = line.substr(v);
-  return h;
-}
-
 THeaderView viewheaderline(std::string_view line) {
   THeaderView h;
   if (line.starts_with("HTTP/1.0") || line.starts_with("HTTP/1.1")) {

@@ -44,17 +44,10 @@ class TReceiveBuffer {
 
 enum class THeaderKind { Status, Field, Other };
 
-// One header line taken apart: a status line ("HTTP/1.0" or "HTTP/1.1" at the start), a field
-// (name before the first ":", lower-cased; value after it without leading blanks and tabs) or
-// anything else.
-struct THeaderLine {
-  THeaderKind kind = THeaderKind::Other;
-  std::string name, value;
-};
-THeaderLine splitheaderline(const std::string& line);
-
-// The same split without a copy, for the receive path: name and value point into line, and the
-// name keeps the case it was sent in (compare it with samename).
+// One header line taken apart without a copy: a status line ("HTTP/1.0" or "HTTP/1.1" at the
+// start), a field (name before the first ":"; value after it without leading blanks and tabs) or
+// anything else. Name and value point into line, and the name keeps the case it was sent in
+// (compare it with samename).
 struct THeaderView {
   THeaderKind kind = THeaderKind::Other;
   std::string_view name, value;
