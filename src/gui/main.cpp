@@ -8,6 +8,7 @@
 #include <cstdlib>
 
 #include "gui/HttpAsy1.h"
+#include "gui/Rendering.h"
 #include "gui/UvQtBridge.h"
 #include "gui/WindowHost.h"
 #include "gui/urllistwindow.h"
@@ -39,6 +40,8 @@ int main(int argc, char* argv[]) {
   // The embedded browser views share their drawing context with the window.
   QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
   QApplication app(argc, argv);
+  // Before the first widget: the window must not compose through a software OpenGL renderer.
+  choosewindowrendering();
   TUvQtBridge bridge(TEventLoop::Default());
   QApplication::setApplicationVersion(PRESSBOLT_VERSION);
   // The log's time stamps follow the user's date and time format.
