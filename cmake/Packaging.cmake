@@ -14,10 +14,28 @@ if(TARGET pressbolt)
   install(FILES ${PROJECT_SOURCE_DIR}/data/pressbolt.svg
           DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 endif()
-if(TARGET pressbolt-cli)
-  install(FILES ${PROJECT_SOURCE_DIR}/data/pressbolt-cli.1
-          DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-endif()
+
+# Manual pages are installed gzip-compressed, as Debian keeps them; -n leaves the file's name and
+# time out of the header, so the same text always gives the same bytes.
+find_program(PRESSBOLT_GZIP gzip REQUIRED)
+set(pressbolt_gzipped)
+function(pressbolt_gzip source output)
+  set(plain ${CMAKE_BINARY_DIR}/data/${output})
+  add_custom_command(OUTPUT ${plain}.gz
+    COMMAND ${CMAKE_COMMAND} -E copy ${source} ${plain}
+    COMMAND ${PRESSBOLT_GZIP} -9nf ${plain}
+    DEPENDS ${source} VERBATIM)
+  set(pressbolt_gzipped ${pressbolt_gzipped} ${plain}.gz PARENT_SCOPE)
+endfunction()
+
+foreach(program pressbolt pressbolt-cli pressbolt-target)
+  if(TARGET ${program})
+    pressbolt_gzip(${PROJECT_SOURCE_DIR}/data/${program}.1 ${program}.1)
+    install(FILES ${CMAKE_BINARY_DIR}/data/${program}.1.gz
+            DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  endif()
+endforeach()
+add_custom_target(pressbolt_docs ALL DEPENDS ${pressbolt_gzipped})
 
 set(CPACK_PACKAGE_NAME pressbolt)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})

@@ -1,6 +1,7 @@
 # Installs the build into a fresh temporary prefix and checks what a user of the package gets:
-# the programs run from there, the man page documents every option --help lists, and the
-# window's desktop entry and icon are in place. Run with -DBUILD=... -DPREFIX=... -DGUI=ON|OFF.
+# the programs run from there, their man pages (gzip-compressed) document every option --help
+# lists and render without warnings, and the window's desktop entry and icon are in place.
+# Run with -DBUILD=... -DPREFIX=... -DGUI=ON|OFF.
 file(REMOVE_RECURSE ${PREFIX})
 execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD} --prefix ${PREFIX}
                 RESULT_VARIABLE rc OUTPUT_QUIET)
@@ -17,16 +18,45 @@ if(NOT EXISTS ${PREFIX}/bin/pressbolt-target)
   message(FATAL_ERROR "pressbolt-target is not installed")
 endif()
 
-set(man ${PREFIX}/share/man/man1/pressbolt-cli.1)
-file(READ ${man} manpage)
-execute_process(COMMAND ${PREFIX}/bin/pressbolt-cli --help OUTPUT_VARIABLE help)
-string(REGEX MATCHALL "--[a-z0-9-]+" options "${help}")
-list(REMOVE_DUPLICATES options)
-foreach(option ${options})
-  string(REPLACE "-" "\\-" escaped "${option}")
-  string(FIND "${manpage}" "\\fB${escaped}\\fR" at)
-  if(at EQUAL -1)
-    message(FATAL_ERROR "the man page does not document ${option}")
+string(REGEX MATCH "[0-9]+\\.[0-9]+" release "${version}")
+find_program(MAN man)
+set(programs pressbolt-cli pressbolt-target)
+if(GUI)
+  list(APPEND programs pressbolt)
+endif()
+foreach(program ${programs})
+  set(man ${PREFIX}/share/man/man1/${program}.1.gz)
+  if(NOT EXISTS ${man})
+    message(FATAL_ERROR "${program}.1.gz is not installed")
+  endif()
+  execute_process(COMMAND gzip -dc ${man} OUTPUT_VARIABLE manpage RESULT_VARIABLE rc)
+  if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "${man} is not gzip data")
+  endif()
+  if(NOT manpage MATCHES "^\\.TH [^\n]*\"Pressbolt ${release}\"")
+    message(FATAL_ERROR "${program}(1) does not name this release, Pressbolt ${release}")
+  endif()
+  # The window has no options; the other two must document each one their help names.
+  if(NOT program STREQUAL "pressbolt")
+    execute_process(COMMAND ${PREFIX}/bin/${program} --help OUTPUT_VARIABLE help)
+    string(REGEX MATCHALL "--[a-z0-9-]+" options "${help}")
+    list(REMOVE_DUPLICATES options)
+    foreach(option ${options})
+      string(REPLACE "-" "\\-" escaped "${option}")
+      string(FIND "${manpage}" "\\fB${escaped}\\fR" at)
+      if(at EQUAL -1)
+        message(FATAL_ERROR "${program}(1) does not document ${option}")
+      endif()
+    endforeach()
+  endif()
+  # As man-db renders it for a reader, warnings of the formatter included.
+  if(MAN)
+    execute_process(COMMAND ${CMAKE_COMMAND} -E env LC_ALL=C.UTF-8 MANROFFSEQ= MANWIDTH=80
+                            ${MAN} --warnings -E UTF-8 -l ${man}
+                    OUTPUT_QUIET ERROR_VARIABLE warnings RESULT_VARIABLE rc)
+    if(NOT rc EQUAL 0 OR NOT warnings STREQUAL "")
+      message(FATAL_ERROR "man ${program}: status ${rc}\n${warnings}")
+    endif()
   endif()
 endforeach()
 
