@@ -15,8 +15,8 @@ if(TARGET pressbolt)
           DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 endif()
 
-# Manual pages are installed gzip-compressed, as Debian keeps them; -n leaves the file's name and
-# time out of the header, so the same text always gives the same bytes.
+# Manual pages and the changelog are installed gzip-compressed, as Debian keeps them; -n leaves
+# the file's name and time out of the header, so the same text always gives the same bytes.
 find_program(PRESSBOLT_GZIP gzip REQUIRED)
 set(pressbolt_gzipped)
 function(pressbolt_gzip source output)
@@ -35,17 +35,27 @@ foreach(program pressbolt pressbolt-cli pressbolt-target)
             DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
   endif()
 endforeach()
+pressbolt_gzip(${PROJECT_SOURCE_DIR}/data/debian/changelog changelog)
 add_custom_target(pressbolt_docs ALL DEPENDS ${pressbolt_gzipped})
+
+# What Debian asks of every package: the license in its machine-readable copyright file and the
+# changelog.
+install(FILES ${PROJECT_SOURCE_DIR}/data/debian/copyright ${CMAKE_BINARY_DIR}/data/changelog.gz
+        DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
 set(CPACK_PACKAGE_NAME pressbolt)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
-set(CPACK_PACKAGE_CONTACT "Pressbolt developers <pressbolt@localhost>")
+# A placeholder: the real maintainer's address goes here (and in data/debian/changelog).
+set(CPACK_PACKAGE_CONTACT "Pressbolt developers <pressbolt@example.org>")
+set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Load tester for web servers, with a window and a command line")
+# Debian's checkers want the description's lines within 80 columns.
 string(CONCAT CPACK_PACKAGE_DESCRIPTION
-  "Pressbolt starts one HTTP/1.0 request per simulated user (1 to 20000), all together, and\n"
-  "reports per request, per run and per ramp step what the server did. pressbolt is the\n"
-  "desktop program, pressbolt-cli the same test for scripts and CI with JSON, CSV and HTML\n"
-  "results, pressbolt-target a small scriptable HTTP server for trying it out.")
+  "Pressbolt starts one HTTP/1.0 request per simulated user (1 to 20000), all\n"
+  "together, and reports per request, per run and per ramp step what the\n"
+  "server did. pressbolt is the desktop program, pressbolt-cli the same test\n"
+  "for scripts and CI with JSON, CSV and HTML results, pressbolt-target a\n"
+  "small scriptable HTTP server for trying it out.")
 set(CPACK_GENERATOR DEB)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION net)

@@ -1,6 +1,7 @@
 # Installs the build into a fresh temporary prefix and checks what a user of the package gets:
 # the programs run from there, their man pages (gzip-compressed) document every option --help
-# lists and render without warnings, and the window's desktop entry and icon are in place.
+# lists and render without warnings, the copyright file and the changelog of this version are
+# there, and the window's desktop entry and icon are in place.
 # Run with -DBUILD=... -DPREFIX=... -DGUI=ON|OFF.
 file(REMOVE_RECURSE ${PREFIX})
 execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD} --prefix ${PREFIX}
@@ -59,6 +60,16 @@ foreach(program ${programs})
     endif()
   endif()
 endforeach()
+
+set(doc ${PREFIX}/share/doc/pressbolt)
+file(STRINGS ${doc}/copyright license REGEX "^License: ")
+if(NOT license MATCHES "^License: Apache-2\\.0")
+  message(FATAL_ERROR "${doc}/copyright: no Apache-2.0 license (${license})")
+endif()
+execute_process(COMMAND gzip -dc ${doc}/changelog.gz OUTPUT_VARIABLE changelog RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0 OR NOT changelog MATCHES "^pressbolt \\(${release}\\) ")
+  message(FATAL_ERROR "the changelog does not begin with an entry for ${release}")
+endif()
 
 if(GUI)
   foreach(f bin/pressbolt share/applications/pressbolt.desktop
