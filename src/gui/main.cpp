@@ -35,8 +35,10 @@ int main(int argc, char* argv[]) {
                  "Wayland \xe2\x80\x94 try xvfb-run, or use pressbolt-cli\n");
     return 1;
   }
-  // A test of thousands of users needs thousands of sockets.
+  // A test of thousands of users needs thousands of sockets, and a descriptor table sized for
+  // them before the toolkit starts its threads.
   raisefdlimit();
+  reservefdtable(kFdTableReserve);
   // The embedded browser views share their drawing context with the window.
   QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
   QApplication app(argc, argv);

@@ -1,6 +1,8 @@
 #include "net/FdLimit.h"
 
+#include <fcntl.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <climits>
 #include <cstdio>
@@ -31,4 +33,20 @@ int raisefdlimit() {
   }
   if (r.rlim_cur == RLIM_INFINITY || r.rlim_cur > static_cast<rlim_t>(INT_MAX)) return INT_MAX;
   return static_cast<int>(r.rlim_cur);
+}
+
+void reservefdtable(int count) {
+  rlimit r{};
+  if (getrlimit(RLIMIT_NOFILE, &r) == 0 && r.rlim_cur != RLIM_INFINITY &&
+      static_cast<rlim_t>(count) > r.rlim_cur) {
+    count = static_cast<int>(r.rlim_cur);
+  }
+  int fd = open("/dev/null", O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return;
+  // A duplicate at the highest number makes the kernel size the table for it in one step.
+  if (count - 1 > fd) {
+    int high = fcntl(fd, F_DUPFD_CLOEXEC, count - 1);
+    if (high >= 0) close(high);
+  }
+  close(fd);
 }
