@@ -14,8 +14,13 @@ TLogMirror::TLogMirror(TLogModel& model, QPlainTextEdit* log, QTextEdit* results
   log_->clear();
   results_->clear();
   logshown_ = resultshown_ = 0;
-  connect(&timer_, &QTimer::timeout, this, &TLogMirror::sync);
+  connect(&timer_, &QTimer::timeout, this, &TLogMirror::tick);
   timer_.start(intervalms);
+  sync();
+}
+
+void TLogMirror::tick() {
+  if (hold_ && hold_()) return;
   sync();
 }
 

@@ -8,6 +8,8 @@
 #include <QTextEdit>
 #include <QTimer>
 #include <cstdint>
+#include <functional>
+#include <utility>
 
 #include "results/LogModel.h"
 
@@ -20,8 +22,11 @@ class TLogMirror : public QObject {
   // Brings both views up to date now: a new generation of the model clears the view first, then
   // every line not yet shown is added in one batch.
   void sync();
+  // While hold() is true the timer leaves the views as they are (sync() still catches up).
+  void setholdwhile(std::function<bool()> hold) { hold_ = std::move(hold); }
 
  private:
+  void tick();
   void synclog();
   void syncresults();
 
@@ -29,6 +34,7 @@ class TLogMirror : public QObject {
   QPlainTextEdit* log_;
   QTextEdit* results_;
   QTimer timer_;
+  std::function<bool()> hold_;
   uint64_t loggen_ = 0;
   size_t logshown_ = 0;
   uint64_t resultgen_ = 0;

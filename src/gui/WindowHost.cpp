@@ -15,6 +15,7 @@ TWindowHost::TWindowHost(THttpAsyForm& form, TEventLoop& loop) : form_(form) {
   engine_ = std::make_unique<TLoadEngine>(*this, form_.logmodel(), chartmodel_, loop);
   form_.onstart = [this] { engine_->ExecButtonClick(); };
   form_.onabort = [this] { engine_->AbortButtonClick(); };
+  form_.holdlogviews([this] { return holding(); });
   connect(&timer_, &QTimer::timeout, this, &TWindowHost::sync);
   timer_.start(100);
 }
@@ -22,17 +23,48 @@ TWindowHost::TWindowHost(THttpAsyForm& form, TEventLoop& loop) : form_(form) {
 TWindowHost::~TWindowHost() {
   form_.onstart = nullptr;
   form_.onabort = nullptr;
+  form_.holdlogviews(nullptr);
+}
+
+bool TWindowHost::holding() const {
+  return engine_->phase() == TLoadEngine::TPhase::running;
 }
 
 void TWindowHost::sync() {
-  syncstatus();
+  syncstatus(false);
+  if (holding()) return;
   synccharts();
+  syncfirstresponse();
 }
 
-void TWindowHost::syncstatus() {
+void TWindowHost::syncstatus(bool force) {
   if (!statusdirty_) return;
+  // The engine changes the text for every tenth user; the label follows at display rate, and the
+  // host's timer shows the last text.
+  if (!force && statusshown_.isValid() && statusshown_.elapsed() < kStatusIntervalMs) return;
   statusdirty_ = false;
+  statusshown_.start();
   form_.setstatustext(QString::fromStdString(status_));
+}
+
+void TWindowHost::syncfirstresponse() {
+  if (source_) form_.sourceview()->setPlainText(QString::fromStdString(*source_));
+  if (headerlines_) {
+    QStringList list;
+    for (const auto& l : *headerlines_) list << QString::fromStdString(l);
+    form_.headersview()->setPlainText(list.join('\n'));
+  }
+  if (label_ && form_.label3 != nullptr) form_.label3->setText(QString::fromStdString(*label_));
+  if (navigation_) {
+    // Showing the tab later opens temp.htm where this test wrote it.
+    if (!engine_->resultdir().empty())
+      form_.WebBrowser_V11->setfolder(QString::fromStdString(engine_->resultdir()));
+    form_.WebBrowser_V11->Navigate(QString::fromStdString(*navigation_));
+  }
+  source_.reset();
+  headerlines_.reset();
+  label_.reset();
+  navigation_.reset();
 }
 
 void TWindowHost::synccharts() {
@@ -106,31 +138,30 @@ void TWindowHost::setresultsvisible(bool on) {
 }
 
 void TWindowHost::processmessages() {
-  syncstatus();
+  syncstatus(false);
   QCoreApplication::processEvents();
 }
 
+// The first-response views change at the start of a test and at its first completion, both
+// inside or next to a run: they are shown at the host's next tick outside a run.
 void TWindowHost::setsourcetext(const std::string& text) {
-  form_.sourceview()->setPlainText(QString::fromStdString(text));
+  source_ = text;
 }
 
 void TWindowHost::setheaderlines(const std::vector<std::string>& lines) {
-  QStringList list;
-  for (const auto& l : lines) list << QString::fromStdString(l);
-  form_.headersview()->setPlainText(list.join('\n'));
+  headerlines_ = lines;
 }
 
 void TWindowHost::navigatebrowser(const std::string& url, bool setlabel) {
   browserurl_ = url;
-  if (setlabel && form_.label3 != nullptr) form_.label3->setText(QString::fromStdString(url));
-  // Showing the tab later opens temp.htm where this test wrote it.
-  if (!engine_->resultdir().empty())
-    form_.WebBrowser_V11->setfolder(QString::fromStdString(engine_->resultdir()));
-  form_.WebBrowser_V11->Navigate(QString::fromStdString(url));
+  if (setlabel) label_ = url;
+  navigation_ = url;
 }
 
 void TWindowHost::testended(bool finished) {
   form_.synclogviews();
-  sync();
+  syncstatus(true);
+  synccharts();
+  syncfirstresponse();
   if (onended) onended(finished);
 }

@@ -2,12 +2,21 @@
 // TWindowHost connects the load-test engine to the main window: the engine reads the window's
 // controls at every step and writes into the models; this class shows the chart model on the
 // charts in batches and carries the engine's few direct requests (dialogs, buttons, views).
+//
+// The window runs on the thread that times the requests, so whatever it paints during a run is
+// added to the figures it reports. From a run's first allocation to its last completion only the
+// status text changes, at most every kStatusIntervalMs; the log views, the charts and the
+// first-response views catch up when the run is over.
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
 
 #include <functional>
 #include <memory>
+#include <optional>
+#include <string>
+#include <vector>
 
 #include "engine/EngineHost.h"
 #include "engine/LoadEngine.h"
@@ -22,9 +31,15 @@ class TWindowHost : public QObject, public TEngineHost {
   explicit TWindowHost(THttpAsyForm& form, TEventLoop& loop = TEventLoop::Default());
   ~TWindowHost() override;
 
+  // The shortest time between two repaints of the status text during a test.
+  static constexpr int kStatusIntervalMs = 50;
+
   TLoadEngine& engine() { return *engine_; }
   TChartModel& chartmodel() { return chartmodel_; }
-  // Brings the charts and the status bar up to date now instead of at the next tick.
+  // True from a run's first allocated client to its last completion: the views wait.
+  bool holding() const;
+  // Brings the status bar (no more often than kStatusIntervalMs) and, unless a run is in
+  // progress, the charts and the first-response views up to date now instead of at the next tick.
   void sync();
   // Replaces the modal error box (tests answer it without a user).
   std::function<void(const std::string&)> dialoghook;
@@ -49,8 +64,11 @@ class TWindowHost : public QObject, public TEngineHost {
   void testended(bool finished) override;
 
  private:
-  void syncstatus();
+  // With force the status text is shown now, however recently it last changed.
+  void syncstatus(bool force);
   void synccharts();
+  // The first-response views as the engine last set them.
+  void syncfirstresponse();
 
   THttpAsyForm& form_;
   TChartModel chartmodel_;
@@ -59,6 +77,10 @@ class TWindowHost : public QObject, public TEngineHost {
   // The status text changes once per user during a launch; the label follows at display rate.
   std::string status_;
   bool statusdirty_ = false;
+  QElapsedTimer statusshown_;
+  // What the engine sent to the first-response views while they could not be repainted.
+  std::optional<std::string> source_, navigation_, label_;
+  std::optional<std::vector<std::string>> headerlines_;
   uint64_t requestgen_ = ~0ull, rampgen_ = ~0ull, textrev_ = ~0ull;
   size_t requestsshown_ = 0, rampsshown_ = 0, rampwaitsshown_ = 0;
   std::string browserurl_;

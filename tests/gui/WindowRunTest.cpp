@@ -1,0 +1,171 @@
+// The window while a run is timed: the log views, the chart and the first-response views wait
+// until its last completion, the status text changes at display rate only, and an Abort during
+// the allocation sends none of the run's requests.
+
+#include <unistd.h>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTextEdit>
+#include <QtTest>
+#include <sstream>
+
+#include "gui/Charts.h"
+#include "gui/HttpAsy1.h"
+#include "gui/UvQtBridge.h"
+#include "gui/WindowHost.h"
+#include "gui/urllistwindow.h"
+#include "support/TargetServer.h"
+#include "support/TestSupport.h"
+
+namespace {
+
+bool waitfor(const std::function<bool()>& cond, int ms = 60000) {
+  QElapsedTimer t;
+  t.start();
+  while (!cond() && t.elapsed() < ms) {
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+  }
+  return cond();
+}
+
+// Notes each text the status label is painted with while the window holds its views.
+class TStatusWatch : public QObject {
+ public:
+  TStatusWatch(QLabel* label, TWindowHost& host) : label_(label), host_(host) {
+    label_->installEventFilter(this);
+  }
+  int shown = 0;  // distinct texts painted while holding
+
+ protected:
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Paint && host_.holding() && label_->text() != last_) {
+      last_ = label_->text();
+      ++shown;
+    }
+    return false;
+  }
+
+ private:
+  QLabel* label_;
+  TWindowHost& host_;
+  QString last_;
+};
+
+struct TWindowRig {
+  TTempDir dir;
+  TTargetServer target{{"--log"}, dir.file("requests.log")};
+  TUvQtBridge bridge{TEventLoop::Default()};
+  Turllistwin urls;
+  THttpAsyForm form{urls, {"pressbolt-windowrun"}};
+  TWindowHost host{form};
+  bool ended = false;
+  TWindowRig() {
+    QVERIFY(chdir(dir.path().c_str()) == 0);
+    host.engine().setoutputdir(dir.path());
+    host.dialoghook = [](const std::string& text) { qWarning("dialog: %s", text.c_str()); };
+    host.onended = [this](bool) { ended = true; };
+    form.show();
+  }
+  // Requests the server has answered or seen.
+  size_t served() const {
+    std::istringstream in(readfile(dir.file("requests.log")));
+    size_t count = 0;
+    for (std::string line; std::getline(in, line);) count += line.rfind("GET ", 0) == 0;
+    return count;
+  }
+};
+
+}  // namespace
+
+class WindowRunTest : public QObject {
+  Q_OBJECT
+ private slots:
+  void viewsWaitForTheLastCompletion() {
+    TWindowRig rig;
+    THttpAsyForm& form = rig.form;
+    TWindowHost& host = rig.host;
+    // Many users for many status texts in the allocation, and answers that take half a second,
+    // so the views' timers tick several times while the run is out.
+    form.URLEdit->setText(QString::fromStdString(rig.target.url("/trickle?bytes=5&ms=100")));
+    form.SpinEdit1->setValue(2000);
+    form.SpinEdit2->setValue(1);
+    form.Checkshowgraph->setChecked(false);  // the first response is shown as it completes
+    form.Memo1->setPlainText("before");
+
+    TStatusWatch status(form.StatusText, host);
+    QElapsedTimer held;
+    qint64 heldms = 0;
+    int samples = 0, changed = 0;
+    int logblocks = -1, resultblocks = -1, points = -1;
+    QTimer sample;
+    QObject::connect(&sample, &QTimer::timeout, [&] {
+      if (!host.holding()) return;
+      if (!held.isValid()) held.start();
+      heldms = held.elapsed();
+      ++samples;
+      const int l = form.DisplayMemo->blockCount(), r = form.datamemo->document()->blockCount(),
+                p = form.charts()->requestpointcount();
+      if (logblocks >= 0 && (l != logblocks || r != resultblocks || p != points)) ++changed;
+      if (form.Memo1->toPlainText() != "before") ++changed;
+      logblocks = l;
+      resultblocks = r;
+      points = p;
+    });
+    sample.start(5);
+    QTest::mouseClick(form.execbutton(), Qt::LeftButton);
+    QVERIFY(waitfor([&] { return rig.ended; }));
+    sample.stop();
+
+    QVERIFY2(heldms >= 300, qPrintable(QString("held %1 ms").arg(heldms)));
+    QVERIFY(samples > 10);
+    QCOMPARE(changed, 0);
+    // At most one status text per interval, and one more for the start of the hold.
+    QVERIFY2(status.shown <= heldms / TWindowHost::kStatusIntervalMs + 2,
+             qPrintable(QString("%1 status texts in %2 ms").arg(status.shown).arg(heldms)));
+    // Caught up at the end: every request on the chart, the first response in its view.
+    QCOMPARE(form.charts()->requestpointcount(), 2000);
+    QVERIFY(form.Memo1->toPlainText() != "before");
+    QVERIFY(form.DisplayMemo->toPlainText().contains("Request 2000 Done"));
+  }
+
+  void abortDuringTheAllocationSendsNothing() {
+    TWindowRig rig;
+    THttpAsyForm& form = rig.form;
+    TWindowHost& host = rig.host;
+    form.URLEdit->setText(QString::fromStdString(rig.target.url("/size/10")));
+    form.SpinEdit1->setValue(3000);
+    form.SpinEdit2->setValue(1);
+    // The operator presses Abort once the launcher has made some clients.
+    QTimer presser;
+    QObject::connect(&presser, &QTimer::timeout, [&] {
+      if (!host.engine().clients.empty() && form.abortbutton()->isEnabled()) {
+        presser.stop();
+        QTest::mouseClick(form.abortbutton(), Qt::LeftButton);
+      }
+    });
+    presser.start(0);
+    QTest::mouseClick(form.execbutton(), Qt::LeftButton);
+    QVERIFY(waitfor([&] { return rig.ended; }));
+    form.synclogviews();
+
+    QVERIFY(host.engine().aborted);
+    QVERIFY(form.execbutton()->isEnabled());
+    const QString log = form.DisplayMemo->toPlainText();
+    QVERIFY(log.contains("Run 1 was aborted before its requests were started"));
+    QVERIFY(!log.contains("Starting request"));
+    QVERIFY(log.contains("Test aborted"));
+    QVERIFY(form.datamemo->toPlainText().contains("Test aborted"));
+    const std::string results = readfile(rig.dir.file("Pressbolt Results.log"));
+    QVERIFY(results.find("Test aborted") != std::string::npos);
+    QCOMPARE(form.charts()->requestpointcount(), 0);
+    QTest::qWait(200);
+    QCOMPARE(rig.served(), size_t(0));
+  }
+};
+
+QTEST_MAIN(WindowRunTest)
+#include "WindowRunTest.moc"
