@@ -101,7 +101,13 @@ bool TLoadEngine::launchrun() {
         text_ += " of run ";
         text_ += run;
         host_.setstatus(text_);
-        if (k % 10 == 0) host_.processmessages();
+        if (k % 10 == 0) {
+          host_.processmessages();
+          if (aborted) {
+            cancellaunch(run);
+            return false;
+          }
+        }
       }
       c->Agent = s.useagent ? s.agent : std::string();
       if (s.useuser) {
@@ -213,6 +219,10 @@ bool TLoadEngine::launchrun() {
   runusers = static_cast<int32_t>(clients.size());
   host_.setstatus("Allocation finished, starting requests of run " + run + "...");
   host_.processmessages();
+  if (aborted) {
+    cancellaunch(run);
+    return false;
+  }
   log("Memory Allocation done");
 
   // The start loop: nothing but the time, one log line and the start of the request.
@@ -225,6 +235,7 @@ bool TLoadEngine::launchrun() {
     startrequest(c, s.usepost);
   }
   const long double t1 = elapsedms();
+  startloop_ = {t0, t1};
 
   const std::string line = createdline(runusers, t1 - t0);
   log(line);
@@ -232,6 +243,15 @@ bool TLoadEngine::launchrun() {
   // A segment may own no user of a short run: that run is complete at once, from the loop.
   if (clients.empty()) notices_.Post([this] { runcomplete(elapsedms()); });
   return true;
+}
+
+void TLoadEngine::cancellaunch(const std::string& run) {
+  releaseclients();
+  firstresponsefile.reset();
+  log("Run " + run + " was aborted before its requests were started");
+  host_.setstatus("");
+  host_.setstartenabled(true);
+  finish(true);
 }
 
 void TLoadEngine::startrequest(mythttpcli* c, bool post) {

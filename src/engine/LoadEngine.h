@@ -61,6 +61,12 @@ class TLoadEngine {
   int segments() const { return segments_; }
 
   TPhase phase() const;
+  // The last run's start loop on the test clock (elapsedms): from the first request started to
+  // the last. Both 0 before any run has started its requests.
+  struct TStartLoop {
+    long double begin = 0, end = 0;
+  };
+  TStartLoop laststartloop() const { return startloop_; }
   // Characters of the test's first response as its source view counts them; nullopt until it
   // has completed.
   std::optional<size_t> firstresponselength() const {
@@ -103,6 +109,9 @@ class TLoadEngine {
 
   // Launch of one run; false when it could not be launched (the test is then over).
   bool launchrun();
+  // An Abort handled while a run's clients are being allocated: the run is dropped before any of
+  // its requests is sent, and the test finishes as aborted.
+  void cancellaunch(const std::string& run);
   void releaseclients();
   void startrequest(mythttpcli* c, bool post);
 
@@ -111,7 +120,8 @@ class TLoadEngine {
   void writerunstatistics(const TestSettings& s, long double endtime);
   void endofrun();
   void Timer1Timer();
-  void finish();
+  // sayaborted writes "Test aborted" also where an aborted test normally ends without it.
+  void finish(bool sayaborted = false);
   void showfirstrequest();
   void showsource(const std::string& path);
   void dropdetailedlog();
@@ -140,4 +150,5 @@ class TLoadEngine {
   bool testactive_ = false;
   bool abortfinishes_ = false;
   int32_t launchedrun_ = 0;  // run index of the clients now out (Abort moves runindex on)
+  TStartLoop startloop_;
 };

@@ -61,10 +61,10 @@ void TLoadEngine::AbortButtonClick() {
   }
 }
 
-void TLoadEngine::finish() {
+void TLoadEngine::finish(bool sayaborted) {
   testactive_ = false;
   host_.setresultsvisible(true);
-  if (aborted && abortfinishes_) {
+  if (aborted && (abortfinishes_ || sayaborted)) {
     log("Test aborted");
     logs_.logdatanocr("");
     logs_.logdatared("Test aborted");

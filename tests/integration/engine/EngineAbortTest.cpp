@@ -3,6 +3,8 @@
 
 #include <gmock/gmock.h>
 
+#include <sstream>
+
 #include "EngineFixture.h"
 
 using ::testing::ElementsAre;
@@ -124,4 +126,72 @@ TEST(RampUsers, HalvesGoToTheEvenNeighbourAndNeverBelowOne) {
   EXPECT_THAT(got, ElementsAre(1, 1, 1, 1, 2, 2, 2, 2, 3, 3));
   EXPECT_EQ(rampusers(5, 2, 0), 2);
   EXPECT_EQ(rampusers(100, 10, 9), 100);
+}
+
+// Abort handled at a message-processing point of the allocation: the run is dropped before its
+// start loop, none of its requests is sent, and the test finishes as aborted with what completed.
+class AbortDuringAllocation : public EngineTest {
+ protected:
+  // Requests the server has seen ("GET /size/10 200" lines of its log).
+  size_t served() const {
+    std::istringstream in(readfile(dir.file("requests.log")));
+    size_t count = 0;
+    for (std::string line; std::getline(in, line);) count += line.rfind("GET ", 0) == 0;
+    return count;
+  }
+  TTargetServer logged{{"--log"}, dir.file("requests.log")};
+};
+
+TEST_F(AbortDuringAllocation, OfRunOneSendsNothing) {
+  host.s.url = logged.url("/size/10");
+  host.s.users = 50;
+  host.s.runs = 2;
+  int points = 0;
+  // The test start processes messages once, then the launcher every tenth user: Abort at user 20.
+  host.onprocessmessages = [&] {
+    if (++points == 3) engine.AbortButtonClick();
+  };
+  runtest();
+  ASSERT_TRUE(host.finished);
+  EXPECT_TRUE(engine.clients.empty());
+  EXPECT_EQ(engine.phase(), TLoadEngine::TPhase::idle);
+  EXPECT_TRUE(host.startenabled);
+  EXPECT_TRUE(logwith("Starting request").empty());
+  EXPECT_TRUE(logwith("Memory Allocation done").empty());
+  EXPECT_TRUE(haslog("Run 1 was aborted before its requests were started"));
+  EXPECT_TRUE(haslog("Test aborted"));
+  EXPECT_THAT(maskedresults(), ::testing::Contains("Test aborted"));
+  EXPECT_TRUE(charts.requests().empty());
+  // The files are written, and nothing reached the server, even after a moment on the loop.
+  EXPECT_NE(readfile(dir.file("Pressbolt Detailed Results.log")).find("TS: Test aborted"),
+            std::string::npos);
+  TTimer grace(TEventLoop::Default());
+  bool done = false;
+  grace.Start(200, [&] { done = true; });
+  while (!done && TEventLoop::Default().RunOnce(true)) {
+  }
+  EXPECT_EQ(served(), 0u);
+}
+
+TEST_F(AbortDuringAllocation, OfALaterRunKeepsTheRunsThatCompleted) {
+  host.s.url = logged.url("/size/10");
+  host.s.users = 5;
+  host.s.runs = 3;
+  bool secondrun = false;
+  host.onrunend = [&] { secondrun = true; };
+  // Five users: the only processing point of a launch is the one after the allocation.
+  host.onprocessmessages = [&] {
+    if (secondrun) engine.AbortButtonClick();
+  };
+  runtest();
+  ASSERT_TRUE(host.finished);
+  EXPECT_THAT(logwith("START RUN"), ElementsAre("START RUN: 1", "START RUN: 2"));
+  EXPECT_EQ(logwith("Starting request").size(), 5u);
+  EXPECT_TRUE(haslog("Run 2 was aborted before its requests were started"));
+  EXPECT_EQ(logwith("Resulting statuscodes").size(), 1u);
+  EXPECT_EQ(charts.requests().size(), 5u);
+  const std::string results = readfile(dir.file("Pressbolt Results.log"));
+  EXPECT_NE(results.find("Results of run 1"), std::string::npos);
+  EXPECT_NE(results.find("Test aborted"), std::string::npos);
+  EXPECT_EQ(served(), 5u);
 }
