@@ -60,12 +60,16 @@ SAN_EXCLUDE = ^(WSocketErrors\.TooManyOpenFilesIsAnOrdinaryError|Cli\.TwentyThou
 bench: build
 	bash bench/run.sh $(BUILD)
 
-# A Release build as a packager makes it (warnings stay warnings) and its Debian package.
+# A Release build as a packager makes it (warnings stay warnings), its Debian package, and
+# Debian's own check of that package: any error or warning of lintian fails (a finding that must
+# stay goes, with its reason, into data/debian/lintian-overrides, which the package then carries).
 RELEASE_BUILD ?= build-release
 package: deps
 	cmake -S . -B $(RELEASE_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DPRESSBOLT_TESTS=OFF
 	cmake --build $(RELEASE_BUILD) -j $(JOBS)
+	rm -f $(RELEASE_BUILD)/*.deb
 	cd $(RELEASE_BUILD) && cpack -G DEB
+	bash scripts/check-package.sh $(RELEASE_BUILD)/*.deb
 
 clean:
 	rm -rf $(BUILD) $(FUZZ_BUILD) $(SAN_BUILD) $(RELEASE_BUILD)

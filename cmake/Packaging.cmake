@@ -39,9 +39,14 @@ pressbolt_gzip(${PROJECT_SOURCE_DIR}/data/debian/changelog changelog)
 add_custom_target(pressbolt_docs ALL DEPENDS ${pressbolt_gzipped})
 
 # What Debian asks of every package: the license in its machine-readable copyright file and the
-# changelog.
+# changelog. A finding of Debian's checker (lintian) that must stay is overridden, each with its
+# reason, in data/debian/lintian-overrides, which the package then carries; today none does.
 install(FILES ${PROJECT_SOURCE_DIR}/data/debian/copyright ${CMAKE_BINARY_DIR}/data/changelog.gz
         DESTINATION ${CMAKE_INSTALL_DOCDIR})
+if(EXISTS ${PROJECT_SOURCE_DIR}/data/debian/lintian-overrides)
+  install(FILES ${PROJECT_SOURCE_DIR}/data/debian/lintian-overrides
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME pressbolt)
+endif()
 
 set(CPACK_PACKAGE_NAME pressbolt)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})

@@ -14,7 +14,7 @@ packages=(
   clang libclang-rt-14-dev
   xvfb xauth fonts-dejavu-core
   apache2-utils nginx-light nghttp2-client
-  dpkg-dev file
+  dpkg-dev file lintian desktop-file-utils man-db
 )
 
 missing=()

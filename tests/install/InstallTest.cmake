@@ -1,7 +1,7 @@
 # Installs the build into a fresh temporary prefix and checks what a user of the package gets:
 # the programs run from there, their man pages (gzip-compressed) document every option --help
 # lists and render without warnings, the copyright file and the changelog of this version are
-# there, and the window's desktop entry and icon are in place.
+# there, and the window's desktop entry (valid) and icon are in place.
 # Run with -DBUILD=... -DPREFIX=... -DGUI=ON|OFF.
 file(REMOVE_RECURSE ${PREFIX})
 execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD} --prefix ${PREFIX}
@@ -78,6 +78,15 @@ if(GUI)
       message(FATAL_ERROR "${f} is not installed")
     endif()
   endforeach()
+  find_program(DESKTOP_FILE_VALIDATE desktop-file-validate)
+  if(DESKTOP_FILE_VALIDATE)
+    execute_process(COMMAND ${DESKTOP_FILE_VALIDATE} ${PREFIX}/share/applications/pressbolt.desktop
+                    OUTPUT_VARIABLE out ERROR_VARIABLE out RESULT_VARIABLE rc)
+    # A hint (more than one main category, say) is a fault too: the menu shows the entry twice.
+    if(NOT rc EQUAL 0 OR NOT out STREQUAL "")
+      message(FATAL_ERROR "desktop-file-validate: status ${rc}\n${out}")
+    endif()
+  endif()
 endif()
 file(REMOVE_RECURSE ${PREFIX})
 message(STATUS "installed into ${PREFIX}: ${version}")
