@@ -57,6 +57,9 @@ class THttpAsyForm : public QMainWindow {
   TLogModel& logmodel() { return logmodel_; }
   // Brings the log views up to date now instead of at the next timer tick.
   void synclogviews() { mirror_->sync(); }
+  // Brings the log views up to date in batches, a pass of the event loop each: the window stays
+  // responsive while a long log is shown.
+  void catchuplogviews() { mirror_->catchup(); }
   // While hold() is true the log views are not brought up to date on their own (a run is being
   // timed); nullptr lets them follow the log again.
   void holdlogviews(std::function<bool()> hold) { mirror_->setholdwhile(std::move(hold)); }

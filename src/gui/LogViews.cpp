@@ -15,21 +15,29 @@ TLogMirror::TLogMirror(TLogModel& model, QPlainTextEdit* log, QTextEdit* results
   results_->clear();
   logshown_ = resultshown_ = 0;
   connect(&timer_, &QTimer::timeout, this, &TLogMirror::tick);
+  more_.setSingleShot(true);
+  connect(&more_, &QTimer::timeout, this, &TLogMirror::tick);
   timer_.start(intervalms);
   sync();
 }
 
 void TLogMirror::tick() {
   if (hold_ && hold_()) return;
-  sync();
+  catchup();
 }
 
 void TLogMirror::sync() {
-  synclog();
+  synclog(model_.loglines().size());
   syncresults();
 }
 
-void TLogMirror::synclog() {
+void TLogMirror::catchup() {
+  synclog(kBatchLines);
+  syncresults();
+  if (logshown_ < model_.loglines().size()) more_.start(0);
+}
+
+void TLogMirror::synclog(size_t most) {
   if (model_.loggeneration() != loggen_) {
     loggen_ = model_.loggeneration();
     logshown_ = 0;
@@ -37,12 +45,13 @@ void TLogMirror::synclog() {
   }
   const auto& lines = model_.loglines();
   if (logshown_ >= lines.size()) return;
+  const size_t end = lines.size() - logshown_ > most ? logshown_ + most : lines.size();
   QString text;
-  for (size_t i = logshown_; i < lines.size(); ++i) {
+  for (size_t i = logshown_; i < end; ++i) {
     if (i > logshown_) text += '\n';
     text += QString::fromStdString(lines[i]);
   }
-  logshown_ = lines.size();
+  logshown_ = end;
   // The view follows its text cursor, which appending leaves at the end of the last line: the
   // view would open scrolled to the right, the time stamps out of sight. The cursor goes to the
   // start of the last line and the horizontal scroll stays as the user left it.

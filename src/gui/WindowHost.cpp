@@ -159,7 +159,7 @@ void TWindowHost::navigatebrowser(const std::string& url, bool setlabel) {
 }
 
 void TWindowHost::testended(bool finished) {
-  form_.synclogviews();
+  form_.catchuplogviews();
   syncstatus(true);
   synccharts();
   syncfirstresponse();

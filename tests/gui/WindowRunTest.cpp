@@ -127,6 +127,7 @@ class WindowRunTest : public QObject {
     QVERIFY2(status.shown <= heldms / TWindowHost::kStatusIntervalMs + 2,
              qPrintable(QString("%1 status texts in %2 ms").arg(status.shown).arg(heldms)));
     // Caught up at the end: every request on the chart, the first response in its view.
+    QVERIFY(waitfor([&] { return form.DisplayMemo->toPlainText().contains("Saving log"); }));
     QCOMPARE(form.charts()->requestpointcount(), 2000);
     QVERIFY(form.Memo1->toPlainText() != "before");
     QVERIFY(form.DisplayMemo->toPlainText().contains("Request 2000 Done"));
