@@ -12,7 +12,7 @@ packages=(
   libcli11-dev nlohmann-json3-dev
   python3 python3-yaml
   clang libclang-rt-14-dev
-  xvfb xauth fonts-dejavu-core
+  xvfb xauth fonts-dejavu-core openbox
   apache2-utils nginx-light nghttp2-client
   dpkg-dev file lintian desktop-file-utils man-db
 )

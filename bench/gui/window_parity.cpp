@@ -146,11 +146,12 @@ class TParityHost : public TWindowHost {
 struct TFigures {
   double requestsperhour = 0;
   double avgwaitms = 0;
-  double stallms = 0;      // window only
-  double othercpu = 0;     // window only: share of the process's CPU
-  double wholetestms = 0;  // window only
-  double startloopms = 0;  // window only
-  quint64 passes = 0;      // window only: passes of the network loop during the test
+  double stallms = 0;         // window only
+  double othercpu = 0;        // window only: share of the process's CPU
+  double wholetestms = 0;     // window only
+  double startloopms = 0;     // window only
+  quint64 passes = 0;         // window only: passes of the network loop during the test
+  std::string busiestthread;  // window only: the other thread that took the most CPU
   long ok = 0;
 };
 
@@ -213,10 +214,15 @@ class TParity {
       double overlap = std::max(0.0, std::min(to, e) - std::max(from, b));
       f.stallms = std::max(f.stallms, to - from - overlap);
     }
-    double main = 0, all = 0;
+    double main = 0, all = 0, busiest = 0;
     for (const auto& [tid, ns] : after) {
       auto was = before.find(tid);
       double used = ns - (was != before.end() ? was->second : 0);
+      if (tid != getpid() && used > busiest) {
+        busiest = used;
+        std::ifstream comm("/proc/self/task/" + std::to_string(tid) + "/comm");
+        std::getline(comm, f.busiestthread);
+      }
       all += used;
       if (tid == getpid()) main = used;
     }
@@ -348,9 +354,9 @@ int main(int argc, char** argv) {
         if (windowturn) {
           std::printf(
               ", stall %.0f ms, other threads %.1f %%, whole test %.0f ms, start loop %.1f ms, "
-              "%llu network passes",
+              "%llu network passes, busiest other thread \"%s\"",
               f.stallms, f.othercpu * 100, f.wholetestms, f.startloopms,
-              static_cast<unsigned long long>(f.passes));
+              static_cast<unsigned long long>(f.passes), f.busiestthread.c_str());
         }
         std::printf("\n");
       }

@@ -84,7 +84,8 @@ int main(int argc, char** argv) {
   form.SpinEdit1->setValue(users);
   form.SpinEdit2->setValue(1);
 
-  std::printf("window_stall: %d users, one run per test, %d tests, offscreen\n", users, rounds);
+  std::printf("window_stall: %d users, one run per test, %d tests, %s platform\n", users, rounds,
+              qPrintable(QGuiApplication::platformName()));
   std::vector<double> worst;
   for (int round = 0; round < rounds; ++round) {
     QElapsedTimer clock;
