@@ -75,6 +75,7 @@ void THttpAsyForm::connecthandlers() {
   for (QLineEdit* field : {url1, URLEdit, Edit2})
     connect(field, &QLineEdit::textChanged, this, &THttpAsyForm::syncurl);
   connect(ExecButton, &QPushButton::clicked, this, [this] {
+    commitentries();
     if (onstart) onstart();
   });
   connect(AbortButton, &QPushButton::clicked, this, [this] {
@@ -203,6 +204,16 @@ std::vector<std::string> THttpAsyForm::urllines() const {
   std::vector<std::string> out;
   for (const QString& l : urllistwin_.lines()) out.push_back(l.toStdString());
   return out;
+}
+
+void THttpAsyForm::commitentries() {
+  // A spin box still holding an unfinished entry (focus never left it) takes it now, clamped.
+  for (QSpinBox* spin : {SpinEdit1, SpinEdit2, SpinEdit3}) spin->interpretText();
+  // The key offset field accepts "" and "-" on the way to a number: the test uses 0 then, and
+  // the field says so.
+  bool number = false;
+  offset->text().toLongLong(&number);
+  if (!number) offset->setText("0");
 }
 
 void THttpAsyForm::setusersfromfile(bool on) {

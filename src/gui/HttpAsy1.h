@@ -51,6 +51,10 @@ class THttpAsyForm : public QMainWindow {
   TestSettings currentsettings() const;
   // The lines of the multiple-URL list (empty lines count).
   std::vector<std::string> urllines() const;
+  // Finishes what is being typed in the number fields, as leaving them would: an entry out of
+  // range becomes the nearest allowed value, an empty key offset 0. "Start Test" and the close
+  // call it before the settings are read.
+  void commitentries();
   // Sets the "Use data from users.txt" option (its handler runs).
   void setusersfromfile(bool on);
 

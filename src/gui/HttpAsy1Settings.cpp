@@ -142,6 +142,7 @@ TStoredSettings THttpAsyForm::collectstored() const {
 }
 
 bool THttpAsyForm::FormClose() {
+  commitentries();
   std::string error;
   if (writestoredsettings(settingsfile_, collectstored(), error)) return true;
   QMessageBox::critical(this, windowTitle(), qs(error));

@@ -2,24 +2,27 @@
 
 namespace {
 
-// The number typed, when it is a whole number above max.
-bool abovemaximum(const QString& input, int max) {
+// The whole number typed, when it lies outside [min, max].
+bool outofrange(const QString& input, int min, int max, qlonglong& value) {
   bool ok = false;
-  const qlonglong v = input.trimmed().toLongLong(&ok);
-  return ok && v > max;
+  value = input.trimmed().toLongLong(&ok);
+  return ok && (value > max || value < min);
 }
 
 }  // namespace
 
 QValidator::State TSpinEdit::validate(QString& input, int& pos) const {
-  // Kept while typing; fixup() clamps it when the edit is finished.
-  if (abovemaximum(input, maximum())) return QValidator::Intermediate;
+  // Kept while typing (a "1" on the way to "10" is below a minimum of 5); fixup() clamps it when
+  // the edit is finished.
+  qlonglong v = 0;
+  if (outofrange(input, minimum(), maximum(), v)) return QValidator::Intermediate;
   return QSpinBox::validate(input, pos);
 }
 
 void TSpinEdit::fixup(QString& input) const {
-  if (abovemaximum(input, maximum())) {
-    input = QString::number(maximum());
+  qlonglong v = 0;
+  if (outofrange(input, minimum(), maximum(), v)) {
+    input = QString::number(v > maximum() ? maximum() : minimum());
     return;
   }
   QSpinBox::fixup(input);

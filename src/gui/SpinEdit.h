@@ -1,7 +1,7 @@
 #pragma once
-// TSpinEdit: a spin box whose typed value beyond the maximum is clamped to it, as the settings
-// reader clamps a stored value, instead of the digit that goes too far being dropped silently
-// ("30000" users give 20000, not 3000).
+// TSpinEdit: a spin box whose typed value beyond its range is clamped to the nearest end, as the
+// settings reader clamps a stored value, instead of the entry being dropped silently: "30000"
+// users give 20000, not 3000, and "0" gives 1, not whatever the box held before.
 
 #include <QSpinBox>
 

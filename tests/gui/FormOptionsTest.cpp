@@ -175,6 +175,38 @@ class FormOptionsTest : public QObject {
     }
   }
 
+  // An entry out of range takes the nearest end, never the value the box held before, also when
+  // "Start Test" is pressed with the entry unfinished; an empty key offset runs (and shows) 0.
+  void testOutOfRangeEntriesTakeTheNearestValueAtStart() {
+    TestSettings seen;
+    form->onstart = [&] { seen = form->currentsettings(); };
+    auto type = [&](const char* name, const char* text) {
+      auto* spin = c<QSpinBox>(name);
+      spin->setFocus();
+      spin->selectAll();
+      QTest::keyClicks(spin, text);
+    };
+    c<QSpinBox>("SpinEdit1")->setValue(20000);
+    c<QSpinBox>("SpinEdit2")->setValue(7);
+    type("SpinEdit1", "0");
+    type("SpinEdit2", "0");
+    type("SpinEdit3", "10001");
+    c<QLineEdit>("offset")->setText("");
+    // The keyboard accelerator presses the button without taking the focus from the field.
+    c<QPushButton>("ExecButton")->click();
+    QCOMPARE(seen.users, 1);
+    QCOMPARE(seen.runs, 1);
+    QCOMPARE(seen.waitperrun, 10000);
+    QCOMPARE(seen.keyoffset, 0LL);
+    QCOMPARE(c<QSpinBox>("SpinEdit1")->text(), QString("1"));
+    QCOMPARE(c<QLineEdit>("offset")->text(), QString("0"));
+    c<QLineEdit>("offset")->setText("-");
+    type("SpinEdit1", "20001");
+    c<QPushButton>("ExecButton")->click();
+    QCOMPARE(seen.users, 20000);
+    QCOMPARE(c<QLineEdit>("offset")->text(), QString("0"));
+  }
+
   void testUrlFieldsStayEqual() {
     auto* url1 = c<QLineEdit>("url1");
     auto* urledit = c<QLineEdit>("URLEdit");
