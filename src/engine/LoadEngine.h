@@ -40,8 +40,8 @@ class TLoadEngine {
   // fallback. cookies.txt and users.txt are always read in the current working directory.
   void setoutputdir(const std::string& dir) { outputdir_ = dir; }
   // With on, every abort runs the finish steps, also an abort during the wait between runs, and
-  // the output says "Test aborted": a host without a window has nowhere else to show the runs
-  // that completed. Off (the window) an abort during the wait ends the test without them.
+  // the output says "Test aborted", so the runs that completed are kept (both programs set it).
+  // Off, an abort during the wait ends the test without them and without saving the log files.
   void setabortfinishes(bool on) { abortfinishes_ = on; }
 
   // "Start Test": validates, resets, writes the header and launches run 1. Returns when every

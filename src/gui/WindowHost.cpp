@@ -13,6 +13,9 @@
 
 TWindowHost::TWindowHost(THttpAsyForm& form, TEventLoop& loop) : form_(form) {
   engine_ = std::make_unique<TLoadEngine>(*this, form_.logmodel(), chartmodel_, loop);
+  // An aborted test keeps the runs that completed, in the views and the log files, and says it
+  // was aborted, wherever the Abort came: during a run or in the wait before the next.
+  engine_->setabortfinishes(true);
   form_.onstart = [this] { engine_->ExecButtonClick(); };
   form_.onabort = [this] { engine_->AbortButtonClick(); };
   form_.holdlogviews([this] { return holding(); });

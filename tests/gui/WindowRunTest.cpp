@@ -166,6 +166,46 @@ class WindowRunTest : public QObject {
     QTest::qWait(200);
     QCOMPARE(rig.served(), size_t(0));
   }
+
+  // The runs that completed and the abort itself reach the views and both files, whether Abort
+  // comes during a run or during the wait for the next.
+  void abortIsShownAndKeepsTheCompletedRuns() {
+    struct TCase {
+      const char* path;
+      int runs, wait;
+      bool duringwait;
+    };
+    for (const TCase& t : {TCase{"/hang", 1, 0, false}, TCase{"/size/10", 3, 5, true}}) {
+      TWindowRig rig;
+      THttpAsyForm& form = rig.form;
+      TLoadEngine& engine = rig.host.engine();
+      form.URLEdit->setText(QString::fromStdString(rig.target.url(t.path)));
+      form.SpinEdit1->setValue(4);
+      form.SpinEdit2->setValue(t.runs);
+      form.SpinEdit3->setValue(t.wait);
+      QTest::mouseClick(form.execbutton(), Qt::LeftButton);
+      if (t.duringwait) {
+        QVERIFY(waitfor([&] { return engine.phase() == TLoadEngine::TPhase::waiting; }));
+      } else {
+        QVERIFY(waitfor([&] { return rig.served() == 4; }));
+      }
+      QTest::mouseClick(form.abortbutton(), Qt::LeftButton);
+      QVERIFY(waitfor([&] { return rig.ended; }));
+      form.synclogviews();
+      QVERIFY2(form.datamemo->toPlainText().contains("Test aborted"), t.path);
+      QVERIFY(form.DisplayMemo->toPlainText().contains("Test aborted"));
+      for (const char* file : {"Pressbolt Results.log", "Pressbolt Detailed Results.log"}) {
+        QVERIFY2(readfile(rig.dir.file(file)).find("Test aborted") != std::string::npos, file);
+      }
+      if (t.duringwait) {
+        // Run 1 completed before the Abort: its results are in the file.
+        const std::string results = readfile(rig.dir.file("Pressbolt Results.log"));
+        QVERIFY(results.find("Results of run 1") != std::string::npos);
+        QVERIFY(results.find("Average User Wait Time") != std::string::npos);
+      }
+      QVERIFY(form.execbutton()->isEnabled());
+    }
+  }
 };
 
 QTEST_MAIN(WindowRunTest)
