@@ -36,6 +36,8 @@ Turllistwin::Turllistwin(QWidget* parent) : QWidget(parent, kFlags) {
   urllist_->setLineWrapMode(QPlainTextEdit::NoWrap);
   urllist_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   urllist_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  // A tab character is never part of a URL: Tab moves on, as in every other field.
+  urllist_->setTabChangesFocus(true);
 
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);

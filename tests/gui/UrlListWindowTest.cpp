@@ -1,5 +1,6 @@
 // The multiple-URL window: loading replaces the list, saving writes CR LF lines, clearing empties
 // it, and files that vanished or cannot be written leave the list as it was with an error box.
+// Tab moves on from the list.
 
 #include <QtTest>
 
@@ -21,6 +22,21 @@ class UrlListWindowTest : public QObject {
     QStringList captions;
     for (auto* b : w.findChildren<QPushButton*>()) captions << b->text();
     QCOMPARE(captions, QStringList({"Load URLs", "Save URLs", "Clear URLs"}));
+  }
+
+  void testTabMovesOnAndTypesNothing() {
+    Turllistwin w;
+    w.setlines({"http://127.0.0.1/a"});
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    QApplication::setActiveWindow(&w);
+    w.urllist()->setFocus();
+    w.urllist()->moveCursor(QTextCursor::End);
+    QVERIFY(QTest::qWaitFor([&] { return w.urllist()->hasFocus(); }));
+    QTest::keyClick(w.urllist(), Qt::Key_Tab);
+    QTest::keyClicks(w.focusWidget(), "Z");
+    QVERIFY(!w.urllist()->hasFocus());
+    QCOMPARE(w.lines(), QStringList({"http://127.0.0.1/a"}));
   }
 
   void testTextLines() {
