@@ -2,6 +2,9 @@
 
 #include <limits>
 
+#include "engine/EngineText.h"
+#include "http/UrlSplit.h"
+
 namespace {
 
 std::string framed(const std::string& text) {
@@ -27,10 +30,25 @@ std::string startrefusal(const TestSettings& s, const std::vector<std::string>& 
     }
   } else if (hasheaderbreak(s.url)) {
     return breakrefusal("The URL");
+  } else if (trimmed(s.url).empty()) {
+    // Every request would fail in its name lookup, and only the Log would say why.
+    return framed(
+        "Please enter the URL to test, for example http://127.0.0.1:8080/; the test "
+        "was not started.");
+  } else if (trimmed(SplitURL(trimmed(s.url)).host).empty()) {
+    return framed("The URL \"" + maskedurl(s.url) +
+                  "\" names no server. Please enter it with the server's name or address, for "
+                  "example http://127.0.0.1:8080/; the test was not started.");
   }
   if (s.useagent && hasheaderbreak(s.agent)) return breakrefusal("The user agent");
   if (s.useproxy && (hasheaderbreak(s.proxy) || hasheaderbreak(s.proxyport))) {
     return breakrefusal("The proxy");
+  }
+  if (s.useproxy && trimmed(s.proxy).empty()) {
+    // The requests would go direct while the log and the chart name a proxy.
+    return framed(
+        "\"Use Proxy\" is on, but no proxy is given. Please enter the proxy's name or "
+        "address, or turn \"Use Proxy\" off; the test was not started.");
   }
   if (s.usekey) {
     // Every run numbers its users from offset + 1; a ramp run never has more than users.

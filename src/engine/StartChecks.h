@@ -13,6 +13,7 @@
 bool hasheaderbreak(const std::string& text);
 
 // The message that refuses a start with these settings and URL lines, or "" when they may start.
-// Refused: a URL, agent, proxy or proxy port with a header break, and a key offset whose highest
-// key number (offset + users) would pass the largest 64-bit integer.
+// Refused: a URL, agent, proxy or proxy port with a header break; an empty single URL or one that
+// names no server; "Use Proxy" without a proxy; and a key offset whose highest key number
+// (offset + users) would pass the largest 64-bit integer.
 std::string startrefusal(const TestSettings& s, const std::vector<std::string>& urls);
