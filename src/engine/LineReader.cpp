@@ -6,6 +6,15 @@ bool TLineReader::open(const std::string& path) {
   struct stat st {};
   if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
   in_.open(path, std::ios::binary);
+  if (!in_) return false;
+  // Editors that save "UTF-8 with BOM" put three bytes before the first line: they belong to no
+  // user name, password or cookie.
+  char bom[3] = {};
+  in_.read(bom, 3);
+  if (!(in_.gcount() == 3 && bom[0] == '\xEF' && bom[1] == '\xBB' && bom[2] == '\xBF')) {
+    in_.clear();
+    in_.seekg(0);
+  }
   return static_cast<bool>(in_);
 }
 

@@ -4,8 +4,8 @@
 #include <fstream>
 #include <string>
 
-// Reads a text file line by line; lines end at LF, with a CR before it dropped. Reading past the
-// end gives an empty line.
+// Reads a text file line by line; lines end at LF, with a CR before it dropped, and a UTF-8 byte
+// order mark at the start of the file is skipped. Reading past the end gives an empty line.
 class TLineReader {
  public:
   // False when path is not a regular file or cannot be opened.

@@ -31,6 +31,16 @@ TEST_F(EngineTest, UsersFileCredentialsReachTheServer) {
   EXPECT_THAT(logwith("1x"), ElementsAre("1x \"200\" (=OK)"));
 }
 
+TEST_F(EngineTest, UsersFileSavedWithAByteOrderMarkLogsInTheFirstUser) {
+  writefile("users.txt", "\xEF\xBB\xBFjoe@@secret\r\n");
+  host.s.url = target.url("/auth?user=joe&pw=secret");
+  host.s.useuser = true;
+  host.s.usersfromfile = true;
+  runtest();
+  EXPECT_THAT(logwith("Allocating Request "), ElementsAre("Allocating Request 1, Username:joe"));
+  EXPECT_THAT(logwith("1x"), ElementsAre("1x \"200\" (=OK)"));
+}
+
 TEST_F(EngineTest, MissingUsersFileFallsBackToTheFields) {
   host.s.url = target.url("/size/1");
   host.s.users = 2;
