@@ -5,6 +5,7 @@
 #include <QHBoxLayout>
 #include <QMessageBox>
 #include <QVBoxLayout>
+#include <QWindow>
 
 #include "gui/UrlListFile.h"
 
@@ -45,6 +46,21 @@ Turllistwin::Turllistwin(QWidget* parent) : QWidget(parent, kFlags) {
   layout->addWidget(bar);
   layout->addWidget(urllist_);
   resize(400, 199);
+}
+
+void Turllistwin::showEvent(QShowEvent* event) {
+  // The native window exists, and is mapped after this event: its type is set in time.
+  if (!typed_) settoolbartype();
+  QWidget::showEvent(event);
+}
+
+void Turllistwin::settoolbartype() {
+  typed_ = true;
+  // The X11 layer reads the property whenever the flags are set, and passes an unchanged set by.
+  QWindow* window = windowHandle();
+  window->setProperty(kWindowTypeProperty, kToolbarType);
+  window->setFlags(kFlags & ~Qt::WindowStaysOnTopHint);
+  window->setFlags(kFlags);
 }
 
 QStringList Turllistwin::textlines(const QString& text) {

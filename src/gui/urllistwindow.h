@@ -16,6 +16,12 @@ class Turllistwin : public QWidget {
   // "multiple URLs" option undoes).
   static constexpr Qt::WindowFlags kFlags =
       Qt::Tool | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint;
+  // The window type Qt's X11 layer puts first in _NET_WM_WINDOW_TYPE, as the value of the
+  // window's property kWindowTypeProperty: toolbar. openbox gives a utility window minimise and
+  // maximise buttons whatever its Motif hints say, but none to a toolbar; other window managers
+  // treat the two alike.
+  static constexpr const char* kWindowTypeProperty = "_q_xcb_wm_window_type";
+  static constexpr int kToolbarType = 0x8;
 
   explicit Turllistwin(QWidget* parent = nullptr);
 
@@ -46,7 +52,12 @@ class Turllistwin : public QWidget {
  protected:
   // The window is never closed by the user.
   void closeEvent(QCloseEvent* event) override;
+  void showEvent(QShowEvent* event) override;
 
  private:
+  // Gives the window its type (see kWindowTypeProperty).
+  void settoolbartype();
+
   QPlainTextEdit* urllist_;
+  bool typed_ = false;  // settoolbartype has run
 };

@@ -1,7 +1,8 @@
 // The multiple-URL window: loading replaces the list, saving writes CR LF lines, clearing empties
 // it, and files that vanished or cannot be written leave the list as it was with an error box.
-// Tab moves on from the list.
+// Its window has no minimise or maximise button, and Tab moves on from the list.
 
+#include <QWindow>
 #include <QtTest>
 
 #include "GuiSupport.h"
@@ -22,6 +23,14 @@ class UrlListWindowTest : public QObject {
     QStringList captions;
     for (auto* b : w.findChildren<QPushButton*>()) captions << b->text();
     QCOMPARE(captions, QStringList({"Load URLs", "Save URLs", "Clear URLs"}));
+    // No minimise or maximise button: the window asks for none, and its type (first in the X11
+    // window types) is one that openbox gives none.
+    w.show();
+    const Qt::WindowFlags flags = w.windowHandle()->flags();
+    QVERIFY(!(flags & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
+    QVERIFY(flags & Qt::WindowStaysOnTopHint);
+    QCOMPARE(w.windowHandle()->property(Turllistwin::kWindowTypeProperty).toInt(),
+             Turllistwin::kToolbarType);
   }
 
   void testTabMovesOnAndTypesNothing() {
