@@ -5,6 +5,17 @@
 #include <QTextCharFormat>
 #include <QTextCursor>
 
+template <class TView>
+void keeplinestarts(TView& view) {
+  QTextCursor cursor = view.textCursor();
+  cursor.movePosition(QTextCursor::End);
+  cursor.movePosition(QTextCursor::StartOfBlock);
+  view.setTextCursor(cursor);
+}
+
+template void keeplinestarts(QPlainTextEdit&);
+template void keeplinestarts(QTextEdit&);
+
 TLogMirror::TLogMirror(TLogModel& model, QPlainTextEdit* log, QTextEdit* results, int intervalms,
                        QObject* parent)
     : QObject(parent), model_(model), log_(log), results_(results) {
@@ -52,16 +63,10 @@ void TLogMirror::synclog(size_t most) {
     text += QString::fromStdString(lines[i]);
   }
   logshown_ = end;
-  // The view follows its text cursor, which appending leaves at the end of the last line: the
-  // view would open scrolled to the right, the time stamps out of sight. The cursor goes to the
-  // start of the last line and the horizontal scroll stays as the user left it.
   QScrollBar* across = log_->horizontalScrollBar();
   const int left = across->value();
   log_->appendPlainText(text);
-  QTextCursor cursor = log_->textCursor();
-  cursor.movePosition(QTextCursor::End);
-  cursor.movePosition(QTextCursor::StartOfBlock);
-  log_->setTextCursor(cursor);
+  keeplinestarts(*log_);
   across->setValue(left);
 }
 
@@ -81,6 +86,8 @@ void TLogMirror::syncresults() {
   QTextCharFormat highlight = bold;
   highlight.setForeground(results_->palette().color(QPalette::Highlight));
 
+  QScrollBar* across = results_->horizontalScrollBar();
+  const int left = across->value();
   QTextCursor cursor(results_->document());
   cursor.movePosition(QTextCursor::End);
   cursor.beginEditBlock();
@@ -96,4 +103,6 @@ void TLogMirror::syncresults() {
   }
   cursor.endEditBlock();
   resultshown_ = lines.size();
+  keeplinestarts(*results_);
+  across->setValue(left);
 }

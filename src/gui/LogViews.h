@@ -13,6 +13,13 @@
 
 #include "results/LogModel.h"
 
+// A text view follows its text cursor when it is shown or focused, and appending text leaves the
+// cursor at the end of the last line: the view would open scrolled to the right, the start of
+// every line out of sight. This puts the cursor at the start of the last line instead; the
+// caller keeps the horizontal scroll as the user left it.
+template <class TView>
+void keeplinestarts(TView& view);
+
 class TLogMirror : public QObject {
  public:
   // Mirrors model into the two views every intervalms milliseconds while it runs.

@@ -8,7 +8,9 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSpinBox>
+#include <QTabWidget>
 #include <QTextEdit>
 #include <QtTest>
 #include <sstream>
@@ -204,6 +206,42 @@ class WindowRunTest : public QObject {
         QVERIFY(results.find("Average User Wait Time") != std::string::npos);
       }
       QVERIFY(form.execbutton()->isEnabled());
+    }
+  }
+
+  // Lines wider than the view: after a test every text view still shows the start of its lines.
+  void textViewsOpenAtTheStartOfTheirLines() {
+    TWindowRig rig;
+    THttpAsyForm& form = rig.form;
+    form.URLEdit->setText(
+        QString::fromStdString(rig.target.url("/size/10?" + std::string(400, 'w'))));
+    form.SpinEdit1->setValue(3);
+    form.SpinEdit2->setValue(1);
+    QTest::mouseClick(form.execbutton(), Qt::LeftButton);
+    QVERIFY(waitfor([&] { return rig.ended; }));
+    form.synclogviews();
+    for (QAbstractScrollArea* view : {static_cast<QAbstractScrollArea*>(form.DisplayMemo),
+                                      static_cast<QAbstractScrollArea*>(form.datamemo)}) {
+      for (QWidget* tab = view; tab != nullptr; tab = tab->parentWidget()) {
+        if (auto* tabs = qobject_cast<QTabWidget*>(tab->parentWidget()->parentWidget())) {
+          tabs->setCurrentWidget(tab);
+          break;
+        }
+        if (tab->parentWidget()->parentWidget() == nullptr) break;
+      }
+      QApplication::processEvents();
+      // A view scrolls to show its text cursor when it is shown or focused: the cursor sits at the
+      // start of a line.
+      const QTextCursor cursor = qobject_cast<QPlainTextEdit*>(view)
+                                     ? qobject_cast<QPlainTextEdit*>(view)->textCursor()
+                                     : qobject_cast<QTextEdit*>(view)->textCursor();
+      QVERIFY2(cursor.positionInBlock() == 0, qPrintable(view->objectName()));
+      view->setFocus();
+      QApplication::processEvents();
+      QScrollBar* across = view->horizontalScrollBar();
+      QVERIFY2(across->maximum() > 0, qPrintable(view->objectName()));
+      QVERIFY2(across->value() == 0,
+               qPrintable(view->objectName() + " scrolled to " + QString::number(across->value())));
     }
   }
 };
