@@ -6,6 +6,7 @@
 #include <QRegularExpressionValidator>
 #include <QStatusBar>
 #include <QVBoxLayout>
+#include <limits>
 
 #include "browser/BrowseTab.h"
 #include "browser/DownloadTab.h"
@@ -152,6 +153,9 @@ QWidget* THttpAsyForm::buildsettingspanel() {
 
   usepost = named(new QCheckBox("POST-Data:"), "usepost");
   POSTDATA = named(new QLineEdit, "POSTDATA");
+  // A line edit keeps 32767 characters unless told otherwise: a longer body would be cut without
+  // a word, here or when the settings file gives it back.
+  POSTDATA->setMaxLength(std::numeric_limits<int>::max());
   grid->addWidget(usepost, row, 0);
   grid->addWidget(POSTDATA, row++, 1, 1, 3);
 

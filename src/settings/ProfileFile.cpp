@@ -59,18 +59,6 @@ bool parsekey(std::string_view line, std::string_view& key, std::string_view& va
   return true;
 }
 
-// Cut to the reading limit without leaving the first bytes of a UTF-8 sequence at the end.
-std::string cutvalue(std::string_view v) {
-  if (v.size() <= TProfileFile::kMaxValue) return std::string(v);
-  size_t n = TProfileFile::kMaxValue;
-  // v[n] is the first byte dropped; while it continues a sequence, drop that sequence's start.
-  for (int back = 0; back < 3 && n > 0 && (static_cast<unsigned char>(v[n]) & 0xC0) == 0x80;
-       ++back) {
-    --n;
-  }
-  return std::string(v.substr(0, n));
-}
-
 bool parseint(std::string_view s, int& out) {
   if (!s.empty() && s.front() == '+') {
     s.remove_prefix(1);
@@ -170,7 +158,7 @@ std::optional<std::string> TProfileFile::find(const std::string& section,
   if (raw == nullptr) return std::nullopt;
   std::string_view k, v;
   parsekey(content(*raw), k, v);
-  return cutvalue(v);
+  return std::string(v);
 }
 
 std::string TProfileFile::readstring(const std::string& section, const std::string& key,

@@ -11,7 +11,8 @@
 //   included). Lines are split at LF; a CR before the LF is not part of the line.
 // - A line whose first non-blank is ';' is a comment; a line without '=' (or with nothing before
 //   it) is not a key. Such lines, keys nobody asks for and unknown sections are kept as they are.
-// - A text value reads back to at most kMaxValue bytes, cut before a partial UTF-8 sequence.
+// - A text value reads back whole, however long: a POST body or an agent cut on the next start
+//   would be sent cut without a word.
 // - An integer is the whole value in decimal with an optional sign ("-12", "+7"); anything else
 //   ("12abc", "", "0x10", a number beyond int) is not a number and gives the caller's default.
 //
@@ -27,16 +28,13 @@
 
 class TProfileFile {
  public:
-  static constexpr size_t kMaxValue = 2047;
-
   // An empty file that will be saved to path.
   explicit TProfileFile(std::string path);
 
   // Reads the file at path(). Never fails: a missing or unreadable file is an empty one.
   void load();
 
-  // The value of the key, trimmed and cut to kMaxValue bytes; nullopt when the section or key
-  // is missing.
+  // The value of the key, trimmed; nullopt when the section or key is missing.
   std::optional<std::string> find(const std::string& section, const std::string& key) const;
   std::string readstring(const std::string& section, const std::string& key,
                          const std::string& def) const;
