@@ -155,7 +155,9 @@ TReport makereport(const THttpAsyForm& form) {
   const TPlotWidget* chart1 = charts->chart1();
   const TPlotWidget* chart2 = charts->chart2();
   r.chart1 = [chart1](QPainter& p, const QRectF& rect) { chart1->paintchart(p, rect); };
-  r.ramp = form.Ramp->isChecked();
+  // The test that ran decides, not the check box as it is now: the ramp chart has a title only
+  // when the last test was a ramp test.
+  r.ramp = !charts->model().chart2title().empty();
   if (r.ramp) r.chart2 = [chart2](QPainter& p, const QRectF& rect) { chart2->paintchart(p, rect); };
   r.text.reset(form.datamemo->document()->clone());
   r.printed = QString::fromStdString(TLogModel::timestamp());

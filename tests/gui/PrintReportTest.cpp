@@ -195,6 +195,19 @@ class PrintReportTest : public QObject {
     QCOMPARE(rig.form.charts()->chart2()->image(), before2);
   }
 
+  // The report describes the test whose results it prints, whatever the Ramp-Test box says now.
+  void theRampChartFollowsTheTestThatRan() {
+    TReportRig rig;
+    QVERIFY(rig.runtest(true));
+    rig.form.Ramp->setChecked(false);
+    QVERIFY(rig.print() >= 1);
+    QVERIFY(pagetext(rig.pdf, 1).contains("Number Of Simultaneous Users"));
+    QVERIFY(rig.runtest(false));
+    rig.form.Ramp->setChecked(true);
+    QVERIFY(rig.print() >= 1);
+    QVERIFY(!pagetext(rig.pdf, 1).contains("Number Of Simultaneous Users"));
+  }
+
   void nothingToReportBeforeATestAndACancelPrintsNothing() {
     TReportRig rig;
     TBoxAnswerer answer;
