@@ -138,22 +138,7 @@ void THttpAsyForm::singleurlClick() {
 }
 
 void THttpAsyForm::placeurllistwin() {
-  QScreen* screen = this->screen();
-  if (screen == nullptr) return;
-  const QRect avail = screen->availableGeometry();
-  const QRect main = frameGeometry();
-  // The window system adds a frame that is not known before the window is shown.
-  const int frame = 8;
-  const int right = avail.right() - main.right() - 2 * frame;
-  const int left = main.left() - avail.left() - 2 * frame;
-  // The side with more room; the window narrows to it rather than cover the main window.
-  const int room = std::max(left, right);
-  if (room < urllistwin_.minimumWidth()) return;
-  const int width = std::min(urllistwin_.width(), room);
-  const int x = right >= left ? main.right() + 1 + frame : main.left() - frame - width;
-  const int y = std::max(avail.top() + 2 * frame, main.top() + frame);
-  urllistwin_.setGeometry(QRect(x, y, width, urllistwin_.height()));
-  urllistplaced_ = true;
+  urllistplaced_ = urllistwin_.placebeside(*this);
 }
 
 void quitonclose(THttpAsyForm& form) {

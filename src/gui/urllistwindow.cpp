@@ -4,8 +4,10 @@
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QMessageBox>
+#include <QScreen>
 #include <QVBoxLayout>
 #include <QWindow>
+#include <algorithm>
 
 #include "gui/UrlListFile.h"
 
@@ -45,7 +47,7 @@ Turllistwin::Turllistwin(QWidget* parent) : QWidget(parent, kFlags) {
   layout->setSpacing(0);
   layout->addWidget(bar);
   layout->addWidget(urllist_);
-  resize(400, 199);
+  resize(kDesignSize);
 }
 
 void Turllistwin::showEvent(QShowEvent* event) {
@@ -132,4 +134,25 @@ void Turllistwin::ClearButtonClick() {
 
 void Turllistwin::closeEvent(QCloseEvent* event) {
   event->ignore();
+}
+
+bool Turllistwin::placebeside(const QWidget& main) {
+  QScreen* screen = main.screen();
+  if (screen == nullptr) return false;
+  const QRect place = besidemain(main.frameGeometry(), screen->availableGeometry(), size());
+  if (place.isNull()) return false;
+  setGeometry(place);
+  return true;
+}
+
+QRect Turllistwin::besidemain(const QRect& mainframe, const QRect& avail, const QSize& size) {
+  // The window system adds a frame that is not known before the window is shown.
+  const int frame = 8;
+  const int right = avail.right() - mainframe.right() - 2 * frame;
+  const int left = mainframe.left() - avail.left() - 2 * frame;
+  if (std::max(left, right) < size.width()) return {};
+  const int x =
+      right >= left ? mainframe.right() + 1 + frame : mainframe.left() - frame - size.width();
+  const int y = std::max(avail.top() + 2 * frame, mainframe.top() + frame);
+  return {QPoint(x, y), size};
 }

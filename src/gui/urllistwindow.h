@@ -5,6 +5,8 @@
 
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRect>
+#include <QSize>
 #include <QStringList>
 #include <QWidget>
 
@@ -22,6 +24,8 @@ class Turllistwin : public QWidget {
   // treat the two alike.
   static constexpr const char* kWindowTypeProperty = "_q_xcb_wm_window_type";
   static constexpr int kToolbarType = 0x8;
+  // The designed size; the window keeps it when placed beside the main window.
+  static constexpr QSize kDesignSize{400, 199};
 
   explicit Turllistwin(QWidget* parent = nullptr);
 
@@ -48,6 +52,15 @@ class Turllistwin : public QWidget {
 
   // Splits a plain text into lines as lines() counts them.
   static QStringList textlines(const QString& text);
+
+  // Places the window beside main on main's screen at its own size (see besidemain). False when
+  // there is no room for it there: the window system then places it.
+  bool placebeside(const QWidget& main);
+  // Where a window of this size goes beside the main window (mainframe, with the window system's
+  // frame) in the screen's available area: on the side with more room, its top a little below
+  // the main window's. A null rectangle when neither side has room for it: it keeps its size
+  // rather than shrink.
+  static QRect besidemain(const QRect& mainframe, const QRect& avail, const QSize& size);
 
  protected:
   // The window is never closed by the user.

@@ -1,6 +1,7 @@
 // The multiple-URL window: loading replaces the list, saving writes CR LF lines, clearing empties
 // it, and files that vanished or cannot be written leave the list as it was with an error box.
-// Its window has no minimise or maximise button, and Tab moves on from the list.
+// Its window: no minimise or maximise button, its designed size beside the main window, and Tab
+// moving on.
 
 #include <QWindow>
 #include <QtTest>
@@ -31,6 +32,25 @@ class UrlListWindowTest : public QObject {
     QVERIFY(flags & Qt::WindowStaysOnTopHint);
     QCOMPARE(w.windowHandle()->property(Turllistwin::kWindowTypeProperty).toInt(),
              Turllistwin::kToolbarType);
+  }
+
+  void testPlacedBesideTheMainWindowAtItsDesignedSize() {
+    const QSize design = Turllistwin::kDesignSize;
+    const QRect screen(0, 0, 1920, 1080);
+    // Room on the right: beside it, 8 pixels off the main window's frame.
+    QCOMPARE(Turllistwin::besidemain(QRect(600, 140, 567, 800), screen, design),
+             QRect(1175, 148, 400, 199));
+    // More room on the left.
+    QCOMPARE(Turllistwin::besidemain(QRect(1300, 0, 567, 800), screen, design),
+             QRect(1300 - 8 - 400, 16, 400, 199));
+    // A centred main window on a 1280-pixel screen leaves 341 pixels on either side: the window
+    // keeps its size, and the window system places it.
+    QVERIFY(Turllistwin::besidemain(QRect(356, 100, 567, 800), QRect(0, 0, 1280, 1024), design)
+                .isNull());
+    // A size the user gave it counts the same way.
+    QCOMPARE(Turllistwin::besidemain(QRect(356, 100, 567, 800), QRect(0, 0, 1280, 1024),
+                                     QSize(300, 150)),
+             QRect(931, 108, 300, 150));
   }
 
   void testTabMovesOnAndTypesNothing() {
