@@ -66,7 +66,9 @@ TAxisScale autoscale(double min, double datamax, const TAxisOptions& options,
   double step =
       nicestep(span > 0 ? span / 50 : (options.minstep > 0 ? options.minstep : 1), options.minstep);
   TAxisScale s = scalewith(min, datamax, step, options);
-  for (int tries = 0; tries < 60 && !fits(s); ++tries) {
+  // A step that covers the whole span is the coarsest with a meaning: growing further would only
+  // label values far beyond the data (a 10-pixel axis once read 100000000000000000000).
+  for (int tries = 0; tries < 60 && !fits(s) && step < span; ++tries) {
     step = nicestep(step * 1.5, options.minstep);
     s = scalewith(min, datamax, step, options);
   }

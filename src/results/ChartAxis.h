@@ -37,7 +37,9 @@ int stepdecimals(double step);
 std::string ticklabel(double value, int decimals, bool thousands = false);
 
 // The scale from min up to datamax with the finest nice step whose ticks pass fits(step, labels
-// of that scale); steps grow until they do (at most ~60 tries, then the coarsest is taken).
+// of that scale). Steps grow until they fit, but never beyond the first step that covers the data
+// alone: when even that one does not fit, it is returned, so every label stays a value near the
+// data; the caller asks fits() again to learn that the axis is too short to be drawn.
 // Ticks stand at the multiples of step inside [min, max]; min itself is a tick too when it is not
 // a multiple and lies at least three quarters of a step below the first one, so labels never crowd.
 // A datamax at or below min (no data yet) gives the range of one minimal step.

@@ -76,3 +76,20 @@ TEST(ChartAxis, FixedMinimumAndEmptyData) {
   for (const auto& t : autoscale(0, 3, 20, {1, false}).ticks)
     EXPECT_EQ(t.label.find('.'), std::string::npos);
 }
+
+// An axis too short for any step: the scale stops at the first step that covers the data, so its
+// labels stay values near the data (a 10-pixel axis once read 100000000000000000000).
+TEST(ChartAxis, NothingFitsStopsAtOneStepOverTheData) {
+  const auto never = [](const TAxisScale&) { return false; };
+  for (double max : {0.0, 0.0004, 0.5, 77.0, 20000.0, 1e6}) {
+    for (double min : {0.0, 1.0}) {
+      SCOPED_TRACE(std::to_string(min) + " .. " + std::to_string(max));
+      const TAxisScale s = autoscale(min, max, {}, never);
+      EXPECT_GE(s.max, max);
+      EXPECT_LE(s.max - s.min, 2 * std::max(max - min, s.step));
+      EXPECT_LE(s.ticks.size(), 3u);
+      EXPECT_LT(s.ticks.back().label.size(), 12u);
+    }
+  }
+  EXPECT_EQ(labels(autoscale(0, 77, {}, never)), (std::vector<std::string>{"0", "100"}));
+}
