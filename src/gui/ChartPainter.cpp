@@ -4,7 +4,6 @@
 #include <QFontMetricsF>
 #include <QPolygonF>
 #include <algorithm>
-#include <numeric>
 
 TChartFonts TChartFonts::from(const QFont& base) {
   const int px = QFontInfo(base).pixelSize();
@@ -127,21 +126,23 @@ void paintrequestframe(QPainter& p, const TRequestChartLayout& l, const TChartFo
   p.fillRect(qrect(l.bounds), qcolour(chartstyle::kBackground));
   const QRectF plot = qrect(l.plot);
   drawtext(p, l.title, f);
+  drawtext(p, l.note, f);
+  for (const auto& t : l.foot) drawtext(p, t, f);
+  if (!l.plotted) {
+    p.restore();
+    return;
+  }
   drawvertical(p, l.yaxis, plot.left(), -3, plot, true, f);
   drawhorizontal(p, l.xaxis, plot, f);
   drawtext(p, l.ytitle, f);
   drawtext(p, l.xtitle, f);
-  for (const auto& t : l.foot) drawtext(p, t, f);
   p.restore();
 }
 
 void paintrequestpoints(QPainter& p, const TRequestChartLayout& l, const TChartModel& m) {
+  if (!l.plotted) return;
   const auto& points = m.requests();
-  std::vector<size_t> order(points.size());
-  std::iota(order.begin(), order.end(), size_t{0});
-  // Completions arrive in any order; the chart shows the requests as they started.
-  std::stable_sort(order.begin(), order.end(),
-                   [&](size_t a, size_t b) { return points[a].x < points[b].x; });
+  const std::vector<size_t> order = pointorder(m);
   p.save();
   p.setClipRect(qrect(l.plot));
   p.setPen(Qt::NoPen);
@@ -158,6 +159,11 @@ void paintrampchart(QPainter& p, const TRampChartLayout& l, const TChartModel& m
   p.fillRect(qrect(l.bounds), qcolour(chartstyle::kBackground));
   const QRectF plot = qrect(l.plot);
   drawtext(p, l.title, f);
+  drawtext(p, l.note, f);
+  if (!l.plotted) {
+    p.restore();
+    return;
+  }
   drawvertical(p, l.leftaxis, plot.left(), -3, plot, true, f);
   drawvertical(p, l.rightaxis, plot.right(), 3, plot, false, f);
   drawhorizontal(p, l.xaxis, plot, f);

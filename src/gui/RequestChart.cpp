@@ -30,7 +30,7 @@ void TRequestChart::refresh() {
   if (!stale_) {
     const TRequestChartLayout l = layoutrequestchart(model(), width(), height(), fonts().metrics());
     if (l.sameplot(layout_) && model().requestgeneration() == generation_ &&
-        model().textrevision() == textrev_) {
+        model().textrevision() == textrev_ && pointlayers(model()) == layers_) {
       if (model().requests().size() == drawn_) return;
       const size_t from = drawn_;
       rasterpoints(from);
@@ -50,6 +50,7 @@ void TRequestChart::redraw() {
   layout_ = layoutrequestchart(model(), width(), height(), fonts().metrics());
   textrev_ = model().textrevision();
   generation_ = model().requestgeneration();
+  layers_ = pointlayers(model());
   {
     QPainter p(&cache_);
     paintrequestframe(p, layout_, fonts());
@@ -60,7 +61,7 @@ void TRequestChart::redraw() {
             QPoint(int(std::ceil(plot.right() * dpr)) - 1, int(std::ceil(plot.bottom() * dpr)) - 1))
           .intersected(cache_.rect());
   depth_.assign(size_t(std::max(0, depthrect_.width())) * size_t(std::max(0, depthrect_.height())),
-                -std::numeric_limits<double>::infinity());
+                TDepth{-1, -std::numeric_limits<double>::infinity()});
   drawn_ = 0;
   rasterpoints(0);
   stale_ = false;
@@ -79,15 +80,16 @@ void TRequestChart::rasterpoints(size_t from) {
     if (dev.isEmpty()) continue;
     const TChartColour c = chartstyle::pointcolour(pt.statuscode);
     const QRgb rgb = qRgb(c.r, c.g, c.b);
-    const double key = static_cast<double>(pt.x);
+    const int layer = layerof(layers_, pt.statuscode);
+    const double start = static_cast<double>(pt.x);
     for (int y = dev.top(); y <= dev.bottom(); ++y) {
       auto* line = reinterpret_cast<QRgb*>(cache_.scanLine(y));
-      double* depth = depth_.data() + size_t(y - depthrect_.top()) * size_t(w);
+      TDepth* depth = depth_.data() + size_t(y - depthrect_.top()) * size_t(w);
       for (int x = dev.left(); x <= dev.right(); ++x) {
         // An equal start time goes to the later completion, as painting in order would.
-        double& d = depth[x - depthrect_.left()];
-        if (key >= d) {
-          d = key;
+        TDepth& d = depth[x - depthrect_.left()];
+        if (layer > d.layer || (layer == d.layer && start >= d.start)) {
+          d = TDepth{layer, start};
           line[x] = rgb;
         }
       }
@@ -100,9 +102,15 @@ QString TRequestChart::pointtext(QPointF pos) const {
   if (stale_ || !qrect(layout_.plot).contains(pos)) return {};
   const auto& points = model().requests();
   const TChartPoint* top = nullptr;
+  int toplayer = -1;
   for (const TChartPoint& pt : points) {
-    // The point drawn last at this place is the one seen: the latest start.
-    if (qrect(layout_.pointrect(pt)).contains(pos) && (top == nullptr || pt.x >= top->x)) top = &pt;
+    // The point drawn last at this place is the one seen: the highest layer, the latest start.
+    if (!qrect(layout_.pointrect(pt)).contains(pos)) continue;
+    const int layer = layerof(layers_, pt.statuscode);
+    if (top == nullptr || layer > toplayer || (layer == toplayer && pt.x >= top->x)) {
+      top = &pt;
+      toplayer = layer;
+    }
   }
   if (top == nullptr) return {};
   const std::string label = TChartModel::pointlabel(top->statuscode);
@@ -115,7 +123,11 @@ QString TRequestChart::pointtext(QPointF pos) const {
 bool TRequestChart::event(QEvent* event) {
   if (event->type() == QEvent::ToolTip) {
     auto* help = static_cast<QHelpEvent*>(event);
-    const QString text = pointtext(help->pos());
+    QString text = pointtext(help->pos());
+    if (text.isEmpty() && layout_.footcut) {
+      for (const auto& line : model().foot())
+        if (!line.empty()) text += (text.isEmpty() ? "" : "\n") + QString::fromStdString(line);
+    }
     if (text.isEmpty())
       QToolTip::hideText();
     else

@@ -1,9 +1,9 @@
 #pragma once
 // TRequestChart (Chart1): one point per completed request, where it started against how long its
 // user waited, in its outcome's colour. The screen shows a cached image: new points are drawn
-// onto it as they arrive, and only a change of the axes or the texts redraws everything. A depth
-// buffer keyed by start time keeps a later request over an earlier one whatever order the
-// completions arrive in.
+// onto it as they arrive, and only a change of the axes, the texts or the outcomes' layers redraws
+// everything. A depth buffer keyed by layer and start time keeps the drawing order of
+// pointorder() whatever order the completions arrive in.
 
 #include <cstdint>
 #include <vector>
@@ -22,7 +22,8 @@ class TRequestChart : public TPlotWidget {
   void refresh();
 
   // The text of the point on top at pos (widget coordinates): its label ("E404", "TimeOut", or
-  // "200" for an ok request), start and wait time; empty where no point is.
+  // "200" for an ok request), start and wait time; empty where no point is. Where none is and the
+  // foot lines could not be shown whole, the tool tip shows them instead.
   QString pointtext(QPointF pos) const;
 
   // How many full redraws happened (a benchmark and tests watch it).
@@ -42,7 +43,12 @@ class TRequestChart : public TPlotWidget {
 
   QImage cache_;
   TRequestChartLayout layout_;
-  std::vector<double> depth_;  // start time of the point that coloured each plot pixel
+  struct TDepth {
+    int layer;
+    double start;
+  };
+  std::vector<TDepth> depth_;  // layer and start time of the point that coloured each pixel
+  std::vector<int> layers_;    // the outcomes' layers the cache was drawn with
   QRect depthrect_;            // the plot in device pixels
   size_t drawn_ = 0;
   uint64_t textrev_ = 0, generation_ = 0;

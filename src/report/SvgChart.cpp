@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <numeric>
 #include <vector>
 
 #include "report/HtmlReport.h"
@@ -41,10 +40,40 @@ std::string rect(const TChartRect& r, TChartColour fill, const char* cls = nullp
   return s + " fill=\"" + colour(fill) + "\"/>\n";
 }
 
+std::string text(const TChartText& t);
+
+// A text of several lines: one element per line, each in its share of the box across the lines.
+std::string lines(const TChartText& t) {
+  std::vector<std::string> parts;
+  for (size_t at = 0;;) {
+    const size_t nl = t.text.find('\n', at);
+    parts.push_back(t.text.substr(at, nl == std::string::npos ? std::string::npos : nl - at));
+    if (nl == std::string::npos) break;
+    at = nl + 1;
+  }
+  std::string s;
+  const double n = static_cast<double>(parts.size());
+  for (size_t i = 0; i < parts.size(); ++i) {
+    TChartText one = t;
+    one.text = parts[i];
+    // Lines stack downwards; read upwards, that is from left to right.
+    if (t.vertical) {
+      one.box.width = t.box.width / n;
+      one.box.left = t.box.left + one.box.width * static_cast<double>(i);
+    } else {
+      one.box.height = t.box.height / n;
+      one.box.top = t.box.top + one.box.height * static_cast<double>(i);
+    }
+    s += text(one);
+  }
+  return s;
+}
+
 // A text of the layout: anchored at its box's left, centre or right, vertically centred, turned
 // about the box's centre when it reads upwards.
 std::string text(const TChartText& t) {
   if (t.text.empty()) return std::string();
+  if (t.text.find('\n') != std::string::npos) return lines(t);
   const double cx = t.box.left + t.box.width / 2, cy = t.box.top + t.box.height / 2;
   double x = cx;
   const char* anchor = "middle";
@@ -115,11 +144,7 @@ std::string svgrequestchart(const TChartModel& m) {
        horizontal(l.xaxis, l.plot) + text(l.ytitle) + text(l.xtitle);
   for (const auto& t : l.foot) s += text(t);
   const auto& points = m.requests();
-  std::vector<size_t> order(points.size());
-  std::iota(order.begin(), order.end(), size_t{0});
-  // Completions arrive in any order; the chart shows the requests as they started.
-  std::stable_sort(order.begin(), order.end(),
-                   [&](size_t a, size_t b) { return points[a].x < points[b].x; });
+  const std::vector<size_t> order = pointorder(m);
   s += "<clipPath id=\"requestplot\">" + rect(l.plot, chartstyle::kBackground) +
        "</clipPath>\n<g clip-path=\"url(#requestplot)\">\n";
   for (size_t i : order) {

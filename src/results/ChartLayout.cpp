@@ -43,6 +43,11 @@ std::string trimmed(const std::string& s) {
   return s.substr(a, s.find_last_not_of(' ') - a + 1);
 }
 
+// The lowest plot that shows two labelled ticks one and a half lines apart with room above, and
+// the narrowest.
+constexpr double kMinPlotLines = 3;
+constexpr double kMinPlotWidth = 60;
+
 // Tick spacing on a vertical axis: labels at least one and a half lines apart.
 bool verticalfits(const TAxisScale& s, double length, double lineheight) {
   return length * s.step / (s.max - s.min) >= 1.5 * lineheight;
@@ -110,6 +115,46 @@ TAxisLayout fittedxaxis(double datamax, double left, double& right, double limit
     a = horizontalaxis(datamax, left, right, top, fm, o);
   }
   return a;
+}
+
+// Lines joined by '\n', as a text holding several lines.
+std::string joined(const std::vector<std::string>& lines) {
+  std::string s;
+  for (const auto& line : lines) s += (s.empty() ? "" : "\n") + line;
+  return s;
+}
+
+// Every word of the foot lines, wrapped to width.
+std::vector<std::string> footlines(const TChartModel& m, double width, const TChartMetrics& fm) {
+  std::vector<std::string> lines;
+  for (const auto& line : m.foot())
+    for (auto& s : wraptext(trimmed(line), width, 0, fm.textwidth)) lines.push_back(std::move(s));
+  return lines;
+}
+
+// A chart too small to plot: the note under the title, then as many foot lines as fit, standing
+// at the bottom; when they do not all fit, the last one shown ends in "…".
+void placesmall(TChartText& note, std::vector<TChartText>* foot, bool* footcut,
+                std::vector<std::string> lines, double top, const TChartRect& bounds,
+                const TChartMetrics& fm) {
+  const double inner = std::max(1.0, bounds.width - 2 * kMargin);
+  const double th = fm.textheight;
+  note = text(elidetext(kTooSmallNote, inner, fm.textwidth), {kMargin, top, inner, th});
+  if (foot == nullptr) return;
+  const double room = bounds.height - kMargin - (top + th + kGap);
+  const size_t fit = room > 0 ? static_cast<size_t>(std::floor(room / th)) : 0;
+  *footcut = false;
+  if (lines.size() > fit) {
+    std::string rest;
+    for (size_t k = fit > 0 ? fit - 1 : 0; k < lines.size(); ++k)
+      rest += (rest.empty() ? "" : " ") + lines[k];
+    lines.resize(fit);
+    if (fit > 0) lines.back() = elidetext(rest, inner, fm.textwidth);
+    *footcut = fit == 0 || lines.back() != rest;
+  }
+  const double foottop = bounds.height - kMargin - th * static_cast<double>(lines.size());
+  for (size_t i = 0; i < lines.size(); ++i)
+    foot->push_back(text(lines[i], {kMargin, foottop + th * static_cast<double>(i), inner, th}));
 }
 
 // The axis title under a horizontal axis: centred under the plot, or under the whole chart when
@@ -207,8 +252,35 @@ bool TRequestChartLayout::sameplot(const TRequestChartLayout& o) const {
     return a.from == b.from && a.to == b.to && a.scale.min == b.scale.min &&
            a.scale.max == b.scale.max;
   };
-  return plot.left == o.plot.left && plot.top == o.plot.top && plot.width == o.plot.width &&
-         plot.height == o.plot.height && same(xaxis, o.xaxis) && same(yaxis, o.yaxis);
+  return plotted == o.plotted && plot.left == o.plot.left && plot.top == o.plot.top &&
+         plot.width == o.plot.width && plot.height == o.plot.height && same(xaxis, o.xaxis) &&
+         same(yaxis, o.yaxis);
+}
+
+std::vector<int> pointlayers(const TChartModel& m) {
+  std::vector<int> layers;
+  for (const auto& o : m.outcomes()) layers.push_back(o.statuscode);
+  return layers;
+}
+
+int layerof(const std::vector<int>& layers, int statuscode) {
+  for (size_t i = 0; i < layers.size(); ++i)
+    if (layers[i] == statuscode) return static_cast<int>(i);
+  return -1;
+}
+
+std::vector<size_t> pointorder(const TChartModel& m) {
+  const auto& points = m.requests();
+  const std::vector<int> layers = pointlayers(m);
+  std::vector<int> layer(points.size());
+  for (size_t i = 0; i < points.size(); ++i) layer[i] = layerof(layers, points[i].statuscode);
+  std::vector<size_t> order(points.size());
+  for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+  // Completions arrive in any order; within its layer a request covers the earlier-started ones.
+  std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+    return layer[a] != layer[b] ? layer[a] < layer[b] : points[a].x < points[b].x;
+  });
+  return order;
 }
 
 TRequestChartLayout layoutrequestchart(const TChartModel& m, double width, double height,
@@ -222,19 +294,19 @@ TRequestChartLayout layoutrequestchart(const TChartModel& m, double width, doubl
                  {kMargin, y, inner, fm.titleheight}, TTextAlign::centre, TChartFont::title);
   y += fm.titleheight + kGap;
 
-  const double xtitletop0 = height - kMargin - th - kGap;  // before the foot is known
-  // The foot lines wrap while the plot keeps a good height; below that each keeps one line.
-  std::vector<std::string> foot;
-  for (int wrap = 1; wrap >= 0; --wrap) {
-    foot.clear();
-    for (size_t i = 0; i < m.foot().size(); ++i) {
-      const int most = wrap ? (i == 0 ? kFootLinesFirst : kFootLinesOther) : 1;
-      for (auto& s : wraptext(trimmed(m.foot()[i]), inner, most, fm.textwidth))
-        foot.push_back(std::move(s));
-    }
-    const double plot = xtitletop0 - th * static_cast<double>(foot.size()) - 2 * th - kTick - y;
-    if (plot >= kRoomyPlot) break;
-  }
+  // Every word of the foot lines stays readable: they wrap, and the plot takes what is left.
+  const std::vector<std::string> foot = footlines(m, inner, fm);
+  auto small = [&] {
+    TRequestChartLayout s;
+    s.bounds = l.bounds;
+    s.title =
+        text(elidetext(m.chart1title(), inner, fm.titlewidth),
+             {kMargin, kMargin, inner, fm.titleheight}, TTextAlign::centre, TChartFont::title);
+    s.plotted = false;
+    s.plot = {};
+    placesmall(s.note, &s.foot, &s.footcut, foot, y, s.bounds, fm);
+    return s;
+  };
   double foottop = height - kMargin - th * static_cast<double>(foot.size());
   for (size_t i = 0; i < foot.size(); ++i)
     l.foot.push_back(text(foot[i], {kMargin, foottop + th * static_cast<double>(i), inner, th}));
@@ -243,6 +315,7 @@ TRequestChartLayout layoutrequestchart(const TChartModel& m, double width, doubl
   const double xlabeltop = xtitletop - 1 - th;
   const double plotbottom = xlabeltop - kTick;
   double plottop = y + th / 2;
+  if (plotbottom - plottop < kMinPlotLines * th) return small();
   // The y title runs along the axis when it fits there, else it stands above the axis: on the
   // title's line when both fit there, or on a line of its own.
   l.ytitle.text = kRequestYTitle;
@@ -258,7 +331,7 @@ TRequestChartLayout layoutrequestchart(const TChartModel& m, double width, doubl
       // Centred on the chart unless that would touch the y title.
       const double room = width - kMargin - besideleft;
       l.title.text = elidetext(m.chart1title(), room, fm.titlewidth);
-      const double w = fm.titlewidth(l.title.text);
+      const double w = std::min(fm.titlewidth(l.title.text), room);
       const double left = std::max(besideleft, (width - w) / 2);
       l.title.box = {left, kMargin, std::min(w, width - kMargin - left), fm.titleheight};
     } else {
@@ -267,7 +340,7 @@ TRequestChartLayout layoutrequestchart(const TChartModel& m, double width, doubl
       plottop = y + th + kGap + th / 2;
     }
   }
-  plottop = std::min(plottop, plotbottom - 1);
+  if (plotbottom - plottop < kMinPlotLines * th) return small();
 
   const double ylabelleft = kMargin + (l.ytitle.vertical ? th + kGap : 0);
   l.yaxis = verticalaxis(0, static_cast<double>(m.requestmaxy()), plotbottom, plottop, 0,
@@ -281,6 +354,9 @@ TRequestChartLayout layoutrequestchart(const TChartModel& m, double width, doubl
   l.xaxis = fittedxaxis(static_cast<double>(m.requestmaxx()), plotleft, plotright, width - kMargin,
                         xlabeltop, fm);
   l.plot = {plotleft, plottop, std::max(1.0, plotright - plotleft), plotbottom - plottop};
+  if (l.plot.width < kMinPlotWidth || !verticalfits(l.yaxis.scale, l.plot.height, th) ||
+      !horizontalfits(l.xaxis.scale, l.plot.width, fm))
+    return small();
   l.xtitle = xtitlebelow(kRequestXTitle, l.plot, xtitletop, l.bounds, fm);
   return l;
 }
@@ -296,8 +372,17 @@ TRampChartLayout layoutrampchart(const TChartModel& m, double width, double heig
   l.title = text(elidetext(m.chart2title(), inner, fm.titlewidth),
                  {kMargin, y, inner, fm.titleheight}, TTextAlign::centre, TChartFont::title);
   y += fm.titleheight + kGap;
+  auto small = [&] {
+    TRampChartLayout s;
+    s.bounds = l.bounds;
+    s.title = l.title;
+    s.plotted = false;
+    s.plot = {};
+    placesmall(s.note, nullptr, nullptr, {}, y, s.bounds, fm);
+    return s;
+  };
 
-  double maxusers = 0, maxproc = 0, maxwait = 1;
+  double maxusers = 0, maxproc = 0, maxwait = 1, minwait = 1;
   for (const auto& p : m.ramps()) {
     maxusers = std::max(maxusers, static_cast<double>(p.users));
     maxproc = std::max(maxproc, static_cast<double>(p.y));
@@ -305,7 +390,10 @@ TRampChartLayout layoutrampchart(const TChartModel& m, double width, double heig
   for (const auto& p : m.rampwaits()) {
     maxusers = std::max(maxusers, static_cast<double>(p.users));
     maxwait = std::max(maxwait, static_cast<double>(p.y));
+    minwait = std::min(minwait, static_cast<double>(p.y));
   }
+  // The wait axis begins at 1 ms, or at 0 when a wait was shorter: no point below the plot.
+  const double waitfrom = minwait < 1 ? 0 : 1;
 
   const double xtitletop = height - kMargin - th;
   const double xlabeltop = xtitletop - 1 - th;
@@ -313,70 +401,68 @@ TRampChartLayout layoutrampchart(const TChartModel& m, double width, double heig
   // Legend, then a line for the marks above the highest points.
   const double linehigh = std::max(th, marker);
   const double legendtop = y;
-  double plottop = legendtop + linehigh + kGap + th;
-  const double procw = fm.textwidth(kRampProcTitle), waitw = fm.textwidth(kRampWaitTitle);
-  const bool vertical = std::max(procw, waitw) <= plotbottom - plottop;
+  const double plottop = legendtop + linehigh + kGap + th;
+  const double plotheight = plotbottom - plottop;
+  if (plotheight < kMinPlotLines * th) return small();
 
-  auto entry = [&](const char* title, double markerx, TChartColour c, bool triangle) {
+  // The legend line: each series' marker and title, centred; a title shortened only when both do
+  // not fit, since the axis titles carry them whole.
+  const double legendgap = 16, textgap = 4;
+  std::string proc = kRampProcTitle, wait = kRampWaitTitle;
+  if (2 * (marker + textgap) + fm.textwidth(proc) + fm.textwidth(wait) + legendgap > inner) {
+    const double half = (inner - legendgap) / 2 - marker - textgap;
+    proc = elidetext(proc, half, fm.textwidth);
+    wait = elidetext(wait, half, fm.textwidth);
+  }
+  const double procw = fm.textwidth(proc), waitw = fm.textwidth(wait);
+  const double total = 2 * (marker + textgap) + procw + waitw + legendgap;
+  double x = kMargin + std::max(0.0, (inner - total) / 2);
+  auto entry = [&](const std::string& title, double w, TChartColour c, bool triangle) {
     TLegendEntry e;
-    e.markerx = markerx;
+    e.markerx = x + marker / 2;
     e.markery = legendtop + linehigh / 2;
     e.colour = c;
     e.triangle = triangle;
-    e.text.text = title;
+    e.text = text(title, {x + marker + textgap, legendtop, w, linehigh}, TTextAlign::left);
+    x += marker + textgap + w + legendgap;
     return e;
   };
-  const double legendgap = 16, textgap = 4;
-  if (vertical) {
-    // A centred legend line, and the axis titles along their axes.
-    const double total = 2 * (marker + textgap) + procw + waitw + legendgap;
-    double x = kMargin + std::max(0.0, (inner - total) / 2);
-    TLegendEntry a = entry(kRampProcTitle, x + marker / 2, chartstyle::kRampProc, false);
-    a.text =
-        text(kRampProcTitle, {x + marker + textgap, legendtop, procw, linehigh}, TTextAlign::left);
-    x += marker + textgap + procw + legendgap;
-    TLegendEntry b = entry(kRampWaitTitle, x + marker / 2, chartstyle::kRampWait, true);
-    b.text =
-        text(kRampWaitTitle, {x + marker + textgap, legendtop, waitw, linehigh}, TTextAlign::left);
-    l.legend = {a, b};
-    l.lefttitle = text(kRampProcTitle, {kMargin, plottop, th, plotbottom - plottop});
-    l.righttitle = text(kRampWaitTitle, {width - kMargin - th, plottop, th, plotbottom - plottop});
-    l.lefttitle.vertical = l.righttitle.vertical = true;
-  } else {
-    // Too low for the titles along the axes: each title stands above its own axis with the
-    // series' marker before it, which is the legend as well.
-    const double half = (inner - legendgap) / 2 - marker - textgap;
-    const std::string left = elidetext(kRampProcTitle, half, fm.textwidth);
-    const std::string right = elidetext(kRampWaitTitle, half, fm.textwidth);
-    const double rw = fm.textwidth(right);
-    l.legend = {
-        entry("", kMargin + marker / 2, chartstyle::kRampProc, false),
-        entry("", width - kMargin - rw - textgap - marker / 2, chartstyle::kRampWait, true)};
-    l.legend[0].text.box = l.legend[1].text.box = {0, legendtop, 0, linehigh};
-    l.lefttitle = text(left, {kMargin + marker + textgap, legendtop, fm.textwidth(left), linehigh},
-                       TTextAlign::left);
-    l.righttitle = text(right, {width - kMargin - rw, legendtop, rw, linehigh}, TTextAlign::right);
-  }
-  plottop = std::min(plottop, plotbottom - 1);
+  l.legend.push_back(entry(proc, procw, chartstyle::kRampProc, false));
+  l.legend.push_back(entry(wait, waitw, chartstyle::kRampWait, true));
+
+  // The value axes' titles run along them, wrapped into as many lines as their length needs.
+  const std::vector<std::string> left = wraptext(kRampProcTitle, plotheight, 0, fm.textwidth);
+  const std::vector<std::string> right = wraptext(kRampWaitTitle, plotheight, 0, fm.textwidth);
+  const double leftw = th * static_cast<double>(left.size());
+  const double rightw = th * static_cast<double>(right.size());
+  l.lefttitle = text(joined(left), {kMargin, plottop, leftw, plotheight});
+  l.righttitle = text(joined(right), {width - kMargin - rightw, plottop, rightw, plotheight});
+  l.lefttitle.vertical = l.righttitle.vertical = true;
 
   // Both value axes begin 5 percent of the plot's height above its bottom.
-  const double axisbottom = plotbottom - 0.05 * (plotbottom - plottop);
-  const double labelleft = kMargin + (vertical ? th + kGap : 0);
+  const double axisbottom = plotbottom - 0.05 * plotheight;
+  const double labelleft = kMargin + leftw + kGap;
   l.leftaxis = verticalaxis(0, maxproc, axisbottom, plottop, 0, TTextAlign::right, fm);
-  l.rightaxis = verticalaxis(1, maxwait, axisbottom, plottop, 0, TTextAlign::left, fm);
-  const double leftw = widestlabel(l.leftaxis.scale, fm);
-  const double rightw = widestlabel(l.rightaxis.scale, fm);
-  const double plotleft = labelleft + leftw + kTick + 1;
-  const double rightlimit = width - kMargin - (vertical ? th + kGap : 0);
-  double plotright = rightlimit - rightw - kTick - 1;
-  for (auto& lab : l.leftaxis.labels) lab.box.left = labelleft, lab.box.width = leftw;
-  for (auto& lab : l.rightaxis.labels) lab.box.left = plotright + kTick + 1, lab.box.width = rightw;
+  l.rightaxis = verticalaxis(waitfrom, maxwait, axisbottom, plottop, 0, TTextAlign::left, fm);
+  const double leftlabelw = widestlabel(l.leftaxis.scale, fm);
+  const double rightlabelw = widestlabel(l.rightaxis.scale, fm);
+  const double plotleft = labelleft + leftlabelw + kTick + 1;
+  const double rightlimit = width - kMargin - rightw - kGap;
+  double plotright = rightlimit - rightlabelw - kTick - 1;
+  for (auto& lab : l.leftaxis.labels) lab.box.left = labelleft, lab.box.width = leftlabelw;
+  for (auto& lab : l.rightaxis.labels) lab.box.width = rightlabelw;
 
   TAxisOptions users;
   users.minstep = 1;
   users.thousands = true;
   l.xaxis = fittedxaxis(maxusers, plotleft, plotright, rightlimit, xlabeltop, fm, users);
-  l.plot = {plotleft, plottop, std::max(1.0, plotright - plotleft), plotbottom - plottop};
+  l.plot = {plotleft, plottop, std::max(1.0, plotright - plotleft), plotheight};
+  const double axislength = axisbottom - plottop;
+  if (l.plot.width < kMinPlotWidth || left.size() > 3 || right.size() > 3 ||
+      !verticalfits(l.leftaxis.scale, axislength, th) ||
+      !verticalfits(l.rightaxis.scale, axislength, th) ||
+      !horizontalfits(l.xaxis.scale, l.plot.width, fm))
+    return small();
   for (auto& lab : l.rightaxis.labels) lab.box.left = l.plot.right() + kTick + 1;
   l.xtitle = xtitlebelow(kRampXTitle, l.plot, xtitletop, l.bounds, fm);
 

@@ -5,14 +5,16 @@
 // layout, so a chart reads the same everywhere.
 //
 // Contents
-//   TChartMetrics            how wide a text is in the chart's two fonts (a callback, or an
-//   estimate) elidetext / wraptext     fitting texts into a width without ever widening the chart
-//   layoutrequestchart       Chart1: one point per request, four foot lines
-//   layoutrampchart          Chart2: two curves on two value axes, legend, marks
+//   TChartMetrics         how wide a text is in the chart's two fonts (a callback, or an estimate)
+//   elidetext, wraptext   fitting texts into a width without ever widening the chart
+//   pointorder            the order request points are drawn in: failures over successes
+//   layoutrequestchart    Chart1: one point per request, four foot lines
+//   layoutrampchart       Chart2: two curves on two value axes, legend, marks
 //
-// Coordinates are in the units of the given size (pixels on screen), y growing downwards. When a
-// vertical axis title would not fit along its axis it is written horizontally above the axis, so
-// no axis title is ever cut.
+// Coordinates are in the units of the given size (pixels on screen), y growing downwards. When the
+// request chart's vertical axis title would not fit along its axis it is written horizontally
+// above the axis; the ramp chart's wrap along their axes. No axis title is ever cut. A chart too
+// small for a plot whose every label is a tick value shows a note saying so instead of axes.
 
 #include <functional>
 #include <string>
@@ -36,6 +38,8 @@ struct TChartText {
   TChartRect box;    // the text stands inside, vertically centred
   TTextAlign align = TTextAlign::centre;
   bool vertical = false;  // turned to read from bottom to top; box is then tall and narrow
+  // text may hold '\n': its lines stack downwards (leftwards-to-rightwards when vertical), each
+  // fitted on its own.
   TChartFont font = TChartFont::text;
 };
 
@@ -71,6 +75,10 @@ struct TAxisLayout {
 
 struct TRequestChartLayout {
   TChartRect bounds, plot;
+  // false: too small to plot; then only title, note and foot lines are shown, no axis or point.
+  bool plotted = true;
+  TChartText note;       // says why nothing is plotted; empty while plotted
+  bool footcut = false;  // the foot did not fit whole: its last line shown ends in "…"
   TChartText title;
   TAxisLayout xaxis, yaxis;  // bottom and left; the left one has grid lines
   TChartText xtitle, ytitle;
@@ -92,16 +100,17 @@ struct TLegendEntry {
 
 struct TRampChartLayout {
   TChartRect bounds, plot;
+  bool plotted = true;  // false: too small; only title and note are shown
+  TChartText note;
   TChartText title;
-  std::vector<TLegendEntry> legend;        // "ramps", then "ramps3"
-  TAxisLayout xaxis, leftaxis, rightaxis;  // the left one has grid lines
-  TChartText xtitle, lefttitle, righttitle;
-  std::vector<TChartText> marks;  // the label of each "ramps" point, just above it
+  std::vector<TLegendEntry> legend;          // "ramps", then "ramps3"
+  TAxisLayout xaxis, leftaxis, rightaxis;    // the left one has grid lines
+  TChartText xtitle, lefttitle, righttitle;  // the value axes' titles along them, wrapped
+  std::vector<TChartText> marks;             // the label of each "ramps" point, just above it
 };
 
-// Maximum foot lines shown per foot line of the model: the status summary may take three.
-inline constexpr int kFootLinesFirst = 3;
-inline constexpr int kFootLinesOther = 2;
+// The note of a chart too small to plot.
+inline constexpr const char* kTooSmallNote = "Too small to plot: enlarge the window";
 
 // Axis titles, series and legend texts of the two charts.
 inline constexpr const char* kRequestXTitle = "Start Time Of Request [ms]";
@@ -109,6 +118,15 @@ inline constexpr const char* kRequestYTitle = "User Wait Time [ms]";
 inline constexpr const char* kRampXTitle = "Number Of Simultaneous Users";
 inline constexpr const char* kRampProcTitle = "Average Request Proc. Time [ms]";
 inline constexpr const char* kRampWaitTitle = "Average User Wait Time [ms]";
+
+// The status codes of the request points in drawing order, bottom layer first (see
+// TChartModel::outcomes), and the layer of one code in such an order (-1: absent).
+std::vector<int> pointlayers(const TChartModel& m);
+int layerof(const std::vector<int>& layers, int statuscode);
+// Indices of the request points in drawing order: layer by layer, within a layer by start time,
+// equal starts in completion order. Each point drawn covers only points of its own outcome that
+// started earlier, or commoner outcomes.
+std::vector<size_t> pointorder(const TChartModel& m);
 
 TRequestChartLayout layoutrequestchart(const TChartModel& m, double width, double height,
                                        const TChartMetrics& fm);

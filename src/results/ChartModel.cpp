@@ -13,6 +13,7 @@ void TChartModel::clear() {
 
 void TChartModel::clearrequests() {
   requests_.clear();
+  counts_.clear();
   maxx_ = maxy_ = 0;
   ++requestgen_;
 }
@@ -39,6 +40,24 @@ void TChartModel::addrequest(long double x, long double y, int statuscode) {
   requests_.push_back(TChartPoint{x, y, statuscode});
   maxx_ = std::max(maxx_, x);
   maxy_ = std::max(maxy_, y);
+  // A handful of codes at most: a linear search is cheaper than a map on this hot path.
+  for (auto& c : counts_) {
+    if (c.statuscode == statuscode) {
+      ++c.count;
+      return;
+    }
+  }
+  counts_.push_back(TOutcomeCount{statuscode, 1});
+}
+
+std::vector<TOutcomeCount> TChartModel::outcomes() const {
+  std::vector<TOutcomeCount> order = counts_;
+  std::sort(order.begin(), order.end(), [](const TOutcomeCount& a, const TOutcomeCount& b) {
+    if ((a.statuscode == 200) != (b.statuscode == 200)) return a.statuscode == 200;
+    if (a.count != b.count) return a.count > b.count;
+    return a.statuscode < b.statuscode;
+  });
+  return order;
 }
 
 void TChartModel::addramp(int users, long double avgproc, const std::string& label) {

@@ -24,6 +24,13 @@ struct TRampPoint {
   std::string label;  // "ok" or "15% Errors"; empty on the wait-time curve
 };
 
+// How many request points one status code has.
+struct TOutcomeCount {
+  int statuscode = 0;
+  size_t count = 0;
+  bool operator==(const TOutcomeCount&) const = default;
+};
+
 class TChartModel {
  public:
   // Test start: every series emptied, titles and foot lines set anew.
@@ -44,6 +51,10 @@ class TChartModel {
   // The largest start offset and wait time of the request points (0 while there are none).
   long double requestmaxx() const { return maxx_; }
   long double requestmaxy() const { return maxy_; }
+  // The request points' status codes with their counts in drawing order, bottom layer first:
+  // 200 lowest, then the other codes from the commonest to the rarest (equal counts: the lower
+  // code below). So a failure is never hidden by a success, nor a rarer failure by a commoner.
+  std::vector<TOutcomeCount> outcomes() const;
   const std::vector<TRampPoint>& ramps() const { return ramps_; }
   const std::vector<TRampPoint>& rampwaits() const { return rampwaits_; }
 
@@ -61,6 +72,7 @@ class TChartModel {
   std::array<std::string, 4> foot_;
   std::vector<TChartPoint> requests_;
   long double maxx_ = 0, maxy_ = 0;
+  std::vector<TOutcomeCount> counts_;  // in order of first appearance
   std::vector<TRampPoint> ramps_, rampwaits_;
   uint64_t requestgen_ = 0, rampgen_ = 0, textrev_ = 0;
 };

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+#include <string>
+
 namespace {
 
 // Text widths of a 11 px font, near enough to the window's.
@@ -36,6 +40,61 @@ void expectinside(const TChartText& t, const TChartRect& b, double width) {
   EXPECT_LE(width, t.vertical ? t.box.height + 0.01 : t.box.width + 0.01);
 }
 
+// Two outcomes, as a test against one server mostly shows them.
+TChartModel twocodes() {
+  TChartModel m = ninecodes();
+  m.setfoot(0, "Resulting statuscodes: 1000x\"200\" (=OK), 500x\"404\" (=Not Found), ");
+  return m;
+}
+
+// The words of a text, lines joined by one blank.
+std::string words(const std::string& s) {
+  std::string out;
+  for (char c : s) {
+    if (c == '\n') c = ' ';
+    if (c == ' ' && (out.empty() || out.back() == ' ')) continue;
+    out += c;
+  }
+  while (!out.empty() && out.back() == ' ') out.pop_back();
+  return out;
+}
+
+std::string footwords(const std::vector<TChartText>& foot) {
+  std::string all;
+  for (const auto& f : foot) all += f.text + " ";
+  return words(all);
+}
+
+std::string modelfootwords(const TChartModel& m) {
+  std::string all;
+  for (const auto& f : m.foot()) all += f + " ";
+  return words(all);
+}
+
+// Every tick label reads its tick's value inside the chart, the labels of a vertical axis stand
+// a line apart, and the scale ends near the data (within two steps of it).
+void expectrealaxis(const TAxisLayout& a, double datamax, double lineheight, bool vertical,
+                    const TChartRect& bounds) {
+  ASSERT_GE(a.scale.ticks.size(), 2u);
+  ASSERT_EQ(a.labels.size(), a.scale.ticks.size());
+  for (size_t i = 0; i < a.labels.size(); ++i) {
+    std::string digits = a.labels[i].text;
+    std::erase(digits, ',');
+    EXPECT_NEAR(std::stod(digits), a.scale.ticks[i].value, a.scale.step * 1e-6);
+    EXPECT_GE(a.labels[i].box.top, bounds.top - 0.01);
+    EXPECT_LE(a.labels[i].box.bottom(), bounds.bottom() + 0.01);
+    if (vertical && i > 0) {
+      EXPECT_GE(std::fabs(a.pos(a.scale.ticks[i].value) - a.pos(a.scale.ticks[i - 1].value)),
+                lineheight);
+    }
+  }
+  EXPECT_LE(a.scale.max, std::max(datamax, a.scale.min) + 2 * a.scale.step);
+}
+
+bool overlap(const TChartRect& a, const TChartRect& b) {
+  return a.left < b.right() && b.left < a.right() && a.top < b.bottom() && b.top < a.bottom();
+}
+
 }  // namespace
 
 TEST(ChartLayout, ElideAndWrapNeverExceedTheWidth) {
@@ -62,13 +121,15 @@ TEST(ChartLayout, ElideAndWrapNeverExceedTheWidth) {
 // The window's designed size with the ramp test on leaves each chart about 175 by 550: every
 // axis title is shown whole and both plots keep room for their points.
 TEST(ChartLayout, DesignSizeKeepsTitlesWholeAndPlotsUsable) {
-  const TChartModel m = ninecodes();
+  const TChartModel m = twocodes();
   for (double h : {185.0, 250.0, 400.0, 700.0}) {
     SCOPED_TRACE(h);
     const TRequestChartLayout r = layoutrequestchart(m, 549, h, kFont);
+    ASSERT_TRUE(r.plotted);
     EXPECT_EQ(r.ytitle.text, kRequestYTitle);
     EXPECT_EQ(r.xtitle.text, kRequestXTitle);
-    EXPECT_GE(r.plot.height, 50);
+    // The foot lines keep every word, so the lowest plot is a little lower than it was.
+    EXPECT_GE(r.plot.height, 45);
     EXPECT_GE(r.plot.width, 400);
     expectinside(r.ytitle, r.bounds, kFont.textwidth(kRequestYTitle));
     for (const auto& f : r.foot) expectinside(f, r.bounds, kFont.textwidth(f.text));
@@ -78,21 +139,140 @@ TEST(ChartLayout, DesignSizeKeepsTitlesWholeAndPlotsUsable) {
     EXPECT_GE(r.xaxis.scale.max, static_cast<double>(m.requestmaxx()));
     EXPECT_GE(r.yaxis.scale.max, static_cast<double>(m.requestmaxy()));
 
+    // The ramp chart's axis titles stand along their axes, wrapped but whole, as in print.
     const TRampChartLayout a = layoutrampchart(m, 549, h, kFont);
-    EXPECT_EQ(a.lefttitle.text, kRampProcTitle);
-    EXPECT_EQ(a.righttitle.text, kRampWaitTitle);
+    ASSERT_TRUE(a.plotted);
+    EXPECT_EQ(words(a.lefttitle.text), kRampProcTitle);
+    EXPECT_EQ(words(a.righttitle.text), kRampWaitTitle);
+    EXPECT_TRUE(a.lefttitle.vertical && a.righttitle.vertical);
+    EXPECT_LE(a.lefttitle.box.right(), a.plot.left);
+    EXPECT_GE(a.righttitle.box.left, a.plot.right());
+    for (const TChartText* t : {&a.lefttitle, &a.righttitle}) {
+      for (size_t at = 0, nl = 0; at <= t->text.size(); at = nl + 1) {
+        nl = std::min(t->text.find('\n', at), t->text.size());
+        expectinside(*t, a.bounds, kFont.textwidth(t->text.substr(at, nl - at)));
+      }
+    }
     EXPECT_EQ(a.xtitle.text, kRampXTitle);
     EXPECT_GE(a.plot.height, 70);
-    expectinside(a.lefttitle, a.bounds, kFont.textwidth(kRampProcTitle));
-    expectinside(a.righttitle, a.bounds, kFont.textwidth(kRampWaitTitle));
     ASSERT_EQ(a.marks.size(), 4u);
     EXPECT_GE(a.marks.front().box.top, a.legend.front().markery);
     EXPECT_EQ(a.legend.size(), 2u);
   }
-  // The nine-code listing wraps when there is room and shrinks to one line per foot line when
-  // there is not; it never widens the chart.
-  EXPECT_GT(layoutrequestchart(m, 549, 700, kFont).foot.size(), 4u);
-  EXPECT_EQ(layoutrequestchart(m, 549, 185, kFont).foot.size(), 4u);
+}
+
+// The foot lines wrap and keep every word wherever they have room; only a chart too low even for
+// them ends its last line shown in "…" (the window's tool tip then shows them whole).
+TEST(ChartLayout, FootKeepsEveryWord) {
+  TChartModel m = ninecodes();
+  m.setfoot(1,
+            "ramp test with up to 400 simultaneous users, Use usernames from \"users.txt\" - 3 "
+            "runs - wait for 2s - using proxy: 127.0.0.1:18888");
+  const std::string all = modelfootwords(m);
+  for (double w : {300.0, 500.0, 549.0, 900.0}) {
+    for (double h = 30; h <= 700; h += 5) {
+      SCOPED_TRACE(std::to_string(w) + " x " + std::to_string(h));
+      const TRequestChartLayout r = layoutrequestchart(m, w, h, kFont);
+      for (const auto& f : r.foot) {
+        expectinside(f, r.bounds, kFont.textwidth(f.text));
+        EXPECT_LE(f.box.bottom(), h + 0.01);
+      }
+      if (!r.footcut) {
+        EXPECT_EQ(footwords(r.foot), all);
+      } else {
+        EXPECT_FALSE(r.plotted);
+        // Cut only where the lines shown fill everything below the note.
+        if (!r.foot.empty()) {
+          EXPECT_LT(r.foot.front().box.top - r.note.box.bottom(), 2 * kFont.textheight);
+          EXPECT_TRUE(r.foot.back().text.ends_with("\xe2\x80\xa6"));
+        }
+      }
+    }
+  }
+  // The proxy at the end of the description is on screen at the design width.
+  const TRequestChartLayout r = layoutrequestchart(m, 549, 300, kFont);
+  ASSERT_TRUE(r.plotted);
+  EXPECT_NE(footwords(r.foot).find("using proxy: 127.0.0.1:18888"), std::string::npos);
+}
+
+// At every size the window allows, down to almost nothing: a chart either plots with real tick
+// values and its texts apart, or shows only its note, never absurd axes.
+TEST(ChartLayout, SmallSizesPlotRealTicksOrSaySo) {
+  const TChartModel m = twocodes();
+  int plotted = 0, notes = 0;
+  for (double w : {120.0, 250.0, 500.0, 549.0, 1000.0}) {
+    for (double h = 10; h <= 400; h += 3) {
+      SCOPED_TRACE(std::to_string(w) + " x " + std::to_string(h));
+      const TRequestChartLayout r = layoutrequestchart(m, w, h, kFont);
+      if (r.plotted) {
+        ++plotted;
+        EXPECT_TRUE(r.note.text.empty());
+        EXPECT_GE(r.plot.height, 3 * kFont.textheight);
+        expectrealaxis(r.yaxis, static_cast<double>(m.requestmaxy()), kFont.textheight, true,
+                       r.bounds);
+        expectrealaxis(r.xaxis, static_cast<double>(m.requestmaxx()), 0, false, r.bounds);
+        if (!r.ytitle.vertical) {
+          EXPECT_FALSE(overlap(r.ytitle.box, r.title.box));
+        }
+        EXPECT_GE(r.plot.top, r.title.box.bottom());
+      } else {
+        ++notes;
+        EXPECT_TRUE(r.yaxis.labels.empty() && r.xaxis.labels.empty());
+        EXPECT_TRUE(r.note.text == kTooSmallNote || r.note.text.ends_with("\xe2\x80\xa6"));
+      }
+      const TRampChartLayout a = layoutrampchart(m, w, h, kFont);
+      if (a.plotted) {
+        expectrealaxis(a.leftaxis, 0.2, kFont.textheight, true, a.bounds);
+        expectrealaxis(a.rightaxis, 40, kFont.textheight, true, a.bounds);
+        expectrealaxis(a.xaxis, 400, 0, false, a.bounds);
+        // Each step's point stands at its own height, none on the zero line.
+        for (size_t i = 0; i < m.ramps().size(); ++i) {
+          const double y = a.leftaxis.pos(static_cast<double>(m.ramps()[i].y));
+          EXPECT_LT(y, a.leftaxis.pos(0) - 1);
+          if (i > 0) {
+            EXPECT_LT(y, a.leftaxis.pos(static_cast<double>(m.ramps()[i - 1].y)));
+          }
+        }
+        EXPECT_FALSE(overlap(a.lefttitle.box, a.plot));
+        EXPECT_FALSE(overlap(a.righttitle.box, a.plot));
+      } else {
+        EXPECT_TRUE(a.leftaxis.labels.empty() && a.rightaxis.labels.empty());
+        EXPECT_TRUE(a.note.text == kTooSmallNote || a.note.text.ends_with("\xe2\x80\xa6"));
+      }
+    }
+  }
+  EXPECT_GT(plotted, 100);
+  EXPECT_GT(notes, 20);
+  // The window's smallest sizes with the ramp test on leave charts about 45 pixels high.
+  EXPECT_FALSE(layoutrequestchart(m, 500, 45, kFont).plotted);
+  EXPECT_EQ(layoutrampchart(m, 500, 45, kFont).note.text, kTooSmallNote);
+}
+
+// Drawing order: successes lowest, then the other outcomes from the commonest to the rarest,
+// each by start time; the order follows the counts, not the arrival.
+TEST(ChartLayout, FailuresAndRarerOutcomesDrawnOnTop) {
+  TChartModel m;
+  m.addrequest(5, 1, 0);  // a time-out, started last of all but first to complete
+  for (int i = 0; i < 6; ++i) m.addrequest(i * 0.5L, 1, i % 3 == 0 ? 404 : 200);
+  m.addrequest(4, 1, 500);
+  m.addrequest(4.5L, 1, 0);
+  // 4 x 200, 2 x 404, 2 x 0, 1 x 500
+  EXPECT_EQ(pointlayers(m), (std::vector<int>{200, 0, 404, 500}));
+  EXPECT_EQ(layerof(pointlayers(m), 500), 3);
+  EXPECT_EQ(layerof(pointlayers(m), 302), -1);
+  const std::vector<size_t> order = pointorder(m);
+  std::vector<int> codes;
+  for (size_t i : order) codes.push_back(m.requests()[i].statuscode);
+  EXPECT_EQ(codes, (std::vector<int>{200, 200, 200, 200, 0, 0, 404, 404, 500}));
+  EXPECT_EQ(m.requests()[order[4]].x, 4.5L);
+  EXPECT_EQ(m.requests()[order[5]].x, 5);
+  // Even when failures outnumber successes, no success is drawn over a failure.
+  TChartModel down;
+  for (int i = 0; i < 10; ++i) down.addrequest(i, 1, i < 8 ? 503 : 200);
+  EXPECT_EQ(pointlayers(down), (std::vector<int>{200, 503}));
+  EXPECT_EQ(down.outcomes().back(), (TOutcomeCount{503, 8}));
+  down.clearrequests();
+  EXPECT_TRUE(down.outcomes().empty());
 }
 
 TEST(ChartLayout, PointsMapOntoThePlot) {
@@ -113,4 +293,28 @@ TEST(ChartLayout, PointsMapOntoThePlot) {
   EXPECT_EQ(chartstyle::pointcolour(200), (TChartColour{0, 128, 0}));
   EXPECT_EQ(chartstyle::pointcolour(0), (TChartColour{0, 0, 0}));
   EXPECT_EQ(chartstyle::pointcolour(302), (TChartColour{255, 0, 0}));
+}
+
+// Waits shorter than a millisecond (a fast server on loopback) once fell below the ramp chart's
+// wait axis, which began at 1, and were drawn over the user axis' labels.
+TEST(ChartLayout, EveryRampPointInsideThePlot) {
+  TChartModel m;
+  const double waits[] = {0.4, 0.9, 1.6};
+  for (int step = 0; step < 3; ++step) {
+    m.addramp(13 * (step + 1), 0.1L, "ok");
+    m.addrampwait(13 * (step + 1), waits[step]);
+  }
+  const TRampChartLayout a = layoutrampchart(m, 549, 250, kFont);
+  ASSERT_TRUE(a.plotted);
+  for (const auto& p : m.rampwaits()) {
+    const double y = a.rightaxis.pos(static_cast<double>(p.y));
+    EXPECT_GE(y, a.plot.top);
+    EXPECT_LE(y, a.plot.bottom());
+  }
+  EXPECT_EQ(a.rightaxis.scale.min, 0);
+  // Waits of a millisecond and more keep the axis beginning at 1.
+  TChartModel slow;
+  slow.addrampwait(10, 5);
+  slow.addrampwait(20, 40);
+  EXPECT_EQ(layoutrampchart(slow, 549, 250, kFont).rightaxis.scale.min, 1);
 }
