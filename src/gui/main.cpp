@@ -54,6 +54,7 @@ int main(int argc, char* argv[]) {
   Turllistwin urllistwin;
   THttpAsyForm form(urllistwin, QApplication::arguments());
   quitonclose(form);
+  urllistwin.follow(form);
   QApplication::setApplicationName("Pressbolt V4");
   // The load test behind "Start Test" and "A&bort Test".
   TWindowHost host(form);

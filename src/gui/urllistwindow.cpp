@@ -156,3 +156,45 @@ QRect Turllistwin::besidemain(const QRect& mainframe, const QRect& avail, const 
   const int y = std::max(avail.top() + 2 * frame, mainframe.top() + frame);
   return {QPoint(x, y), size};
 }
+
+void Turllistwin::follow(QWidget& main) {
+  main_ = &main;
+  main.installEventFilter(this);
+}
+
+void Turllistwin::restore() {
+  if (gonewithmain_) show();
+  if (!isVisible() || !isMinimized()) return;
+  setWindowState(windowState() & ~Qt::WindowMinimized);
+  raise();
+}
+
+void Turllistwin::setVisible(bool visible) {
+  gonewithmain_ = false;
+  QWidget::setVisible(visible);
+}
+
+bool Turllistwin::eventFilter(QObject* watched, QEvent* event) {
+  if (watched != main_) return QWidget::eventFilter(watched, event);
+  switch (event->type()) {
+    case QEvent::Hide:
+    case QEvent::WindowStateChange:
+      // A toolbar window is not minimised with the window it belongs to: it goes by itself.
+      if (main_->isMinimized()) {
+        if (isVisible()) {
+          hide();
+          gonewithmain_ = true;
+        }
+      } else if (event->type() == QEvent::WindowStateChange) {
+        restore();
+      }
+      break;
+    case QEvent::Show:
+    case QEvent::WindowActivate:
+      restore();
+      break;
+    default:
+      break;
+  }
+  return QWidget::eventFilter(watched, event);
+}

@@ -14,8 +14,8 @@ class Turllistwin : public QWidget {
   Q_OBJECT
  public:
   // A small tool window above the others with its caption and no title-bar buttons (a window
-  // manager that shows some anyway gets a close that is refused and a minimise that the
-  // "multiple URLs" option undoes).
+  // manager that shows some anyway gets a close that is refused and a minimise that showing or
+  // raising the main window undoes).
   static constexpr Qt::WindowFlags kFlags =
       Qt::Tool | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint;
   // The window type Qt's X11 layer puts first in _NET_WM_WINDOW_TYPE, as the value of the
@@ -62,9 +62,20 @@ class Turllistwin : public QWidget {
   // rather than shrink.
   static QRect besidemain(const QRect& mainframe, const QRect& avail, const QSize& size);
 
+  // From now on the window goes and comes with main: it is hidden while main is minimised, and
+  // whenever main is shown, restored or activated it comes back, also from being minimised
+  // itself. Call once.
+  void follow(QWidget& main);
+  // Brings the window back if it was minimised or went with the main window.
+  void restore();
+
+  // Any explicit show or hide ends "gone with the main window".
+  void setVisible(bool visible) override;
+
  protected:
   // The window is never closed by the user.
   void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
   void showEvent(QShowEvent* event) override;
 
  private:
@@ -72,5 +83,7 @@ class Turllistwin : public QWidget {
   void settoolbartype();
 
   QPlainTextEdit* urllist_;
-  bool typed_ = false;  // settoolbartype has run
+  QWidget* main_ = nullptr;    // the window followed
+  bool gonewithmain_ = false;  // hidden because main was minimised
+  bool typed_ = false;         // settoolbartype has run
 };

@@ -1,7 +1,7 @@
 // The multiple-URL window: loading replaces the list, saving writes CR LF lines, clearing empties
 // it, and files that vanished or cannot be written leave the list as it was with an error box.
-// Its window: no minimise or maximise button, its designed size beside the main window, and Tab
-// moving on.
+// Its window: no minimise or maximise button, its designed size beside the main window, back
+// with the main window, and Tab moving on.
 
 #include <QWindow>
 #include <QtTest>
@@ -51,6 +51,50 @@ class UrlListWindowTest : public QObject {
     QCOMPARE(Turllistwin::besidemain(QRect(356, 100, 567, 800), QRect(0, 0, 1280, 1024),
                                      QSize(300, 150)),
              QRect(931, 108, 300, 150));
+  }
+
+  void testComesBackWithTheMainWindow() {
+    QWidget main;
+    Turllistwin w;
+    w.follow(main);
+    main.show();
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    // Minimised by itself: the main window shown again or activated brings it back.
+    for (int how = 0; how < 2; ++how) {
+      w.setWindowState(Qt::WindowMinimized);
+      QCoreApplication::processEvents();
+      QVERIFY(w.isMinimized());
+      if (how == 0) {
+        main.hide();
+        main.show();
+      } else {
+        QApplication::setActiveWindow(&w);
+        QApplication::setActiveWindow(&main);
+      }
+      QCoreApplication::processEvents();
+      QVERIFY2(!w.isMinimized() && w.isVisible(), how == 0 ? "shown" : "activated");
+    }
+    // It goes while the main window is minimised and comes back with it.
+    main.showMinimized();
+    QCoreApplication::processEvents();
+    QVERIFY(!w.isVisible());
+    main.showNormal();
+    QCoreApplication::processEvents();
+    QVERIFY(w.isVisible());
+    // A list hidden by its option stays hidden.
+    w.hide();
+    main.showMinimized();
+    main.showNormal();
+    QCoreApplication::processEvents();
+    QVERIFY(!w.isVisible());
+    // And one hidden by its option while it was gone with the main window, too.
+    w.show();
+    main.showMinimized();
+    w.hide();
+    main.showNormal();
+    QCoreApplication::processEvents();
+    QVERIFY(!w.isVisible());
   }
 
   void testTabMovesOnAndTypesNothing() {
