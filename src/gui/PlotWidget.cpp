@@ -2,6 +2,8 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QContextMenuEvent>
+#include <QKeyEvent>
 #include <QPrintDialog>
 #include <algorithm>
 
@@ -18,11 +20,47 @@ TPlotWidget::TPlotWidget(const QString& name, const TChartModel& model, QWidget*
   addAction(print_);
   addAction(copy_);
   setContextMenuPolicy(Qt::ActionsContextMenu);
+  setFocusPolicy(Qt::StrongFocus);
 }
 
 void TPlotWidget::paintEvent(QPaintEvent*) {
   QPainter p(this);
   paintchart(p, rect());
+  paintfocus(p);
+}
+
+void TPlotWidget::paintfocus(QPainter& p) const {
+  if (!hasFocus()) return;
+  // A frame only: some styles' focus rectangle also tints the area, which would recolour the chart.
+  p.save();
+  p.setPen(QPen(palette().color(QPalette::Highlight), 2));
+  p.setBrush(Qt::NoBrush);
+  p.drawRect(QRectF(rect()).adjusted(1, 1, -1, -1));
+  p.restore();
+}
+
+void TPlotWidget::keyPressEvent(QKeyEvent* event) {
+  const bool menukey = event->key() == Qt::Key_Menu && event->modifiers() == Qt::NoModifier;
+  const bool shiftf10 = event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier;
+  if (!menukey && !shiftf10) {
+    QWidget::keyPressEvent(event);
+    return;
+  }
+  // The same event a right click sends, so the menu is the one the mouse opens.
+  const QPoint at = rect().center();
+  QContextMenuEvent menu(QContextMenuEvent::Keyboard, at, mapToGlobal(at));
+  QCoreApplication::sendEvent(this, &menu);
+  event->accept();
+}
+
+void TPlotWidget::focusInEvent(QFocusEvent* event) {
+  QWidget::focusInEvent(event);
+  update();
+}
+
+void TPlotWidget::focusOutEvent(QFocusEvent* event) {
+  QWidget::focusOutEvent(event);
+  update();
 }
 
 QImage TPlotWidget::image() const {

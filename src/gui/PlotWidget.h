@@ -1,7 +1,8 @@
 #pragma once
 // TPlotWidget: a result chart as the user sees it, drawn by our own paint routine, with the
 // context menu "Print Graph" / "Copy Graph". Its size follows the layout it sits in; nothing it
-// shows ever asks for more room.
+// shows ever asks for more room. It takes the focus by Tab and by click (shown by a focus frame),
+// and the Menu key or Shift+F10 opens its context menu, so the menu needs no mouse.
 
 #include <QAction>
 #include <QImage>
@@ -39,6 +40,11 @@ class TPlotWidget : public QWidget {
 
  protected:
   void paintEvent(QPaintEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void focusInEvent(QFocusEvent* event) override;
+  void focusOutEvent(QFocusEvent* event) override;
+  // The focus frame over what paintEvent drew, while the chart has the focus.
+  void paintfocus(QPainter& p) const;
 
  private:
   const TChartModel& model_;

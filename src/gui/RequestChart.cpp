@@ -141,6 +141,7 @@ void TRequestChart::paintEvent(QPaintEvent*) {
   if (stale_ || cache_.size() != size() * devicePixelRatio()) redraw();
   QPainter p(this);
   p.drawImage(QPointF(0, 0), cache_);
+  paintfocus(p);
 }
 
 void TRequestChart::resizeEvent(QResizeEvent* event) {
