@@ -262,6 +262,8 @@ QWidget* THttpAsyForm::buildresultarea() {
   bl->addWidget(label3);
   WebBrowser_V11 = new TFirstResponseView;
   bl->addWidget(WebBrowser_V11, 1);
+  // Takes the room of the hidden browser, so the check box stays where the user clicked it.
+  bl->addStretch(0);
   PageControl1->addTab(browserview, "Browserview (1st Req.)");
 
   Memo1 = memo("Memo1");

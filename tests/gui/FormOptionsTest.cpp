@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
+#include <QTabWidget>
 #include <QtTest>
 #include <cstdio>
 
@@ -205,6 +206,21 @@ class FormOptionsTest : public QObject {
     c<QPushButton>("ExecButton")->click();
     QCOMPARE(seen.users, 20000);
     QCOMPARE(c<QLineEdit>("offset")->text(), QString("0"));
+  }
+
+  void testTheBrowserViewsCheckBoxStaysPut() {
+    auto* box = c<QCheckBox>("CheckBox2");
+    form->PageControl2->setCurrentWidget(form->TabSheet6);
+    auto* tabs = c<QTabWidget>("PageControl1");
+    tabs->setCurrentWidget(box->parentWidget());
+    QApplication::processEvents();
+    QVERIFY(box->isVisible());
+    const QPoint at = box->pos();
+    for (int i = 0; i < 2; ++i) {
+      box->click();
+      QApplication::processEvents();
+      QCOMPARE(box->pos(), at);
+    }
   }
 
   void testUrlFieldsStayEqual() {
