@@ -141,6 +141,13 @@ void TWindowHost::setresultsvisible(bool on) {
 }
 
 void TWindowHost::processmessages() {
+  // The test start processes messages once before run 1: the views show the new test's header
+  // and empty charts then, not the previous test's results, while the run is timed.
+  if (!holding()) {
+    form_.synclogviews();
+    synccharts();
+    syncfirstresponse();
+  }
   syncstatus(false);
   QCoreApplication::processEvents();
 }
