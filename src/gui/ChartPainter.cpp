@@ -136,6 +136,11 @@ void paintrequestframe(QPainter& p, const TRequestChartLayout& l, const TChartFo
   drawhorizontal(p, l.xaxis, plot, f);
   drawtext(p, l.ytitle, f);
   drawtext(p, l.xtitle, f);
+  for (const auto& e : l.legend) {
+    const double h = chartstyle::kRequestPointHalf;
+    p.fillRect(QRectF(e.markerx - h, e.markery - h, 2 * h + 1, 2 * h + 1), qcolour(e.colour));
+    drawtext(p, e.text, f);
+  }
   p.restore();
 }
 

@@ -35,8 +35,8 @@ class TMonochromeCharts {
 QColor qcolour(TChartColour c);
 QRectF qrect(const TChartRect& r);
 
-// The request chart without its points: background, title, axes, grid, labels, axis titles and
-// foot lines, at the layout's bounds.
+// The request chart without its points: background, title, axes, grid, labels, axis titles,
+// legend, foot lines or the note of a chart too small to plot, at the layout's bounds.
 void paintrequestframe(QPainter& p, const TRequestChartLayout& l, const TChartFonts& f);
 // The request points in pointorder(), each in its outcome's colour, clipped to the plot: a
 // failure is drawn over every success, a rarer outcome over a commoner one, and within one

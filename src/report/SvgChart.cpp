@@ -143,6 +143,11 @@ std::string svgrequestchart(const TChartModel& m) {
   s += text(l.title) + vertical(l.yaxis, l.plot.left, -3, l.plot, true) +
        horizontal(l.xaxis, l.plot) + text(l.ytitle) + text(l.xtitle);
   for (const auto& t : l.foot) s += text(t);
+  for (const auto& e : l.legend) {
+    const double h = chartstyle::kRequestPointHalf;
+    s += rect(TChartRect{e.markerx - h, e.markery - h, 2 * h + 1, 2 * h + 1}, e.colour) +
+         text(e.text);
+  }
   const auto& points = m.requests();
   const std::vector<size_t> order = pointorder(m);
   s += "<clipPath id=\"requestplot\">" + rect(l.plot, chartstyle::kBackground) +

@@ -157,6 +157,47 @@ void placesmall(TChartText& note, std::vector<TChartText>* foot, bool* footcut,
     foot->push_back(text(lines[i], {kMargin, foottop + th * static_cast<double>(i), inner, th}));
 }
 
+// The request chart's legend on the x title's line, right-aligned under the plot: each outcome
+// colour present with its count. The title moves to the plot's left edge to make room; without
+// room there is no legend (the foot lines carry the counts too).
+std::vector<TLegendEntry> requestlegend(const TChartModel& m, TChartText& xtitle,
+                                        const TChartRect& plot, const TChartMetrics& fm) {
+  size_t ok = 0, error = 0, timeout = 0;
+  for (const auto& o : m.outcomes())
+    (o.statuscode == 200 ? ok : o.statuscode == 0 ? timeout : error) += o.count;
+  const double marker = 2 * chartstyle::kRequestPointHalf + 1, textgap = 3, entrygap = 10;
+  std::vector<std::pair<std::string, TChartColour>> items;
+  if (ok > 0) items.push_back({"ok " + std::to_string(ok), chartstyle::pointcolour(200)});
+  if (error > 0) items.push_back({"error " + std::to_string(error), chartstyle::kError});
+  if (timeout > 0) items.push_back({"timeout " + std::to_string(timeout), chartstyle::kTimeOut});
+  double total = 0;
+  for (const auto& [label, colour] : items)
+    total += marker + textgap + fm.textwidth(label) + (total > 0 ? entrygap : 0);
+  if (items.empty() || xtitle.text != kRequestXTitle) return {};
+  const double titlew = fm.textwidth(xtitle.text);
+  const double gap = 2 * entrygap;
+  if ((plot.width + titlew) / 2 + gap + total > plot.width) {
+    if (titlew + gap + total > plot.width) return {};
+    xtitle.box.left = plot.left;
+    xtitle.box.width = titlew;
+    xtitle.align = TTextAlign::left;
+  }
+  std::vector<TLegendEntry> legend;
+  double x = plot.right() - total;
+  for (const auto& [label, colour] : items) {
+    TLegendEntry e;
+    e.markerx = x + marker / 2;
+    e.markery = xtitle.box.top + xtitle.box.height / 2;
+    e.colour = colour;
+    const double w = fm.textwidth(label);
+    e.text =
+        text(label, {x + marker + textgap, xtitle.box.top, w, xtitle.box.height}, TTextAlign::left);
+    legend.push_back(e);
+    x += marker + textgap + w + entrygap;
+  }
+  return legend;
+}
+
 // The axis title under a horizontal axis: centred under the plot, or under the whole chart when
 // the plot is narrower than the title.
 TChartText xtitlebelow(const std::string& title, const TChartRect& plot, double top,
@@ -358,6 +399,7 @@ TRequestChartLayout layoutrequestchart(const TChartModel& m, double width, doubl
       !horizontalfits(l.xaxis.scale, l.plot.width, fm))
     return small();
   l.xtitle = xtitlebelow(kRequestXTitle, l.plot, xtitletop, l.bounds, fm);
+  l.legend = requestlegend(m, l.xtitle, l.plot, fm);
   return l;
 }
 

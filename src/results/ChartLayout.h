@@ -73,6 +73,13 @@ struct TAxisLayout {
   }
 };
 
+struct TLegendEntry {
+  TChartText text;                  // empty when the axis title beside the marker names the series
+  double markerx = 0, markery = 0;  // centre of the marker
+  TChartColour colour;
+  bool triangle = false;
+};
+
 struct TRequestChartLayout {
   TChartRect bounds, plot;
   // false: too small to plot; then only title, note and foot lines are shown, no axis or point.
@@ -83,19 +90,15 @@ struct TRequestChartLayout {
   TAxisLayout xaxis, yaxis;  // bottom and left; the left one has grid lines
   TChartText xtitle, ytitle;
   std::vector<TChartText> foot;  // the foot lines as displayed, top to bottom
+  // Beside the x axis title where there is room: each outcome colour present with its count
+  // ("ok 1000", "error 500", "timeout 12"), its marker a request point's square.
+  std::vector<TLegendEntry> legend;
 
   // The filled square of a request point, on whole units so that every writer covers the same
   // pixels.
   TChartRect pointrect(const TChartPoint& p) const;
   // Two layouts whose plot and scales agree place every point alike.
   bool sameplot(const TRequestChartLayout& o) const;
-};
-
-struct TLegendEntry {
-  TChartText text;                  // empty when the axis title beside the marker names the series
-  double markerx = 0, markery = 0;  // centre of the marker
-  TChartColour colour;
-  bool triangle = false;
 };
 
 struct TRampChartLayout {

@@ -318,3 +318,29 @@ TEST(ChartLayout, EveryRampPointInsideThePlot) {
   slow.addrampwait(20, 40);
   EXPECT_EQ(layoutrampchart(slow, 549, 250, kFont).rightaxis.scale.min, 1);
 }
+
+// The legend beside the x axis title counts each outcome colour, so the share of every outcome
+// can be read even where the points of one cover another's.
+TEST(ChartLayout, RequestLegendCountsEachOutcomeColour) {
+  TChartModel m;
+  for (int i = 0; i < 17; ++i) m.addrequest(i, 10, i < 10 ? 200 : i < 14 ? 404 : i < 15 ? 500 : 0);
+  const TRequestChartLayout l = layoutrequestchart(m, 549, 300, kFont);
+  ASSERT_EQ(l.legend.size(), 3u);
+  EXPECT_EQ(l.legend[0].text.text, "ok 10");
+  EXPECT_EQ(l.legend[1].text.text, "error 5");
+  EXPECT_EQ(l.legend[2].text.text, "timeout 2");
+  EXPECT_EQ(l.legend[0].colour, chartstyle::pointcolour(200));
+  EXPECT_EQ(l.legend[1].colour, chartstyle::pointcolour(404));
+  EXPECT_EQ(l.legend[2].colour, chartstyle::pointcolour(0));
+  double right = l.xtitle.box.left + kFont.textwidth(l.xtitle.text);
+  EXPECT_EQ(l.xtitle.text, kRequestXTitle);
+  for (const auto& e : l.legend) {
+    EXPECT_GT(e.markerx - chartstyle::kRequestPointHalf, right);
+    EXPECT_NEAR(e.markery, l.xtitle.box.top + l.xtitle.box.height / 2, 0.01);
+    right = e.text.box.right();
+    EXPECT_LE(right, l.plot.right() + 0.01);
+  }
+  // Without room beside the title there is none; the foot lines count the outcomes then.
+  EXPECT_TRUE(layoutrequestchart(m, 250, 300, kFont).legend.empty());
+  EXPECT_TRUE(layoutrequestchart(TChartModel(), 549, 300, kFont).legend.empty());
+}
