@@ -133,16 +133,26 @@ std::vector<TTextSlice> paginate(QTextDocument& doc, double firstheight, double 
   return pages;
 }
 
+// Draws the lines whose top lies in the slice. Each line belongs to one page, so the text layer
+// of the PDF holds it once: the document layout would also draw a line that touches the slice
+// from the next page, hidden by the clip but found by search and copy.
 void drawtextslice(QPainter& p, QTextDocument& doc, const TTextSlice& slice, double top,
                    const TPageGeometry& g) {
   p.save();
-  const QRectF area(0, top, g.paint.width(), slice.to - slice.from);
-  p.setClipRect(area);
+  p.setClipRect(QRectF(0, top, g.paint.width(), slice.to - slice.from));
   p.translate(0, top - slice.from);
-  QAbstractTextDocumentLayout::PaintContext ctx;
-  ctx.clip = QRectF(0, slice.from, g.paint.width(), slice.to - slice.from);
-  ctx.palette.setColor(QPalette::Text, Qt::black);
-  doc.documentLayout()->draw(&p, ctx);
+  p.setPen(Qt::black);
+  QAbstractTextDocumentLayout* layout = doc.documentLayout();
+  for (QTextBlock b = doc.begin(); b.isValid(); b = b.next()) {
+    const QRectF box = layout->blockBoundingRect(b);
+    if (box.bottom() < slice.from || box.top() >= slice.to) continue;
+    const QTextLayout* tl = b.layout();
+    for (int i = 0; tl != nullptr && i < tl->lineCount(); ++i) {
+      const QTextLine line = tl->lineAt(i);
+      const double linetop = box.top() + line.y();
+      if (linetop >= slice.from && linetop < slice.to) line.draw(&p, box.topLeft());
+    }
+  }
   p.restore();
 }
 

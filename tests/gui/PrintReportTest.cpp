@@ -1,6 +1,6 @@
 // The printed report of a real test against pressbolt-target, printed to PDF and read back with
-// the poppler tools: pages, footers, the title band, the charts as black-and-white vector
-// drawings, and the charts on screen unchanged afterwards.
+// the poppler tools: pages, footers, each line in the text of one page only, the title band, the
+// charts as black-and-white vector drawings, and the charts on screen unchanged afterwards.
 
 #include <unistd.h>
 #include <QElapsedTimer>
@@ -147,6 +147,14 @@ class PrintReportTest : public QObject {
     QCOMPARE(lines.value(1).trimmed(), subtitle);
     QVERIFY(first.indexOf("Start Time Of Request [ms]") < first.indexOf("Pressbolt V"));
     QVERIFY(pagetext(rig.pdf, pages).contains("last line of the results"));
+    // Each line is in the text of one page only, also a line at a page break: found once by
+    // search and copy.
+    QString all;
+    for (int page = 1; page <= pages; ++page) all += pagetext(rig.pdf, page);
+    for (int i = 1; i <= 150; ++i) {
+      const QString line = "extra results line " + QString::number(i);
+      QVERIFY2(all.count(QRegularExpression(line + "\\b")) == 1, qPrintable(line));
+    }
     // Charts are vector drawings, not pictures; the bold lines keep their bold font.
     QCOMPARE(run("pdfimages", {"-list", rig.pdf}).split('\n', Qt::SkipEmptyParts).size(), 2);
     QVERIFY(run("pdffonts", {rig.pdf}).contains("Bold"));
@@ -160,6 +168,45 @@ class PrintReportTest : public QObject {
     QCOMPARE(printreport(makereport(rig.form), printer), pages);
     QCOMPARE(pagecount(rig.pdf), 1);
     QVERIFY(pagetext(rig.pdf, 1).contains(QRegularExpression("Page 2\\b")));
+  }
+
+  void aLineWrappedOverAPageBreakIsSplitBetweenThePages() {
+    TTempDir dir;
+    const QString pdf = QString::fromStdString(dir.file("wrapped.pdf"));
+    TReport report;
+    report.subtitle = "wrapped lines";
+    QStringList paragraphs;
+    for (int n = 1; n <= 60; ++n) {
+      QStringList words;
+      for (int k = 1; k <= 60; ++k) words << "p" + QString::number(n) + "w" + QString::number(k);
+      paragraphs << words.join(' ');
+    }
+    report.text = std::make_unique<QTextDocument>();
+    report.text->setPlainText(paragraphs.join('\n'));
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(pdf);
+    preparereportprinter(printer);
+    const int pages = printreport(report, printer);
+    QVERIFY(pages >= 2);
+    QStringList text;
+    for (int page = 1; page <= pages; ++page) text << pagetext(pdf, page);
+    auto pageof = [&](const QString& word) {
+      const QRegularExpression re("\\b" + word + "\\b");
+      int found = 0, on = 0;
+      for (int page = 0; page < pages; ++page)
+        if (const int c = int(text[page].count(re)); c > 0) found += c, on = page + 1;
+      return found == 1 ? on : -found;
+    };
+    // Every word is on one page once, and some paragraphs begin on one page and end on the next.
+    int split = 0;
+    for (int n = 1; n <= 60; ++n) {
+      const QString p = "p" + QString::number(n) + "w";
+      for (int k = 1; k <= 60; ++k)
+        QVERIFY2(pageof(p + QString::number(k)) > 0, qPrintable(p + QString::number(k)));
+      if (pageof(p + "1") != pageof(p + "60")) ++split;
+    }
+    QVERIFY(split >= 1);
   }
 
   void rampReportHasBothChartsInBlackAndWhite() {
