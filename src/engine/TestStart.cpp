@@ -44,16 +44,21 @@ bool TLoadEngine::validate(const TestSettings& s) {
     host_.errordialog(kNoHttps);
     return false;
   }
-  std::string refusal = startrefusal(s, s.multipleurls ? host_.urllines() : std::vector<std::string>());
+  std::string refusal =
+      startrefusal(s, s.multipleurls ? host_.urllines() : std::vector<std::string>());
   if (!refusal.empty()) {
     host_.errordialog(refusal);
     return false;
   }
   // Found now rather than after the whole test has run.
-  std::string dir = outputdir_.empty() ? outputdir() : outputdir_;
+  std::string note;
+  std::string dir = outputdir_.empty() ? outputdir(&note) : outputdir_;
   std::string reason;
   if (!canwritein(dir, reason)) {
-    host_.errordialog("\r\n\r\nCannot write the result files to \"" + dir + "\": " + reason +
+    // Name every folder that was tried: the program's own as well when it fell back.
+    if (!note.empty()) note += ". ";
+    host_.errordialog("\r\n\r\n" + note + "Cannot write the result files to \"" + dir +
+                      "\": " + reason +
                       ". Please choose another directory; the test was not started.\r\n\r\n");
     return false;
   }

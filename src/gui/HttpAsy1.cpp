@@ -81,6 +81,7 @@ void THttpAsyForm::connecthandlers() {
   connect(AbortButton, &QPushButton::clicked, this, [this] {
     if (onabort) onabort();
   });
+  connect(LogFolderButton, &QPushButton::clicked, this, &THttpAsyForm::LogFolderButtonClick);
   connect(Button2, &QPushButton::clicked, this, [this] {
     QPrinter printer(QPrinter::HighResolution);
     Printreportclick(*this, printer);

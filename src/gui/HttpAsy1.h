@@ -84,6 +84,13 @@ class THttpAsyForm : public QMainWindow {
   QPlainTextEdit* sourceview() const { return Memo1; }
   QPlainTextEdit* headersview() const { return Memo2; }
 
+  // The folder the user chose for the log files and temp.htm ("Log Folder..."), kept in the
+  // settings file; empty for the program's directory or its fallback.
+  const QString& logfolder() const { return logfolder_; }
+  void setlogfolder(const QString& folder);
+  // "Log Folder...": asks for the folder.
+  void LogFolderButtonClick();
+
   // Where the settings are kept (derived from the program's name).
   const std::string& settingsfile() const { return settingsfile_; }
 
@@ -134,6 +141,7 @@ class THttpAsyForm : public QMainWindow {
   bool settingsloaded_ = false;
   bool urllistplaced_ = false;  // the URL list window has a position of its own
   bool applying_ = false;       // the stored settings are being applied
+  QString logfolder_;
   TLogModel logmodel_;
   TLogMirror* mirror_ = nullptr;
 
@@ -177,6 +185,7 @@ class THttpAsyForm : public QMainWindow {
   QPushButton* ExecButton = nullptr;
   QPushButton* AbortButton = nullptr;
   QPushButton* Button2 = nullptr;  // "Print Report"
+  QPushButton* LogFolderButton = nullptr;
   TCaptionPanel* Panel2 = nullptr;
   QTabWidget* PageControl1 = nullptr;
   QWidget* TabSheet4 = nullptr;

@@ -218,6 +218,8 @@ QWidget* THttpAsyForm::buildsettingspanel() {
   buttons->addWidget(AbortButton);
   Button2 = named(new QPushButton("Print Report"), "Button2");
   buttons->addWidget(Button2);
+  LogFolderButton = named(new QPushButton("Log Folder..."), "LogFolderButton");
+  buttons->addWidget(LogFolderButton);
   buttons->addStretch(1);
   grid->addLayout(buttons, row++, 0, 1, 4);
   grid->setColumnStretch(1, 3);

@@ -1,6 +1,8 @@
 // The main window's settings file: read and applied at the first show, written at every close.
 
 #include <QCloseEvent>
+#include <QDir>
+#include <QFileDialog>
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QScreen>
@@ -79,6 +81,7 @@ void THttpAsyForm::applystored(const TStoredSettings& s) {
   SpinEdit2->setValue(s.runs);
   SpinEdit3->setValue(s.waitperrun);
   CheckBox2->setChecked(s.showbrowser);
+  setlogfolder(QString::fromStdString(s.logfolder));
   // A handler whose option kept its value saw no toggle: run each once more.
   runoptionhandlers();
 
@@ -132,6 +135,7 @@ TStoredSettings THttpAsyForm::collectstored() const {
   s.ramptest = Ramp->isChecked();
   s.exacttiming = Checkshowgraph->isChecked();
   s.showbrowser = CheckBox2->isChecked();
+  s.logfolder = logfolder_.toStdString();
   s.users = SpinEdit1->value();
   s.runs = SpinEdit2->value();
   s.waitperrun = SpinEdit3->value();
@@ -155,4 +159,18 @@ void THttpAsyForm::closeEvent(QCloseEvent* event) {
   FormClose();
   event->accept();
   emit closed();
+}
+
+void THttpAsyForm::setlogfolder(const QString& folder) {
+  logfolder_ = folder;
+  LogFolderButton->setToolTip(folder.isEmpty()
+                                  ? QString("Log files go to the program's folder (or, when it "
+                                            "cannot be written, to ~/.local/share/pressbolt)")
+                                  : "Log files go to " + folder);
+}
+
+void THttpAsyForm::LogFolderButtonClick() {
+  const QString start = logfolder_.isEmpty() ? QDir::homePath() : logfolder_;
+  const QString chosen = QFileDialog::getExistingDirectory(this, "Folder for the log files", start);
+  if (!chosen.isEmpty()) setlogfolder(chosen);
 }

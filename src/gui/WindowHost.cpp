@@ -16,7 +16,10 @@ TWindowHost::TWindowHost(THttpAsyForm& form, TEventLoop& loop) : form_(form) {
   // An aborted test keeps the runs that completed, in the views and the log files, and says it
   // was aborted, wherever the Abort came: during a run or in the wait before the next.
   engine_->setabortfinishes(true);
-  form_.onstart = [this] { engine_->ExecButtonClick(); };
+  form_.onstart = [this] {
+    if (!form_.logfolder().isEmpty()) engine_->setoutputdir(form_.logfolder().toStdString());
+    engine_->ExecButtonClick();
+  };
   form_.onabort = [this] { engine_->AbortButtonClick(); };
   form_.holdlogviews([this] { return holding(); });
   connect(&timer_, &QTimer::timeout, this, &TWindowHost::sync);

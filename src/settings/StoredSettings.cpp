@@ -117,6 +117,7 @@ TStoredSettings readstoredsettings(const std::string& path) {
   s.waitperrun = std::clamp(f.readinteger(kData, "Wait", 0), kMinWait, kMaxWait);
   int count = f.readinteger(kData, "Count", 0);
   s.showbrowser = f.readbool(kData, "showbrowser", true);
+  s.logfolder = f.readstring(kData, "LogFolder", "");
   s.urllist = readurllist(f, count);
   s.mainwindow = readgeometry(f, kWindow);
   s.urlwindow = readgeometry(f, kWindowURL);
@@ -147,6 +148,7 @@ bool writestoredsettings(const std::string& path, const TStoredSettings& s, std:
   f.writebool(kData, "Useramp", s.ramptest);
   f.writebool(kData, "showgraph", s.exacttiming);
   f.writebool(kData, "showbrowser", s.showbrowser);
+  f.writestring(kData, "LogFolder", s.logfolder);
   f.writeinteger(kData, "requests", s.users);
   f.writeinteger(kData, "runs", s.runs);
   f.writeinteger(kData, "Wait", s.waitperrun);

@@ -41,6 +41,9 @@ struct TStoredSettings {
   int users = 5;                     // "requests", 1 .. 20000
   int runs = 1;                      // "runs", 1 .. 65536
   int waitperrun = 0;                // "Wait", 0 .. 10000
+  std::string logfolder;             // "LogFolder": where the window writes its log files and
+                                     // temp.htm; empty for the program's directory (or its
+                                     // fallback)
   std::vector<std::string> urllist;  // "Count" and "URLs0" ...
   TWindowGeometry mainwindow;        // section "Window"
   TWindowGeometry urlwindow;         // section "WindowURL"

@@ -4,6 +4,7 @@
 
 #include <unistd.h>
 #include <QElapsedTimer>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -15,6 +16,7 @@
 #include <QtTest>
 #include <sstream>
 
+#include "GuiSupport.h"
 #include "gui/Charts.h"
 #include "gui/HttpAsy1.h"
 #include "gui/UvQtBridge.h"
@@ -170,6 +172,47 @@ class WindowRunTest : public QObject {
     QVERIFY(waitfor([&] { return rig.ended; }));
     QVERIFY(samples > 5);
     QCOMPARE(stale, 0);
+  }
+
+  // "Log Folder..." chooses where the log files go; the choice outlives the program.
+  void theChosenLogFolderTakesTheLogFiles() {
+    TTempDir chosen;
+    std::string settings;
+    {
+      TWindowRig rig;
+      THttpAsyForm& form = rig.form;
+      settings = form.settingsfile();
+      // The rig's own output directory would win over the form's folder: forget it.
+      rig.host.engine().setoutputdir("");
+      QTimer answer;
+      QObject::connect(&answer, &QTimer::timeout, [&] {
+        if (auto* d = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+          answer.stop();
+          // The folder shown when the user presses Choose is the folder chosen.
+          d->setDirectory(QString::fromStdString(chosen.path()));
+          QMetaObject::invokeMethod(d, "accept");
+        }
+      });
+      answer.start(20);
+      QTest::mouseClick(control<QPushButton>(&form, "LogFolderButton"), Qt::LeftButton);
+      QCOMPARE(form.logfolder(), QString::fromStdString(chosen.path()));
+      QVERIFY(form.LogFolderButton->toolTip().contains(form.logfolder()));
+
+      form.URLEdit->setText(QString::fromStdString(rig.target.url("/size/10")));
+      form.SpinEdit1->setValue(2);
+      QTest::mouseClick(form.execbutton(), Qt::LeftButton);
+      QVERIFY(waitfor([&] { return rig.ended; }));
+      QVERIFY(readfile(chosen.file("Pressbolt Results.log")).find("Results of run 1") !=
+              std::string::npos);
+      QVERIFY(!readfile(chosen.file("Pressbolt Detailed Results.log")).empty());
+      QVERIFY(form.close());
+    }
+    QVERIFY(readfile(settings).find("LogFolder=" + chosen.path()) != std::string::npos);
+    Turllistwin urls;
+    THttpAsyForm again{urls, {"pressbolt-windowrun"}};
+    again.show();
+    QCOMPARE(again.logfolder(), QString::fromStdString(chosen.path()));
+    std::remove(settings.c_str());
   }
 
   void abortDuringTheAllocationSendsNothing() {

@@ -34,6 +34,7 @@ TStoredSettings sample() {
   s.runs = 3;
   s.waitperrun = 5;
   s.urllist = {"u1", "", "u3"};
+  s.logfolder = "/srv/results with space";
   s.mainwindow = {1, 2, 565, 784};
   s.urlwindow.top = 10;
   return s;
@@ -52,6 +53,7 @@ TEST(StoredSettings, FirstStartGivesTheDefaults) {
   EXPECT_TRUE(s.exacttiming);
   EXPECT_TRUE(s.showbrowser);
   EXPECT_TRUE(s.simultaneous);
+  EXPECT_EQ(s.logfolder, "");
   for (bool off : {s.multiurl, s.writeheaders, s.writedata, s.onerroronly, s.useproxy, s.useuser,
                    s.usersfromfile, s.useagent, s.usepost, s.preservecookies, s.ramptest}) {
     EXPECT_FALSE(off);
@@ -73,7 +75,8 @@ TEST(StoredSettings, WritesEveryKeyInOrderAndReadsItBack) {
             "[Data]\nURLEdit=http://h/\nusername=joe\nagent=A\nProxy=p\nPostdata=x=1\nPort=8080\n"
             "singleurl=0\nmultiurl=1\nDisplayHeader=1\nDisplayData=0\nonly=1\nSimultaneous=1\n"
             "UseProxy=1\nUseusername=1\nloadusernames=0\nUseagent=1\nUsepost=0\nUsecookie=1\n"
-            "Useramp=0\nshowgraph=0\nshowbrowser=1\nrequests=20\nruns=3\nWait=5\nCount=3\n"
+            "Useramp=0\nshowgraph=0\nshowbrowser=1\nLogFolder=/srv/results with space\n"
+            "requests=20\nruns=3\nWait=5\nCount=3\n"
             "URLs0=u1\nURLs1=\nURLs2=u3\n"
             "[Window]\nTop=1\nLeft=2\nWidth=565\nHeight=784\n"
             "[WindowURL]\nTop=10\n");
@@ -98,6 +101,7 @@ TEST(StoredSettings, WritesEveryKeyInOrderAndReadsItBack) {
   EXPECT_EQ(r.users, 20);
   EXPECT_EQ(r.runs, 3);
   EXPECT_EQ(r.waitperrun, 5);
+  EXPECT_EQ(r.logfolder, w.logfolder);
   // The empty line is written but not read back.
   EXPECT_EQ(r.urllist, (std::vector<std::string>{"u1", "u3"}));
   EXPECT_EQ(r.mainwindow.top, 1);
