@@ -5,6 +5,7 @@
 #include <QWebEngineLoadingInfo>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
+#include <QWebEngineScript>
 #include <QWebEngineSettings>
 #include <QWebEngineUrlRequestInterceptor>
 #include <QWebEngineView>
@@ -80,6 +81,8 @@ TWebEngineBrowser::TWebEngineBrowser(TBrowserMode mode, QWidget* parent) : mode_
 }
 
 TWebEngineBrowser::~TWebEngineBrowser() {
+  alive_.reset();
+  partspoll_.stop();
   delete view_.data();
   delete page_;
   delete profile_;
@@ -94,20 +97,24 @@ void TWebEngineBrowser::connectpage() {
                    [this](const QWebEngineLoadingInfo& info) {
                      switch (info.status()) {
                        case QWebEngineLoadingInfo::LoadStartedStatus:
+                         forgetparts();
                          FireDownloadBegin();
                          setstatus("Opening page " + info.url().toString());
                          break;
                        case QWebEngineLoadingInfo::LoadSucceededStatus:
+                         forgetparts();
                          FireNavigateComplete2();
                          setstatus("Done");
                          FireDownloadComplete();
                          FireDocumentComplete();
                          break;
                        case QWebEngineLoadingInfo::LoadFailedStatus:
+                         forgetparts();
                          setstatus("Error: " + info.errorString());
                          FireDownloadComplete();
                          break;
                        case QWebEngineLoadingInfo::LoadStoppedStatus:
+                         forgetparts();
                          setstatus("Stopped");
                          FireDownloadComplete();
                          break;
@@ -117,9 +124,14 @@ void TWebEngineBrowser::connectpage() {
                    [this](int progress) { FireProgressChange(progress, 100); });
   // Leaving a link empties the status text, as the link had set it.
   QObject::connect(page_, &QWebEnginePage::linkHovered, page_, [this](const QString& url) {
-    if (!url.isEmpty() || hovering_) setstatus(url);
+    if (!url.isEmpty() || hovering_) {
+      setstatus(url);
+      shownpart_.clear();
+    }
     hovering_ = !url.isEmpty();
   });
+  partspoll_.setInterval(kPartsPollMs);
+  QObject::connect(&partspoll_, &QTimer::timeout, page_, [this] { pollparts(); });
   // A page that crashes its renderer ends its load; the program goes on.
   QObject::connect(page_, &QWebEnginePage::renderProcessTerminated, page_,
                    [this](QWebEnginePage::RenderProcessTerminationStatus, int) {
@@ -152,8 +164,43 @@ bool TWebEngineBrowser::allowrequest(const QUrl& url, bool mainframe, bool pictu
     blocked_.append(url);
     return false;
   }
-  if (!mainframe) setstatus((picture ? "Downloading picture " : "Downloading ") + url.toString());
+  if (!mainframe) {
+    parts_.begin(url, picture);
+    shownpart_ = url;
+    setstatus(TLoadingParts::statustext(url, picture));
+    if (!partspoll_.isActive()) partspoll_.start();
+  }
   return true;
+}
+
+void TWebEngineBrowser::forgetparts() {
+  parts_.clear();
+  shownpart_.clear();
+  partspoll_.stop();
+  ++partsload_;
+}
+
+void TWebEngineBrowser::pollparts() {
+  if (parts_.empty()) {
+    partspoll_.stop();
+    return;
+  }
+  // In a world of its own, which the page's scripts cannot see or disturb.
+  const std::weak_ptr<bool> alive = alive_;
+  const int load = partsload_;
+  page_->runJavaScript(TLoadingParts::kArrivedScript, QWebEngineScript::ApplicationWorld,
+                       [this, alive, load](const QVariant& names) {
+                         if (alive.expired() || load != partsload_) return;
+                         partsarrived(names.toStringList());
+                       });
+}
+
+void TWebEngineBrowser::partsarrived(const QStringList& urls) {
+  parts_.arrived(urls);
+  if (shownpart_.isEmpty() || parts_.loading(shownpart_) || parts_.empty()) return;
+  // The part the status named has arrived; the status moves on to one still loading.
+  shownpart_ = parts_.lastloading();
+  setstatus(parts_.statustext());
 }
 
 void TWebEngineBrowser::Navigate(const QString& text) {

@@ -4,11 +4,13 @@
 // link; offline mode is a request filter that lets nothing out.
 
 #include <QPointer>
+#include <QTimer>
 #include <QUrl>
 #include <QWebEngineView>
 #include <memory>
 
 #include "browser/BrowserControl.h"
+#include "browser/LoadingParts.h"
 
 class QWebEngineProfile;
 
@@ -56,11 +58,24 @@ class TWebEngineBrowser : public TBrowserControl {
   bool allowrequest(const QUrl& url, bool mainframe, bool picture);
   void setstatus(const QString& text);
   void connectpage();
+  // While parts of the page load, asks the page every kPartsPollMs which have arrived; when the
+  // part the status names has, the status names the one begun last of those still loading.
+  void pollparts();
+  void partsarrived(const QStringList& urls);
+  // A page load begins or ends: no part is loading.
+  void forgetparts();
 
   TBrowserMode mode_;
   bool offline_ = false;
   bool hovering_ = false;  // the status text shows a hovered link
-  QUrl allowed_;           // the one file a sealed view may load
+  static constexpr int kPartsPollMs = 100;
+  TLoadingParts parts_;
+  QUrl shownpart_;  // the part the status text names, if it names one
+  QTimer partspoll_;
+  int partsload_ = 0;  // counts page loads, so a late answer about an earlier one is dropped
+  // Expires with the browser, so an answer that comes after it is dropped.
+  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+  QUrl allowed_;  // the one file a sealed view may load
   QList<QUrl> blocked_;
   QWebEngineProfile* profile_ = nullptr;  // private profile of a sealed view
   std::unique_ptr<TRequestFilter> filter_;

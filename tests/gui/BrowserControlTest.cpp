@@ -1,6 +1,6 @@
 // The web engine behind the browser tabs, against pages of pressbolt-target on loopback: what
-// the tabs are told while a page with redirects, frames and pictures loads, and what the sealed
-// view of a first response refuses to do.
+// the tabs are told while a page with redirects, frames and pictures loads (the status naming a
+// part still loading), and what the sealed view of a first response refuses to do.
 
 #include <sys/resource.h>
 #include <QElapsedTimer>
@@ -55,6 +55,29 @@ struct TCountingServer {
   QString url(const QString& path) const {
     return "http://127.0.0.1:" + QString::number(server.serverPort()) + path;
   }
+};
+
+// A loopback server that answers every request with one HTML page.
+struct TPageServer {
+  QTcpServer server;
+  QByteArray page;
+  explicit TPageServer(const QString& html) : page(html.toUtf8()) {
+    server.listen(QHostAddress::LocalHost);
+    QObject::connect(&server, &QTcpServer::newConnection, &server, [this] {
+      while (QTcpSocket* s = server.nextPendingConnection()) {
+        auto request = std::make_shared<QByteArray>();
+        QObject::connect(s, &QTcpSocket::readyRead, s, [this, s, request] {
+          *request += s->readAll();
+          if (!request->contains("\r\n\r\n")) return;
+          s->write("HTTP/1.0 200 OK\r\nContent-Type: text/html\r\nContent-Length: " +
+                   QByteArray::number(page.size()) + "\r\n\r\n" + page);
+          s->disconnectFromHost();
+        });
+        QObject::connect(s, &QTcpSocket::disconnected, s, &QObject::deleteLater);
+      }
+    });
+  }
+  QString url() const { return "http://127.0.0.1:" + QString::number(server.serverPort()) + "/"; }
 };
 
 }  // namespace
@@ -156,6 +179,31 @@ class BrowserControlTest : public QObject {
     const int ms = QRegularExpression("(\\d+) msec: Download").match(p[done]).captured(1).toInt();
     QVERIFY2(ms >= 300, qPrintable(p[done]));
     QCOMPARE(tab.Label11->text(), "Time: " + QString::number(ms) + " msec ");
+  }
+
+  void theStatusNamesAPictureStillLoadingNotOneArrived() {
+    TTargetServer target;
+    const QString slow = url(target, "/slowpicture?ms=20000");
+    const QString quick = url(target, "/picture.png?1");
+    // The slow picture begins first; the quick one begins after it and arrives long before it.
+    TPageServer page("<html><body><img src=\"" + slow + "\" width=\"24\" height=\"24\">" +
+                     "<img src=\"" + quick + "\" width=\"24\" height=\"24\"></body></html>");
+    TWebEngineBrowser b(TBrowserMode::normal);
+    QStringList statuses;
+    int documents = 0;
+    b.OnStatusTextChange = [&](const QString& t) { statuses << t; };
+    b.OnDocumentComplete = [&] { ++documents; };
+    b.Navigate(page.url());
+    const QString slowstatus = "Downloading picture " + slow;
+    const QString quickstatus = "Downloading picture " + quick;
+    QVERIFY(waitfor([&] { return statuses.contains(quickstatus); }));
+    QCOMPARE(statuses.filter("Downloading").value(0), slowstatus);
+    // Once the quick one is in, the status names the slow one again while it still loads.
+    QVERIFY2(waitfor([&] { return statuses.last() == slowstatus; }, 10000),
+             qPrintable(statuses.join('\n')));
+    QCOMPARE(documents, 0);
+    b.Stop();
+    QVERIFY(waitfor([&] { return statuses.last() == "Stopped"; }));
   }
 
   void abortDuringStep2StopsTheLoad() {
