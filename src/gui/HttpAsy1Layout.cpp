@@ -52,9 +52,10 @@ void THttpAsyForm::buildwindow() {
   statusBar()->addWidget(StatusText, 1);
 
   PageControl2 = named(new QTabWidget, "PageControl2");
-  // Tabs that do not fit scroll instead of widening the window beyond its design width. The
-  // main captions carry their own blanks, so their tabs need next to no padding to fit.
-  PageControl2->setUsesScrollButtons(true);
+  // Without scroll buttons a tab bar asks for room for every caption, so the window's minimum
+  // width keeps each one readable instead of cutting the first or the last. The main captions
+  // carry their own blanks, so their tabs need next to no padding to fit the design width.
+  PageControl2->setUsesScrollButtons(false);
   PageControl2->tabBar()->setStyleSheet("QTabBar::tab { padding: 4px 1px; }");
   TabSheet8 = named(buildbrowsetab(), "TabSheet8");
   TabSheet6 = named(buildloadtesttab(), "TabSheet6");
@@ -232,7 +233,7 @@ QWidget* THttpAsyForm::buildresultarea() {
   auto* layout = new QVBoxLayout(Panel2);
   layout->setContentsMargins(0, 0, 0, 0);
   PageControl1 = named(new QTabWidget, "PageControl1");
-  PageControl1->setUsesScrollButtons(true);
+  PageControl1->setUsesScrollButtons(false);
   // Six captions share the designed width: a slim padding shows them all.
   PageControl1->tabBar()->setStyleSheet("QTabBar::tab { padding: 4px 6px; }");
   layout->addWidget(PageControl1);

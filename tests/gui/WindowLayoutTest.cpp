@@ -86,10 +86,25 @@ class WindowLayoutTest : public QObject {
     // The hint under the settings stays on one line.
     QVERIFY(form.Panel6->height() < 2 * form.Panel6->fontMetrics().lineSpacing() + 4);
 
-    // At the smallest size the window allows, things may be cut but never overlap.
+    // At the smallest size the window allows, nothing overlaps and every tab caption, check box
+    // and button still shows its whole text.
     form.resize(form.minimumSizeHint());
     QCoreApplication::processEvents();
     QVERIFY2(overlaps(form.Panel4).isEmpty(), qPrintable(overlaps(form.Panel4)));
+    for (QTabWidget* tabs : {form.PageControl2, form.PageControl1}) {
+      QTabBar* bar = tabs->tabBar();
+      for (int i = 0; i < bar->count(); ++i) {
+        QVERIFY2(bar->rect().contains(bar->tabRect(i)), qPrintable(bar->tabText(i)));
+        QVERIFY2(bar->tabRect(i).width() >= bar->fontMetrics().horizontalAdvance(bar->tabText(i)),
+                 qPrintable(bar->tabText(i)));
+      }
+    }
+    for (QAbstractButton* b : form.Panel4->findChildren<QAbstractButton*>()) {
+      if (!b->isVisible()) continue;
+      QVERIFY2(b->fontMetrics().horizontalAdvance(b->text().remove('&')) < b->width(),
+               qPrintable(b->text()));
+      QVERIFY2(form.Panel4->rect().contains(b->geometry()), qPrintable(b->text()));
+    }
   }
 
   void testRampTestAtDesignSizeKeepsChartsReadable() {
