@@ -2,6 +2,8 @@
 
 #include <QApplication>
 #include <QHBoxLayout>
+#include <QScrollBar>
+#include <QTextCursor>
 #include <QVBoxLayout>
 #include <cmath>
 #include <ctime>
@@ -98,7 +100,17 @@ long double TDownloadTab::elapsed() const {
 }
 
 void TDownloadTab::protocol(const QString& text) {
+  // Appending leaves the text cursor at the end of the last line, and the view follows its
+  // cursor: it would open scrolled to the right, the time stamps out of sight. The cursor goes
+  // to the start of the last line, and the horizontal scroll stays as the user left it.
+  QScrollBar* across = Memo3->horizontalScrollBar();
+  const int left = across->value();
   Memo3->appendPlainText(QString::fromStdString(timestamp()) + ": " + text);
+  QTextCursor cursor = Memo3->textCursor();
+  cursor.movePosition(QTextCursor::End);
+  cursor.movePosition(QTextCursor::StartOfBlock);
+  Memo3->setTextCursor(cursor);
+  across->setValue(left);
 }
 
 void TDownloadTab::StartLoad() {

@@ -6,6 +6,7 @@
 #include <QElapsedTimer>
 #include <QImage>
 #include <QRegularExpression>
+#include <QScrollBar>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QWebEngineSettings>
@@ -158,6 +159,10 @@ class BrowserControlTest : public QObject {
     QTest::mouseClick(tab.Button6, Qt::LeftButton);
     QVERIFY(waitfor([&] { return tab.Memo3->toPlainText().contains("step 2 done"); }));
     settle(300);
+    // The protocol keeps its cursor at the start of a line: shown or focused, the view does not
+    // scroll its time stamps out of sight.
+    QCOMPARE(tab.Memo3->textCursor().positionInBlock(), 0);
+    QCOMPARE(tab.Memo3->horizontalScrollBar()->value(), 0);
     const QStringList p = tab.Memo3->toPlainText().split('\n');
     auto index = [&](const QString& pattern) {
       return p.indexOf(QRegularExpression("^[^ ]+( [AP]M)?: " + pattern + "$"));
