@@ -154,6 +154,23 @@ class FormSettingsTest : public QObject {
     QVERIFY(!b.form->charts()->chart2()->isHidden());
   }
 
+  // A long POST body comes back whole after a restart, not cut to what an old profile routine
+  // or a line edit's default limit kept.
+  void testLongPostBodySurvivesARestart() {
+    freshsettings("longpost");
+    QString body;
+    for (int i = 0; body.size() < 40000; ++i) body += QString("field%1=value&").arg(i);
+    {
+      TProgram a({programpath("longpost")});
+      a.c<QLineEdit>("POSTDATA")->setText(body);
+      QCOMPARE(a.text("POSTDATA"), body);
+      QVERIFY(a.form->close());
+    }
+    TProgram b({programpath("longpost")});
+    QCOMPARE(b.text("POSTDATA").size(), body.size());
+    QCOMPARE(b.text("POSTDATA"), body);
+  }
+
   void testStoredValuesThatNeedCare() {
     freshsettings("stored",
                   "[Data]\nmultiurl=1\nsingleurl=0\nSimultaneous=0\nrequests=0\nRuns=99999\n"
