@@ -26,8 +26,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   TProfileFile f = loaded(bytes);
   for (const char* section : {"Data", "data", "Window", ""}) {
     for (const std::string& key : f.keys(section)) {
+      // A value is read whole: never longer than the input that holds it, never a line of its own.
       std::string v = f.readstring(section, key, "");
-      check(v.size() <= TProfileFile::kMaxValue);
+      check(v.size() <= bytes.size());
+      check(v.find('\n') == std::string::npos);
       f.readinteger(section, key, 7);
       f.readbool(section, key, false);
     }
