@@ -21,7 +21,8 @@ Exit status:
   4    --timeout aborted the test (the completed runs are written)
   5    a result (log file, JSON, CSV, HTML or stdout) could not be written
   129, 130, 143  aborted by SIGHUP, Ctrl-C (SIGINT) or SIGTERM; the completed runs are written.
-       A second signal ends the program at once.)";
+       The same signal again is ignored while they are saved; a different one
+       ends the program at once.)";
 
 }  // namespace
 

@@ -185,6 +185,7 @@ TCliOutcome runjob(const TCliJob& job) {
   }
   if (!job.requestscsv.empty()) write(job.requestscsv, csvreport(host.records()));
   if (!job.html.empty()) write(job.html, htmlreport(info, logs, charts, figures));
+  TSignalAbort::resultswritten();
   const bool limitsok = withinlimits(job, figures);
 
   const int sig = TSignalAbort::caught();

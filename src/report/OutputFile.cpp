@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "results/LogFile.h"
+#include "results/TempFiles.h"
 
 bool writeoutput(const std::string& path, const std::string& bytes, std::string& error) {
   if (path == "-") {
@@ -28,6 +29,7 @@ bool writeoutput(const std::string& path, const std::string& bytes, std::string&
     error = "cannot write \"" + path + "\": " + std::strerror(errno);
     return false;
   }
+  const int slot = remembertemp(temp.c_str());
   // mkstemp makes the file private; a result file gets the modes any new file would get.
   mode_t mask = umask(0);
   umask(mask);
@@ -42,8 +44,9 @@ bool writeoutput(const std::string& path, const std::string& bytes, std::string&
     ok = false;
     saved = errno;
   }
+  if (!ok) std::remove(temp.c_str());
+  forgettemp(slot);
   if (!ok) {
-    std::remove(temp.c_str());
     error = "cannot write \"" + path + "\": " + std::strerror(saved);
   }
   return ok;

@@ -1,5 +1,7 @@
 #include "results/LogFile.h"
 
+#include "results/TempFiles.h"
+
 #include <fcntl.h>
 #include <pwd.h>
 #include <unistd.h>
@@ -138,6 +140,7 @@ bool TLogFileWriter::open(const std::string& path, std::string& error) {
     temp_.clear();
     return false;
   }
+  tempslot_ = remembertemp(temp_.c_str());
   // mkostemp creates the file for its owner only; a log file is as readable as any other.
   mode_t mask = ::umask(0);
   ::umask(mask);
@@ -188,9 +191,13 @@ bool TLogFileWriter::commit(std::string& error) {
   if (errno_ != 0) {
     error = "Cannot write file \"" + path_ + "\". " + std::strerror(errno_);
     if (!temp_.empty()) ::unlink(temp_.c_str());
+    forgettemp(tempslot_);
+    tempslot_ = -1;
     temp_.clear();
     return false;
   }
+  forgettemp(tempslot_);
+  tempslot_ = -1;
   temp_.clear();
   return true;
 }
@@ -199,6 +206,8 @@ void TLogFileWriter::discard() {
   if (fd_ >= 0) ::close(fd_);
   fd_ = -1;
   if (!temp_.empty()) ::unlink(temp_.c_str());
+  forgettemp(tempslot_);
+  tempslot_ = -1;
   temp_.clear();
   block_.clear();
 }

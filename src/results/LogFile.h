@@ -65,6 +65,7 @@ class TLogFileWriter {
   std::string path_;    // as given, for messages
   std::string target_;  // the file renamed over (a link's target)
   std::string temp_;    // empty when written in place
+  int tempslot_ = -1;   // temp_ on the list a forced exit removes
   std::string block_;
   int fd_ = -1;
   int errno_ = 0;  // the first write error

@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <string>
 
+#include "results/TempFiles.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -227,6 +228,31 @@ TEST(LogFile, WriterStreamsLinesAndReplacesTheFileOnlyAtCommit) {
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()),
                           std::filesystem::directory_iterator()),
             1);
+}
+
+TEST(LogFile, AForcedExitFindsEveryOpenTemporaryFileAndOnlyThose) {
+  TTempDir dir;
+  const std::string path = dir.file("Pressbolt Results.log");
+  writefile(path, "previous\r\n");
+  const size_t before = listedtemps();
+  std::string error;
+  {
+    TLogFileWriter writer;
+    ASSERT_TRUE(writer.open(path, error)) << error;
+    writer.append("half");
+    EXPECT_EQ(listedtemps(), before + 1);
+    // What a signal handler does before _exit: the temporary file goes, the old log stays.
+    removetemps();
+    EXPECT_EQ(readfile(path), "previous\r\n");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()),
+                            std::filesystem::directory_iterator()),
+              1);
+  }
+  EXPECT_EQ(listedtemps(), before);
+  TLogFileWriter committed;
+  ASSERT_TRUE(committed.open(path, error));
+  ASSERT_TRUE(committed.commit(error)) << error;
+  EXPECT_EQ(listedtemps(), before) << "a committed file is no longer anyone's debris";
 }
 
 TEST(LogFile, CanWriteInNamesWhatIsWrong) {
