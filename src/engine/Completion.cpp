@@ -45,6 +45,9 @@ void TLoadEngine::requestdone(THttpCli* Sender, THttpRequest, uint16_t Error) {
   if (Error == 10062) {
     log("Request " + std::to_string(c->requestno) + " was relocated more than " +
         std::to_string(THttpCli::MaxRelocations) + " times and not followed further");
+  } else if (Error == THttpCli::RelocationSchemeError) {
+    log("Request " + std::to_string(c->requestno) + " was relocated to " + c->Location +
+        ", which is not followed: only http:// URLs are (never downgraded to plain HTTP)");
   }
   charts_.addrequest(c->starttime - teststart, wait, c->StatusCode);
   const long double endtime = elapsedms();

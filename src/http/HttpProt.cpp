@@ -3,11 +3,18 @@
 
 #include "http/HttpProt.h"
 
+#include <cctype>
+
 #include "http/HttpRequest.h"
 #include "http/UrlSplit.h"
 #include "net/ErrorCodes.h"
 
 namespace {
+
+std::string lowered(std::string s) {
+  for (char& c : s) c = char(std::tolower(static_cast<unsigned char>(c)));
+  return s;
+}
 
 // A URL taken apart, with the file name of its document.
 struct TSplitUrl {
@@ -63,6 +70,7 @@ void THttpCli::DoRequest(THttpRequest rq) {
   requesterror_ = 0;
   relocationclose_ = false;
   relocations_ = 0;
+  refusedscheme_.clear();
   // Whatever an earlier request left behind (a pending relocation, an unfinished line, a pending
   // reconnect) must not leak into this one.
   ++serial_;
@@ -102,7 +110,16 @@ void THttpCli::DoRequest(THttpRequest rq) {
     ConnectPort = p.port.empty() ? ProxyPort : p.port;
   }
   if (RequestTarget.empty()) RequestTarget = "/";
+  originhost_ = lowered(u.host);
+  originport_ = u.port.empty() ? "80" : u.port;
   StartConnect();
+}
+
+bool THttpCli::AtOrigin() const {
+  if (Proxy.empty()) return lowered(TargetHost) == originhost_ && ConnectPort == originport_;
+  // Through a proxy the request target is the absolute URL.
+  TUrlParts t = SplitURL(RequestTarget);
+  return lowered(t.host) == originhost_ && (t.port.empty() ? "80" : t.port) == originport_;
 }
 
 void THttpCli::StartConnect() {
@@ -209,10 +226,11 @@ void THttpCli::SendRequestHeader(const std::string& method, const std::string& v
   f.Sender = Sender;
   f.Reference = Reference;
   f.Agent = Agent;
-  f.Cookie = Cookie;
+  const bool origin = AtOrigin();
+  if (origin) f.Cookie = Cookie;
   f.ContentTypePost = ContentTypePost;
-  f.Username = Username;
-  f.Password = Password;
+  if (origin) f.Username = Username;
+  if (origin) f.Password = Password;
   f.Proxy = Proxy;
   f.ProxyUsername = ProxyUsername;
   f.ProxyPassword = ProxyPassword;

@@ -58,6 +58,9 @@ class THttpCli {
   // keep the request going and growing for ever. The one after the last completes the request
   // with StatusCode 404 and error 10062 (too many levels).
   static constexpr int MaxRelocations = 20;
+  // Error of a relocation to another scheme than http: (https: above all). It is never followed,
+  // since that would send over plain HTTP what was meant to be encrypted.
+  static constexpr uint16_t RelocationSchemeError = 10043;
 
   explicit THttpCli(TEventLoop& loop = TEventLoop::Default());
   // Drops queued notices and closes the connection without firing events. Streams set by the
@@ -74,11 +77,11 @@ class THttpCli {
   std::string Sender;              // "From: "
   std::string Agent;               // "User-Agent: "
   std::string Reference;           // "Referer: "
-  std::string Username, Password;  // "Authorization: Basic "
+  std::string Username, Password;  // "Authorization: Basic ", to the URL's host and port only
   std::string ProxyUsername, ProxyPassword;  // "Proxy-Authorization: Basic " (with a Proxy)
   bool NoCache = false;                      // "Pragma: no-cache"
   double ModifiedSince = 0;  // days since 1899-12-30; non-zero sends "If-Modified-Since: "
-  std::string Cookie;        // "Cookie: ", sent as given
+  std::string Cookie;        // "Cookie: ", sent as given, to the URL's host and port only
   std::string ContentTypePost = "application/x-www-form-urlencoded";
   bool MultiThreaded() const { return multithreaded_; }
   void SetMultiThreaded(bool value);  // passed through to the socket
@@ -191,6 +194,9 @@ class THttpCli {
   void HeaderLine();
   void BodyData();
   void Relocate(const std::string& value);
+  // Whether the request now goes to the host and port of URL, for which credentials and cookies
+  // were given; a relocation elsewhere must not carry them.
+  bool AtOrigin() const;
   // Whether n more bytes of header lines may be kept; counts them when so.
   bool KeepHeaderBytes(size_t n);
   void SessionClosed();
@@ -203,8 +209,10 @@ class THttpCli {
   uint16_t requesterror_ = 0;
   bool multithreaded_ = false;
   TLineHandler linehandler_ = lhNone;
-  bool relocationclose_ = false;  // the socket's close runs the relocation handler
-  int relocations_ = 0;           // relocations followed by the current request
+  bool relocationclose_ = false;         // the socket's close runs the relocation handler
+  int relocations_ = 0;                  // relocations followed by the current request
+  std::string refusedscheme_;            // the scheme of a relocation that is not followed
+  std::string originhost_, originport_;  // URL's host (lower case) and port
   bool sendingpost_ = false;
   bool discarding_ = false;  // a line was too long: later reads are dropped until the close
   bool reconnectpending_ = false;

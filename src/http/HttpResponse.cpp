@@ -162,6 +162,14 @@ void THttpCli::HeaderLine() {
     return;
   }
 
+  if (RelocationPending && !refusedscheme_.empty()) {
+    RelocationPending = false;
+    Fail(RelocationSchemeError, "Relocation to " + refusedscheme_ + ": not followed");
+    FireHeaderEnd();
+    ReceiveBuffer.Clear();
+    CloseConnection();
+    return;
+  }
   if (RelocationPending && ++relocations_ > MaxRelocations) {
     RelocationPending = false;
     Fail(10062, "Too many relocations");
@@ -194,6 +202,14 @@ void THttpCli::HeaderLine() {
 
 void THttpCli::Relocate(const std::string& value) {
   RelocationPending = true;
+  std::string scheme = SplitURL(value).scheme;
+  lowercase(scheme);
+  if (!scheme.empty() && scheme != "http") {
+    refusedscheme_ = scheme + ":";
+    Location = value;
+    return;
+  }
+  refusedscheme_.clear();
   THttpTarget t =
       relocate({ConnectHost, ConnectPort, TargetHost, RequestTarget}, value, !Proxy.empty());
   ConnectHost = t.ConnectHost;
@@ -309,6 +325,7 @@ void THttpCli::ExpectResponse(THttpRequest rq) {
   RelocationPending = false;
   relocationclose_ = false;
   reconnectpending_ = false;
+  refusedscheme_.clear();
   discarding_ = false;
   ReceiveBuffer.Clear();
   storedbytes_ = 0;

@@ -227,6 +227,23 @@ TEST(CliCredentials, PasswordFromStdinReachesTheServerButNoOutput) {
   EXPECT_EQ(json(dir, "r.json")["settings"]["user"], "ann");
 }
 
+TEST(CliCredentials, ARelocationToHttpsIsLoggedAndNothingGoesThere) {
+  TTempDir dir;
+  TTargetServer origin;
+  TTargetServer other({"--log"}, dir.file("other.log"));
+  const std::string to = "https://localhost:" + std::to_string(other.port()) + "/index.html";
+  // Escaped, or the test start refuses the URL for naming https itself.
+  const std::string escaped = "https%3A//localhost:" + std::to_string(other.port()) + "/index.html";
+  TCliResult r = clirun(dir, "-q --users 2 --user alice:s3cret --output-dir . --json r.json " +
+                                 quoted(origin.url("/redirect?to=" + escaped)));
+  ASSERT_EQ(r.status, 0) << r.err;
+  std::string log = readfile(dir.file("Pressbolt Detailed Results.log"));
+  EXPECT_EQ(count(log, "Socketcode = 10043"), 2u) << log;
+  EXPECT_EQ(count(log, "relocated to " + to + ", which is not followed"), 2u) << log;
+  EXPECT_EQ(readfile(dir.file("other.log")).find("GET"), std::string::npos);
+  EXPECT_EQ(json(dir, "r.json")["runs"][0]["socket_codes"]["10043"], 2);
+}
+
 TEST(CliCredentials, PasswordOnTheCommandLineLeavesTheProcessList) {
   TTargetServer target;
   TTempDir dir;

@@ -120,6 +120,53 @@ TEST(ClientRelocation, ThroughAProxyKeepsTheOriginsPort) {
             "GET http://origin.invalid:81/echo HTTP/1.0\r\nHost: origin.invalid\r\n\r\n");
 }
 
+TEST(ClientRelocation, CredentialsAndCookiesStayWithTheHostAndPortTheyWereGivenFor) {
+  TTargetServer origin, other;
+  auto sent = [&](const std::string& to) {
+    TClientSession s;
+    s.cli.URL = "http://alice:s3cret@" + origin.hostport() + "/redirect?to=" + urlencode(to);
+    s.cli.Cookie = "session=42";
+    s.cli.Get();
+    EXPECT_TRUE(s.finish()) << to;
+    EXPECT_EQ(s.cli.StatusCode, 200) << to;
+    return s.log.Doc;
+  };
+  // base64("alice:s3cret")
+  const std::string auth = "Authorization: Basic YWxpY2U6czNjcmV0\r\n";
+  std::string same = sent("/echo");
+  EXPECT_NE(same.find(auth), std::string::npos) << same;
+  EXPECT_NE(same.find("Cookie: session=42\r\n"), std::string::npos) << same;
+  // The same address on another port is another server.
+  for (const std::string& to :
+       {other.url("/echo"), "http://localhost:" + std::to_string(other.port()) + "/echo"}) {
+    std::string away = sent(to);
+    EXPECT_NE(away.find("GET /echo HTTP/1.0"), std::string::npos) << away;
+    EXPECT_EQ(away.find("Authorization"), std::string::npos) << to << ":\n" << away;
+    EXPECT_EQ(away.find("Cookie"), std::string::npos) << to << ":\n" << away;
+  }
+  // Back at the origin they go again.
+  std::string back = sent(other.url("/redirect?to=" + urlencode(origin.url("/echo"))));
+  EXPECT_NE(back.find(auth), std::string::npos) << back;
+}
+
+TEST(ClientRelocation, AnotherSchemeIsNeverFollowedOverPlainHttp) {
+  TTargetServer origin, other;
+  for (const std::string& to :
+       {"https://localhost:" + std::to_string(other.port()) + "/index.html",
+        std::string("HTTPS://127.0.0.1/"), std::string("ftp://127.0.0.1/x")}) {
+    TClientSession s;
+    s.cli.URL = "http://alice:s3cret@" + origin.hostport() + "/redirect?to=" + urlencode(to);
+    s.cli.Get();
+    ASSERT_TRUE(s.finish()) << to;
+    EXPECT_EQ(s.log.Error, THttpCli::RelocationSchemeError) << to;
+    EXPECT_EQ(s.cli.StatusCode, 404) << to;
+    EXPECT_EQ(s.cli.Location, to);
+    EXPECT_EQ(count(s.log.Events, "SessionConnected"), 1) << to << ": one connection only";
+    EXPECT_EQ(count(s.log.Events, "LocationChange"), 0) << to;
+    EXPECT_EQ(s.log.Done, 1);
+  }
+}
+
 TEST(ClientRelocation, AbortWhileTheReconnectWaits) {
   TTargetServer target;
   TClientSession s;
