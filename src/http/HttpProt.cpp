@@ -42,7 +42,7 @@ THttpCli::THttpCli(TEventLoop& loop) : notices_(loop), socket_(loop) {
   socket_.OnSessionConnected = [this](TWSocket*, uint16_t error) { SessionConnected(error); };
   socket_.OnDataAvailable = [this](TWSocket*, uint16_t) { DataAvailable(); };
   socket_.OnDataSent = [this](TWSocket*, uint16_t) { DataSent(); };
-  socket_.OnSessionClosed = [this](TWSocket*, uint16_t) { SocketSessionClosed(); };
+  socket_.OnSessionClosed = [this](TWSocket*, uint16_t error) { SocketSessionClosed(error); };
 }
 
 THttpCli::~THttpCli() = default;
@@ -123,11 +123,13 @@ bool THttpCli::AtOrigin() const {
 }
 
 void THttpCli::StartConnect() {
+  selfclosed_ = false;
   SetState(hsDnsLookup);
   socket_.DnsLookup(ConnectHost);
 }
 
 void THttpCli::CloseConnection() {
+  selfclosed_ = true;
   socket_.Close();
   Connected = false;
 }

@@ -61,6 +61,9 @@ class THttpCli {
   // Error of a relocation to another scheme than http: (https: above all). It is never followed,
   // since that would send over plain HTTP what was meant to be encrypted.
   static constexpr uint16_t RelocationSchemeError = 10043;
+  // Error of a connection the server closed in the middle of the header (a reset reports its
+  // own code): an HTTP/1.0 response ends with the close only once its header is complete.
+  static constexpr uint16_t HeaderCutError = 10101;
 
   explicit THttpCli(TEventLoop& loop = TEventLoop::Default());
   // Drops queued notices and closes the connection without firing events. Streams set by the
@@ -162,8 +165,8 @@ class THttpCli {
   // One read: read(buffer, room) places at most room bytes and returns their number (0 or less:
   // nothing arrived). Throws EHttpException 4 when the buffer is full of an unfinished line.
   void ReadResponse(const std::function<int(char*, int)>& read);
-  // The connection's close as the socket reports it.
-  void ResponseClosed();
+  // The connection's close as the socket reports it (Error non-zero for a reset).
+  void ResponseClosed(uint16_t Error = 0);
 
   bool Connected = false;
   bool RelocationPending = false;
@@ -184,7 +187,8 @@ class THttpCli {
   void Received(int count, int room);
   void SplitReceived();  // hands the received lines, or the document bytes, to their handler
   void DataSent();
-  void SocketSessionClosed();
+  // Error is the socket's: non-zero for a reset.
+  void SocketSessionClosed(uint16_t Error);
   // Request side.
   void SendRequestHeader(const std::string& method, const std::string& version);
   void SendPostChunk();
@@ -210,6 +214,7 @@ class THttpCli {
   bool multithreaded_ = false;
   TLineHandler linehandler_ = lhNone;
   bool relocationclose_ = false;         // the socket's close runs the relocation handler
+  bool selfclosed_ = false;              // the client closed the connection itself
   int relocations_ = 0;                  // relocations followed by the current request
   std::string refusedscheme_;            // the scheme of a relocation that is not followed
   std::string originhost_, originport_;  // URL's host (lower case) and port

@@ -6,6 +6,7 @@
 
 #include "http/HttpProt.h"
 #include "http/UrlSplit.h"
+#include "net/ErrorCodes.h"
 
 namespace {
 
@@ -232,16 +233,33 @@ void THttpCli::BodyData() {
 
 // ---- End of the response ----
 
-void THttpCli::SocketSessionClosed() {
+void THttpCli::SocketSessionClosed(uint16_t Error) {
   if (relocationclose_) {
     RelocationSessionClosed();
-  } else {
-    SessionClosed();
+    return;
   }
+  // A header-less document whose first line ends with the close is still a document.
+  if (state_ == hsWaitingHeader && linehandler_ == lhHeaderLine && ReceiveBuffer.Count() >= 6 &&
+      samename(std::string_view(ReceiveBuffer.Data(), 6), "<html>")) {
+    ReceiveBuffer.TakeAll(LastLine);
+    HeaderLine();
+  }
+  // A header the server cut off (a reset, or a close after part of it) is a failed request with
+  // whatever status line came: only a complete header makes the close the end of a response.
+  const bool partheader = headerlines_ > 0 || ReceiveBuffer.Count() > 0;
+  if (state_ == hsWaitingHeader && requesterror_ == 0 && !selfclosed_ &&
+      (Error != 0 || partheader)) {
+    if (Error != 0) {
+      Fail(Error, ErrorDesc(Error) + " (Error #" + std::to_string(Error) + ")");
+    } else {
+      Fail(HeaderCutError, "Connection closed before the end of the header");
+    }
+  }
+  SessionClosed();
 }
 
-void THttpCli::ResponseClosed() {
-  SocketSessionClosed();
+void THttpCli::ResponseClosed(uint16_t Error) {
+  SocketSessionClosed(Error);
 }
 
 void THttpCli::SessionClosed() {
@@ -326,6 +344,7 @@ void THttpCli::ExpectResponse(THttpRequest rq) {
   relocationclose_ = false;
   reconnectpending_ = false;
   refusedscheme_.clear();
+  selfclosed_ = false;
   discarding_ = false;
   ReceiveBuffer.Clear();
   storedbytes_ = 0;

@@ -266,6 +266,10 @@ TResponse route(const TRequest& rq, std::string_view raw) {
     r.PatternBytes = 1000;
     return r;
   }
+  if (p == "/halfheader/reset" || p == "/halfheader/close") {
+    return rawbytes(200, "HTTP/1.0 200 OK\r\nContent-Ty",
+                    p == "/halfheader/reset" ? TAfter::reset : TAfter::close);
+  }
   if (p == "/longline")
     return rawbytes(200, "HTTP/1.0 200 OK\r\nX-Long: " + std::string(100000, 'a'));
   if (p == "/nul") {

@@ -57,7 +57,8 @@ class HostileServerTest : public EngineTest, public ::testing::WithParamInterfac
     for (const auto& [no, count] : done) EXPECT_EQ(count, 1) << "request " << no;
     EXPECT_EQ(engine.requestscounted, users);
     int tallied = 0;
-    for (int i = 1; i <= engine.tally.statuscodecount(); ++i) tallied += engine.tally.statuscounts(i);
+    for (int i = 1; i <= engine.tally.statuscodecount(); ++i)
+      tallied += engine.tally.statuscounts(i);
     EXPECT_EQ(tallied, users);
   }
 };
@@ -78,8 +79,9 @@ TEST_P(HostileServerTest, ThousandUsersEndWithEveryRequestCountedOnce) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Routes, HostileServerTest,
-                         ::testing::Values("/close", "/reset", "/longline", "/nul", "/headerless",
-                                           "/status/500", "/trickle?bytes=20&ms=5", "/loop"));
+                         ::testing::Values("/close", "/reset", "/halfheader/reset", "/longline",
+                                           "/nul", "/headerless", "/status/500",
+                                           "/trickle?bytes=20&ms=5", "/loop"));
 
 TEST_F(EngineTest, OneGigabyteBodyStreamsThroughInBoundedMemory) {
   host.s.url = target.url("/size/1073741824");

@@ -172,10 +172,25 @@ TEST(ClientFailure, LineTooLongEndsWithTheClose) {
   s.cli.URL = target.url("/longline");
   s.cli.Get();
   ASSERT_TRUE(s.finish());
-  EXPECT_EQ(s.cli.StatusCode, 200);
+  // The header never ended: a failure, not a 200.
+  EXPECT_EQ(s.cli.StatusCode, 404);
   EXPECT_EQ(s.cli.ResponseHeaders, std::vector<std::string>{"HTTP/1.0 200 OK"});
-  EXPECT_EQ(s.log.Error, 0);
+  EXPECT_EQ(s.log.Error, THttpCli::HeaderCutError);
   EXPECT_EQ(s.log.Done, 1);
+}
+
+TEST(ClientFailure, AHeaderCutOffByAResetOrACloseIsAFailure) {
+  TTargetServer target;
+  for (auto [path, error] : {std::pair{"/halfheader/reset", uint16_t(10054)},
+                             {"/halfheader/close", THttpCli::HeaderCutError}}) {
+    TClientSession s;
+    s.cli.URL = target.url(path);
+    s.cli.Get();
+    ASSERT_TRUE(s.finish()) << path;
+    EXPECT_EQ(s.cli.StatusCode, 404) << path;
+    EXPECT_EQ(s.log.Error, error) << path;
+    EXPECT_EQ(s.log.Done, 1);
+  }
 }
 
 TEST(ClientFailure, ZeroByteHidesTheRestOfTheHeader) {
@@ -184,7 +199,8 @@ TEST(ClientFailure, ZeroByteHidesTheRestOfTheHeader) {
   s.cli.URL = target.url("/nul");
   s.cli.Get();
   ASSERT_TRUE(s.finish());
-  EXPECT_EQ(s.cli.StatusCode, 200);
+  EXPECT_EQ(s.cli.StatusCode, 404);
+  EXPECT_EQ(s.log.Error, THttpCli::HeaderCutError);
   EXPECT_EQ(s.cli.ResponseHeaders, std::vector<std::string>{"HTTP/1.0 200 OK"});
   EXPECT_EQ(s.cli.BytesReceived, 0);
 }

@@ -230,8 +230,60 @@ TEST_F(ResponseTest, ZeroByteInTheHeaderEndsAsALineTooLong) {
     EXPECT_STREQ(e.what(), "HTTP line too long");
   }
   drain();
-  EXPECT_EQ(cli->StatusCode, 200);
+  // The header never ended: the server's close cut it off.
+  EXPECT_EQ(cli->StatusCode, 404);
+  EXPECT_EQ(log.Error, THttpCli::HeaderCutError);
   EXPECT_EQ(log.Done, 1);
+}
+
+TEST(ResponseEnd, OnlyACompleteHeaderMakesTheCloseTheEndOfTheResponse) {
+  struct TCase {
+    std::string bytes;
+    uint16_t reset;  // the socket's error at the close
+    int status;
+    uint16_t error;
+  };
+  const TCase cases[] = {
+      {"HTTP/1.0 200 OK\r\nContent-Ty", 10054, 404, 10054},
+      {"HTTP/1.0 200 OK\r\nContent-Ty", 0, 404, 10101},
+      {"HTTP/1.0 200 OK\r\n", 0, 404, 10101},
+      {"HTTP/1.0 2", 0, 404, 10101},
+      {"", 10054, 404, 10054},
+      // Nothing at all and a plain close: the time-out of status 0, as before.
+      {"", 0, 0, 0},
+      {"HTTP/1.0 200 OK\r\n\r\n", 0, 200, 0},
+      {"HTTP/1.0 503 Busy\r\n\r\n", 0, 503, 0},
+      // After a complete header the document simply ends, reset or not.
+      {"HTTP/1.0 200 OK\r\n\r\npart", 10054, 200, 0},
+      {"<html>no header", 0, 0, 0},
+  };
+  for (const TCase& c : cases) {
+    TEventLoop loop;
+    TProbe cli(loop);
+    THttpEventLog log;
+    cli.ExpectResponse(rqGet);
+    log.Attach(cli);
+    cli.Read(c.bytes);
+    cli.ResponseClosed(c.reset);
+    loop.Run();
+    EXPECT_EQ(cli.StatusCode, c.status) << c.bytes << " / " << c.reset;
+    EXPECT_EQ(log.Error, c.error) << c.bytes << " / " << c.reset;
+    EXPECT_EQ(log.Done, 1);
+  }
+}
+
+TEST(ResponseEnd, AHeaderlessDocumentEndingInItsFirstLineIsDelivered) {
+  TEventLoop loop;
+  TProbe cli(loop);
+  THttpEventLog log;
+  cli.ExpectResponse(rqGet);
+  log.Attach(cli);
+  cli.Read("<HTML>short");
+  cli.ResponseClosed();
+  loop.Run();
+  EXPECT_EQ(log.Doc, "<HTML>short");
+  EXPECT_EQ(log.Error, 0);
+  EXPECT_EQ(cli.ContentType, "text/html");
 }
 
 TEST_F(ResponseTest, LongLineRaisesWhenTheBufferIsFull) {
