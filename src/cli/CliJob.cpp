@@ -285,7 +285,9 @@ void takesegment(const TCliOptions& o, TCliJob& job) {
   if (o.startat) {
     int64_t at = 0;
     if (!parsestarttime(*o.startat, at, problem)) fail("--start-at", problem);
-    problem = startinpast(at, epochmsnow());
+    const int64_t now = epochmsnow();
+    problem = startinpast(at, now);
+    if (problem.empty()) problem = starttoofar(at, now);
     if (!problem.empty()) fail("--start-at", problem);
     job.startat = at;
   }

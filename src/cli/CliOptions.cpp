@@ -73,7 +73,8 @@ void addoptions(CLI::App& app, TCliOptions& o) {
   app.add_option("--html", o.html, "Write a self-contained HTML report with charts to FILE")
       ->type_name("FILE");
 
-  app.add_option("--timeout", o.timeout, "Abort the test after SECONDS (exit status 4)")
+  app.add_option("--timeout", o.timeout,
+                 "Abort the test after SECONDS, the wait for --start-at included (exit status 4)")
       ->type_name("SECONDS");
   app.add_option("--max-error-rate", o.maxerrorrate,
                  "Exit status 3 when a run has more than PERCENT errors")
@@ -97,7 +98,8 @@ void addoptions(CLI::App& app, TCliOptions& o) {
                  "Job sets it)")
       ->type_name("K");
   app.add_option("--start-at", o.startat,
-                 "Wait until TIME (RFC 3339 with offset, or epoch milliseconds) before run 1")
+                 "Wait until TIME (RFC 3339 with offset, or epoch milliseconds; at most a day "
+                 "ahead) before run 1")
       ->type_name("TIME");
   app.add_option("--merge", o.merge,
                  "Merge the JSON results of a split test's segments (files, or a directory of "

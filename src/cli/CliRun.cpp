@@ -131,7 +131,13 @@ TCliOutcome runjob(const TCliJob& job) {
       });
     }
     TProgress progress(loop, engine, job.settings.runs, !job.quiet && isatty(STDERR_FILENO));
-    if (!job.startat || waituntil(loop, *job.startat, [] { return TSignalAbort::caught() != 0; })) {
+    // The time-out bounds the whole program, the wait for the start included.
+    auto cancelled = [&timedout] { return timedout || TSignalAbort::caught() != 0; };
+    if (job.startat && !job.quiet) {
+      std::fprintf(stderr, "pressbolt-cli: waiting for the start at %s\n",
+                   rfc3339(*job.startat).c_str());
+    }
+    if (!job.startat || waituntil(loop, *job.startat, cancelled)) {
       info.started = utcnow();
       engine.ExecButtonClick();
       info.epochms = preciseepochms() - static_cast<double>(elapsedms() - engine.teststart);
@@ -147,6 +153,10 @@ TCliOutcome runjob(const TCliJob& job) {
   if (!host.finished()) {
     if (TSignalAbort::caught() != 0) {
       outcome.status = kExitSignalBase + TSignalAbort::caught();
+    } else if (timedout && job.startat) {
+      complain("--timeout " + number(*job.timeout) + " s passed before the start at " +
+               rfc3339(*job.startat) + "; nothing was sent");
+      outcome.status = kExitTimeout;
     } else {
       // Input the engine's own start checks refused (a line break in a request field, an output
       // directory that cannot be written) is bad input like any other.

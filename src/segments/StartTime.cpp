@@ -130,6 +130,11 @@ std::string startinpast(int64_t at, int64_t now) {
   return reason;
 }
 
+std::string starttoofar(int64_t at, int64_t now) {
+  if (at - now <= kMaxStartAheadMs) return std::string();
+  return rfc3339(at) + " is more than a day (24 h) ahead, the furthest a start may lie";
+}
+
 std::string rfc3339(int64_t epochms) {
   time_t seconds = static_cast<time_t>(epochms >= 0 ? epochms / 1000 : (epochms - 999) / 1000);
   int ms = static_cast<int>(epochms - int64_t(seconds) * 1000);

@@ -21,6 +21,13 @@ bool parsestarttime(const std::string& text, int64_t& epochms, std::string& erro
 // in the past cannot be met together with the other segments.
 std::string startinpast(int64_t at, int64_t now);
 
+// The furthest ahead a start may lie: a later one is a typo rather than a plan, and would keep a
+// load generator waiting for days.
+inline constexpr int64_t kMaxStartAheadMs = int64_t(24) * 3600 * 1000;
+
+// Empty when at lies at most kMaxStartAheadMs after now; otherwise the reason, naming the limit.
+std::string starttoofar(int64_t at, int64_t now);
+
 // at as RFC 3339 in UTC with milliseconds, e.g. "2026-12-07T10:30:00.250Z".
 std::string rfc3339(int64_t epochms);
 

@@ -289,6 +289,7 @@ TEST(CliBadInput, EachProblemIsOneLineAndStatusTwoWithNothingTouched) {
       {"--key-offset 99999999999999999999" + ok, "--key-offset"},
       {"--timeout 0" + ok, "--timeout"},
       {"--timeout 1e3" + ok, "--timeout"},
+      {"--start-at 2099-01-01T00:00:00Z" + ok, "more than a day (24 h) ahead"},
       {"--max-error-rate 101" + ok, "--max-error-rate"},
       {"--no-such-option" + ok, "no-such-option"},
       {"--urls missing.txt --json old.json", "--urls: cannot read"},

@@ -139,6 +139,18 @@ TEST(SplitTest, FourSegmentsTogetherAreOneTest) {
   EXPECT_EQ(charts, 2u);
 }
 
+// --timeout bounds the whole program, the wait for the start included.
+TEST(SplitTest, TheTimeoutEndsTheWaitForTheStart) {
+  TTempDir dir;
+  TTargetServer target({"--log"}, dir.file("requests.log"));
+  TCliResult r = clirun(dir, "--timeout 0.3 --start-at " + std::to_string(epochmsnow() + 3600000) +
+                                 " --output-dir . --json s.json " + quoted(target.url("/size/5")));
+  EXPECT_EQ(r.status, 4) << r.err;
+  EXPECT_THAT(r.err, ::testing::HasSubstr("--timeout 0.3 s passed before the start at "));
+  EXPECT_EQ(requestlog(dir.file("requests.log")).size(), 0u);
+  EXPECT_EQ(readfile(dir.file("s.json")), "");
+}
+
 // Results of different tests, or an incomplete set, are refused with every problem named.
 TEST(SplitTest, MergeRefusesMissingDuplicateAndForeignSegments) {
   TTempDir dir;
@@ -174,7 +186,7 @@ TEST(SplitTest, InterruptWhileWaitingForTheStartSendsNothing) {
   TTargetServer target({"--log"}, dir.file("requests.log"));
   TCliProcess p(dir, "--segment 1/2 --start-at " + std::to_string(epochmsnow() + 60000) +
                          " --output-dir . --json s.json " + quoted(target.url("/size/5")));
-  usleep(300000);
+  ASSERT_TRUE(p.waitfor(dir.file(".stderr"), "waiting for the start at "));
   const int64_t sent = epochmsnow();
   p.signal(SIGINT);
   EXPECT_EQ(p.wait(), 130) << p.err();

@@ -79,6 +79,18 @@ TEST(StartTime, RefusesAStartMoreThanASecondAgo) {
   EXPECT_NE(startinpast(1796639400, now).find("not seconds"), std::string::npos);
 }
 
+TEST(StartTime, RefusesAStartMoreThanADayAhead) {
+  const int64_t now = 1796639400000;
+  const int64_t day = 24 * 3600 * 1000;
+  EXPECT_EQ(starttoofar(now + day, now), "");
+  EXPECT_EQ(starttoofar(now + 5000, now), "");
+  EXPECT_EQ(starttoofar(now + day + 1, now),
+            "2026-12-08T10:30:00.001Z is more than a day (24 h) ahead, the furthest a start may "
+            "lie");
+  // 2099 as epoch milliseconds: the sum must not overflow into a start in the past.
+  EXPECT_NE(starttoofar(4070908800000, now), "");
+}
+
 TEST(StartTime, WaitsForTheInstantOrStopsWhenCancelled) {
   TEventLoop loop;
   const int64_t at = epochmsnow() + 150;
