@@ -31,6 +31,18 @@ inline std::string perhour(long double meanmsec) {
   return " (equals ~" + rounded(3600000 / meanmsec) + " requests/h)";
 }
 
+// The most of a POST body the settings line shows: a body of megabytes (or of binary) has no
+// place in a log meant to be read.
+inline constexpr size_t kLoggedPostBytes = 1000;
+
+// The POST body as the settings line shows it: whole when short, else its first
+// kLoggedPostBytes bytes and a note of the whole size.
+inline std::string loggedpostdata(const std::string& data) {
+  if (data.size() <= kLoggedPostBytes) return data;
+  return data.substr(0, kLoggedPostBytes) + " ... (cut here: " + std::to_string(data.size()) +
+         " Bytes in all)";
+}
+
 // The URL as it may be shown and logged: a password in its user information becomes "***", so
 // that it never reaches a log file, a chart or a printed report.
 inline std::string maskedurl(const std::string& url) {

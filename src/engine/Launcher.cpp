@@ -42,6 +42,9 @@ void TLoadEngine::releaseclients() {
 
 bool TLoadEngine::launchrun() {
   TestSettings s = host_.settings();
+  // One copy of the body for the whole run, however many users send it.
+  std::shared_ptr<const std::string> postbody;
+  if (s.usepost) postbody = std::make_shared<const std::string>(std::move(s.postdata));
   const bool window = host_.haswindow();
   const int R = runindex + 1;
   const std::string run = std::to_string(R);
@@ -170,7 +173,7 @@ bool TLoadEngine::launchrun() {
       c->requestno = k;
       c->OnLocationChange = [this](THttpCli* sender) { HttpCli1LocationChange(sender); };
       if (s.usepost) {
-        c->postbody = std::make_unique<TMemoryStream>(s.postdata);
+        c->postbody = std::make_unique<TSharedStream>(postbody);
         c->PostStream = c->postbody.get();
       }
       if (s.useuser) note += ", Username:" + c->Username;

@@ -17,5 +17,5 @@ class mythttpcli : public THttpCli {
   size_t slot = 0;                          // position in the engine's client list
   long double firstbyte = -1;               // ms from the start to the first document byte
   int64_t bytes = 0;                        // document bytes received
-  std::unique_ptr<TMemoryStream> postbody;  // the POST body of this request, freed with it
+  std::unique_ptr<TSharedStream> postbody;  // reads the run's one POST body; freed with it
 };

@@ -24,6 +24,18 @@ void TMemoryStream::Seek(int64_t position) {
   position_ = std::clamp<int64_t>(position, 0, Size());
 }
 
+int64_t TSharedStream::Read(void* buffer, int64_t count) {
+  if (count <= 0 || position_ >= Size()) return 0;
+  int64_t n = std::min(count, Size() - position_);
+  std::memcpy(buffer, data_->data() + position_, static_cast<size_t>(n));
+  position_ += n;
+  return n;
+}
+
+void TSharedStream::Seek(int64_t position) {
+  position_ = std::clamp<int64_t>(position, 0, Size());
+}
+
 std::unique_ptr<TFileStream> TFileStream::Create(const std::string& path, std::string& error) {
   std::FILE* f = std::fopen(path.c_str(), "w+b");
   if (f == nullptr) {

@@ -36,6 +36,24 @@ class TMemoryStream : public TStream {
   int64_t position_ = 0;
 };
 
+// Bytes many readers share, read-only, each reader with a position of its own: one POST body
+// serves every user of a run, so memory does not grow with users times body size.
+class TSharedStream : public TStream {
+ public:
+  explicit TSharedStream(std::shared_ptr<const std::string> data) : data_(std::move(data)) {}
+  int64_t Read(void* buffer, int64_t count) override;
+  // Read-only: nothing is written.
+  int64_t Write(const void*, int64_t) override { return 0; }
+  int64_t Size() const override { return static_cast<int64_t>(data_->size()); }
+  int64_t Position() const override { return position_; }
+  void Seek(int64_t position) override;
+  const std::shared_ptr<const std::string>& Data() const { return data_; }
+
+ private:
+  std::shared_ptr<const std::string> data_;
+  int64_t position_ = 0;
+};
+
 // A stream on a file, opened for one job and closed when the object goes away.
 class TFileStream : public TStream {
  public:

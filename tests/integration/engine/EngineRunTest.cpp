@@ -7,6 +7,7 @@
 #include <sys/socket.h>
 
 #include <algorithm>
+#include <set>
 
 #include "EngineFixture.h"
 #include "engine/FirstResponse.h"
@@ -296,6 +297,32 @@ TEST_F(EngineTest, PostSendsTheDataToEveryUser) {
   EXPECT_EQ(bodies, 2);
 }
 
+TEST_F(EngineTest, EveryUserReadsTheOneBodyOfTheRun) {
+  host.s.url = target.url("/echo");
+  host.s.users = 30;
+  host.s.usepost = true;
+  host.s.postdata = std::string(300000, 'p');
+  std::set<const std::string*> bodies;
+  size_t readers = 0;
+  // Every tenth user the launcher processes messages: the clients made so far are all there.
+  host.onprocessmessages = [&] {
+    for (mythttpcli* c : engine.clients) {
+      if (c == nullptr || c->postbody == nullptr) continue;
+      ++readers;
+      bodies.insert(c->postbody->Data().get());
+      EXPECT_EQ(c->PostStream, c->postbody.get());
+    }
+  };
+  runtest();
+  EXPECT_GE(readers, 30u);
+  EXPECT_EQ(bodies.size(), 1u) << "one body for the run, not one per user";
+  // /echo sends the request back: each user's whole body went out.
+  EXPECT_GE(engine.runbytes, int64_t(30) * 300000);
+  // The settings line keeps the first 1000 bytes and says how much there was.
+  EXPECT_TRUE(haslog("Settings: use POST requests using POST-data=" + std::string(1000, 'p') +
+                     " ... (cut here: 300000 Bytes in all)"));
+}
+
 TEST_F(EngineTest, HeadersAreLoggedOnlyForErrorsWhenAsked) {
   host.s.multipleurls = true;
   host.urls = {target.url("/size/5"), target.url("/status/503")};
@@ -329,7 +356,8 @@ TEST_F(EngineTest, RefusesHttpsAndAnEmptyUrlListWithoutTouchingTheViews) {
 
 TEST_F(EngineTest, UnwritableOutputIsRefusedBeforeAnythingRuns) {
   writefile(dir.file("plainfile"), "x");
-  for (std::string out : {dir.file("plainfile") + "/sub", dir.file("plainfile"), dir.file("gone")}) {
+  for (std::string out :
+       {dir.file("plainfile") + "/sub", dir.file("plainfile"), dir.file("gone")}) {
     host.dialogs.clear();
     engine.setoutputdir(out);
     host.s.url = target.url("/size/10");
