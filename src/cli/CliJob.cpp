@@ -13,7 +13,9 @@
 #include <istream>
 #include <sstream>
 
+#include "cli/OutputPaths.h"
 #include "http/UrlSplit.h"
+#include "results/LogFile.h"
 #include "segments/SegmentFile.h"
 #include "segments/SegmentOption.h"
 #include "segments/StartTime.h"
@@ -237,11 +239,6 @@ void takeoutputs(const TCliOptions& o, TCliJob& job) {
     } else {
       std::string problem = outputproblem(*out.value);
       if (!problem.empty()) fail(out.option, problem);
-      for (TOut& other : outs) {
-        if (&other != &out && other.value && *other.value == *out.value) {
-          fail(out.option, "the same file as " + std::string(other.option));
-        }
-      }
     }
     out.target = *out.value;
   }
@@ -256,6 +253,21 @@ void takeoutputs(const TCliOptions& o, TCliJob& job) {
       }
     }
     job.outputdir = dir;
+  }
+  // One file under two spellings would be written twice, and one of the outputs lost.
+  std::vector<std::pair<std::string, std::string>> files;  // resolved path, what writes it
+  if (o.merge.empty()) {
+    const std::string dir = logdirfor(job.outputdir) + "/";
+    for (const char* name : {resultsfilename, detailedfilename, "temp.htm"})
+      files.emplace_back(resolvedoutput(dir + name), quoted(name));
+  }
+  for (const TOut& out : outs) {
+    if (!out.value || *out.value == "-") continue;
+    const std::string file = resolvedoutput(*out.value);
+    for (const auto& [other, what] : files) {
+      if (other == file) fail(out.option, quoted(*out.value) + " is the same file as " + what);
+    }
+    files.emplace_back(file, out.option);
   }
 }
 

@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "results/LogFile.h"
@@ -20,9 +21,18 @@ bool writeoutput(const std::string& path, const std::string& bytes, std::string&
     }
     return true;
   }
-  size_t slash = path.rfind('/');
-  std::string dir = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-  std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  // A link is written through: the file it names is replaced, and the link stays a link.
+  std::string target = path;
+  struct stat st {};
+  if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+    if (char* real = ::realpath(path.c_str(), nullptr)) {
+      target = real;
+      std::free(real);
+    }
+  }
+  size_t slash = target.rfind('/');
+  std::string dir = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
+  std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
   std::string temp = dir + "." + name + ".XXXXXX";
   int fd = mkstemp(temp.data());
   if (fd < 0) {
@@ -40,7 +50,7 @@ bool writeoutput(const std::string& path, const std::string& bytes, std::string&
     ok = false;
     saved = errno;
   }
-  if (ok && std::rename(temp.c_str(), path.c_str()) != 0) {
+  if (ok && std::rename(temp.c_str(), target.c_str()) != 0) {
     ok = false;
     saved = errno;
   }

@@ -323,6 +323,44 @@ TEST(CliBadInput, EachProblemIsOneLineAndStatusTwoWithNothingTouched) {
   EXPECT_FALSE(std::filesystem::exists(dir.file("cookies.txt")));
 }
 
+TEST(CliBadInput, OneFileUnderTwoSpellingsIsRefused) {
+  TTempDir dir;
+  std::filesystem::create_directory(dir.file("d"));
+  writefile(dir.file("d/keep"), "keep");
+  std::filesystem::create_symlink("keep", dir.file("d/link"));
+  const std::string url = " http://127.0.0.1:1/";
+  const std::pair<std::string, std::string> cases[] = {
+      {"--json d/r.out --requests-csv d/./r.out",
+       "--requests-csv: \"d/./r.out\" is the same file as --json"},
+      {"--json d/r.out --html " + dir.file("d/r.out"), "--html"},
+      {"--json d/r.out --html d/../d/r.out", "--html"},
+      {"--json d/keep --html d/link", "--html: \"d/link\" is the same file as --json"},
+      {"--output-dir d --json 'd/Pressbolt Results.log'",
+       "--json: \"d/Pressbolt Results.log\" is the same file as \"Pressbolt Results.log\""},
+      {"--output-dir d/ --requests-csv './d/Pressbolt Detailed Results.log'",
+       "\"Pressbolt Detailed Results.log\""},
+      {"--output-dir d --html d/temp.htm", "\"temp.htm\""},
+  };
+  for (const auto& [args, problem] : cases) {
+    TCliResult r = clirun(dir, args + url);
+    EXPECT_EQ(r.status, 2) << args;
+    EXPECT_NE(r.err.find(problem), std::string::npos) << args << ": " << r.err;
+  }
+  EXPECT_EQ(readfile(dir.file("d/keep")), "keep");
+  EXPECT_FALSE(std::filesystem::exists(dir.file("d/r.out")));
+}
+
+TEST(CliOutputDir, AnOutputThatIsALinkIsWrittenThroughIt) {
+  TTargetServer target;
+  TTempDir dir;
+  writefile(dir.file("real.json"), "");
+  std::filesystem::create_symlink("real.json", dir.file("r.json"));
+  TCliResult r = clirun(dir, "-q --users 2 --output-dir . --json r.json " + target.url("/size/1"));
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(std::filesystem::is_symlink(dir.file("r.json")));
+  EXPECT_EQ(json(dir, "real.json")["runs"][0]["completed"], 2);
+}
+
 TEST(CliBadInput, NumbersAreDecimal) {
   TTargetServer target;
   TTempDir dir;

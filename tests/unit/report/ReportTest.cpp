@@ -161,3 +161,21 @@ TEST(OutputFile, ReplacesWholeOrLeavesThePreviousFile) {
   }
   EXPECT_EQ(entries, 1u);
 }
+
+TEST(OutputFile, ALinkIsWrittenThroughAndStaysALink) {
+  TTempDir dir;
+  std::filesystem::create_directory(dir.file("real"));
+  writefile(dir.file("real/r.json"), "old");
+  std::filesystem::create_symlink("real/r.json", dir.file("r.json"));
+  std::string error;
+  ASSERT_TRUE(writeoutput(dir.file("r.json"), "new", error)) << error;
+  EXPECT_TRUE(std::filesystem::is_symlink(dir.file("r.json")));
+  EXPECT_EQ(readfile(dir.file("real/r.json")), "new");
+  // The temporary file went beside the target, and is gone.
+  size_t entries = 0;
+  for (auto& e : std::filesystem::directory_iterator(dir.file("real"))) {
+    (void)e;
+    ++entries;
+  }
+  EXPECT_EQ(entries, 1u);
+}
