@@ -17,11 +17,13 @@ double ms(double v) {
 TJson orderstatistics(const TPercentiles& p) {
   TJson j;
   j["count"] = p.count;
-  j["min"] = ms(p.min);
-  j["median"] = ms(p.median);
-  j["p90"] = ms(p.p90);
-  j["p99"] = ms(p.p99);
-  j["max"] = ms(p.max);
+  // Without a single time there is no minimum, median or maximum: null, never a made-up 0.
+  auto value = [&p](double v) { return p.count == 0 ? TJson(nullptr) : TJson(ms(v)); };
+  j["min"] = value(p.min);
+  j["median"] = value(p.median);
+  j["p90"] = value(p.p90);
+  j["p99"] = value(p.p99);
+  j["max"] = value(p.max);
   return j;
 }
 
@@ -34,6 +36,7 @@ TJson codes(const std::vector<std::pair<int, size_t>>& tally) {
 TJson figuresjson(const TRunFigures& f) {
   TJson j;
   j["completed"] = f.requests;
+  j["aborted_requests"] = f.abortedrequests;
   j["errors"] = f.errors;
   j["error_rate_percent"] = ms(f.errorrate);
   j["overall_ms"] = ms(f.overallms);

@@ -4,6 +4,9 @@
 
 namespace {
 
+// The socket code of a request ended by Abort.
+constexpr int kAbortedSocketCode = 3;
+
 void count(std::vector<std::pair<int, size_t>>& tally, int code, size_t n = 1) {
   auto it =
       std::find_if(tally.begin(), tally.end(), [code](const auto& e) { return e.first == code; });
@@ -16,10 +19,11 @@ void count(std::vector<std::pair<int, size_t>>& tally, int code, size_t n = 1) {
 
 // The rates that follow from the counts and sums already in f.
 void derive(TRunFigures& f, double waitsum) {
-  if (f.requests > 0) {
-    f.errorrate = 100.0 * static_cast<double>(f.errors) / static_cast<double>(f.requests);
-    f.avgwait = waitsum / static_cast<double>(f.requests);
+  if (f.requests > f.abortedrequests) {
+    f.errorrate =
+        100.0 * static_cast<double>(f.errors) / static_cast<double>(f.requests - f.abortedrequests);
   }
+  if (f.requests > 0) f.avgwait = waitsum / static_cast<double>(f.requests);
   if (f.users > 0) f.avgprocessing = f.overallms / f.users;
   if (f.avgprocessing > 0) f.requestsperhour = 3600000.0 / f.avgprocessing;
   if (f.overallms > 0) f.throughput = static_cast<double>(f.bytes) / 1000.0 / f.overallms * 1000.0;
@@ -38,7 +42,11 @@ TRunFigures runfigures(const TRunRecords& r) {
   for (size_t i = 0; i < r.size(); ++i) {
     waitsum += r.wait[i];
     f.bytes += r.bytes[i];
-    if (r.status[i] != 200) ++f.errors;
+    if (r.socketcode[i] == kAbortedSocketCode) {
+      ++f.abortedrequests;
+    } else if (r.status[i] != 200) {
+      ++f.errors;
+    }
     count(f.statuses, r.status[i]);
     count(f.socketcodes, r.socketcode[i]);
   }
@@ -62,6 +70,7 @@ TTestFigures testfigures(const TRequestRecords& records) {
     all.aborted = all.aborted || f.aborted;
     all.requests += f.requests;
     all.errors += f.errors;
+    all.abortedrequests += f.abortedrequests;
     all.overallms += f.overallms;
     all.bytes += f.bytes;
     for (const auto& [code, n] : f.statuses) count(all.statuses, code, n);

@@ -15,8 +15,11 @@ struct TRunFigures {
   int users = 0;
   bool aborted = false;
   size_t requests = 0;
-  size_t errors = 0;         // requests whose status is not 200 (time-outs included)
-  double errorrate = 0;      // errors / requests, percent
+  // Requests the operator's abort ended (socket code 3): not the server's doing, so neither an
+  // error nor part of the error rate.
+  size_t abortedrequests = 0;
+  size_t errors = 0;         // the other requests whose status is not 200 (time-outs included)
+  double errorrate = 0;      // errors / (requests - abortedrequests), percent
   double overallms = 0;      // run start to its last completion
   double avgprocessing = 0;  // overall time / users
   double requestsperhour = 0;

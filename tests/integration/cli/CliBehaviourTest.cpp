@@ -46,6 +46,11 @@ TEST(CliLimits, TimeoutAbortsAHangingTestCountingEveryRequestOnce) {
   ASSERT_EQ(j["runs"].size(), 1u);
   EXPECT_EQ(j["runs"][0]["completed"], 7);
   EXPECT_TRUE(j["runs"][0]["aborted"].get<bool>());
+  // The server made no error: the abort ended the requests.
+  EXPECT_EQ(j["runs"][0]["aborted_requests"], 7);
+  EXPECT_EQ(j["runs"][0]["errors"], 0);
+  EXPECT_EQ(j["runs"][0]["error_rate_percent"], 0.0);
+  EXPECT_TRUE(j["runs"][0]["ttfb_ms"]["median"].is_null());
 }
 
 TEST(CliLimits, ThresholdsGiveStatusThreeAfterEverythingIsWritten) {

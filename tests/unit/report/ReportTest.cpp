@@ -72,6 +72,43 @@ TEST(RunFigures, CountsRatesAndCodesPerRunAndInTotal) {
   EXPECT_TRUE(t.totals.aborted);
 }
 
+TEST(RunFigures, AbortedRequestsAreNeitherErrorsNorPartOfTheErrorRate) {
+  static const std::string a = "http://127.0.0.1/a";
+  TRequestRecords r;
+  // Run 1: two answers, one server error, and two requests the operator's abort ended.
+  r.add({0, 1, &a, 1, 10, 5, 200, 0, 10});
+  r.add({0, 2, &a, 1, 10, 5, 200, 0, 10});
+  r.add({0, 3, &a, 1, 10, 5, 500, 0, 10});
+  r.add({0, 4, &a, 1, 900, -1, 404, 3, 0});
+  r.add({0, 5, &a, 1, 900, -1, 404, 3, 0});
+  r.endrun(0, 5, 901, true);
+  // Run 2: nothing but aborted requests.
+  r.add({1, 1, &a, 1, 50, -1, 404, 3, 0});
+  r.endrun(1, 1, 51, true);
+  TTestFigures t = testfigures(r);
+  EXPECT_EQ(t.runs[0].abortedrequests, 2u);
+  EXPECT_EQ(t.runs[0].errors, 1u);
+  EXPECT_NEAR(t.runs[0].errorrate, 100.0 / 3, 1e-9);
+  EXPECT_EQ(t.runs[1].errors, 0u);
+  EXPECT_EQ(t.runs[1].errorrate, 0.0);
+  EXPECT_EQ(t.totals.abortedrequests, 3u);
+  EXPECT_EQ(t.totals.errors, 1u);
+  EXPECT_NEAR(t.totals.errorrate, 100.0 / 3, 1e-9);
+  // Still completed requests with their measured waits.
+  EXPECT_EQ(t.totals.requests, 6u);
+  EXPECT_EQ(t.totals.wait.max, 900);
+
+  auto j = nlohmann::json::parse(jsonreport(TReportInfo(), r, t));
+  EXPECT_EQ(j["runs"][0]["aborted_requests"], 2);
+  EXPECT_EQ(j["runs"][0]["errors"], 1);
+  EXPECT_EQ(j["totals"]["aborted_requests"], 3);
+  // No first byte in run 2: no figure, rather than a 0.0 that reads as instant.
+  const auto& ttfb = j["runs"][1]["ttfb_ms"];
+  EXPECT_EQ(ttfb["count"], 0);
+  for (const char* k : {"min", "median", "p90", "p99", "max"}) EXPECT_TRUE(ttfb[k].is_null()) << k;
+  EXPECT_EQ(j["runs"][1]["wait_ms"]["median"], 50.0);
+}
+
 TEST(JsonReport, CarriesSettingsFiguresAndColumnsButNoPassword) {
   TRequestRecords records = sample();
   TReportInfo info;
