@@ -1,8 +1,10 @@
 #include "segments/SegmentFile.h"
 
 #include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 
 #include <nlohmann/json.hpp>
 
@@ -11,16 +13,62 @@ using TJson = nlohmann::json;
 namespace {
 
 constexpr int kReadableFormat = 1;
+// Bounds no real result reaches, and below which sums over 20000 users in many segments and
+// runs stay exact: a milliseconds figure of about 3 years, a byte count of 2^50.
+constexpr double kMaxMs = 1e11;
+constexpr int64_t kMaxBytes = int64_t(1) << 50;
+constexpr double kMaxEpochMs = 253402300800000.0;  // the year 10000
+constexpr int64_t kMaxSegments = 1000000;
 
-template <typename T>
-void column(const TJson& columns, const char* name, size_t rows, std::vector<T>& out) {
-  const TJson& c = columns.at(name);
+// A field whose value this program never writes: the merge is refused, naming it.
+struct TFieldError {
+  std::string field, reason;
+};
+
+std::string shown(const TJson& v) {
+  std::string text = v.dump();
+  return text.size() > 40 ? text.substr(0, 40) + "..." : text;
+}
+
+int64_t integerin(const TJson& v, const std::string& field, int64_t min, int64_t max) {
+  const std::string range = " (" + std::to_string(min) + " to " + std::to_string(max) + ")";
+  if (!v.is_number_integer()) throw TFieldError{field, shown(v) + " is not a whole number"};
+  if (v.is_number_unsigned() ? v.get<uint64_t>() > uint64_t(max)
+                             : v.get<int64_t>() < min || v.get<int64_t>() > max) {
+    throw TFieldError{field, shown(v) + " is out of range" + range};
+  }
+  return v.get<int64_t>();
+}
+
+double numberin(const TJson& v, const std::string& field, double min, double max) {
+  if (!v.is_number()) throw TFieldError{field, shown(v) + " is not a number"};
+  const double d = v.get<double>();
+  if (!std::isfinite(d) || d < min || d > max) {
+    std::ostringstream range;
+    range << " is out of range (" << min << " to " << max << ")";
+    throw TFieldError{field, shown(v) + range.str()};
+  }
+  return d;
+}
+
+const TJson& member(const TJson& j, const char* name, const std::string& field) {
+  if (!j.is_object() || !j.contains(name)) throw TFieldError{field + name, "is missing"};
+  return j.at(name);
+}
+
+// One request column: an array of rows values, each checked by read(value, its field name).
+template <typename T, typename Read>
+void column(const TJson& columns, const char* name, size_t rows, const std::string& field,
+            std::vector<T>& out, Read read) {
+  const std::string at = field + "requests." + name;
+  const TJson& c = member(columns, name, field + "requests.");
   if (!c.is_array() || c.size() != rows) {
-    throw std::runtime_error(std::string("request column \"") + name + "\" has " +
-                             std::to_string(c.size()) + " rows, not " + std::to_string(rows));
+    throw TFieldError{at, "has " + std::to_string(c.is_array() ? c.size() : 0) + " rows, not " +
+                              std::to_string(rows)};
   }
   out.reserve(rows);
-  for (const TJson& v : c) out.push_back(v.is_null() ? T(-1) : v.get<T>());
+  for (size_t i = 0; i < rows; ++i)
+    out.push_back(T(read(c[i], at + "[" + std::to_string(i) + "]")));
 }
 
 TestSettings settingsfrom(const TJson& j, std::vector<std::string>& urls) {
@@ -58,22 +106,60 @@ TestSettings settingsfrom(const TJson& j, std::vector<std::string>& urls) {
   return s;
 }
 
-TSegmentRun runfrom(const TJson& j) {
+// Run k of the file (from 0), checked against the test's settings and the segment's users.
+TSegmentRun runfrom(const TJson& j, size_t k, const TSegmentFile& f) {
+  const std::string field = "runs[" + std::to_string(k) + "].";
   TSegmentRun r;
-  r.run = j.at("run").get<int>();
-  r.users = j.at("users").get<int>();
-  r.aborted = j.at("aborted").get<bool>();
-  r.overallms = j.at("overall_ms").get<double>();
-  const TJson& c = j.at("requests");
-  const size_t rows = c.at("wait_ms").size();
-  column(c, "start_ms", rows, r.start);
-  column(c, "wait_ms", rows, r.wait);
-  column(c, "ttfb_ms", rows, r.firstbyte);
-  column(c, "status", rows, r.status);
-  column(c, "socket", rows, r.socket);
-  column(c, "bytes", rows, r.bytes);
-  column(c, "user", rows, r.user);
-  column(c, "url", rows, r.url);
+  // Runs are written in their order, each one: run k + 1 and no other stands here.
+  r.run = int(integerin(member(j, "run", field), field + "run", 1, f.settings.runs));
+  if (r.run != int(k) + 1) {
+    throw TFieldError{field + "run",
+                      std::to_string(r.run) + " where run " + std::to_string(k + 1) + " belongs"};
+  }
+  r.users = int(integerin(member(j, "users", field), field + "users", 0, f.settings.users));
+  const TJson& aborted = member(j, "aborted", field);
+  if (!aborted.is_boolean()) throw TFieldError{field + "aborted", "is not true or false"};
+  r.aborted = aborted.get<bool>();
+  r.overallms = numberin(member(j, "overall_ms", field), field + "overall_ms", 0, kMaxMs);
+  const TJson& c = member(j, "requests", field);
+  const TJson& waits = member(c, "wait_ms", field + "requests.");
+  const size_t rows = waits.is_array() ? waits.size() : 0;
+  auto ms = [](const TJson& v, const std::string& at) { return numberin(v, at, 0, kMaxMs); };
+  column(c, "start_ms", rows, field, r.start, ms);
+  column(c, "wait_ms", rows, field, r.wait, ms);
+  column(c, "ttfb_ms", rows, field, r.firstbyte, [](const TJson& v, const std::string& at) {
+    return v.is_null() ? -1.0 : numberin(v, at, 0, kMaxMs);
+  });
+  column(c, "status", rows, field, r.status,
+         [](const TJson& v, const std::string& at) { return integerin(v, at, 0, 999); });
+  column(c, "socket", rows, field, r.socket,
+         [](const TJson& v, const std::string& at) { return integerin(v, at, 0, 65535); });
+  column(c, "bytes", rows, field, r.bytes,
+         [](const TJson& v, const std::string& at) { return integerin(v, at, 0, kMaxBytes); });
+  const int64_t urls = int64_t(f.requesturls.size());
+  column(c, "url", rows, field, r.url, [urls](const TJson& v, const std::string& at) {
+    if (urls == 0) throw TFieldError{at, "names a URL, but request_urls is empty"};
+    return integerin(v, at, 0, urls - 1);
+  });
+  if (rows > size_t(r.users)) {
+    throw TFieldError{field + "requests", "has " + std::to_string(rows) + " requests for " +
+                                              std::to_string(r.users) + " users"};
+  }
+  // Users k of a run belong to segment ((k - 1) mod K) + 1, and each completes once.
+  std::vector<bool> seen(size_t(f.settings.users) + 1, false);
+  column(c, "user", rows, field, r.user, [&](const TJson& v, const std::string& at) {
+    const int64_t u = integerin(v, at, 1, f.settings.users);
+    if ((u - 1) % f.segments + 1 != f.segment) {
+      throw TFieldError{at, "user " + std::to_string(u) + " belongs to segment " +
+                                std::to_string((u - 1) % f.segments + 1) + ", not to " +
+                                std::to_string(f.segment)};
+    }
+    if (size_t(u) >= seen.size() || seen[size_t(u)]) {
+      throw TFieldError{at, "user " + std::to_string(u) + " completes twice in the run"};
+    }
+    seen[size_t(u)] = true;
+    return u;
+  });
   return r;
 }
 
@@ -104,37 +190,49 @@ bool readsegmentfile(const std::string& path, const std::string& text, TSegmentF
     }
     out.testid = doc.at("test_id").get<std::string>();
     out.started = doc.at("started").get<std::string>();
-    out.segment = doc.at("segment").at("number").get<int>();
-    out.segments = doc.at("segment").at("of").get<int>();
-    out.epochms = doc.at("started_epoch_ms").get<double>();
+    const TJson& segment = doc.at("segment");
+    out.segments = int(integerin(member(segment, "of", "segment."), "segment.of", 1, kMaxSegments));
+    out.segment =
+        int(integerin(member(segment, "number", "segment."), "segment.number", 1, out.segments));
+    out.epochms = numberin(doc.at("started_epoch_ms"), "started_epoch_ms", 0, kMaxEpochMs);
     out.aborted = doc.at("aborted").get<bool>();
-    out.settingstext = doc.at("settings").dump();
-    out.settings = settingsfrom(doc.at("settings"), out.urls);
+    const TJson& settings = doc.at("settings");
+    out.settingstext = settings.dump();
+    out.settings = settingsfrom(settings, out.urls);
+    integerin(member(settings, "users", "settings."), "settings.users", kMinUsers,
+              int64_t(kMaxUsers) * out.segments);
+    integerin(member(settings, "runs", "settings."), "settings.runs", 0, kMaxRuns);
+    integerin(member(settings, "wait_s", "settings."), "settings.wait_s", kMinWait, kMaxWait);
     out.requesturls = doc.at("request_urls").get<std::vector<std::string>>();
     if (doc.contains("client_system")) {
       out.clientsystem = doc.at("client_system").get<std::vector<std::string>>();
     }
     if (doc.contains("first_response_length") && !doc.at("first_response_length").is_null()) {
-      out.firstresponselength = doc.at("first_response_length").get<int64_t>();
+      out.firstresponselength =
+          integerin(doc.at("first_response_length"), "first_response_length", 0, kMaxBytes);
     }
-    for (const TJson& run : doc.at("runs")) out.runs.push_back(runfrom(run));
+    const TJson& runs = doc.at("runs");
+    if (!runs.is_array() || runs.size() > size_t(out.settings.runs)) {
+      throw TFieldError{"runs", "holds " + std::to_string(runs.size()) + " runs of a test of " +
+                                    std::to_string(out.settings.runs)};
+    }
+    for (size_t k = 0; k < runs.size(); ++k) out.runs.push_back(runfrom(runs[k], k, out));
+  } catch (const TFieldError& e) {
+    error = path + ": " + e.field + ": " + e.reason;
+    return false;
+  } catch (const TJson::parse_error& e) {
+    error = path + ": not valid JSON (cut off or damaged near byte " + std::to_string(e.byte) + ")";
+    return false;
+  } catch (const TJson::exception& e) {
+    // The library's text without its "[json.exception...]" prefix.
+    std::string what = e.what();
+    size_t close = what.find("] ");
+    error = path +
+            ": unexpected content: " + (close == std::string::npos ? what : what.substr(close + 2));
+    return false;
   } catch (const std::exception& e) {
     error = path + ": " + e.what();
     return false;
-  }
-  if (out.segments < 1 || out.segment < 1 || out.segment > out.segments) {
-    error = path + ": segment " + std::to_string(out.segment) + " of " +
-            std::to_string(out.segments) + " does not exist";
-    return false;
-  }
-  for (const TSegmentRun& r : out.runs) {
-    for (uint32_t u : r.url) {
-      if (u >= out.requesturls.size()) {
-        error = path + ": run " + std::to_string(r.run) + " names URL " + std::to_string(u) +
-                " of " + std::to_string(out.requesturls.size());
-        return false;
-      }
-    }
   }
   return true;
 }

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <regex>
@@ -137,6 +138,23 @@ TEST(SplitTest, FourSegmentsTogetherAreOneTest) {
     ++charts;
   }
   EXPECT_EQ(charts, 2u);
+}
+
+// A damaged segment file is named with a plain reason, and nothing is merged.
+TEST(SplitTest, MergeOfACutOffFileSaysSoPlainly) {
+  TTempDir dir;
+  TTargetServer target;
+  ASSERT_EQ(
+      clirun(dir, "--users 2 -q --output-dir . --json s1.json " + quoted(target.url("/size/5")))
+          .status,
+      0);
+  const std::string whole = readfile(dir.file("s1.json"));
+  writefile(dir.file("s1.json"), whole.substr(0, whole.size() / 2));
+  TCliResult r = clirun(dir, "--merge s1.json --json merged.json");
+  EXPECT_EQ(r.status, kExitBadInput);
+  EXPECT_THAT(r.err, ::testing::HasSubstr("--merge: s1.json: not valid JSON (cut off"));
+  EXPECT_THAT(r.err, ::testing::Not(::testing::HasSubstr("json.exception")));
+  EXPECT_FALSE(std::filesystem::exists(dir.file("merged.json")));
 }
 
 // --timeout bounds the whole program, the wait for the start included.

@@ -4,6 +4,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <nlohmann/json.hpp>
 
 #include "segments/MergedResults.h"
@@ -121,15 +122,62 @@ TEST(Merge, RefusesFilesItCannotRead) {
   doc = segment(1, 1, 0, {run(1, 1, 5, {{0, 5, 1, 200, 1}})});
   doc["runs"][0]["requests"]["status"].push_back(200);
   EXPECT_FALSE(readsegmentfile("d.json", doc.dump(), f, error));
-  EXPECT_THAT(error, HasSubstr("\"status\" has 2 rows, not 1"));
+  EXPECT_EQ(error, "d.json: runs[0].requests.status: has 2 rows, not 1");
   doc = segment(1, 1, 0, {run(1, 1, 5, {{0, 5, 1, 200, 1}})});
   doc["runs"][0]["requests"]["url"][0] = 7;
   EXPECT_FALSE(readsegmentfile("e.json", doc.dump(), f, error));
-  EXPECT_EQ(error, "e.json: run 1 names URL 7 of 1");
+  EXPECT_EQ(error, "e.json: runs[0].requests.url[0]: 7 is out of range (0 to 0)");
   doc = segment(1, 1, 0, {});
   doc.erase("segment");
   EXPECT_FALSE(readsegmentfile("f.json", doc.dump(), f, error));
   EXPECT_THAT(error, HasSubstr("without segment data"));
+}
+
+// A hand-edited file is refused with the field and the reason, never merged into nonsense.
+TEST(Merge, RefusesEveryFieldOutOfRangeOrOutOfPlace) {
+  const TJson good = segment(1, 2, 1000000.0, {run(1, 2, 40, {{2, 30, 5, 200, 1}})});
+  const std::pair<std::function<void(TJson&)>, std::string> cases[] = {
+      {[](TJson& d) { d["runs"][0]["run"] = 9; }, "runs[0].run: 9 is out of range (1 to 1)"},
+      {[](TJson& d) { d["runs"][0]["requests"]["bytes"][0] = 9223372036854775813ull; },
+       "runs[0].requests.bytes[0]: 9223372036854775813 is out of range (0 to 1125899906842624)"},
+      {[](TJson& d) { d["runs"][0]["requests"]["wait_ms"][0] = 1e308; },
+       "runs[0].requests.wait_ms[0]: 1e+308 is out of range (0 to 1e+11)"},
+      {[](TJson& d) { d["runs"][0]["requests"]["wait_ms"][0] = -5.0; },
+       "runs[0].requests.wait_ms[0]: -5.0 is out of range (0 to 1e+11)"},
+      {[](TJson& d) { d["runs"][0]["requests"]["ttfb_ms"][0] = "fast"; },
+       "runs[0].requests.ttfb_ms[0]: \"fast\" is not a number"},
+      {[](TJson& d) { d["started_epoch_ms"] = 1e300; },
+       "started_epoch_ms: 1e+300 is out of range (0 to 2.53402e+14)"},
+      {[](TJson& d) { d["runs"][0]["requests"]["user"][0] = 2; },
+       "runs[0].requests.user[0]: user 2 belongs to segment 2, not to 1"},
+      {[](TJson& d) { d["runs"][0]["requests"]["user"][0] = 5; },
+       "runs[0].requests.user[0]: 5 is out of range (1 to 4)"},
+      {[](TJson& d) { d["runs"][0]["requests"]["socket"][0] = 70000; },
+       "runs[0].requests.socket[0]: 70000 is out of range (0 to 65535)"},
+      {[](TJson& d) { d["runs"][0]["users"] = 0; }, "runs[0].requests: has 1 requests for 0 users"},
+      {[](TJson& d) { d["runs"].push_back(d["runs"][0]); }, "runs: holds 2 runs of a test of 1"},
+      {[](TJson& d) { d["segment"]["number"] = 3; }, "segment.number: 3 is out of range (1 to 2)"},
+  };
+  for (const auto& [edit, problem] : cases) {
+    TJson doc = good;
+    edit(doc);
+    TSegmentFile f;
+    std::string error;
+    EXPECT_FALSE(readsegmentfile("s.json", doc.dump(), f, error)) << problem;
+    EXPECT_EQ(error, "s.json: " + problem);
+  }
+  // A user twice in one run.
+  TJson twice = segment(1, 2, 0, {run(1, 2, 40, {{2, 30, 5, 200, 3}, {3, 30, 5, 200, 3}})});
+  TSegmentFile f;
+  std::string error;
+  EXPECT_FALSE(readsegmentfile("t.json", twice.dump(), f, error));
+  EXPECT_EQ(error, "t.json: runs[0].requests.user[1]: user 3 completes twice in the run");
+  // Cut off: a plain message, not the parser's.
+  const std::string text = good.dump();
+  EXPECT_FALSE(readsegmentfile("u.json", text.substr(0, text.size() / 2), f, error));
+  EXPECT_THAT(error, HasSubstr("u.json: not valid JSON (cut off or damaged near byte "));
+  EXPECT_EQ(error.find("json.exception"), std::string::npos) << error;
+  EXPECT_TRUE(readsegmentfile("s.json", good.dump(), f, error)) << error;
 }
 
 // Segment 2 started its clock 10 ms after segment 1: its times move by 10 ms, the requests come
