@@ -49,7 +49,7 @@ int64_t integer(const std::string& option, const std::string& text, int64_t min,
   }
   if (ec == std::errc::result_out_of_range || v < min || v > max) {
     fail(option,
-         text + " is out of range (" + std::to_string(min) + "-" + std::to_string(max) + ")");
+         text + " is out of range (" + std::to_string(min) + " to " + std::to_string(max) + ")");
   }
   return v;
 }
@@ -72,7 +72,7 @@ double decimal(const std::string& option, const std::string& text, double min, d
   std::from_chars(text.data(), text.data() + text.size(), v, std::chars_format::fixed);
   if (v < min || v > max) {
     std::ostringstream range;
-    range << min << "-" << max;
+    range << min << " to " << max;
     fail(option, text + " is out of range (" + range.str() + ")");
   }
   return v;
@@ -426,10 +426,9 @@ bool resolvejob(const TCliOptions& o, std::istream& passwordsource, TCliJob& job
       s.postdata = readinput("--post-file", *o.postfile);
     }
     if (o.keyoffset) {
-      // Far enough from the ends that offset + user number cannot overflow.
-      const int64_t limit = INT64_MAX - maxusers;
+      // The highest key is offset + users: it must stay a 64-bit number.
       s.usekey = true;
-      s.keyoffset = integer("--key-offset", *o.keyoffset, -limit, limit);
+      s.keyoffset = integer("--key-offset", *o.keyoffset, INT64_MIN, INT64_MAX - s.users);
     }
     if (o.preservecookies) s.preservecookies = *o.preservecookies;
     if (o.writeheaders) s.writeheaders = *o.writeheaders;

@@ -60,6 +60,22 @@ TEST(CliJob, OptionsGivenOverrideTheSettingsFileAndOnlyThose) {
   EXPECT_EQ(p.job.settings.password, "pw");
 }
 
+// The limit follows from the test's highest key, offset + users, and reads as a range.
+TEST(CliJob, KeyOffsetUpToTheHighestKeyThatFits) {
+  const std::string url = "http://127.0.0.1:1/";
+  EXPECT_EQ(parse({"--key-offset", "9223372036854775807", "--users", "3", url}).error,
+            "--key-offset: 9223372036854775807 is out of range (-9223372036854775808 to "
+            "9223372036854775804)");
+  EXPECT_EQ(
+      parse({"--users", "3", "--key-offset", "9223372036854775804", url}).job.settings.keyoffset,
+      9223372036854775804);
+  EXPECT_EQ(
+      parse({"--users", "1", "--key-offset", "9223372036854775806", url}).job.settings.keyoffset,
+      9223372036854775806)
+      << "one user: one key above the offset";
+  EXPECT_EQ(parse({"--key-offset", "-9223372036854775808", url}).status, -1);
+}
+
 TEST(CliJob, NumbersAreStrictlyDecimal) {
   const std::string url = "http://127.0.0.1:1/";
   EXPECT_EQ(parse({"--users", "010", url}).job.settings.users, 10);
@@ -98,7 +114,7 @@ TEST(CliJob, SegmentOptions) {
   EXPECT_EQ(p.job.segments, 4);
   EXPECT_EQ(p.job.settings.users, 80000);
   EXPECT_EQ(parse({"--segment", "2/4", "--users", "80001", url}).error,
-            "--users: 80001 is out of range (1-80000)");
+            "--users: 80001 is out of range (1 to 80000)");
   EXPECT_EQ(parse({"--users", "20001", url}).status, kExitBadInput);
   EXPECT_EQ(parse({"--segment", "5/4", url}).error,
             "--segment: \"5/4\": the segment number must be 1 to 4");
