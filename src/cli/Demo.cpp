@@ -33,7 +33,9 @@ class TDemoTarget {
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
     posix_spawn_file_actions_addclose(&actions, out[0]);
-    const char* argv[] = {path.c_str(), "--port", "0", nullptr};
+    // The server ends with this process, however this one ends.
+    const std::string self = std::to_string(getpid());
+    const char* argv[] = {path.c_str(), "--port", "0", "--parent", self.c_str(), nullptr};
     int rc = posix_spawn(&pid_, path.c_str(), &actions, nullptr, const_cast<char**>(argv), environ);
     posix_spawn_file_actions_destroy(&actions);
     close(out[1]);

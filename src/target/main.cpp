@@ -2,7 +2,9 @@
 // demo. Prints "listening on ADDR:PORT" once it accepts connections, then serves until
 // SIGTERM or SIGINT.
 
+#include <sys/prctl.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <csignal>
 #include <cstdio>
@@ -16,7 +18,7 @@
 namespace {
 
 void usage(FILE* to) {
-  std::fprintf(to, "usage: pressbolt-target [--port N] [--bind ADDR] [--log]\n");
+  std::fprintf(to, "usage: pressbolt-target [--port N] [--bind ADDR] [--log] [--parent PID]\n");
 }
 
 // Thousands of simultaneous clients need more descriptors than the usual soft limit of 1024.
@@ -56,6 +58,7 @@ int main(int argc, char** argv) {
   std::string addr = "127.0.0.1";
   uint16_t port = 0;
   bool log = false;
+  long parent = 0;  // a process whose end ends this server too
   for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];
     if (a == "--port" && i + 1 < argc) {
@@ -67,6 +70,13 @@ int main(int argc, char** argv) {
       addr = argv[++i];
     } else if (a == "--log") {
       log = true;
+    } else if (a == "--parent" && i + 1 < argc) {
+      char* end = nullptr;
+      parent = std::strtol(argv[++i], &end, 10);
+      if (end == argv[i] || *end != '\0' || parent <= 0) {
+        std::fprintf(stderr, "pressbolt-target: bad parent process id: %s\n", argv[i]);
+        return 2;
+      }
     } else if (a == "--help" || a == "-h") {
       usage(stdout);
       return 0;
@@ -77,6 +87,12 @@ int main(int argc, char** argv) {
     }
   }
 
+  if (parent > 0) {
+    // A parent killed outright (SIGKILL, a SIGPIPE from "| head") cannot stop us itself: the
+    // kernel sends SIGTERM when it goes. One that went before this took hold is checked here.
+    prctl(PR_SET_PDEATHSIG, SIGTERM);
+    if (getppid() != parent) return 0;
+  }
   // The parent may stop reading our stdout after the first line.
   std::signal(SIGPIPE, SIG_IGN);
   long fds = raisefdlimit();

@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
 #include <fcntl.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 
 #include <filesystem>
@@ -386,4 +389,39 @@ TEST(CliOutputErrors, StdoutThatCannotBeWrittenIsAnError) {
   EXPECT_NE(p.err().find("stdout"), std::string::npos);
   TCliProcess q(dir, "-q --users 2 --json - " + target.url("/size/1"), "", "/dev/full");
   EXPECT_EQ(q.wait(), 5);
+}
+
+namespace {
+
+// Whether something accepts connections on the loopback port.
+bool listening(int port) {
+  int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_port = htons(uint16_t(port));
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  bool ok = connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+  close(fd);
+  return ok;
+}
+
+}  // namespace
+
+TEST(CliDemo, ItsServerEndsWhenTheDemoIsKilled) {
+  TTempDir dir;
+  TCliProcess p(dir, "--demo --output-dir .");
+  const std::string serves = "pressbolt-target serves http://127.0.0.1:";
+  ASSERT_TRUE(p.waitfor(dir.file(".stdout"), "/size/20000;"));
+  const std::string out = p.out();
+  const int port = std::atoi(out.c_str() + out.find(serves) + serves.size());
+  ASSERT_GT(port, 0) << out;
+  EXPECT_TRUE(listening(port));
+  // Killed outright, the demo cannot stop its server itself.
+  p.signal(SIGKILL);
+  EXPECT_EQ(p.wait(), 128 + SIGKILL);
+  auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (listening(port) && std::chrono::steady_clock::now() < until) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  EXPECT_FALSE(listening(port)) << "pressbolt-target outlived the demo";
 }
