@@ -66,10 +66,16 @@ void TLoadEngine::requestdone(THttpCli* Sender, THttpRequest, uint16_t Error) {
   if (runindex == 0 && !c->ResponseHeaders.empty() && cookiecachewritable &&
       host_.requestoptions().preservecookies) {
     std::string line = joinvalues(setcookievalues(c->ResponseHeaders), "@@");
-    std::ofstream cache("cookies.txt", std::ios::binary | std::ios::app);
-    cache << line << "\r\n";
-    cache.close();
-    if (!cache) log("Could not write to \"cookies.txt\": the cookies of this request are lost");
+    // One open file for the run: opening and closing it for each of thousands of requests
+    // costs more than the request's own handling.
+    if (!cookiecache_) {
+      cookiecache_ =
+          std::make_unique<std::ofstream>("cookies.txt", std::ios::binary | std::ios::app);
+    }
+    *cookiecache_ << line << "\r\n";
+    if (!*cookiecache_) {
+      log("Could not write to \"cookies.txt\": the cookies of this request are lost");
+    }
   }
 
   if (firstresponsefile && c->ResponseStream == firstresponsefile.get()) {
@@ -95,7 +101,15 @@ void TLoadEngine::requestdone(THttpCli* Sender, THttpRequest, uint16_t Error) {
   if (clientsleft == 0 && testactive_) runcomplete(endtime);
 }
 
+void TLoadEngine::closecookiecache() {
+  if (!cookiecache_) return;
+  cookiecache_->close();
+  if (!*cookiecache_) log("Could not write to \"cookies.txt\": the cookies of run 1 may be lost");
+  cookiecache_.reset();
+}
+
 void TLoadEngine::runcomplete(long double endtime) {
+  closecookiecache();
   clients.clear();
   host_.setstartenabled(true);
   host_.setstatus("");

@@ -145,6 +145,9 @@ class TLoadEngine {
   std::unique_ptr<TFirstResponseFile> firstresponsefile;
   // The source view of the first response, built as it arrived (the file is never read back).
   std::optional<TSourceView> firstsource_;
+  // cookies.txt while run 1 records into it; closed at the run's end, before run 2 reads it.
+  std::unique_ptr<std::ofstream> cookiecache_;
+  void closecookiecache();
   // The detailed log file, written as the test runs and renamed into place at the finish.
   TLogFileWriter detailedlog_;
   bool testactive_ = false;

@@ -63,6 +63,7 @@ void TLoadEngine::AbortButtonClick() {
 
 void TLoadEngine::finish(bool sayaborted) {
   testactive_ = false;
+  closecookiecache();
   host_.setresultsvisible(true);
   if (aborted && (abortfinishes_ || sayaborted)) {
     log("Test aborted");

@@ -3,6 +3,9 @@
 #include <gmock/gmock.h>
 #include <sys/stat.h>
 
+#include <filesystem>
+#include <set>
+
 #include "EngineFixture.h"
 
 using ::testing::ElementsAre;
@@ -75,6 +78,57 @@ TEST_F(EngineTest, CookiesOfRunOneAreRecordedInCompletionOrderAndReplayed) {
     if (l.find("\r\nCookie: a=1\r\ncookie: b=2\r\n") != std::string::npos) ++echoed;
   }
   EXPECT_EQ(echoed, 2);
+}
+
+namespace {
+
+// The descriptors of this process open on the file at path.
+std::vector<std::string> openon(const std::string& path) {
+  std::vector<std::string> fds;
+  std::error_code ec;
+  const auto file = std::filesystem::canonical(path, ec);
+  for (const auto& e : std::filesystem::directory_iterator("/proc/self/fd", ec)) {
+    std::error_code link;
+    if (!ec && std::filesystem::read_symlink(e.path(), link) == file && !link) {
+      fds.push_back(e.path().filename().string());
+    }
+  }
+  return fds;
+}
+
+}  // namespace
+
+TEST_F(EngineTest, RunOneWritesTheCookieCacheThroughOneOpenFile) {
+  host.s.url = target.url("/cookie?set=a%3D1");
+  host.s.users = 30;
+  host.s.runs = 2;
+  host.s.preservecookies = true;
+  int completions = 0;
+  std::set<std::string> descriptors;
+  std::vector<size_t> openatrequest;
+  host.onrequest = [&] {
+    // From the second completion of run 1 on, the first one's line went into the open file.
+    if (++completions < 2 || completions > 30) return;
+    const auto fds = openon("cookies.txt");
+    openatrequest.push_back(fds.size());
+    descriptors.insert(fds.begin(), fds.end());
+  };
+  size_t openatrunend = 99;
+  std::string atrunend;
+  host.onrunend = [&] {
+    if (openatrunend != 99) return;
+    openatrunend = openon("cookies.txt").size();
+    atrunend = readfile("cookies.txt");
+  };
+  runtest();
+  ASSERT_TRUE(host.finished);
+  EXPECT_EQ(openatrequest, std::vector<size_t>(29, 1));
+  EXPECT_EQ(descriptors.size(), 1u) << "one file for the run, not one per request";
+  // Closed and complete when run 2 comes to read it.
+  EXPECT_EQ(openatrunend, 0u);
+  std::string lines;
+  for (int i = 0; i < 30; ++i) lines += "a=1\r\n";
+  EXPECT_EQ(atrunend, lines);
 }
 
 TEST_F(EngineTest, ReadOnlyCookieCacheIsAFixedSourceForEveryRun) {

@@ -26,6 +26,7 @@ class TTestHost : public TEngineHost {
   int endedcount = 0;
   std::function<void()> onprocessmessages;  // a "click" at a message-processing point
   std::function<void()> onrunend;           // Start enabled again: a run has completed
+  std::function<void()> onrequest;          // a request has completed and is being counted
 
   TestSettings settings() override { return s; }
   std::vector<std::string> urllines() override { return urls; }
@@ -43,6 +44,9 @@ class TTestHost : public TEngineHost {
   void setsourcetext(const std::string& text) override { sourcetext = text; }
   void setheaderlines(const std::vector<std::string>& lines) override { headerlines = lines; }
   void navigatebrowser(const std::string& url, bool) override { navigations.push_back(url); }
+  void requestcompleted(const TRequestOutcome&) override {
+    if (onrequest) onrequest();
+  }
   void testended(bool f) override {
     ended = true;
     finished = f;
