@@ -12,6 +12,7 @@
 #include <exception>
 
 #include "net/ErrorCodes.h"
+#include "net/NameResolver.h"
 
 namespace {
 
@@ -449,6 +450,18 @@ TDnsLookup::~TDnsLookup() {
 
 int TDnsLookup::Start(const std::string& host, Callback fn) {
   Cancel();
+  if (const TNameResolver& resolve = nameresolver()) {
+    std::vector<std::string> addresses;
+    int error = resolve(host, addresses);
+    if (!fixed_) fixed_ = std::make_unique<TNoticeTarget>(loop_);
+    fixedpending_ = true;
+    fixed_->Post([this, error, addresses, fn = std::move(fn)] {
+      if (!fixedpending_) return;
+      fixedpending_ = false;
+      guarded([&] { fn(error, addresses); });
+    });
+    return 0;
+  }
   auto* r = new Request{};
   r->owner = this;
   r->fn = std::move(fn);
@@ -467,6 +480,10 @@ int TDnsLookup::Start(const std::string& host, Callback fn) {
 }
 
 bool TDnsLookup::Cancel() {
+  if (fixedpending_) {
+    fixedpending_ = false;
+    return true;
+  }
   if (req_ == nullptr) return false;
   req_->owner = nullptr;
   // If the worker has not picked it up yet this removes it; otherwise Done frees it later.

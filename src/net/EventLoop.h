@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -117,7 +118,8 @@ class TTimer {
   Block* block_;
 };
 
-// An IPv4 name lookup on libuv's worker pool; the result comes back on the loop thread.
+// An IPv4 name lookup on libuv's worker pool (or of the installed resolver, see NameResolver.h);
+// the result comes back on the loop thread.
 class TDnsLookup {
  public:
   // error is 0 or a Winsock-numbered code (11001 host not found ...); addresses are dotted IPv4.
@@ -133,13 +135,16 @@ class TDnsLookup {
   int Start(const std::string& host, Callback fn);
   // The callback of the pending lookup will not run. Returns whether one was pending.
   bool Cancel();
-  bool Pending() const { return req_ != nullptr; }
+  bool Pending() const { return req_ != nullptr || fixedpending_; }
 
  private:
   struct Request;
   static void Done(uv_getaddrinfo_t* req, int status, struct addrinfo* res);
   TEventLoop& loop_;
   Request* req_ = nullptr;
+  // An installed resolver answers at once; its answer is delivered later, as a notice.
+  std::unique_ptr<TNoticeTarget> fixed_;
+  bool fixedpending_ = false;
 };
 
 class TEventLoop {

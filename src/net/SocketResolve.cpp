@@ -7,6 +7,7 @@
 #include <cctype>
 #include <cstring>
 
+#include "net/NameResolver.h"
 #include "net/WSocket.h"
 
 namespace {
@@ -73,6 +74,14 @@ in_addr wsocketresolvehost(const std::string& host) {
   if (std::isdigit(static_cast<unsigned char>(host[0]))) {
     if (!dottedaddress(host, address)) {
       throw ESocketException("WSocketResolveHost: '" + host + "' Invalid IP address.");
+    }
+    return address;
+  }
+  if (const TNameResolver& resolve = nameresolver()) {
+    std::vector<std::string> addresses;
+    if (resolve(host, addresses) != 0 || addresses.empty() ||
+        !dottedaddress(addresses.front(), address)) {
+      throw ESocketException("WSocketResolveHost: Cannot convert host address '" + host + "'");
     }
     return address;
   }

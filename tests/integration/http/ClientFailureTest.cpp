@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "ClientSession.h"
+#include "support/FixedResolver.h"
 #include "support/TargetServer.h"
 
 namespace {
@@ -46,6 +47,7 @@ TEST(ClientFailure, RefusedConnect) {
 }
 
 TEST(ClientFailure, UnknownHost) {
+  TFixedResolver names;
   TClientSession s;
   s.cli.URL = "http://no-such-host.invalid/";
   s.cli.Get();
@@ -55,6 +57,17 @@ TEST(ClientFailure, UnknownHost) {
   EXPECT_EQ(s.cli.ReasonPhrase, "can't resolve hostname to IP address");
   EXPECT_EQ(s.log.Error, 11001);
   EXPECT_EQ(s.log.Events, concat(lookupstart, {"State hsReady", "RequestDone 1 11001"}));
+  EXPECT_EQ(names.asked, std::vector<std::string>{"no-such-host.invalid"});
+}
+
+TEST(ClientFailure, LookupThatCannotBeAnsweredNow) {
+  TFixedResolver names({{"offline.example", 11002}});
+  TClientSession s;
+  s.cli.URL = "http://offline.example/";
+  s.cli.Get();
+  ASSERT_TRUE(s.finish());
+  EXPECT_EQ(s.cli.StatusCode, 404);
+  EXPECT_EQ(s.log.Error, 11002);
 }
 
 TEST(ClientFailure, ConnectRefusedByTheSocketLayer) {

@@ -10,6 +10,7 @@
 #include "net/SocketBuffer.h"
 #include "net/SocketResolve.h"
 #include "net/WSocket.h"
+#include "support/FixedResolver.h"
 
 namespace {
 
@@ -112,6 +113,7 @@ TEST(SocketResolve, PortsProtocolsAndHosts) {
             "WSocketResolveHost: '" + std::string(257, 'a') + "' Invalid Hostname.");
   EXPECT_EQ(thrown([] { wsocketresolvehost("1.2.3.4.5"); }),
             "WSocketResolveHost: '1.2.3.4.5' Invalid IP address.");
+  TFixedResolver names;
   EXPECT_EQ(thrown([] { wsocketresolvehost("no-such-host.invalid"); }),
             "WSocketResolveHost: Cannot convert host address 'no-such-host.invalid'");
 }
