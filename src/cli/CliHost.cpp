@@ -11,6 +11,14 @@ void TCliHost::errordialog(const std::string& text) {
   ++errors_;
 }
 
+void TCliHost::runcompleted(int runindex, int users, long double overallms, bool aborted) {
+  records_.endrun(runindex, users, overallms, aborted);
+  if (reportruns_ && !aborted) {
+    std::fprintf(stderr, "pressbolt-cli: run %d of %d done\n", runindex + 1, settings_.runs);
+    std::fflush(stderr);
+  }
+}
+
 void TCliHost::testended(bool finished) {
   ended_ = true;
   finished_ = finished;

@@ -34,12 +34,13 @@ class TCliHost : public TEngineHost {
   void requestcompleted(const TRequestOutcome& r) override {
     if (keeprecords_) records_.add(r);
   }
-  void runcompleted(int runindex, int users, long double overallms, bool aborted) override {
-    records_.endrun(runindex, users, overallms, aborted);
-  }
+  void runcompleted(int runindex, int users, long double overallms, bool aborted) override;
 
   // Off: no record of the single requests is kept (no output asks for them).
   void keeprecords(bool on) { keeprecords_ = on; }
+  // On: a line on stderr at the end of each run that completed, for a log or a script that
+  // watches the test (a terminal has the progress line instead).
+  void reportruns(bool on) { reportruns_ = on; }
   bool ended() const { return ended_; }
   bool finished() const { return finished_; }
   int errors() const { return errors_; }
@@ -50,6 +51,7 @@ class TCliHost : public TEngineHost {
   TestSettings settings_;
   std::vector<std::string> urls_;
   bool keeprecords_ = true;
+  bool reportruns_ = false;
   bool ended_ = false;
   bool finished_ = false;
   int errors_ = 0;

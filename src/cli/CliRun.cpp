@@ -102,6 +102,7 @@ TCliOutcome runjob(const TCliJob& job) {
   TCliHost host(loop, job.settings, job.urls);
   // Only the machine-readable outputs and the limits look at the single requests.
   host.keeprecords(!job.json.empty() || !job.requestscsv.empty() || needfigures(job));
+  host.reportruns(!job.quiet && !isatty(STDERR_FILENO));
   TLogModel logs;
   TChartModel charts;
   TLoadEngine engine(host, logs, charts, loop);

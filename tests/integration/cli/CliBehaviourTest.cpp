@@ -78,12 +78,12 @@ TEST(CliLimits, ThresholdsGiveStatusThreeAfterEverythingIsWritten) {
 }
 
 TEST(CliLimits, SigtermOrSighupDuringARunWritesEverything) {
-  TTargetServer target;
   for (auto [sig, status, name] : {std::tuple{SIGTERM, 143, "SIGTERM"}, {SIGHUP, 129, "SIGHUP"}}) {
     TTempDir dir;
-    TCliProcess p(dir, "--users 5 --output-dir . --json r.json " + target.url("/hang"));
-    ASSERT_TRUE(p.waitfor(dir.file("temp.htm"), ""));  // the run has been launched
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    TTargetServer hang({"--log"}, dir.file("target.log"));
+    TCliProcess p(dir, "--users 5 --output-dir . --json r.json " + hang.url("/hang"));
+    // Every request reached the server: the run is out, and the handlers are in place.
+    ASSERT_TRUE(p.waitfor(dir.file("target.log"), "GET /hang", 20, 5));
     p.signal(sig);
     EXPECT_EQ(p.wait(), status);
     EXPECT_NE(p.out().find("Test aborted"), std::string::npos);
@@ -151,9 +151,8 @@ TEST(CliLimits, CtrlCDuringTheWaitWritesTheCompletedRunsAndExits130) {
   TTempDir dir;
   TCliProcess p(
       dir, "--users 3 --runs 4 --wait 60 --output-dir . --json r.json " + target.url("/size/10"));
-  // The first response is whole once run 1 is nearly over; the program then waits 60 s.
-  ASSERT_TRUE(p.waitfor(dir.file("temp.htm"), "0123456789"));
-  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  // The program says when run 1 is over; it then waits 60 s.
+  ASSERT_TRUE(p.waitfor(dir.file(".stderr"), "run 1 of 4 done"));
   p.signal(SIGINT);
   EXPECT_EQ(p.wait(), 130);
   EXPECT_NE(p.out().find("Resulting statuscodes: 3x\"200\""), std::string::npos);

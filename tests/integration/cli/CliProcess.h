@@ -47,11 +47,12 @@ class TCliProcess {
     status_ = WIFEXITED(st) ? WEXITSTATUS(st) : 128 + WTERMSIG(st);
     return status_;
   }
-  // Waits until file exists and holds text, at most seconds; true when it did.
-  bool waitfor(const std::string& file, const std::string& text, double seconds = 20) const {
+  // Waits until file exists and holds text (times times), at most seconds; true when it did.
+  bool waitfor(const std::string& file, const std::string& text, double seconds = 20,
+               size_t times = 1) const {
     auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
     while (std::chrono::steady_clock::now() < end) {
-      if (access(file.c_str(), F_OK) == 0 && readfile(file).find(text) != std::string::npos) {
+      if (access(file.c_str(), F_OK) == 0 && occurrences(readfile(file), text) >= times) {
         return true;
       }
       std::this_thread::sleep_for(std::chrono::milliseconds(20));
@@ -59,6 +60,11 @@ class TCliProcess {
     return false;
   }
   std::string out() const { return readfile(dir_.file(".stdout")); }
+  static size_t occurrences(const std::string& in, const std::string& text) {
+    size_t n = 0;
+    for (size_t at = in.find(text); at != std::string::npos; at = in.find(text, at + 1)) ++n;
+    return n;
+  }
   std::string err() const { return readfile(dir_.file(".stderr")); }
 
  private:
