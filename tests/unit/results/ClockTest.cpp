@@ -4,7 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <optional>
 #include <string>
+#include <utility>
+#include <vector>
+
+#include "support/TestSupport.h"
 
 namespace {
 
@@ -29,11 +35,52 @@ TEST(Clock, ResolutionLineWithoutCounterDoesNotDivideByZero) {
   EXPECT_EQ(resolutionline(-5, '.'), resolutionline(0, '.'));
 }
 
-TEST(Clock, ResolutionLineUsesTheLocaleSeparator) {
-  // Under the "C" locale of the test environment the separator is '.'.
-  if (localedecimalpoint() != '.') GTEST_SKIP() << "user locale has another separator";
-  EXPECT_EQ(resolutionline(3579545), resolutionline(3579545, '.'));
-  EXPECT_EQ(formatshortest(1.5L, 3), "1.5");
+// The environment's locale, set for one test and put back after it.
+class TLocaleEnvironment {
+ public:
+  TLocaleEnvironment(const std::string& locpath, const std::string& all) {
+    for (const char* name : {"LOCPATH", "LC_ALL"}) {
+      const char* v = std::getenv(name);
+      saved_.emplace_back(name, v ? std::optional<std::string>(v) : std::nullopt);
+    }
+    setenv("LOCPATH", locpath.c_str(), 1);
+    setenv("LC_ALL", all.c_str(), 1);
+  }
+  ~TLocaleEnvironment() {
+    for (const auto& [name, value] : saved_) {
+      if (value) {
+        setenv(name.c_str(), value->c_str(), 1);
+      } else {
+        unsetenv(name.c_str());
+      }
+    }
+  }
+
+ private:
+  std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
+};
+
+TEST(Clock, ResolutionLineUsesTheSeparatorOfTheUsersLocale) {
+  TTempDir dir;
+  // A locale with a decimal comma, compiled for this test alone.
+  const std::string make =
+      "localedef -i de_DE -f UTF-8 '" + dir.file("de_DE.UTF-8") + "' > /dev/null 2>&1";
+  if (std::system(make.c_str()) != 0) GTEST_SKIP() << "localedef or its sources are missing";
+  {
+    TLocaleEnvironment german(dir.path(), "de_DE.UTF-8");
+    EXPECT_EQ(localedecimalpoint(), ',');
+    EXPECT_EQ(resolutionline(2500000), "Time measurement resolution: 0,4 " + micro +
+                                           "sec (=1/1000 msec), clock runs at 2MHz");
+    EXPECT_EQ(formatshortest(1.5L, 3), "1,5");
+  }
+  {
+    TLocaleEnvironment classic(dir.path(), "C");
+    EXPECT_EQ(localedecimalpoint(), '.');
+    EXPECT_EQ(formatshortest(1.5L, 3), "1.5");
+  }
+  // A locale name nobody has: the classic separator, not a failure.
+  TLocaleEnvironment unknown(dir.path(), "xx_XX.nothing");
+  EXPECT_EQ(localedecimalpoint(), '.');
 }
 
 TEST(Clock, FormatShortest) {
