@@ -168,7 +168,10 @@ void takeurls(const TCliOptions& o, TCliJob& job) {
   TestSettings& s = job.settings;
   if (o.urlsfile) {
     if (!o.url.empty()) fail("--urls", "give either a URL or --urls FILE, not both");
-    job.urls = splitlines(readinput("--urls", *o.urlsfile));
+    std::string text = readinput("--urls", *o.urlsfile);
+    // Editors on some systems begin a UTF-8 file with a byte order mark; it is no part of a URL.
+    if (text.rfind("\xEF\xBB\xBF", 0) == 0) text.erase(0, 3);
+    job.urls = splitlines(text);
     s.multipleurls = true;
   } else if (!o.url.empty()) {
     s.url = o.url;
@@ -345,6 +348,28 @@ void takemerge(const TCliOptions& o, TCliJob& job) {
 }
 
 }  // namespace
+
+std::string printable(const std::string& text) {
+  static const char hex[] = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(text.size());
+  for (unsigned char c : text) {
+    if (c == '\r') {
+      out += "\\r";
+    } else if (c == '\n') {
+      out += "\\n";
+    } else if (c == '\t') {
+      out += "\\t";
+    } else if (c < 0x20 || c == 0x7F) {
+      out += "\\x";
+      out += hex[c >> 4];
+      out += hex[c & 15];
+    } else {
+      out += char(c);
+    }
+  }
+  return out;
+}
 
 std::string urlproblem(const std::string& url) {
   if (hascontrol(url)) return "holds line breaks or control characters";

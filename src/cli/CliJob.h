@@ -34,6 +34,10 @@ struct TCliJob {
 bool resolvejob(const TCliOptions& o, std::istream& passwordsource, TCliJob& job,
                 std::string& error);
 
+// text with its control characters escaped (\r, \n, \t, \x1B ...): a message must not move the
+// terminal's cursor or hide what it quotes.
+std::string printable(const std::string& text);
+
 // Empty when url can be tested; otherwise why not ("has no host", "HTTPS is not supported" ...).
 std::string urlproblem(const std::string& url);
 

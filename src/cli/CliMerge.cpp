@@ -4,6 +4,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "cli/CliJob.h"
 #include "cli/CliRun.h"
 #include "report/CsvReport.h"
 #include "report/HtmlReport.h"
@@ -15,7 +16,7 @@
 namespace {
 
 void complain(const std::string& text) {
-  std::fprintf(stderr, "pressbolt-cli: %s\n", text.c_str());
+  std::fprintf(stderr, "pressbolt-cli: %s\n", printable(text).c_str());
 }
 
 bool readsegments(const std::vector<std::string>& paths, std::vector<TSegmentFile>& files) {

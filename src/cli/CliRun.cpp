@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "cli/CliHost.h"
+#include "cli/CliJob.h"
 #include "cli/Progress.h"
 #include "cli/Signals.h"
 #include "engine/LoadEngine.h"
@@ -24,7 +25,7 @@
 namespace {
 
 void complain(const std::string& text) {
-  std::fprintf(stderr, "pressbolt-cli: %s\n", text.c_str());
+  std::fprintf(stderr, "pressbolt-cli: %s\n", printable(text).c_str());
 }
 
 std::string number(double v) {

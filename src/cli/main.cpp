@@ -50,7 +50,7 @@ int main(int argc, char** argv) {
   std::istringstream typed(options.passwordstdin && isatty(STDIN_FILENO) ? askpassword() : "");
   std::istream& passwordsource = isatty(STDIN_FILENO) ? typed : std::cin;
   if (!resolvejob(options, passwordsource, job, error)) {
-    std::fprintf(stderr, "pressbolt-cli: %s\n", error.c_str());
+    std::fprintf(stderr, "pressbolt-cli: %s\n", printable(error).c_str());
     return kExitBadInput;
   }
   if (!job.outputdir.empty()) {

@@ -109,6 +109,7 @@ void THttpCli::DoRequest(THttpRequest rq) {
     ConnectHost = p.host;
     ConnectPort = p.port.empty() ? ProxyPort : p.port;
   }
+  RequestTarget = requesttarget(RequestTarget);
   if (RequestTarget.empty()) RequestTarget = "/";
   originhost_ = lowered(u.host);
   originport_ = u.port.empty() ? "80" : u.port;

@@ -216,7 +216,8 @@ void THttpCli::Relocate(const std::string& value) {
   ConnectHost = t.ConnectHost;
   ConnectPort = t.ConnectPort;
   TargetHost = t.TargetHost;
-  RequestTarget = t.RequestTarget;
+  RequestTarget = requesttarget(t.RequestTarget);
+  if (RequestTarget.empty()) RequestTarget = "/";
   Location = RequestTarget;
 }
 

@@ -85,6 +85,23 @@ std::string documentname(const std::string& target) {
   return std::string(name.substr(0, name.find('?')));
 }
 
+std::string requesttarget(const std::string& target) {
+  static const char hex[] = "0123456789ABCDEF";
+  const std::string_view t = std::string_view(target).substr(0, target.find('#'));
+  std::string out;
+  out.reserve(t.size());
+  for (unsigned char c : t) {
+    if (c <= 0x20 || c >= 0x7F || c == '"' || c == '<' || c == '>') {
+      out += '%';
+      out += hex[c >> 4];
+      out += hex[c & 15];
+    } else {
+      out += char(c);
+    }
+  }
+  return out;
+}
+
 std::string ChangeExtension(const std::string& name, const std::string& ext) {
   size_t dot = name.rfind('.');
   if (dot == std::string::npos) return name + "." + ext;

@@ -17,6 +17,11 @@ TUrlParts SplitURL(const std::string& url);
 // "document.htm" for an empty target or "/".
 std::string documentname(const std::string& target);
 
+// A path (or an absolute URL through a proxy) as it may stand on the request line: the fragment
+// (from "#") is the browser's business and is cut, and a blank, control character, non-ASCII
+// byte, quote or angle bracket is percent-encoded, so the line stays one line of three words.
+std::string requesttarget(const std::string& target);
+
 // Text up to and including the last "." plus ext ("." + ext appended when there is no ".").
 std::string ChangeExtension(const std::string& name, const std::string& ext);
 

@@ -368,6 +368,22 @@ TEST(CliOutputDir, AnOutputThatIsALinkIsWrittenThroughIt) {
   EXPECT_EQ(json(dir, "real.json")["runs"][0]["completed"], 2);
 }
 
+TEST(CliBadInput, OddUrlFiles) {
+  TTargetServer target;
+  TTempDir dir;
+  // A byte order mark is no part of the first URL.
+  writefile(dir.file("bom.txt"), "\xEF\xBB\xBF" + target.url("/size/3") + "\r\n");
+  TCliResult r = clirun(dir, "-q --urls bom.txt --users 2 --output-dir . --json r.json");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(json(dir, "r.json")["request_urls"][0], target.url("/size/3"));
+  // Lines ended by CR alone are one line; the message shows the CRs, never sends them.
+  writefile(dir.file("cr.txt"), "http://127.0.0.1:1/a\rhttps://127.0.0.1/b\r");
+  r = clirun(dir, "--urls cr.txt");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.err.find('\r'), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("\\r"), std::string::npos) << r.err;
+}
+
 TEST(CliBadInput, NumbersAreDecimal) {
   TTargetServer target;
   TTempDir dir;

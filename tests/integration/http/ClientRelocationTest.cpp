@@ -167,6 +167,23 @@ TEST(ClientRelocation, AnotherSchemeIsNeverFollowedOverPlainHttp) {
   }
 }
 
+TEST(ClientRelocation, RequestLinesCarryNoBlankAndNoFragment) {
+  TTargetServer target;
+  TClientSession s;
+  s.cli.URL = target.url("/redirect?to=" + urlencode("/echo?q=a b#later") + "#first");
+  std::vector<std::string> firstlines;
+  s.cli.OnCommand = [&](THttpCli*, const std::string& line) {
+    if (line.rfind("GET ", 0) == 0) firstlines.push_back(line);
+  };
+  s.cli.Get();
+  ASSERT_TRUE(s.finish());
+  EXPECT_EQ(s.cli.StatusCode, 200);
+  ASSERT_EQ(firstlines.size(), 2u);
+  EXPECT_EQ(firstlines[0].find('#'), std::string::npos) << firstlines[0];
+  EXPECT_EQ(firstlines[1], "GET /echo?q=a%20b HTTP/1.0");
+  EXPECT_EQ(s.log.Doc.rfind("GET /echo?q=a%20b HTTP/1.0\r\n", 0), 0u) << s.log.Doc;
+}
+
 TEST(ClientRelocation, AbortWhileTheReconnectWaits) {
   TTargetServer target;
   TClientSession s;

@@ -84,6 +84,22 @@ std::string show(const THttpTarget& t) {
   return t.ConnectHost + " " + t.ConnectPort + " Host:" + t.TargetHost + " " + t.RequestTarget;
 }
 
+TEST(RequestTarget, FragmentCutAndUnsafeBytesEncoded) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"/index.html", "/index.html"},
+      {"/a b", "/a%20b"},
+      {"/page#section", "/page"},
+      {"/q?x=1 2#f g", "/q?x=1%202"},
+      {"#only", ""},
+      {"/already%20encoded", "/already%20encoded"},
+      {"/\"<>\x7F\t", "/%22%3C%3E%7F%09"},
+      {"/gr\xC3\xBC\xC3\x9F", "/gr%C3%BC%C3%9F"},
+      {"/keep/?a=b&c=d;e,f+g:h@i!$'()*~", "/keep/?a=b&c=d;e,f+g:h@i!$'()*~"},
+      {"http://origin:81/a b#x", "http://origin:81/a%20b"},
+  };
+  for (const auto& [in, out] : cases) EXPECT_EQ(requesttarget(in), out) << in;
+}
+
 TEST(Relocate, WithoutAndWithProxy) {
   const THttpTarget direct{"old", "8080", "old", "/start"};
   const THttpTarget proxied{"proxy", "3128", "old", "http://old:8080/start"};
