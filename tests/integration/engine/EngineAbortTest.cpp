@@ -13,13 +13,22 @@ TEST_F(EngineTest, AbortDuringARunCompletesEveryRequestAndFinishes) {
   host.s.url = target.url("/hang");
   host.s.users = 20;
   host.s.runs = 3;
-  TTimer later(TEventLoop::Default());
-  // Once every request is under way, the operator presses Abort.
   host.s.exacttiming = false;
   engine.ExecButtonClick();
-  later.Start(200, [&] { engine.AbortButtonClick(); });
+  // Once every request has gone out and waits for its answer, the operator presses Abort.
+  auto allwaiting = [&] {
+    size_t waiting = 0;
+    for (mythttpcli* c : engine.clients) waiting += c != nullptr && c->State() == hsWaitingHeader;
+    return waiting == 20;
+  };
+  bool pressed = false;
   while (!host.ended && TEventLoop::Default().RunOnce(true)) {
+    if (!pressed && allwaiting()) {
+      pressed = true;
+      engine.AbortButtonClick();
+    }
   }
+  ASSERT_TRUE(pressed);
   ASSERT_TRUE(host.finished);
   EXPECT_TRUE(engine.aborted);
   EXPECT_EQ(engine.runindex, 3);
