@@ -49,6 +49,7 @@ sanitize: deps
 	  -DPRESSBOLT_GUI=OFF
 	cmake --build $(SAN_BUILD) -j $(JOBS)
 	ASAN_OPTIONS=detect_leaks=1:halt_on_error=1:detect_stack_use_after_return=0 \
+	LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
 	UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
 	  ctest --test-dir $(SAN_BUILD) --output-on-failure -j $(JOBS) -E '$(SAN_EXCLUDE)'
 
