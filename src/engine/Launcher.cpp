@@ -107,6 +107,8 @@ bool TLoadEngine::launchrun() {
         if (k % 10 == 0) {
           host_.processmessages();
           if (aborted) {
+            // This client is not in clients yet: it goes back to the block here.
+            clientblock_.destroy(c);
             cancellaunch(run);
             return false;
           }
