@@ -67,8 +67,9 @@ class TWindowHost : public QObject, public TEngineHost {
   // With force the status text is shown now, however recently it last changed.
   void syncstatus(bool force);
   void synccharts();
-  // The first-response views as the engine last set them.
-  void syncfirstresponse();
+  // The first-response views as the engine last set them; the browser view navigates only with
+  // navigate.
+  void syncfirstresponse(bool navigate);
 
   THttpAsyForm& form_;
   TChartModel chartmodel_;
