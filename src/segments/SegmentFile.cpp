@@ -33,8 +33,10 @@ std::string shown(const TJson& v) {
 int64_t integerin(const TJson& v, const std::string& field, int64_t min, int64_t max) {
   const std::string range = " (" + std::to_string(min) + " to " + std::to_string(max) + ")";
   if (!v.is_number_integer()) throw TFieldError{field, shown(v) + " is not a whole number"};
-  if (v.is_number_unsigned() ? v.get<uint64_t>() > uint64_t(max)
-                             : v.get<int64_t>() < min || v.get<int64_t>() > max) {
+  // The parser keeps every whole number of 0 or more as unsigned: its lower bound counts too.
+  if (v.is_number_unsigned()
+          ? v.get<uint64_t>() > uint64_t(max) || (min > 0 && v.get<uint64_t>() < uint64_t(min))
+          : v.get<int64_t>() < min || v.get<int64_t>() > max) {
     throw TFieldError{field, shown(v) + " is out of range" + range};
   }
   return v.get<int64_t>();

@@ -157,6 +157,11 @@ TEST(Merge, RefusesEveryFieldOutOfRangeOrOutOfPlace) {
       {[](TJson& d) { d["runs"][0]["users"] = 0; }, "runs[0].requests: has 1 requests for 0 users"},
       {[](TJson& d) { d["runs"].push_back(d["runs"][0]); }, "runs: holds 2 runs of a test of 1"},
       {[](TJson& d) { d["segment"]["number"] = 3; }, "segment.number: 3 is out of range (1 to 2)"},
+      // Found by the fuzzer: 0 is below the lower bound of a field that starts at 1.
+      {[](TJson& d) { d["segment"]["number"] = 0; }, "segment.number: 0 is out of range (1 to 2)"},
+      {[](TJson& d) { d["runs"][0]["requests"]["user"][0] = 0; },
+       "runs[0].requests.user[0]: 0 is out of range (1 to 4)"},
+      {[](TJson& d) { d["runs"][0]["run"] = 0; }, "runs[0].run: 0 is out of range (1 to 1)"},
   };
   for (const auto& [edit, problem] : cases) {
     TJson doc = good;
