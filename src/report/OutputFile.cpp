@@ -22,14 +22,7 @@ bool writeoutput(const std::string& path, const std::string& bytes, std::string&
     return true;
   }
   // A link is written through: the file it names is replaced, and the link stays a link.
-  std::string target = path;
-  struct stat st {};
-  if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-    if (char* real = ::realpath(path.c_str(), nullptr)) {
-      target = real;
-      std::free(real);
-    }
-  }
+  const std::string target = linktarget(path);
   size_t slash = target.rfind('/');
   std::string dir = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
   std::string name = slash == std::string::npos ? target : target.substr(slash + 1);

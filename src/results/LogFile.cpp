@@ -112,6 +112,16 @@ TLogFileWriter::~TLogFileWriter() {
   discard();
 }
 
+std::string linktarget(const std::string& path) {
+  struct stat st {};
+  if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
+  char* real = ::realpath(path.c_str(), nullptr);
+  if (real == nullptr) return path;
+  std::string target = real;
+  std::free(real);
+  return target;
+}
+
 bool TLogFileWriter::open(const std::string& path, std::string& error) {
   discard();
   path_ = path;
@@ -119,14 +129,8 @@ bool TLogFileWriter::open(const std::string& path, std::string& error) {
   block_.clear();
   // A link is followed, so the file it names is the one replaced. A device or a pipe (/dev/full,
   // /dev/stdout) cannot be replaced at all: it is written in place.
-  std::string target = path;
+  std::string target = linktarget(path);
   struct stat st {};
-  if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-    if (char* real = ::realpath(path.c_str(), nullptr)) {
-      target = real;
-      std::free(real);
-    }
-  }
   if (::stat(target.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) {
     fd_ = ::open(target.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
     if (fd_ < 0) error = "Cannot create file \"" + path + "\". " + std::strerror(errno);

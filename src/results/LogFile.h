@@ -31,6 +31,10 @@ std::string outputdir(std::string* note = nullptr);
 // The same choice for a given preferred directory (with its trailing "/").
 std::string outputdirfor(const std::string& preferred, std::string* note = nullptr);
 
+// The file a path names: for a symbolic link, the file it resolves to (so that replacing it keeps
+// the link a link); otherwise, or when it cannot be resolved, the path itself.
+std::string linktarget(const std::string& path);
+
 // Writes every byte of bytes to fd, through short writes and interruptions. On failure returns
 // false with errno telling why (EIO when the system wrote nothing and gave no reason).
 bool writeall(int fd, const std::string& bytes);
