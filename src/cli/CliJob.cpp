@@ -14,6 +14,8 @@
 #include <sstream>
 
 #include "cli/OutputPaths.h"
+#include "common/Text.h"
+#include "common/WholeFile.h"
 #include "http/UrlSplit.h"
 #include "results/LogFile.h"
 #include "segments/SegmentFile.h"
@@ -91,27 +93,11 @@ void plaintext(const std::string& option, const std::string& s) {
 
 // The file must be a readable regular file; returns its bytes.
 std::string readinput(const std::string& option, const std::string& path) {
-  struct stat st {};
-  if (stat(path.c_str(), &st) != 0)
-    fail(option, "cannot read " + quoted(path) + ": " + std::strerror(errno));
-  if (S_ISDIR(st.st_mode)) fail(option, quoted(path) + " is a directory, not a file");
-  std::ifstream in(path, std::ios::binary);
-  if (!in) fail(option, "cannot read " + quoted(path) + ": " + std::strerror(errno));
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  if (in.bad()) fail(option, "cannot read " + quoted(path));
-  return bytes.str();
-}
-
-std::vector<std::string> splitlines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  std::string line;
-  while (std::getline(in, line)) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(line);
-  }
-  return lines;
+  std::string bytes;
+  const int error = readwholefile(path, bytes, TFileKinds::AnyReadable);
+  if (error == EISDIR) fail(option, quoted(path) + " is a directory, not a file");
+  if (error != 0) fail(option, "cannot read " + quoted(path) + ": " + std::strerror(error));
+  return bytes;
 }
 
 bool validhost(const std::string& host) {

@@ -4,16 +4,8 @@
 #include <cctype>
 #include <string_view>
 
+#include "common/Text.h"
 #include "http/HttpLines.h"
-
-namespace {
-
-std::string lower(std::string s) {
-  for (char& c : s) c = char(std::tolower(static_cast<unsigned char>(c)));
-  return s;
-}
-
-}  // namespace
 
 TUrlParts SplitURL(const std::string& url) {
   TUrlParts p;
@@ -110,7 +102,7 @@ std::string ChangeExtension(const std::string& name, const std::string& ext) {
 
 std::string extensionof(const std::string& name) {
   size_t dot = name.rfind('.');
-  return dot == std::string::npos ? std::string() : lower(name.substr(dot));
+  return dot == std::string::npos ? std::string() : asciilower(name.substr(dot));
 }
 
 THttpTarget relocate(const THttpTarget& current, const std::string& v, bool viaproxy) {

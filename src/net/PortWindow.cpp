@@ -6,9 +6,10 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
-#include <fstream>
 #include <sstream>
 #include <utility>
+
+#include "common/WholeFile.h"
 
 #ifndef IP_LOCAL_PORT_RANGE
 #define IP_LOCAL_PORT_RANGE 51
@@ -17,10 +18,9 @@
 namespace {
 
 std::string readfile(const char* path) {
-  std::ifstream in(path);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
+  std::string text;
+  readwholefile(path, text);
+  return text;
 }
 
 bool validport(long v) {

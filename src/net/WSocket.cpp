@@ -12,20 +12,15 @@
 #include <cerrno>
 #include <string_view>
 
+#include "common/Text.h"
 #include "net/SocketResolve.h"
 #include "net/WSocketPrivate.h"
 
 namespace {
 
-bool blank(char c) {
-  return c == ' ' || c == '\t' || c == '\r' || c == '\n';
-}
-
 // A view into v: setting a property to the value it already has copies nothing.
-std::string_view trim(std::string_view v) {
-  while (!v.empty() && blank(v.front())) v.remove_prefix(1);
-  while (!v.empty() && blank(v.back())) v.remove_suffix(1);
-  return v;
+std::string_view trimmed(std::string_view v) {
+  return trim(v, " \t\r\n");
 }
 
 // Resetting mostly finds the default already there; comparing costs less than assigning.
@@ -95,7 +90,7 @@ void TWSocket::ResetDefaults() {
 // ---- Properties -------------------------------------------------------------------------------
 
 void TWSocket::SetAddr(const std::string& value) {
-  std::string_view v = trim(value);
+  std::string_view v = trimmed(value);
   if (v == addr_) return;
   if (state_ != wsClosed) {
     ReportError("Cannot change Addr if not closed");
@@ -106,7 +101,7 @@ void TWSocket::SetAddr(const std::string& value) {
 }
 
 void TWSocket::SetPort(const std::string& value) {
-  std::string_view v = trim(value);
+  std::string_view v = trimmed(value);
   if (v == port_) return;
   if (state_ != wsClosed) {
     ReportError("Cannot change Port if not closed");
@@ -117,7 +112,7 @@ void TWSocket::SetPort(const std::string& value) {
 }
 
 void TWSocket::SetProto(const std::string& value) {
-  std::string_view v = trim(value);
+  std::string_view v = trimmed(value);
   if (v == proto_) return;
   if (state_ != wsClosed) {
     ReportError("Cannot change Proto if not closed");
@@ -135,7 +130,7 @@ void TWSocket::SetLocalPort(const std::string& value) {
     ReportError("Cannot change LocalPort if not closed");
     return;
   }
-  localport_ = trim(value);
+  localport_ = trimmed(value);
   localportresolved_ = false;
 }
 
@@ -241,7 +236,7 @@ void TWSocket::HandleHandlerException(const std::exception& E) {
 
 void TWSocket::closehandle() {
   if (watch_) {
-    // libuv must let go of the descriptor before it is closed: the watch closes it afterwards.
+    // The loop's epoll set must drop the descriptor before it is closed: the watch does both.
     watch_->CloseWithFd();
     watch_.reset();
   } else if (hsocket_ != INVALID_SOCKET) {
