@@ -39,7 +39,7 @@ int wsalasterror() {
 TWSocket::TWSocket(TEventLoop& loop)
     : loop_(loop), notices_(loop), dns_(loop), sendbuffers_(TBuffer::DefaultSize) {
   // The members start at the values ResetDefaults restores.
-  sin_.sin_family = AF_INET;
+  sin_.v4.sin_family = AF_INET;
 }
 
 TWSocket::~TWSocket() {
@@ -59,8 +59,8 @@ TWSocket::~TWSocket() {
 }
 
 void TWSocket::ResetDefaults() {
-  sin_ = sockaddr_in{};
-  sin_.sin_family = AF_INET;
+  sin_ = TSocketAddress{};
+  sin_.v4.sin_family = AF_INET;
   // The default protocol and local port need no resolving.
   setdefault(proto_, "tcp");
   protoresolved_ = true;
@@ -309,19 +309,19 @@ void TWSocket::Shutdown(int How) {
 
 std::string TWSocket::PeerAddress() {
   if (state_ != wsConnected) return "error";
-  sockaddr_in peer{};
+  TSocketAddress peer{};
   socklen_t len = sizeof peer;
-  if (getpeername(hsocket_, reinterpret_cast<sockaddr*>(&peer), &len) != 0) {
+  if (getpeername(hsocket_, &peer.sa, &len) != 0) {
     RaiseSocketError("GetPeerName", wsalasterror());
     return "error";
   }
-  return dottedtext(peer.sin_addr);
+  return peer.sa.sa_family == AF_INET6 ? ipv6text(peer.v6.sin6_addr) : dottedtext(peer.v4.sin_addr);
 }
 
 std::string TWSocket::LocalPortText() {
   if (state_ != wsBound && state_ != wsConnected && state_ != wsListening) return "error";
-  sockaddr_in local{};
+  TSocketAddress local{};
   socklen_t len = sizeof local;
-  if (getsockname(hsocket_, reinterpret_cast<sockaddr*>(&local), &len) != 0) return "error";
-  return std::to_string(ntohs(local.sin_port));
+  if (getsockname(hsocket_, &local.sa, &len) != 0) return "error";
+  return std::to_string(ntohs(addressport(local)));
 }

@@ -31,7 +31,7 @@ void TWSocket::Listen() {
       !setoption(SOL_SOCKET, SO_REUSEADDR, 1, "setsockopt(SO_REUSEADDR)")) {
     return;
   }
-  if (bind(hsocket_, reinterpret_cast<sockaddr*>(&sin_), sizeof sin_) != 0) {
+  if (bind(hsocket_, &sin_.sa, addresslength(sin_)) != 0) {
     failsetup("Bind", wsalasterror());
     return;
   }
