@@ -68,8 +68,9 @@ TUrlParts SplitURL(const std::string& url) {
 }
 
 std::string documentname(const std::string& target) {
-  if (target.empty() || target == "/") return "document.htm";
-  std::string_view name = target;
+  // The fragment is never sent, so it is no part of the document's name either.
+  std::string_view name = std::string_view(target).substr(0, target.find('#'));
+  if (name.empty() || name == "/") return "document.htm";
   if (name.back() == '/') name.remove_suffix(1);
   size_t slash = name.rfind('/');
   if (slash != std::string_view::npos) name.remove_prefix(slash + 1);

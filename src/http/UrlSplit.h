@@ -13,8 +13,8 @@ struct TUrlParts {
 // are recognised without slashes. Missing parts are empty.
 TUrlParts SplitURL(const std::string& url);
 
-// A file name for the document at a request target: the last segment without its query, or
-// "document.htm" for an empty target or "/".
+// A file name for the document at a request target: the last segment without its query and
+// fragment, or "document.htm" for an empty target or "/".
 std::string documentname(const std::string& target);
 
 // A path (or an absolute URL through a proxy) as it may stand on the request line: the fragment

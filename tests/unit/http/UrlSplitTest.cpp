@@ -57,9 +57,21 @@ TEST(SplitURL, EveryBranch) {
 
 TEST(DocumentName, DerivedFromTarget) {
   const std::pair<const char*, const char*> cases[] = {
-      {"", "document.htm"}, {"/", "document.htm"},       {"/a/b.htm?x=1", "b.htm"},
-      {"/dir/", "dir"},     {"/index.htm", "index.htm"}, {"/?x=1", ""},
-      {"/a?x=/b", "b"},     {"noslash", "noslash"},      {"http://h/x/y.gif", "y.gif"},
+      {"", "document.htm"},
+      {"/", "document.htm"},
+      {"/a/b.htm?x=1", "b.htm"},
+      {"/dir/", "dir"},
+      {"/index.htm", "index.htm"},
+      {"/?x=1", ""},
+      {"/a?x=/b", "b"},
+      {"noslash", "noslash"},
+      {"http://h/x/y.gif", "y.gif"},
+      // The fragment is never sent and names nothing, even when it holds slashes.
+      {"/a/b.htm#part", "b.htm"},
+      {"/a/b.htm?x=1#f", "b.htm"},
+      {"/a/b.htm#x/y.gif", "b.htm"},
+      {"/#top", "document.htm"},
+      {"#top", "document.htm"},
   };
   for (const auto& [target, want] : cases) EXPECT_EQ(documentname(target), want) << target;
   std::string longname(300, 'n');
