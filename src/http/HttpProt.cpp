@@ -3,9 +3,6 @@
 
 #include "http/HttpProt.h"
 
-#include <cctype>
-
-#include "common/Text.h"
 #include "http/HttpRequest.h"
 #include "http/UrlSplit.h"
 #include "net/ErrorCodes.h"
@@ -107,16 +104,16 @@ void THttpCli::DoRequest(THttpRequest rq) {
   }
   RequestTarget = requesttarget(RequestTarget);
   if (RequestTarget.empty()) RequestTarget = "/";
-  originhost_ = asciilower(u.host);
+  originhost_ = hostkey(u.host);
   originport_ = u.port.empty() ? "80" : u.port;
   StartConnect();
 }
 
 bool THttpCli::AtOrigin() const {
-  if (Proxy.empty()) return asciilower(TargetHost) == originhost_ && ConnectPort == originport_;
+  if (Proxy.empty()) return hostkey(TargetHost) == originhost_ && ConnectPort == originport_;
   // Through a proxy the request target is the absolute URL.
   TUrlParts t = SplitURL(RequestTarget);
-  return asciilower(t.host) == originhost_ && (t.port.empty() ? "80" : t.port) == originport_;
+  return hostkey(t.host) == originhost_ && (t.port.empty() ? "80" : t.port) == originport_;
 }
 
 void THttpCli::StartConnect() {
