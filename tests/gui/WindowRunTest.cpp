@@ -1,6 +1,6 @@
 // The window while a run is timed: the log views, the chart and the first-response views wait
-// until its last completion, the status text changes at display rate only, and an Abort during
-// the allocation sends none of the run's requests.
+// until its last completion, the status text changes at display rate only, an Abort during the
+// allocation sends none of the run's requests, and IPv6 literals in the URL fields reach ::1.
 
 #include <unistd.h>
 #include <QElapsedTimer>
@@ -15,6 +15,7 @@
 #include <QTextEdit>
 #include <QtTest>
 #include <sstream>
+#include <vector>
 
 #include "GuiSupport.h"
 #include "browser/FirstResponseView.h"
@@ -331,6 +332,51 @@ class WindowRunTest : public QObject {
       QVERIFY2(across->value() == 0,
                qPrintable(view->objectName() + " scrolled to " + QString::number(across->value())));
     }
+  }
+
+  // IPv6 literals in the URL field, the proxy field and the multiple-URL list reach a server on
+  // ::1, which answers 200 only for the Host line each request should carry.
+  void ipv6LiteralsInTheUrlFieldsAndTheProxy() {
+    if (!haveipv6loopback()) QSKIP(kNoIpv6Loopback);
+    TWindowRig rig;
+    THttpAsyForm& form = rig.form;
+    std::vector<std::string> dialogs;
+    rig.host.dialoghook = [&](const std::string& t) { dialogs.push_back(t); };
+    TTargetServer v6({"--bind", "::1", "--log"}, rig.dir.file("v6.log"));
+    auto served = [&](const std::string& line) {
+      std::istringstream in(readfile(rig.dir.file("v6.log")));
+      int n = 0;
+      for (std::string l; std::getline(in, l);) n += l == line;
+      return n;
+    };
+    auto runtest = [&] {
+      rig.ended = false;
+      QTest::mouseClick(form.execbutton(), Qt::LeftButton);
+      return waitfor([&] { return rig.ended; });
+    };
+    form.Checkshowgraph->setChecked(false);
+    form.SpinEdit1->setValue(3);
+    form.SpinEdit2->setValue(1);
+
+    form.URLEdit->setText(QString::fromStdString(v6.url("/host?is=[::1]")));
+    QVERIFY(runtest());
+    QCOMPARE(served("GET /host?is=[::1] 200"), 3);
+
+    form.checkproxy->setChecked(true);
+    form.proxy->setText("[::1]");
+    form.port->setText(QString::number(v6.port()));
+    form.URLEdit->setText("http://example.test/host?is=example.test");
+    QVERIFY(runtest());
+    QCOMPARE(served("GET http://example.test/host?is=example.test 200"), 3);
+    form.checkproxy->setChecked(false);
+
+    form.multiurl->click();
+    rig.urls.urllist()->setPlainText(
+        QString::fromStdString(v6.url("/host?is=[::1]&n=1") + "\n" + v6.url("/host?is=[::1]&n=2")));
+    QVERIFY(runtest());
+    QCOMPARE(served("GET /host?is=[::1]&n=1 200") + served("GET /host?is=[::1]&n=2 200"), 3);
+    form.singleurl->click();
+    QVERIFY(dialogs.empty());
   }
 };
 
