@@ -1,4 +1,4 @@
-#include "gui/UrlListFile.h"
+#include "settings/UrlListFile.h"
 
 #include <cerrno>
 #include <cstdio>
