@@ -84,7 +84,8 @@ void THttpAsyForm::connecthandlers() {
   connect(LogFolderButton, &QPushButton::clicked, this, &THttpAsyForm::LogFolderButtonClick);
   connect(Button2, &QPushButton::clicked, this, [this] {
     QPrinter printer(QPrinter::HighResolution);
-    Printreportclick(*this, printer);
+    Printreportclick(
+        *this, [this] { return testreport(); }, printer);
   });
   connectbrowserview();
 }
@@ -218,4 +219,9 @@ void THttpAsyForm::setresultsvisible(bool visible) {
   Panel3->chart1()->setVisible(visible);
   PageControl1->setVisible(visible);
   Panel2->update();
+}
+
+TTestReport THttpAsyForm::testreport() const {
+  // What the views show: the charts' own copy of the chart data and the log they mirror.
+  return ::testreport(Panel3->model(), logmodel_);
 }

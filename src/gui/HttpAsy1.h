@@ -25,6 +25,7 @@
 #include "gui/LogViews.h"
 #include "gui/urllistwindow.h"
 #include "results/LogModel.h"
+#include "results/TestReport.h"
 #include "settings/StoredSettings.h"
 
 class TBrowseTab;
@@ -71,6 +72,8 @@ class THttpAsyForm : public QMainWindow {
   // First panel of the status bar.
   void setstatustext(const QString& text);
   QString statustext() const;
+  // The report of the test the views show, as "Print Report" prints it.
+  TTestReport testreport() const;
 
   QPushButton* execbutton() const { return ExecButton; }
   QPushButton* abortbutton() const { return AbortButton; }
