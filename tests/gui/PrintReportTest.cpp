@@ -10,6 +10,7 @@
 #include <QProcess>
 #include <QtTest>
 
+#include "FormControls.h"
 #include "GuiSupport.h"
 #include "gui/ChartPainter.h"
 #include "gui/Charts.h"
@@ -80,19 +81,19 @@ struct TReportRig {
     host.dialoghook = [](const std::string&) {};
     form.show();
     // The charts get their size on the load-test tab.
-    form.PageControl2->setCurrentWidget(form.TabSheet6);
+    ui(form).PageControl2->setCurrentWidget(ui(form).TabSheet6);
   }
   // A real test: users and runs against a page and a missing page.
   bool runtest(bool ramp) {
-    form.multiurl->click();
+    ui(form).multiurl->click();
     urls.setlines({QString::fromStdString(target.url("/size/100")),
                    QString::fromStdString(target.url("/missing"))});
-    form.SpinEdit1->setValue(6);
-    form.SpinEdit2->setValue(3);
-    form.Ramp->setChecked(ramp);
+    ui(form).SpinEdit1->setValue(6);
+    ui(form).SpinEdit2->setValue(3);
+    ui(form).Ramp->setChecked(ramp);
     bool ended = false;
     host.onended = [&](bool) { ended = true; };
-    form.ExecButton->click();
+    ui(form).ExecButton->click();
     if (!waitfor([&] { return ended; })) return false;
     host.sync();
     form.synclogviews();
@@ -283,11 +284,11 @@ class PrintReportTest : public QObject {
   void theRampChartFollowsTheTestThatRan() {
     TReportRig rig;
     QVERIFY(rig.runtest(true));
-    rig.form.Ramp->setChecked(false);
+    ui(rig.form).Ramp->setChecked(false);
     QVERIFY(rig.print() >= 1);
     QVERIFY(pagetext(rig.pdf, 1).contains("Number Of Simultaneous Users"));
     QVERIFY(rig.runtest(false));
-    rig.form.Ramp->setChecked(true);
+    ui(rig.form).Ramp->setChecked(true);
     QVERIFY(rig.print() >= 1);
     QVERIFY(!pagetext(rig.pdf, 1).contains("Number Of Simultaneous Users"));
   }
