@@ -68,12 +68,6 @@ void TResultCharts::addRequestPoints(const std::vector<TChartPoint>& batch) {
   chart1_->refresh();
 }
 
-void TResultCharts::addRampPoint(int users, double avgproc, const QString& label, double avgwait) {
-  model_.addramp(users, avgproc, label.toStdString());
-  model_.addrampwait(users, avgwait);
-  chart2_->update();
-}
-
 void TResultCharts::setRamps(const std::vector<TRampPoint>& ramps,
                              const std::vector<TRampPoint>& waits) {
   model_.clearramps();

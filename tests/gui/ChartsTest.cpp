@@ -171,7 +171,7 @@ class ChartsTest : public QObject {
     charts.setFootLine(2, "Average Request Processing Time after 3 runs: 1 msec");
     charts.setFootLine(3, "Average User Wait Time: 59 msec for 1500 simultaneous users");
     charts.addRequestPoints({{1, 10, 200}, {30, 70, 404}});
-    charts.addRampPoint(500, 0.5, "ok", 20);
+    charts.setRamps({{500, 0.5, "ok"}}, {{500, 20, ""}});
     QCoreApplication::processEvents();
     const TRequestChartLayout& r = charts.chart1()->layout();
     QVERIFY(!r.plotted);
@@ -233,8 +233,12 @@ class ChartsTest : public QObject {
     QVERIFY(QTest::qWaitForWindowExposed(&charts));
     QCOMPARE(charts.chart2()->height(), charts.height() / 2);
     charts.setChart2Title("Ramp test: http://127.0.0.1/");
-    for (int step = 1; step <= 4; ++step)
-      charts.addRampPoint(step * 5, 0.1 * (5 - step), step == 4 ? "25% Errors" : "ok", 20.0 * step);
+    std::vector<TRampPoint> ramps, waits;
+    for (int step = 1; step <= 4; ++step) {
+      ramps.push_back({step * 5, 0.1L * (5 - step), step == 4 ? "25% Errors" : "ok"});
+      waits.push_back({step * 5, 20.0L * step, ""});
+    }
+    charts.setRamps(ramps, waits);
     const TRampChartLayout l = charts.chart2()->layout();
     QCOMPARE(l.title.text, std::string("Ramp test: http://127.0.0.1/"));
     QStringList marks;
