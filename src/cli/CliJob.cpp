@@ -19,7 +19,7 @@
 #include "segments/SegmentFile.h"
 #include "segments/SegmentOption.h"
 #include "segments/StartTime.h"
-#include "settings/StoredSettings.h"
+#include "settings/SettingsModel.h"
 
 namespace {
 
@@ -139,29 +139,31 @@ bool validport(const std::string& port) {
   return v >= 1 && v <= 65535;
 }
 
+// The test's settings from the file --settings names; the window's own choices stay behind.
 void applystored(const TStoredSettings& st, TCliJob& job) {
-  TestSettings& s = job.settings;
-  s.url = st.url;
-  s.multipleurls = st.multiurl && !st.singleurl;
+  TStoredSettings s;
+  static_cast<TestSettings&>(s) = job.settings;
+  for (const TSetting& e : settingsmodel()) {
+    if (e.key == nullptr || !e.commandline) continue;
+    switch (e.kind) {
+      case TSettingKind::flag:
+        s.*e.flag = st.*e.flag;
+        break;
+      case TSettingKind::number:
+        s.*e.number = st.*e.number;
+        break;
+      case TSettingKind::bignumber:
+        s.*e.bignumber = st.*e.bignumber;
+        break;
+      case TSettingKind::text:
+        s.*e.text = st.*e.text;
+        break;
+    }
+  }
+  // The window's two radio buttons: the list is tested only when "single URL" is off.
+  s.multipleurls = st.multipleurls && !st.singleurl;
+  job.settings = s;
   job.urls = st.urllist;
-  s.useproxy = st.useproxy;
-  s.proxy = st.proxy;
-  s.proxyport = st.proxyport;
-  s.useuser = st.useuser;
-  s.username = st.username;
-  s.usersfromfile = st.usersfromfile;
-  s.useagent = st.useagent;
-  s.agent = st.agent;
-  s.usepost = st.usepost;
-  s.postdata = st.postdata;
-  s.users = st.users;
-  s.runs = st.runs;
-  s.waitperrun = st.waitperrun;
-  s.preservecookies = st.preservecookies;
-  s.ramptest = st.ramptest;
-  s.writeheaders = st.writeheaders;
-  s.writedata = st.writedata;
-  s.onerroronly = st.onerroronly;
 }
 
 void takeurls(const TCliOptions& o, TCliJob& job) {

@@ -8,6 +8,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "settings/StoredSettings.h"
+
 using TJson = nlohmann::json;
 
 namespace {
