@@ -9,7 +9,17 @@ using TOrdered = nlohmann::ordered_json;
 // The member of a setting the block holds as it stands.
 TOrdered plain(const TStoredSettings& s, const char* json) {
   const TSetting& e = *settingbyjson(json);
-  return e.kind == TSettingKind::flag ? TOrdered(s.*e.flag) : TOrdered(s.*e.number);
+  switch (e.kind) {
+    case TSettingKind::flag:
+      return s.*e.flag;
+    case TSettingKind::number:
+      return s.*e.number;
+    case TSettingKind::bignumber:
+      return s.*e.bignumber;
+    case TSettingKind::text:
+      break;
+  }
+  return s.*e.text;
 }
 
 }  // namespace
@@ -29,6 +39,10 @@ TOrdered settingsjson(const TestSettings& test, const std::vector<std::string>& 
   j["users_file"] = s.useuser && s.usersfromfile;
   j["key_offset"] = s.usekey ? TOrdered(s.keyoffset) : TOrdered(nullptr);
   j["preserve_cookies"] = plain(s, "preserve_cookies");
+  // A setting added to the model later follows the members above.
+  for (const TSetting& e : settingsmodel()) {
+    if (e.json != nullptr && !j.contains(e.json)) j[e.json] = plain(s, e.json);
+  }
   return j;
 }
 
@@ -36,10 +50,20 @@ TestSettings settingsfromjson(const nlohmann::json& j, std::vector<std::string>&
   TStoredSettings s;
   for (const TSetting& e : settingsmodel()) {
     if (e.json == nullptr) continue;
-    if (e.kind == TSettingKind::flag) {
-      s.*e.flag = j.at(e.json).get<bool>();
-    } else {
-      s.*e.number = j.at(e.json).get<int>();
+    const nlohmann::json& v = j.at(e.json);
+    switch (e.kind) {
+      case TSettingKind::flag:
+        s.*e.flag = v.get<bool>();
+        break;
+      case TSettingKind::number:
+        s.*e.number = v.get<int>();
+        break;
+      case TSettingKind::bignumber:
+        s.*e.bignumber = v.get<int64_t>();
+        break;
+      case TSettingKind::text:
+        s.*e.text = v.get<std::string>();
+        break;
     }
   }
   s.multipleurls = !j.at("urls").is_null();

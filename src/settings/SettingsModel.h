@@ -41,8 +41,9 @@ struct TSetting {
   const char* option = nullptr;
   const char* help = nullptr;
   const char* valuename = nullptr;  // a number's placeholder in --help
-  // The member of the JSON settings block that holds the value as it stands; nullptr when the
-  // block has none or derives it (settings/SettingsJson.cpp).
+  // The member of the JSON settings block that holds the value as it stands (a new one follows
+  // the block's other members); nullptr when the block has none or derives it
+  // (settings/SettingsJson.cpp).
   const char* json = nullptr;
   // The objectName of the form's control that shows it: a button for a flag, a spin box for a
   // number, a line edit (a combo box's edit text) for a text or a big number.
