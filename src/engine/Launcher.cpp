@@ -41,7 +41,8 @@ void TLoadEngine::releaseclients() {
   clientsleft = 0;
 }
 
-// What a run reads line by line: users.txt and cookies.txt, one line per user.
+// What a run's clients are made from besides the settings: users.txt and cookies.txt, read one
+// line per user, the one post body and the URL list.
 struct TLoadEngine::TRunSources {
   TLineReader cookies, users;
   bool cookiesopen = false;
