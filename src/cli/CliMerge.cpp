@@ -1,11 +1,11 @@
 #include "cli/CliMerge.h"
 
 #include <cstdio>
-#include <fstream>
 #include <sstream>
 
 #include "cli/CliJob.h"
 #include "cli/CliRun.h"
+#include "common/WholeFile.h"
 #include "report/CsvReport.h"
 #include "report/HtmlReport.h"
 #include "report/JsonReport.h"
@@ -22,12 +22,11 @@ void complain(const std::string& text) {
 bool readsegments(const std::vector<std::string>& paths, std::vector<TSegmentFile>& files) {
   bool ok = true;
   for (const std::string& path : paths) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
+    std::string text;
     TSegmentFile file;
     std::string error;
-    if (!in || !readsegmentfile(path, text.str(), file, error)) {
+    if (readwholefile(path, text, TFileKinds::AnyReadable) != 0 ||
+        !readsegmentfile(path, text, file, error)) {
       complain("--merge: " + (error.empty() ? "cannot read \"" + path + "\"" : error));
       ok = false;
     } else {
