@@ -2,8 +2,10 @@
 // The options of pressbolt-cli as the user typed them. Nothing is checked here beyond what the
 // parser knows (names, counts); numbers stay text so that they are read strictly as decimal, and
 // every option that may come from a settings file is optional, so "given" can override "stored".
-// A new option is a field here and one line in addoptions().
+// The plain flags and numbers of the settings model are kept by option name; any other option is
+// a field here and one line in addoptions().
 
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -14,8 +16,11 @@ class App;
 
 struct TCliOptions {
   std::string url;  // the positional argument
-  std::optional<std::string> users, runs, wait, keyoffset;
-  std::optional<bool> ramp, usersfile, preservecookies, writeheaders, writedata, onerroronly;
+  // The settings model's options by name ("--users", "--ramp"): a number as typed, a flag as
+  // given ("--no-ramp" gives false).
+  std::map<std::string, std::optional<std::string>> numbers;
+  std::map<std::string, std::optional<bool>> flags;
+  std::optional<std::string> keyoffset;
   std::optional<std::string> urlsfile, agent, proxy, user, post, postfile;
   bool passwordstdin = false;
   std::optional<std::string> settingsfile, outputdir;

@@ -8,6 +8,9 @@
 
 #include <nlohmann/json.hpp>
 
+#include "settings/SettingsJson.h"
+#include "settings/StoredSettings.h"
+
 using TJson = nlohmann::json;
 
 namespace {
@@ -71,41 +74,6 @@ void column(const TJson& columns, const char* name, size_t rows, const std::stri
   out.reserve(rows);
   for (size_t i = 0; i < rows; ++i)
     out.push_back(T(read(c[i], at + "[" + std::to_string(i) + "]")));
-}
-
-TestSettings settingsfrom(const TJson& j, std::vector<std::string>& urls) {
-  TestSettings s;
-  s.multipleurls = !j.at("urls").is_null();
-  if (s.multipleurls) {
-    urls = j.at("urls").get<std::vector<std::string>>();
-  } else {
-    s.url = j.at("url").get<std::string>();
-  }
-  s.users = j.at("users").get<int>();
-  s.runs = j.at("runs").get<int>();
-  s.waitperrun = j.at("wait_s").get<int>();
-  s.ramptest = j.at("ramp").get<bool>();
-  s.usepost = j.at("method").get<std::string>() == "POST";
-  if (!j.at("agent").is_null()) {
-    s.useagent = true;
-    s.agent = j.at("agent").get<std::string>();
-  }
-  if (!j.at("proxy").is_null()) {
-    s.useproxy = true;
-    std::string proxy = j.at("proxy").get<std::string>();
-    size_t colon = proxy.rfind(':');
-    s.proxy = proxy.substr(0, colon);
-    s.proxyport = colon == std::string::npos ? std::string() : proxy.substr(colon + 1);
-  }
-  s.usersfromfile = j.at("users_file").get<bool>();
-  if (!j.at("user").is_null()) s.username = j.at("user").get<std::string>();
-  s.useuser = s.usersfromfile || !j.at("user").is_null();
-  if (!j.at("key_offset").is_null()) {
-    s.usekey = true;
-    s.keyoffset = j.at("key_offset").get<int64_t>();
-  }
-  s.preservecookies = j.at("preserve_cookies").get<bool>();
-  return s;
 }
 
 // Run k of the file (from 0), checked against the test's settings and the segment's users.
@@ -200,7 +168,7 @@ bool readsegmentfile(const std::string& path, const std::string& text, TSegmentF
     out.aborted = doc.at("aborted").get<bool>();
     const TJson& settings = doc.at("settings");
     out.settingstext = settings.dump();
-    out.settings = settingsfrom(settings, out.urls);
+    out.settings = settingsfromjson(settings, out.urls);
     integerin(member(settings, "users", "settings."), "settings.users", kMinUsers,
               int64_t(kMaxUsers) * out.segments);
     integerin(member(settings, "runs", "settings."), "settings.runs", 0, kMaxRuns);
