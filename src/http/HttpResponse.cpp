@@ -54,7 +54,25 @@ void THttpCli::DataAvailable() {
   }
   int room = 0;
   char* at = ReadRoom(room);
-  Received(socket_.Receive(at, room), room);
+  int count = socket_.Receive(at, room);
+  if (count > 0) NoteArrival();
+  Received(count, room);
+}
+
+void THttpCli::NoteArrival() {
+  const int64_t stamp = socket_.LastRxStamp();
+  if (stamp == 0) {
+    wiretimes_.unstamped = true;
+    return;
+  }
+  // The request's departure is read with its response: a POST body sent in chunks has then
+  // been handed over in full.
+  if (wiretimes_.firstrx == 0) {
+    wiretimes_.firstrx = stamp;
+    wiretimes_.sent = socket_.LastSendDone();
+    wiretimes_.sendbegan = socket_.LastSendBegan();
+  }
+  wiretimes_.lastrx = stamp;
 }
 
 void THttpCli::ReadResponse(const std::function<int(char*, int)>& read) {
