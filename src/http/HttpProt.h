@@ -96,7 +96,7 @@ class THttpCli {
   std::string ReasonPhrase;
   THeaderList ResponseHeaders;              // every non-empty header line, status lines too
   std::vector<std::string> AuthChallenges;  // "www-authenticate" values (never cleared)
-  std::string LastLine;                     // last header line or document chunk
+  std::string LastLine;                     // last header line (document bytes never pass here)
   int64_t ContentLength = -1;               // "content-length", -1 when none came
   std::string ContentType;                  // lower-cased "content-type" (not reset per request)
   std::string Location;                     // URL; after a relocation the new request target
@@ -210,7 +210,8 @@ class THttpCli {
   // Response side.
   void HandleLine();
   void HeaderLine();
-  void BodyData();
+  void BodyData(const char* data, int len);  // data[len] is a zero byte
+  void BufferedBody();                       // the receive buffer's bytes as one chunk
   void Relocate(const std::string& value);
   // Whether the request now goes to the host and port of URL, for which credentials and cookies
   // were given; a relocation elsewhere must not carry them.
