@@ -277,6 +277,7 @@ void takelimits(const TCliOptions& o, TCliJob& job) {
   if (o.maxerrorrate) job.maxerrorrate = decimal("--max-error-rate", *o.maxerrorrate, 0, 100);
   if (o.maxavgwait) job.maxavgwait = decimal("--max-avg-wait", *o.maxavgwait, 0, 1e12);
   if (o.maxp99wait) job.maxp99wait = decimal("--max-p99-wait", *o.maxp99wait, 0, 1e12);
+  if (o.maxp99server) job.maxp99server = decimal("--max-p99-server", *o.maxp99server, 0, 1e12);
 }
 
 // --segment I/K or --segments K with the Indexed Job's index, and --start-at.

@@ -84,7 +84,7 @@ int runmerge(const TCliJob& job) {
   }
   if (!job.json.empty()) write(job.json, jsonreport(info, records, figures));
   if (!job.requestscsv.empty()) write(job.requestscsv, csvreport(records));
-  if (!job.html.empty()) write(job.html, htmlreport(info, logs, charts, figures));
+  if (!job.html.empty()) write(job.html, htmlreport(info, logs, charts, figures, records));
   const bool limitsok = withinlimits(job, figures);
   if (!written) return kExitNotWritten;
   return limitsok ? kExitOk : kExitThreshold;

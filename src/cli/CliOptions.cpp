@@ -18,7 +18,7 @@ Exit status:
   1    the test could not start
   2    bad options or input (also an output directory that cannot be written):
        nothing was started and no file was touched
-  3    a run exceeded --max-error-rate, --max-avg-wait or --max-p99-wait
+  3    a run exceeded --max-error-rate, --max-avg-wait, --max-p99-wait or --max-p99-server
   4    --timeout aborted the test (the completed runs are written)
   5    a result (log file, JSON, CSV, HTML or stdout) could not be written
   129, 130, 143  aborted by SIGHUP, Ctrl-C (SIGINT) or SIGTERM; the completed runs are written.
@@ -93,6 +93,10 @@ void addoptions(CLI::App& app, TCliOptions& o) {
       ->type_name("MS");
   app.add_option("--max-p99-wait", o.maxp99wait,
                  "Exit status 3 when a run's 99th percentile of the wait time exceeds MS")
+      ->type_name("MS");
+  app.add_option("--max-p99-server", o.maxp99server,
+                 "Exit status 3 when a run's 99th percentile of the server's own time (from kernel "
+                 "receive stamps) exceeds MS")
       ->type_name("MS");
   app.add_flag("-q,--quiet", o.quiet, "No progress line and no results on stdout");
   app.add_flag("--demo", o.demo,

@@ -17,6 +17,7 @@
 #include "engine/mythttpcli.h"
 #include "http/Stream.h"
 #include "net/EventLoop.h"
+#include "net/RxStampKeeper.h"
 #include "results/ChartModel.h"
 #include "results/LogFile.h"
 #include "results/LogModel.h"
@@ -167,4 +168,10 @@ class TLoadEngine {
   bool abortfinishes_ = false;
   int32_t launchedrun_ = 0;  // run index of the clients now out (Abort moves runindex on)
   TStartLoop startloop_;
+  // CLOCK_REALTIME minus CLOCK_MONOTONIC for the current run: maps the kernel's receive stamps.
+  int64_t rtoffset_ = 0;
+  // The log has said once in this test that the kernel gave no receive stamps.
+  bool nostampsaid_ = false;
+  // Keeps the kernel stamping from the first run on, for the engine's life.
+  std::unique_ptr<TRxStampKeeper> stampkeeper_;
 };

@@ -64,7 +64,7 @@ void TResultCharts::clearramps() {
 
 void TResultCharts::addRequestPoints(const std::vector<TChartPoint>& batch) {
   if (batch.empty()) return;
-  for (const auto& p : batch) model_.addrequest(p.x, p.y, p.statuscode);
+  for (const auto& p : batch) model_.addrequest(p.x, p.y, p.statuscode, p.server, p.serverttfb);
   chart1_->refresh();
 }
 

@@ -48,6 +48,8 @@ TJson figuresjson(const TRunFigures& f) {
   j["throughput_kb_per_s"] = ms(f.throughput);
   j["wait_ms"] = orderstatistics(f.wait);
   j["ttfb_ms"] = orderstatistics(f.firstbyte);
+  j["server_ms"] = orderstatistics(f.server);
+  j["server_ttfb_ms"] = orderstatistics(f.serverttfb);
   j["status_codes"] = codes(f.statuses);
   j["socket_codes"] = codes(f.socketcodes);
   return j;
@@ -77,6 +79,8 @@ TJson requestcolumns(const TRunRecords& r) {
   j["start_ms"] = mscolumn(r.start, false);
   j["wait_ms"] = mscolumn(r.wait, false);
   j["ttfb_ms"] = mscolumn(r.firstbyte, true);
+  j["server_ms"] = mscolumn(r.server, true);
+  j["server_ttfb_ms"] = mscolumn(r.serverttfb, true);
   j["status"] = column(r.status);
   j["socket"] = column(r.socketcode);
   j["bytes"] = column(r.bytes);

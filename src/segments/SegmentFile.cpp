@@ -100,6 +100,17 @@ TSegmentRun runfrom(const TJson& j, size_t k, const TSegmentFile& f) {
   column(c, "ttfb_ms", rows, field, r.firstbyte, [](const TJson& v, const std::string& at) {
     return v.is_null() ? -1.0 : numberin(v, at, 0, kMaxMs);
   });
+  // Results written before the server times existed merge with those times missing.
+  auto optionalms = [](const TJson& v, const std::string& at) {
+    return v.is_null() ? -1.0 : numberin(v, at, 0, kMaxMs);
+  };
+  for (auto [name, out] : {std::pair{"server_ms", &r.server}, {"server_ttfb_ms", &r.serverttfb}}) {
+    if (c.is_object() && c.contains(name)) {
+      column(c, name, rows, field, *out, optionalms);
+    } else {
+      out->assign(rows, -1.0);
+    }
+  }
   column(c, "status", rows, field, r.status,
          [](const TJson& v, const std::string& at) { return integerin(v, at, 0, 999); });
   column(c, "socket", rows, field, r.socket,

@@ -95,6 +95,12 @@ class ChartsTest : public QObject {
                       .arg(double(last.x), 0, 'f', 0)
                       .arg(double(last.y), 0, 'f', 0));
     QVERIFY(charts.chart1()->pointtext(QPointF(1, 1)).isEmpty());
+    // A point with the server's own time names it too (placed below all others, so it is seen).
+    const TChartPoint stamped{500, 10, 200, 2.46f, 1.0f};
+    charts.addRequestPoints({stamped});
+    QCoreApplication::processEvents();
+    QCOMPARE(charts.chart1()->pointtext(qrect(l.pointrect(stamped)).center()),
+             QString("200: started 500 ms, waited 10 ms, server time 2.5 ms"));
     // Both failure outcomes stay visible, the rarer one over the commoner.
     QVERIFY(black > 5 && red > 5);
   }
