@@ -10,7 +10,7 @@
 #include <map>
 #include <random>
 
-#include "gui/Charts.h"
+#include "gui/ResultCharts.h"
 #include "support/TestSupport.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "gui/Charts.h"
+#include "gui/ResultCharts.h"
 
 #include <QVBoxLayout>
 
