@@ -1,31 +1,39 @@
 #pragma once
-// A plain blocking listening socket on 127.0.0.1 for the socket tests to talk to: the kernel
-// completes a connection before anyone accepts it, so a test can accept and act as the peer
-// from inside the client's handlers.
+// What the socket tests share. A plain blocking listening socket on 127.0.0.1 (or ::1) for them
+// to talk to: the kernel completes a connection before anyone accepts it, so a test can accept
+// and act as the peer from inside the client's handlers.
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <functional>
 #include <string>
+
+#include "net/WSocket.h"
 
 struct TPlainServer {
   int fd = -1;
   std::string port;
 
-  // listening false: bound only, so a connect to it is refused.
-  explicit TPlainServer(bool listening = true, int rcvbuf = 0) {
-    fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  // listening false: bound only, so a connect to it is refused. family AF_INET6: on ::1.
+  explicit TPlainServer(bool listening = true, int rcvbuf = 0, int family = AF_INET) {
+    fd = ::socket(family, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (rcvbuf > 0) setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &rcvbuf, sizeof rcvbuf);
     sockaddr_in a{};
     a.sin_family = AF_INET;
     a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    sockaddr_in6 a6{};
+    a6.sin6_family = AF_INET6;
+    a6.sin6_addr = in6addr_loopback;
+    sockaddr* at =
+        family == AF_INET6 ? reinterpret_cast<sockaddr*>(&a6) : reinterpret_cast<sockaddr*>(&a);
+    socklen_t len = family == AF_INET6 ? sizeof a6 : sizeof a;
+    ::bind(fd, at, len);
     if (listening) ::listen(fd, 64);
-    socklen_t len = sizeof a;
-    getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
-    port = std::to_string(ntohs(a.sin_port));
+    getsockname(fd, at, &len);
+    port = std::to_string(ntohs(family == AF_INET6 ? a6.sin6_port : a.sin_port));
   }
   ~TPlainServer() { ::close(fd); }
   TPlainServer(const TPlainServer&) = delete;
@@ -53,4 +61,14 @@ inline void writeall(int fd, const std::string& s) {
     if (w <= 0) break;
     off += static_cast<size_t>(w);
   }
+}
+
+// The message of the socket exception f throws.
+inline std::string thrown(const std::function<void()>& f) {
+  try {
+    f();
+  } catch (const ESocketException& e) {
+    return e.what();
+  }
+  return "(nothing thrown)";
 }

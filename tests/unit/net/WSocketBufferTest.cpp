@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "PlainServer.h"
 #include "net/FdLimit.h"
 #include "net/SocketBuffer.h"
 #include "net/SocketResolve.h"
@@ -74,15 +75,6 @@ TEST(SocketBuffer, AppendFillsTheLastChunkFirst) {
   list.Clear();
   EXPECT_EQ(list.Chunks(), 0);
   EXPECT_EQ(list.First(), nullptr);
-}
-
-std::string thrown(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const ESocketException& e) {
-    return e.what();
-  }
-  return "(nothing thrown)";
 }
 
 TEST(SocketResolve, PortsProtocolsAndHosts) {

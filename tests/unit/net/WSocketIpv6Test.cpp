@@ -21,34 +21,9 @@ namespace {
 
 // A plain blocking socket on ::1: listening, or (listening false) only bound, so a connect to it
 // is refused.
-struct TPlainServer6 {
-  int fd = -1;
-  std::string port;
-  explicit TPlainServer6(bool listening = true) {
-    fd = ::socket(AF_INET6, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in6 a{};
-    a.sin6_family = AF_INET6;
-    a.sin6_addr = in6addr_loopback;
-    ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    if (listening) ::listen(fd, 16);
-    socklen_t len = sizeof a;
-    getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
-    port = std::to_string(ntohs(a.sin6_port));
-  }
-  ~TPlainServer6() { ::close(fd); }
-  TPlainServer6(const TPlainServer6&) = delete;
-  TPlainServer6& operator=(const TPlainServer6&) = delete;
-  int Accept() const { return ::accept4(fd, nullptr, nullptr, SOCK_CLOEXEC); }
+struct TPlainServer6 : TPlainServer {
+  explicit TPlainServer6(bool listening = true) : TPlainServer(listening, 0, AF_INET6) {}
 };
-
-std::string thrown(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const ESocketException& e) {
-    return e.what();
-  }
-  return "(nothing thrown)";
-}
 
 TEST(WSocketIpv6, LiteralsAreAnsweredInsideTheCallInTheirShortForm) {
   TEventLoop loop;

@@ -6,18 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "PlainServer.h"
 #include "net/WSocket.h"
 
 namespace {
-
-std::string thrown(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const ESocketException& e) {
-    return e.what();
-  }
-  return "(nothing thrown)";
-}
 
 TEST(WSocketServer, ListenRefusalsAndAcceptOutsideListening) {
   TEventLoop loop;

@@ -14,15 +14,6 @@
 
 namespace {
 
-std::string thrown(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const ESocketException& e) {
-    return e.what();
-  }
-  return "(nothing thrown)";
-}
-
 // Records every event of a socket as one text line, in order.
 struct TRecorder {
   std::vector<std::string> events;
