@@ -107,7 +107,7 @@ std::string htmlescape(const std::string& text) {
 }
 
 std::string htmlreport(const TReportInfo& info, const TLogModel& logs, const TChartModel& charts,
-                       const TTestFigures& figures) {
+                       const TTestFigures& figures, const std::string& section) {
   const std::string title = charts.chart1title().empty() ? "Load test" : charts.chart1title();
   std::string page = "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n";
   page += "<title>" + htmlescape(title) + " - Pressbolt</title>\n<style>\n";
@@ -120,7 +120,7 @@ std::string htmlreport(const TReportInfo& info, const TLogModel& logs, const TCh
   if (info.settings.ramptest) {
     page += "<h2>Ramp</h2>\n<div class=\"chart\">" + svgrampchart(charts) + "</div>\n";
   }
-  page += "<h2>Runs</h2>\n" + table(figures);
+  page += "<h2>Runs</h2>\n" + table(figures) + section;
   page += "<h2>Results</h2>\n" + results(logs);
   return page + "</body>\n</html>\n";
 }

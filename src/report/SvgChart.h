@@ -5,7 +5,10 @@
 
 #include <string>
 
+#include "results/ChartLayout.h"
 #include "results/ChartModel.h"
 
 std::string svgrequestchart(const TChartModel& charts);
 std::string svgrampchart(const TChartModel& charts);
+// Distributions of wait times, each series a step line of its colour, with its legend entry.
+std::string svgsharechart(const std::string& title, const std::vector<TShareSeries>& series);
