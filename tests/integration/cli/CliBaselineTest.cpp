@@ -62,6 +62,15 @@ TEST(CliReport, WritesAStoredOrMergedResultAgainAsItWas) {
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(readfile(dir.file("m2.json")), readfile(dir.file("m.json")));
   EXPECT_THAT(r.out, HasSubstr("Merged from 2 segments: run starts"));
+  // A merge is compared like a test: with a baseline of its own users only.
+  r = clirun(dir, "-q --merge s1.json s2.json --json m3.json --baseline a.json");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_THAT(r.err, HasSubstr("the baseline ran 7 users, this test 6; the baseline ran 2 runs"));
+  EXPECT_FALSE(exists(dir.file("m3.json")));
+  r = clirun(dir, "-q --merge s1.json s2.json --json m3.json --baseline m.json --max-regression 0");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(nlohmann::json::parse(readfile(dir.file("m3.json")))["baseline"]["regressed"].size(),
+            0u);
 
   // What a stored result cannot be given, and a result of a newer format.
   r = clirun(dir, "--report a.json --users 3");
