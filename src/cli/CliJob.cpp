@@ -331,6 +331,11 @@ void takebaseline(const TCliOptions& o, TCliJob& job, const TestSettings* now) {
   }
   job.baseline = *o.baseline;
   job.baselineresult = takeresult("--baseline", job.baseline);
+  // One segment holds a share of the users only: set against a whole test, every figure misleads.
+  if (const TReportInfo& b = job.baselineresult->info; b.segments > 1) {
+    fail("--baseline", quoted(job.baseline) + " is segment " + std::to_string(b.segment) + "/" +
+                           std::to_string(b.segments) + " of a split test: give the merged result");
+  }
   const std::string problem = now ? baselinemismatch(job.baselineresult->info, *now) : "";
   if (!problem.empty())
     fail("--baseline", "cannot compare with " + quoted(job.baseline) + ": " + problem);
@@ -379,6 +384,10 @@ void takemerge(const TCliOptions& o, TCliJob& job) {
     job.reportresult = takeresult("--report", job.report);
   }
   takebaseline(o, job, o.report ? &job.reportresult->info.settings : nullptr);
+  if (o.report && o.baseline && job.reportresult->info.segments > 1) {
+    fail("--baseline",
+         quoted(job.report) + " is a segment of a split test: compare the merged result");
+  }
   for (const std::string& path : o.merge) {
     std::string problem;
     if (!resultfiles(path, job.json, job.merge, problem)) fail("--merge", problem);

@@ -67,6 +67,12 @@ TEST(CliReport, WritesAStoredOrMergedResultAgainAsItWas) {
   EXPECT_EQ(r.status, 2);
   EXPECT_THAT(r.err, HasSubstr("the baseline ran 7 users, this test 6; the baseline ran 2 runs"));
   EXPECT_FALSE(exists(dir.file("m3.json")));
+  r = clirun(dir, "-q --report m.json --baseline s1.json");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_THAT(r.err, HasSubstr("\"s1.json\" is segment 1/2 of a split test"));
+  r = clirun(dir, "-q --report s2.json --baseline m.json");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_THAT(r.err, HasSubstr("\"s2.json\" is a segment of a split test"));
   r = clirun(dir, "-q --merge s1.json s2.json --json m3.json --baseline m.json --max-regression 0");
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(nlohmann::json::parse(readfile(dir.file("m3.json")))["baseline"]["regressed"].size(),
