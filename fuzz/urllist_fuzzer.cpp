@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "MemFile.h"
-#include "gui/UrlListFile.h"
+#include "settings/UrlListFile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   TMemFile file(data, size);

@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config git
   libuv1-dev
-  qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-qpa-plugins libqt6opengl6-dev libgl-dev
+  qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
   qt6-webengine-dev poppler-utils
   googletest libgtest-dev libgmock-dev
   libcli11-dev nlohmann-json3-dev

@@ -175,9 +175,10 @@ class TParity {
 
   TFigures window(int users, int port) {
     TFigures f;
-    form_.URLEdit->setText(QString("http://127.0.0.1:%1%2").arg(port).arg(bench::TNginx::Path));
-    form_.SpinEdit1->setValue(users);
-    form_.SpinEdit2->setValue(1);
+    form_.findChild<QLineEdit*>("URLEdit")->setText(
+        QString("http://127.0.0.1:%1%2").arg(port).arg(bench::TNginx::Path));
+    form_.findChild<QSpinBox*>("SpinEdit1")->setValue(users);
+    form_.findChild<QSpinBox*>("SpinEdit2")->setValue(1);
     QElapsedTimer clock;
     clock.start();
     // Gaps between the ticks of a 1 ms timer: how long the window could not answer.
@@ -198,7 +199,7 @@ class TParity {
     const quint64 passes = bridge_.passes();
     tick.start();
     last = clock.nsecsElapsed() / 1e6;
-    QTimer::singleShot(0, [this] { form_.execbutton()->click(); });
+    QTimer::singleShot(0, [this] { form_.findChild<QPushButton*>("ExecButton")->click(); });
     while (!ended_ && clock.elapsed() < 600000) {
       QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
     }

@@ -79,10 +79,10 @@ int main(int argc, char** argv) {
   bool ended = false;
   host.onended = [&](bool) { ended = true; };
   form.show();
-  form.URLEdit->setText(
+  form.findChild<QLineEdit*>("URLEdit")->setText(
       QString("http://127.0.0.1:%1%2").arg(nginx.port(0)).arg(bench::TNginx::Path));
-  form.SpinEdit1->setValue(users);
-  form.SpinEdit2->setValue(1);
+  form.findChild<QSpinBox*>("SpinEdit1")->setValue(users);
+  form.findChild<QSpinBox*>("SpinEdit2")->setValue(1);
 
   std::printf("window_stall: %d users, one run per test, %d tests, %s platform\n", users, rounds,
               qPrintable(QGuiApplication::platformName()));
@@ -102,7 +102,7 @@ int main(int argc, char** argv) {
     ended = false;
     tick.start();
     last = clock.nsecsElapsed();
-    QTimer::singleShot(0, [&] { form.execbutton()->click(); });
+    QTimer::singleShot(0, [&] { form.findChild<QPushButton*>("ExecButton")->click(); });
     while (!ended && clock.elapsed() < 300000) {
       QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
     }

@@ -14,6 +14,8 @@
 #include <sstream>
 
 #include "cli/OutputPaths.h"
+#include "common/Text.h"
+#include "common/WholeFile.h"
 #include "http/UrlSplit.h"
 #include "report/Baseline.h"
 #include "results/LogFile.h"
@@ -92,36 +94,15 @@ void plaintext(const std::string& option, const std::string& s) {
 
 // The file must be a readable regular file; returns its bytes.
 std::string readinput(const std::string& option, const std::string& path) {
-  struct stat st {};
-  if (stat(path.c_str(), &st) != 0)
-    fail(option, "cannot read " + quoted(path) + ": " + std::strerror(errno));
-  if (S_ISDIR(st.st_mode)) fail(option, quoted(path) + " is a directory, not a file");
-  std::ifstream in(path, std::ios::binary);
-  if (!in) fail(option, "cannot read " + quoted(path) + ": " + std::strerror(errno));
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  if (in.bad()) fail(option, "cannot read " + quoted(path));
-  return bytes.str();
-}
-
-std::vector<std::string> splitlines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  std::string line;
-  while (std::getline(in, line)) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(line);
-  }
-  return lines;
+  std::string bytes;
+  const int error = readwholefile(path, bytes, TFileKinds::AnyReadable);
+  if (error == EISDIR) fail(option, quoted(path) + " is a directory, not a file");
+  if (error != 0) fail(option, "cannot read " + quoted(path) + ": " + std::strerror(error));
+  return bytes;
 }
 
 bool validhost(const std::string& host) {
-  if (host.size() > 2 && host.front() == '[' && host.back() == ']') {
-    for (char c : host.substr(1, host.size() - 2)) {
-      if (!std::isxdigit(static_cast<unsigned char>(c)) && c != ':' && c != '.') return false;
-    }
-    return true;
-  }
+  if (!host.empty() && host.front() == '[') return hostproblem(host).empty();
   if (host.empty()) return false;
   for (char c : host) {
     if (!std::isalnum(static_cast<unsigned char>(c)) && c != '-' && c != '.' && c != '_') {
@@ -427,6 +408,7 @@ std::string urlproblem(const std::string& url) {
   if (scheme == "https") return "is HTTPS, which is not supported";
   if (!scheme.empty() && scheme != "http") return "is not an http:// URL";
   if (p.host.empty()) return "has no host";
+  if (std::string v6 = hostproblem(p.host); !v6.empty()) return v6;
   if (!validhost(p.host)) return "has no valid host name";
   if (url.find(p.host + ":") != std::string::npos && !validport(p.port)) {
     return "has an invalid port";
@@ -480,8 +462,16 @@ bool resolvejob(const TCliOptions& o, std::istream& passwordsource, TCliJob& job
     }
     if (o.proxy) {
       size_t colon = o.proxy->rfind(':');
+      if (!o.proxy->empty() && o.proxy->front() == '[') {
+        // An IPv6 proxy is written in brackets; its port, if any, follows the "]".
+        size_t close = o.proxy->find(']');
+        colon = close == std::string::npos ? close : o.proxy->find(':', close);
+      }
       std::string host = o.proxy->substr(0, colon);
       std::string port = colon == std::string::npos ? "80" : o.proxy->substr(colon + 1);
+      if (std::string v6 = hostproblem(host); !v6.empty()) {
+        fail("--proxy", quoted(*o.proxy) + " " + v6);
+      }
       if (!validhost(host)) fail("--proxy", quoted(*o.proxy) + " has no valid host name");
       if (!validport(port)) fail("--proxy", quoted(*o.proxy) + " has an invalid port");
       s.useproxy = true;

@@ -1,12 +1,12 @@
 #include "cli/CliMerge.h"
 
 #include <cstdio>
-#include <fstream>
 #include <sstream>
 
 #include "cli/CliJob.h"
 #include "cli/CliReport.h"
 #include "cli/CliRun.h"
+#include "common/WholeFile.h"
 #include "report/Baseline.h"
 #include "report/CsvReport.h"
 #include "report/HtmlReport.h"
@@ -24,12 +24,11 @@ void complain(const std::string& text) {
 bool readsegments(const std::vector<std::string>& paths, std::vector<TSegmentFile>& files) {
   bool ok = true;
   for (const std::string& path : paths) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
+    std::string text;
     TSegmentFile file;
     std::string error;
-    if (!in || !readsegmentfile(path, text.str(), file, error)) {
+    if (readwholefile(path, text, TFileKinds::AnyReadable) != 0 ||
+        !readsegmentfile(path, text, file, error)) {
       complain("--merge: " + (error.empty() ? "cannot read \"" + path + "\"" : error));
       ok = false;
     } else {

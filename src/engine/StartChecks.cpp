@@ -17,6 +17,13 @@ std::string breakrefusal(const std::string& what) {
                 "request header. Please remove it; the test was not started.");
 }
 
+// An address the requests could never reach; without this refusal each would fail on its own.
+std::string hostrefusal(const std::string& what, const std::string& url,
+                        const std::string& problem) {
+  return framed(what + " \"" + maskedurl(url) + "\" " + problem +
+                ". Please correct it; the test was not started.");
+}
+
 }  // namespace
 
 bool hasheaderbreak(const std::string& text) {
@@ -27,6 +34,9 @@ std::string startrefusal(const TestSettings& s, const std::vector<std::string>& 
   if (s.multipleurls) {
     for (size_t i = 0; i < urls.size(); ++i) {
       if (hasheaderbreak(urls[i])) return breakrefusal("URL#" + std::to_string(i + 1));
+      if (std::string v6 = hostproblem(SplitURL(trimmed(urls[i])).host); !v6.empty()) {
+        return hostrefusal("URL#" + std::to_string(i + 1), urls[i], v6);
+      }
     }
   } else if (hasheaderbreak(s.url)) {
     return breakrefusal("The URL");
@@ -39,10 +49,18 @@ std::string startrefusal(const TestSettings& s, const std::vector<std::string>& 
     return framed("The URL \"" + maskedurl(s.url) +
                   "\" names no server. Please enter it with the server's name or address, for "
                   "example http://127.0.0.1:8080/; the test was not started.");
+  } else if (std::string v6 = hostproblem(SplitURL(trimmed(s.url)).host); !v6.empty()) {
+    return hostrefusal("The URL", s.url, v6);
   }
   if (s.useagent && hasheaderbreak(s.agent)) return breakrefusal("The user agent");
   if (s.useproxy && (hasheaderbreak(s.proxy) || hasheaderbreak(s.proxyport))) {
     return breakrefusal("The proxy");
+  }
+  if (s.useproxy) {
+    if (std::string v6 = hostproblem(SplitURL(trimmed(s.proxy)).host); !v6.empty()) {
+      return framed("The proxy \"" + trimmed(s.proxy) + "\" " + v6 +
+                    ". Please correct it; the test was not started.");
+    }
   }
   if (s.useproxy && trimmed(s.proxy).empty()) {
     // The requests would go direct while the log and the chart name a proxy.

@@ -197,3 +197,20 @@ void paintrampchart(QPainter& p, const TRampChartLayout& l, const TChartModel& m
   for (const auto& t : l.marks) drawtext(p, t, f);
   p.restore();
 }
+
+void paintrequestchart(QPainter& p, const QRectF& rect, const TChartModel& m,
+                       const TChartFonts& f) {
+  const TRequestChartLayout l = layoutrequestchart(m, rect.width(), rect.height(), f.metrics());
+  p.save();
+  p.translate(rect.topLeft());
+  paintrequestframe(p, l, f);
+  paintrequestpoints(p, l, m);
+  p.restore();
+}
+
+void paintrampchart(QPainter& p, const QRectF& rect, const TChartModel& m, const TChartFonts& f) {
+  p.save();
+  p.translate(rect.topLeft());
+  paintrampchart(p, layoutrampchart(m, rect.width(), rect.height(), f.metrics()), m, f);
+  p.restore();
+}

@@ -45,3 +45,8 @@ void paintrequestpoints(QPainter& p, const TRequestChartLayout& l, const TChartM
 // The whole ramp chart.
 void paintrampchart(QPainter& p, const TRampChartLayout& l, const TChartModel& m,
                     const TChartFonts& f);
+
+// A whole chart laid out at rect's size in the painter's units and drawn there: the widgets and
+// the printed report draw through these.
+void paintrequestchart(QPainter& p, const QRectF& rect, const TChartModel& m, const TChartFonts& f);
+void paintrampchart(QPainter& p, const QRectF& rect, const TChartModel& m, const TChartFonts& f);

@@ -84,7 +84,8 @@ void THttpAsyForm::connecthandlers() {
   connect(LogFolderButton, &QPushButton::clicked, this, &THttpAsyForm::LogFolderButtonClick);
   connect(Button2, &QPushButton::clicked, this, [this] {
     QPrinter printer(QPrinter::HighResolution);
-    Printreportclick(*this, printer);
+    Printreportclick(
+        *this, [this] { return testreport(); }, printer);
   });
   connectbrowserview();
 }
@@ -186,6 +187,11 @@ TestSettings THttpAsyForm::currentsettings() const {
   return s;
 }
 
+TRequestOptions THttpAsyForm::requestoptions() const {
+  return {HeaderCheckBox->isChecked(), DataCheckBox->isChecked(), onerroronlyCheckBox->isChecked(),
+          Checkcookie->isChecked()};
+}
+
 std::vector<std::string> THttpAsyForm::urllines() const {
   std::vector<std::string> out;
   for (const QString& l : urllistwin_.lines()) out.push_back(l.toStdString());
@@ -214,8 +220,34 @@ QString THttpAsyForm::statustext() const {
   return StatusText->text();
 }
 
+void THttpAsyForm::setstartenabled(bool on) {
+  ExecButton->setEnabled(on);
+}
+
 void THttpAsyForm::setresultsvisible(bool visible) {
   Panel3->chart1()->setVisible(visible);
   PageControl1->setVisible(visible);
   Panel2->update();
+}
+
+void THttpAsyForm::setsourcetext(const QString& text) {
+  Memo1->setPlainText(text);
+}
+
+void THttpAsyForm::setheadertext(const QString& text) {
+  Memo2->setPlainText(text);
+}
+
+void THttpAsyForm::setbrowserlabel(const QString& text) {
+  label3->setText(text);
+}
+
+void THttpAsyForm::navigatebrowser(const QString& folder, const QString& url) {
+  if (!folder.isEmpty()) WebBrowser_V11->setfolder(folder);
+  WebBrowser_V11->Navigate(url);
+}
+
+TTestReport THttpAsyForm::testreport() const {
+  // What the views show: the charts' own copy of the chart data and the log they mirror.
+  return ::testreport(Panel3->model(), logmodel_);
 }

@@ -1,7 +1,7 @@
 #pragma once
 // THttpAsyForm: the main window. It holds the controls of the test settings, the result views
-// and charts, and keeps the settings file; the engine reads the settings through
-// currentsettings() and writes its lines into logmodel().
+// and charts, and keeps the settings file. The engine's host sees it through TWindowView; the
+// controls are its own, found by their object names where a test needs one.
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -23,8 +23,10 @@
 #include "gui/CaptionPanel.h"
 #include "gui/Charts.h"
 #include "gui/LogViews.h"
+#include "gui/WindowView.h"
 #include "gui/urllistwindow.h"
 #include "results/LogModel.h"
+#include "results/TestReport.h"
 #include "settings/StoredSettings.h"
 
 class TBrowseTab;
@@ -36,7 +38,7 @@ class THttpAsyForm;
 // Closing the main window ends the program's event loop, whatever other window is open.
 void quitonclose(THttpAsyForm& form);
 
-class THttpAsyForm : public QMainWindow {
+class THttpAsyForm : public QMainWindow, public TWindowView {
   Q_OBJECT
  public:
   // The largest font, in points, the window's designed size holds.
@@ -47,46 +49,38 @@ class THttpAsyForm : public QMainWindow {
   THttpAsyForm(Turllistwin& urllistwin, const QStringList& arguments, QWidget* parent = nullptr);
   ~THttpAsyForm() override;
 
-  // A fresh snapshot of every setting control.
-  TestSettings currentsettings() const;
-  // The lines of the multiple-URL list (empty lines count).
-  std::vector<std::string> urllines() const;
+  // TWindowView
+  TestSettings currentsettings() const override;
+  TRequestOptions requestoptions() const override;
+  std::vector<std::string> urllines() const override;
+  void setusersfromfile(bool on) override;
+  const QString& logfolder() const override { return logfolder_; }
+  TLogModel& logmodel() override { return logmodel_; }
+  void synclogviews() override { mirror_->sync(); }
+  void catchuplogviews() override { mirror_->catchup(); }
+  void holdlogviews(std::function<bool()> hold) override { mirror_->setholdwhile(std::move(hold)); }
+  void setstatustext(const QString& text) override;
+  void setstartenabled(bool on) override;
+  TResultCharts* charts() const override { return Panel3; }
+  // Panel2's caption shows while the results are hidden.
+  void setresultsvisible(bool visible) override;
+  void setsourcetext(const QString& text) override;
+  void setheadertext(const QString& text) override;
+  void setbrowserlabel(const QString& text) override;
+  void navigatebrowser(const QString& folder, const QString& url) override;
+  QWidget* dialogparent() override { return this; }
+
   // Finishes what is being typed in the number fields, as leaving them would: an entry out of
   // range becomes the nearest allowed value, an empty key offset 0. "Start Test" and the close
   // call it before the settings are read.
   void commitentries();
-  // Sets the "Use data from users.txt" option (its handler runs).
-  void setusersfromfile(bool on);
-
-  TLogModel& logmodel() { return logmodel_; }
-  // Brings the log views up to date now instead of at the next timer tick.
-  void synclogviews() { mirror_->sync(); }
-  // Brings the log views up to date in batches, a pass of the event loop each: the window stays
-  // responsive while a long log is shown.
-  void catchuplogviews() { mirror_->catchup(); }
-  // While hold() is true the log views are not brought up to date on their own (a run is being
-  // timed); nullptr lets them follow the log again.
-  void holdlogviews(std::function<bool()> hold) { mirror_->setholdwhile(std::move(hold)); }
-
   // First panel of the status bar.
-  void setstatustext(const QString& text);
   QString statustext() const;
-
-  QPushButton* execbutton() const { return ExecButton; }
-  QPushButton* abortbutton() const { return AbortButton; }
-  // Called by "Start Test" and "A&bort Test" when set.
-  std::function<void()> onstart, onabort;
-
-  TResultCharts* charts() const { return Panel3; }
-  // Shows or hides Chart1 and the result tabs; Panel2's caption shows while they are hidden.
-  void setresultsvisible(bool visible);
-
-  QPlainTextEdit* sourceview() const { return Memo1; }
-  QPlainTextEdit* headersview() const { return Memo2; }
+  // The report of the test the views show, as "Print Report" prints it.
+  TTestReport testreport() const;
 
   // The folder the user chose for the log files and temp.htm ("Log Folder..."), kept in the
-  // settings file; empty for the program's directory or its fallback.
-  const QString& logfolder() const { return logfolder_; }
+  // settings file; empty for the program's directory or its fallback (logfolder()).
   void setlogfolder(const QString& folder);
   // "Log Folder...": asks for the folder.
   void LogFolderButtonClick();
@@ -145,8 +139,7 @@ class THttpAsyForm : public QMainWindow {
   TLogModel logmodel_;
   TLogMirror* mirror_ = nullptr;
 
- public:
-  // The controls, named as the rest of the program and the tests know them.
+  // The controls, each with its member name as its object name (the tests find them by it).
   QLabel* StatusText = nullptr;
   QTabWidget* PageControl2 = nullptr;
   QWidget* TabSheet8 = nullptr;
@@ -196,7 +189,8 @@ class THttpAsyForm : public QMainWindow {
   QLineEdit* label3 = nullptr;
   QPlainTextEdit* Memo1 = nullptr;
   QPlainTextEdit* Memo2 = nullptr;
-  // The browser tools: the browse tab, the download-time tab and the first response's view.
+  // The browser tools: the browse tab (TabSheet8), the download-time tab (TabSheet7) and the
+  // first response's view.
   TBrowseTab* browsetab = nullptr;
   TDownloadTab* downloadtab = nullptr;
   TFirstResponseView* WebBrowser_V11 = nullptr;

@@ -16,6 +16,32 @@ void keeplinestarts(TView& view) {
 template void keeplinestarts(QPlainTextEdit&);
 template void keeplinestarts(QTextEdit&);
 
+void appendresultlines(QTextDocument& doc, const std::vector<TResultLine>& lines, size_t from,
+                       const QPalette& palette) {
+  QTextCharFormat plain;
+  plain.setFontWeight(QFont::Normal);
+  plain.setForeground(palette.color(QPalette::Text));
+  QTextCharFormat bold = plain;
+  bold.setFontWeight(QFont::Bold);
+  QTextCharFormat highlight = bold;
+  highlight.setForeground(palette.color(QPalette::Highlight));
+
+  QTextCursor cursor(&doc);
+  cursor.movePosition(QTextCursor::End);
+  cursor.beginEditBlock();
+  for (size_t i = from; i < lines.size(); ++i) {
+    // The empty document already holds the first (empty) block.
+    if (i > 0) cursor.insertBlock();
+    const TResultLine& l = lines[i];
+    const QTextCharFormat& f = l.style == TLineStyle::bold        ? bold
+                               : l.style == TLineStyle::highlight ? highlight
+                                                                  : plain;
+    cursor.setCharFormat(f);
+    cursor.insertText(QString::fromStdString(l.text), f);
+  }
+  cursor.endEditBlock();
+}
+
 TLogMirror::TLogMirror(TLogModel& model, QPlainTextEdit* log, QTextEdit* results, int intervalms,
                        QObject* parent)
     : QObject(parent), model_(model), log_(log), results_(results) {
@@ -78,30 +104,9 @@ void TLogMirror::syncresults() {
   }
   const auto& lines = model_.resultlines();
   if (resultshown_ >= lines.size()) return;
-  QTextCharFormat plain;
-  plain.setFontWeight(QFont::Normal);
-  plain.setForeground(results_->palette().color(QPalette::Text));
-  QTextCharFormat bold = plain;
-  bold.setFontWeight(QFont::Bold);
-  QTextCharFormat highlight = bold;
-  highlight.setForeground(results_->palette().color(QPalette::Highlight));
-
   QScrollBar* across = results_->horizontalScrollBar();
   const int left = across->value();
-  QTextCursor cursor(results_->document());
-  cursor.movePosition(QTextCursor::End);
-  cursor.beginEditBlock();
-  for (size_t i = resultshown_; i < lines.size(); ++i) {
-    // The empty document already holds the first (empty) block.
-    if (i > 0) cursor.insertBlock();
-    const TResultLine& l = lines[i];
-    const QTextCharFormat& f = l.style == TLineStyle::bold        ? bold
-                               : l.style == TLineStyle::highlight ? highlight
-                                                                  : plain;
-    cursor.setCharFormat(f);
-    cursor.insertText(QString::fromStdString(l.text), f);
-  }
-  cursor.endEditBlock();
+  appendresultlines(*results_->document(), lines, resultshown_, results_->palette());
   resultshown_ = lines.size();
   keeplinestarts(*results_);
   across->setValue(left);

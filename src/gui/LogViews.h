@@ -4,12 +4,15 @@
 // batch per view on a timer instead of one widget update per line.
 
 #include <QObject>
+#include <QPalette>
 #include <QPlainTextEdit>
+#include <QTextDocument>
 #include <QTextEdit>
 #include <QTimer>
 #include <cstdint>
 #include <functional>
 #include <utility>
+#include <vector>
 
 #include "results/LogModel.h"
 
@@ -19,6 +22,12 @@
 // caller keeps the horizontal scroll as the user left it.
 template <class TView>
 void keeplinestarts(TView& view);
+
+// Appends lines[from..] to doc as the "Results" view shows them, a block each: plain, bold, or
+// bold in the palette's highlight colour. The printed report uses it too, so paper and screen
+// agree. A document holding lines [0, from) continues where they end.
+void appendresultlines(QTextDocument& doc, const std::vector<TResultLine>& lines, size_t from,
+                       const QPalette& palette);
 
 class TLogMirror : public QObject {
  public:

@@ -11,8 +11,7 @@
 #include <vector>
 
 #include "gui/ChartPainter.h"
-#include "gui/Charts.h"
-#include "gui/HttpAsy1.h"
+#include "gui/LogViews.h"
 #include "results/LogModel.h"
 
 namespace {
@@ -158,18 +157,24 @@ void drawtextslice(QPainter& p, QTextDocument& doc, const TTextSlice& slice, dou
 
 }  // namespace
 
-TReport makereport(const THttpAsyForm& form) {
+TReport makereport(const TTestReport& test, const QWidget& style) {
   TReport r;
-  const TResultCharts* charts = form.charts();
-  r.subtitle = charts->chart1Title();
-  const TPlotWidget* chart1 = charts->chart1();
-  const TPlotWidget* chart2 = charts->chart2();
-  r.chart1 = [chart1](QPainter& p, const QRectF& rect) { chart1->paintchart(p, rect); };
-  // The test that ran decides, not the check box as it is now: the ramp chart has a title only
-  // when the last test was a ramp test.
-  r.ramp = !charts->model().chart2title().empty();
-  if (r.ramp) r.chart2 = [chart2](QPainter& p, const QRectF& rect) { chart2->paintchart(p, rect); };
-  r.text.reset(form.datamemo->document()->clone());
+  r.subtitle = QString::fromStdString(test.subtitle());
+  // The drawings outlive this call: they keep their own copy of the chart data.
+  const auto charts = std::make_shared<const TChartModel>(test.charts);
+  const TChartFonts fonts = TChartFonts::from(style.font());
+  r.chart1 = [charts, fonts](QPainter& p, const QRectF& rect) {
+    paintrequestchart(p, rect, *charts, fonts);
+  };
+  r.ramp = test.ramp;
+  if (r.ramp) {
+    r.chart2 = [charts, fonts](QPainter& p, const QRectF& rect) {
+      paintrampchart(p, rect, *charts, fonts);
+    };
+  }
+  r.text = std::make_unique<QTextDocument>();
+  r.text->setDefaultFont(style.font());
+  appendresultlines(*r.text, test.results, 0, style.palette());
   r.printed = QString::fromStdString(TLogModel::timestamp());
   return r;
 }
@@ -212,18 +217,18 @@ int printreport(const TReport& report, QPrinter& printer) {
   return pages;
 }
 
-void Printreportclick(THttpAsyForm& form, QPrinter& printer) {
-  // Before any test Chart1 has no title and the views hold no results: nothing to report.
-  if (form.charts()->chart1Title().isEmpty()) {
-    QMessageBox::information(&form, QApplication::applicationName(),
+void Printreportclick(QWidget& window, const std::function<TTestReport()>& test,
+                      QPrinter& printer) {
+  if (test().empty()) {
+    QMessageBox::information(&window, QApplication::applicationName(),
                              "There is no test to report yet. Run a test, then print its report.");
     return;
   }
   preparereportprinter(printer);
-  QPrintDialog dialog(&printer, &form);
+  QPrintDialog dialog(&printer, &window);
   dialog.setOption(QAbstractPrintDialog::PrintPageRange, true);
   if (dialog.exec() != QDialog::Accepted) return;
-  if (printreport(makereport(form), printer) == 0)
-    QMessageBox::critical(&form, QApplication::applicationName(),
+  if (printreport(makereport(test(), window), printer) == 0)
+    QMessageBox::critical(&window, QApplication::applicationName(),
                           "The report could not be printed: the printer did not start.");
 }

@@ -7,11 +7,11 @@
 #include <QPrinter>
 #include <QString>
 #include <QTextDocument>
+#include <QWidget>
 #include <functional>
 #include <memory>
 
-class THttpAsyForm;
-class TPlotWidget;
+#include "results/TestReport.h"
 
 struct TReport {
   QString title = "Pressbolt - Test Results";
@@ -32,8 +32,9 @@ inline constexpr double kFooterHeight = 24;
 inline constexpr double kMarginMm = 12.7;
 }  // namespace reportdesign
 
-// The report of the window as it stands: charts, Chart1's title, the results text, the time now.
-TReport makereport(const THttpAsyForm& form);
+// The pages' content for a test: its charts and results text in the font and colours of style
+// (the window that shows them), Chart1's title as the subtitle, the time now.
+TReport makereport(const TTestReport& test, const QWidget& style);
 
 // Sets up printer for the report: portrait, 12.7 mm margins, job name "Pressbolt Report".
 void preparereportprinter(QPrinter& printer);
@@ -43,7 +44,7 @@ void preparereportprinter(QPrinter& printer);
 // Returns the report's page count, or 0 when the printer could not start.
 int printreport(const TReport& report, QPrinter& printer);
 
-// "Print Report": before any test there is nothing to report and a message says so; otherwise
-// the print dialog is shown on printer, a cancel prints nothing, and the report is made and
-// printed as the window stands when the dialog closes.
-void Printreportclick(THttpAsyForm& form, QPrinter& printer);
+// "Print Report" of window: before any test there is nothing to report and a message says so;
+// otherwise the print dialog is shown on printer, a cancel prints nothing, and the report of the
+// test as test() gives it when the dialog closes is printed.
+void Printreportclick(QWidget& window, const std::function<TTestReport()>& test, QPrinter& printer);

@@ -9,13 +9,9 @@
 #include <cctype>
 #include <cstdlib>
 
-namespace {
+#include "common/Text.h"
 
-std::string lowercase(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return text;
-}
+namespace {
 
 bool set(const char* name) {
   const char* v = std::getenv(name);
@@ -39,7 +35,7 @@ std::string openglrenderer() {
 }  // namespace
 
 bool issoftwarerenderer(const std::string& renderer) {
-  const std::string r = lowercase(renderer);
+  const std::string r = asciilower(renderer);
   for (const char* name : {"llvmpipe", "softpipe", "swrast", "software rasterizer", "lavapipe",
                            "swiftshader", "gdi generic"}) {
     if (r.find(name) != std::string::npos) return true;

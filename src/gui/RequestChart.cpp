@@ -10,14 +10,7 @@ TRequestChart::TRequestChart(const TChartModel& model, QWidget* parent)
     : TPlotWidget("Chart1", model, parent) {}
 
 void TRequestChart::paintchart(QPainter& p, const QRectF& rect) const {
-  const TChartFonts f = fonts();
-  const TRequestChartLayout l =
-      layoutrequestchart(model(), rect.width(), rect.height(), f.metrics());
-  p.save();
-  p.translate(rect.topLeft());
-  paintrequestframe(p, l, f);
-  paintrequestpoints(p, l, model());
-  p.restore();
+  paintrequestchart(p, rect, model(), fonts());
 }
 
 QImage TRequestChart::image() const {

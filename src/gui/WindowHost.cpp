@@ -1,17 +1,12 @@
 #include "gui/WindowHost.h"
 
 #include <QApplication>
-#include <QCheckBox>
-#include <QLineEdit>
 #include <QMessageBox>
-#include <QPlainTextEdit>
-#include <QPushButton>
 
-#include "browser/FirstResponseView.h"
 #include "gui/Charts.h"
-#include "gui/HttpAsy1.h"
+#include "gui/WindowView.h"
 
-TWindowHost::TWindowHost(THttpAsyForm& form, TEventLoop& loop) : form_(form) {
+TWindowHost::TWindowHost(TWindowView& form, TEventLoop& loop) : form_(form) {
   engine_ = std::make_unique<TLoadEngine>(*this, form_.logmodel(), chartmodel_, loop);
   // An aborted test keeps the runs that completed, in the views and the log files, and says it
   // was aborted, wherever the Abort came: during a run or in the wait before the next.
@@ -54,19 +49,17 @@ void TWindowHost::syncstatus(bool force) {
 }
 
 void TWindowHost::syncfirstresponse(bool navigate) {
-  if (source_) form_.sourceview()->setPlainText(QString::fromStdString(*source_));
+  if (source_) form_.setsourcetext(QString::fromStdString(*source_));
   if (headerlines_) {
     QStringList list;
     for (const auto& l : *headerlines_) list << QString::fromStdString(l);
-    form_.headersview()->setPlainText(list.join('\n'));
+    form_.setheadertext(list.join('\n'));
   }
-  if (label_ && form_.label3 != nullptr) form_.label3->setText(QString::fromStdString(*label_));
-  if (navigation_ && navigate) {
-    // Showing the tab later opens temp.htm where this test wrote it.
-    if (!engine_->resultdir().empty())
-      form_.WebBrowser_V11->setfolder(QString::fromStdString(engine_->resultdir()));
-    form_.WebBrowser_V11->Navigate(QString::fromStdString(*navigation_));
-  }
+  if (label_) form_.setbrowserlabel(QString::fromStdString(*label_));
+  // Showing the tab later opens temp.htm where this test wrote it.
+  if (navigation_ && navigate)
+    form_.navigatebrowser(QString::fromStdString(engine_->resultdir()),
+                          QString::fromStdString(*navigation_));
   source_.reset();
   headerlines_.reset();
   label_.reset();
@@ -109,8 +102,7 @@ TestSettings TWindowHost::settings() {
 }
 
 TRequestOptions TWindowHost::requestoptions() {
-  return {form_.HeaderCheckBox->isChecked(), form_.DataCheckBox->isChecked(),
-          form_.onerroronlyCheckBox->isChecked(), form_.Checkcookie->isChecked()};
+  return form_.requestoptions();
 }
 
 std::vector<std::string> TWindowHost::urllines() {
@@ -126,8 +118,8 @@ void TWindowHost::errordialog(const std::string& text) {
     dialoghook(text);
     return;
   }
-  QMessageBox::critical(&form_, QApplication::applicationName(), QString::fromStdString(text),
-                        QMessageBox::Ok);
+  QMessageBox::critical(form_.dialogparent(), QApplication::applicationName(),
+                        QString::fromStdString(text), QMessageBox::Ok);
 }
 
 void TWindowHost::setstatus(const std::string& text) {
@@ -136,7 +128,7 @@ void TWindowHost::setstatus(const std::string& text) {
 }
 
 void TWindowHost::setstartenabled(bool on) {
-  form_.execbutton()->setEnabled(on);
+  form_.setstartenabled(on);
 }
 
 void TWindowHost::setresultsvisible(bool on) {

@@ -1,7 +1,7 @@
 #pragma once
-// TWindowHost connects the load-test engine to the main window: the engine reads the window's
-// controls at every step and writes into the models; this class shows the chart model on the
-// charts in batches and carries the engine's few direct requests (dialogs, buttons, views).
+// TWindowHost connects the load-test engine to the main window's view: the engine reads the
+// window's settings at every step and writes into the models; this class shows the chart model on
+// the charts in batches and carries the engine's few direct requests (dialogs, buttons, views).
 //
 // The window runs on the thread that times the requests, so whatever it paints during a run is
 // added to the figures it reports. From a run's first allocation to its last completion only the
@@ -22,13 +22,13 @@
 #include "engine/LoadEngine.h"
 #include "results/ChartModel.h"
 
-class THttpAsyForm;
+class TWindowView;
 
 class TWindowHost : public QObject, public TEngineHost {
   Q_OBJECT
  public:
   // Wires "Start Test" and "A&bort Test" of form to the engine. form must outlive the host.
-  explicit TWindowHost(THttpAsyForm& form, TEventLoop& loop = TEventLoop::Default());
+  explicit TWindowHost(TWindowView& form, TEventLoop& loop = TEventLoop::Default());
   ~TWindowHost() override;
 
   // The shortest time between two repaints of the status text during a test.
@@ -71,7 +71,7 @@ class TWindowHost : public QObject, public TEngineHost {
   // navigate.
   void syncfirstresponse(bool navigate);
 
-  THttpAsyForm& form_;
+  TWindowView& form_;
   TChartModel chartmodel_;
   std::unique_ptr<TLoadEngine> engine_;
   QTimer timer_;

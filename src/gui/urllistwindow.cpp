@@ -9,7 +9,7 @@
 #include <QWindow>
 #include <algorithm>
 
-#include "gui/UrlListFile.h"
+#include "settings/UrlListFile.h"
 
 Turllistwin::Turllistwin(QWidget* parent) : QWidget(parent, kFlags) {
   setObjectName("urllistwin");

@@ -1,5 +1,6 @@
 #include "http/HttpCodec.h"
 
+#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -36,19 +37,6 @@ constexpr int64_t firstday = -693593;
 constexpr int64_t lastday = 2958465;
 constexpr int64_t msperday = 86400000;
 
-// Proleptic Gregorian date of a day counted from 1970-01-01.
-void civilfromdays(int64_t z, int& year, int& month, int& day) {
-  z += 719468;
-  const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-  const int64_t doe = z - era * 146097;
-  const int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-  const int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-  const int64_t mp = (5 * doy + 2) / 153;
-  day = int(doy - (153 * mp + 2) / 5 + 1);
-  month = int(mp < 10 ? mp + 3 : mp - 9);
-  year = int(yoe + era * 400 + (month <= 2 ? 1 : 0));
-}
-
 }  // namespace
 
 std::string FormatHttpDate(double t) {
@@ -77,8 +65,10 @@ std::string FormatHttpDate(double t) {
   static const char daynames[] = "MonTueWedThuFriSatSun";
   static const char monthnames[] = "JanFebMarAprMayJunJulAugSepOctNovDec";
   int64_t dow = ((days - 2) % 7 + 7) % 7;  // day 0 was a Saturday
-  int year, month, day;
-  civilfromdays(days - 25569, year, month, day);
+  const std::chrono::year_month_day date{std::chrono::sys_days(std::chrono::days(days - 25569))};
+  const int year = int(date.year());
+  const int month = int(unsigned(date.month()));
+  const int day = int(unsigned(date.day()));
   int64_t secs = ms / 1000;
   char text[64];
   std::snprintf(text, sizeof text, "%.3s, %2.2d %.3s %4.4d %2.2d:%2.2d:%2.2d", daynames + dow * 3,

@@ -1,6 +1,8 @@
 #include "http/HttpLines.h"
 
+#include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <cstring>
 #include <limits>
 #include <vector>
@@ -110,20 +112,15 @@ std::string reasonphrase(const std::string& line) {
 }
 
 bool decimal(std::string_view text, int64_t& value) {
-  size_t i = 0;
-  while (i < text.size() && text[i] == ' ') ++i;
-  bool negative = false;
-  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-  if (i == text.size()) return false;
-  uint64_t v = 0;
-  const uint64_t limit = negative ? uint64_t(std::numeric_limits<int64_t>::max()) + 1
-                                  : uint64_t(std::numeric_limits<int64_t>::max());
-  for (; i < text.size(); ++i) {
-    if (text[i] < '0' || text[i] > '9') return false;
-    uint64_t d = uint64_t(text[i] - '0');
-    if (v > (limit - d) / 10) return false;
-    v = v * 10 + d;
+  text.remove_prefix(std::min(text.find_first_not_of(' '), text.size()));
+  // from_chars reads a minus sign but not a plus sign.
+  if (!text.empty() && text.front() == '+') {
+    text.remove_prefix(1);
+    if (!text.empty() && text.front() == '-') return false;
   }
-  value = negative ? int64_t(0 - v) : int64_t(v);
+  int64_t v = 0;
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
+  if (ec != std::errc() || end != text.data() + text.size()) return false;
+  value = v;
   return true;
 }

@@ -3,18 +3,11 @@
 
 #include "http/HttpProt.h"
 
-#include <cctype>
-
 #include "http/HttpRequest.h"
 #include "http/UrlSplit.h"
 #include "net/ErrorCodes.h"
 
 namespace {
-
-std::string lowered(std::string s) {
-  for (char& c : s) c = char(std::tolower(static_cast<unsigned char>(c)));
-  return s;
-}
 
 // A URL taken apart, with the file name of its document.
 struct TSplitUrl {
@@ -111,16 +104,16 @@ void THttpCli::DoRequest(THttpRequest rq) {
   }
   RequestTarget = requesttarget(RequestTarget);
   if (RequestTarget.empty()) RequestTarget = "/";
-  originhost_ = lowered(u.host);
+  originhost_ = hostkey(u.host);
   originport_ = u.port.empty() ? "80" : u.port;
   StartConnect();
 }
 
 bool THttpCli::AtOrigin() const {
-  if (Proxy.empty()) return lowered(TargetHost) == originhost_ && ConnectPort == originport_;
+  if (Proxy.empty()) return hostkey(TargetHost) == originhost_ && ConnectPort == originport_;
   // Through a proxy the request target is the absolute URL.
   TUrlParts t = SplitURL(RequestTarget);
-  return lowered(t.host) == originhost_ && (t.port.empty() ? "80" : t.port) == originport_;
+  return hostkey(t.host) == originhost_ && (t.port.empty() ? "80" : t.port) == originport_;
 }
 
 void THttpCli::StartConnect() {

@@ -217,7 +217,7 @@ class THttpCli {
   bool selfclosed_ = false;              // the client closed the connection itself
   int relocations_ = 0;                  // relocations followed by the current request
   std::string refusedscheme_;            // the scheme of a relocation that is not followed
-  std::string originhost_, originport_;  // URL's host (lower case) and port
+  std::string originhost_, originport_;  // URL's host (as hostkey compares it) and port
   bool sendingpost_ = false;
   bool discarding_ = false;  // a line was too long: later reads are dropped until the close
   bool reconnectpending_ = false;

@@ -50,18 +50,3 @@ std::string_view TRequestHeaderLines::Line(int i) const {
   size_t begin = i == 0 ? 0 : ends_[i - 1];
   return std::string_view(text_).substr(begin, ends_[i] - begin);
 }
-
-std::vector<std::string> requestheaderlines(const TRequestHeaderFields& f) {
-  TRequestHeaderLines h(f);
-  std::vector<std::string> lines;
-  lines.reserve(size_t(h.Count()));
-  for (int i = 0; i < h.Count(); ++i) lines.emplace_back(h.Line(i));
-  return lines;
-}
-
-std::string requestheadertext(const std::vector<std::string>& lines) {
-  std::string text;
-  for (const auto& line : lines) text += line + "\r\n";
-  text += "\r\n";
-  return text;
-}

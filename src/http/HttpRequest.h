@@ -39,9 +39,3 @@ class TRequestHeaderLines {
   std::array<size_t, MaxLines> ends_{};
   int count_ = 0;
 };
-
-// The same lines, one string each.
-std::vector<std::string> requestheaderlines(const TRequestHeaderFields& f);
-
-// The bytes sent for the given lines: each followed by CR LF, then an empty line.
-std::string requestheadertext(const std::vector<std::string>& lines);

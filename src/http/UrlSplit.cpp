@@ -4,13 +4,41 @@
 #include <cctype>
 #include <string_view>
 
+#include "common/Text.h"
 #include "http/HttpLines.h"
+#include "net/SocketResolve.h"
 
 namespace {
 
-std::string lower(std::string s) {
-  for (char& c : s) c = char(std::tolower(static_cast<unsigned char>(c)));
-  return s;
+// The user information before the last "@": user, and password after its first ":".
+void splituserinfo(std::string_view userinfo, TUrlParts& p) {
+  size_t ucolon = userinfo.find(':');
+  if (ucolon == std::string_view::npos) {
+    p.user = userinfo;
+  } else {
+    p.user = userinfo.substr(0, ucolon);
+    p.password = userinfo.substr(ucolon + 1);
+  }
+}
+
+// An authority whose host is written in brackets ("[::1]:8080", "user@[::1]"): the host keeps
+// its brackets, and only a ":" after the "]" starts the port. Text after the "]" that is no port
+// stays with the host, so that the host reads as damaged rather than as another address. False
+// when the host does not begin with "[".
+bool splitbracketed(std::string_view authority, TUrlParts& p) {
+  size_t at = authority.rfind('@');
+  std::string_view hostport = at == std::string_view::npos ? authority : authority.substr(at + 1);
+  if (hostport.empty() || hostport.front() != '[') return false;
+  size_t close = hostport.find(']');
+  if (close != std::string_view::npos && close + 1 < hostport.size() &&
+      hostport[close + 1] == ':') {
+    p.host = hostport.substr(0, close + 1);
+    p.port = hostport.substr(close + 2);
+  } else {
+    p.host = hostport;
+  }
+  if (at != std::string_view::npos) splituserinfo(authority.substr(0, at), p);
+  return true;
 }
 
 }  // namespace
@@ -50,6 +78,7 @@ TUrlParts SplitURL(const std::string& url) {
   std::string_view authority = rest.substr(0, slash);
   if (slash != std::string_view::npos) p.path = rest.substr(slash);
 
+  if (splitbracketed(authority, p)) return p;
   size_t colon = authority.rfind(':');
   size_t at = authority.rfind('@');
   if (colon == std::string_view::npos && at == std::string_view::npos) {
@@ -64,20 +93,14 @@ TUrlParts SplitURL(const std::string& url) {
   } else {
     p.host = authority.substr(at + 1);
   }
-  std::string_view userinfo = authority.substr(0, at);
-  size_t ucolon = userinfo.find(':');
-  if (ucolon == std::string_view::npos) {
-    p.user = userinfo;
-  } else {
-    p.user = userinfo.substr(0, ucolon);
-    p.password = userinfo.substr(ucolon + 1);
-  }
+  splituserinfo(authority.substr(0, at), p);
   return p;
 }
 
 std::string documentname(const std::string& target) {
-  if (target.empty() || target == "/") return "document.htm";
-  std::string_view name = target;
+  // The fragment is never sent, so it is no part of the document's name either.
+  std::string_view name = std::string_view(target).substr(0, target.find('#'));
+  if (name.empty() || name == "/") return "document.htm";
   if (name.back() == '/') name.remove_suffix(1);
   size_t slash = name.rfind('/');
   if (slash != std::string_view::npos) name.remove_prefix(slash + 1);
@@ -102,6 +125,32 @@ std::string requesttarget(const std::string& target) {
   return out;
 }
 
+std::string hostproblem(const std::string& host) {
+  const bool bracketed = !host.empty() && (host.front() == '[' || host.back() == ']');
+  if (bracketed) {
+    in6_addr address{};
+    if (host.size() > 2 && host.front() == '[' && host.back() == ']' &&
+        ipv6literal(host, address)) {
+      return std::string();
+    }
+    return "has no valid IPv6 address in brackets (for example [::1])";
+  }
+  if (host.find(':') != std::string::npos) {
+    // "::1:8080" could be an address with a port, or an address: only brackets tell.
+    return "has an IPv6 address without brackets; write it in brackets, with any port after "
+           "the \"]\" (for example [::1]:8080)";
+  }
+  return std::string();
+}
+
+std::string hostkey(const std::string& host) {
+  in6_addr address{};
+  if (host.size() > 2 && host.front() == '[' && host.back() == ']' && ipv6literal(host, address)) {
+    return "[" + ipv6text(address) + "]";
+  }
+  return asciilower(host);
+}
+
 std::string ChangeExtension(const std::string& name, const std::string& ext) {
   size_t dot = name.rfind('.');
   if (dot == std::string::npos) return name + "." + ext;
@@ -110,7 +159,7 @@ std::string ChangeExtension(const std::string& name, const std::string& ext) {
 
 std::string extensionof(const std::string& name) {
   size_t dot = name.rfind('.');
-  return dot == std::string::npos ? std::string() : lower(name.substr(dot));
+  return dot == std::string::npos ? std::string() : asciilower(name.substr(dot));
 }
 
 THttpTarget relocate(const THttpTarget& current, const std::string& v, bool viaproxy) {

@@ -10,11 +10,22 @@ struct TUrlParts {
 
 // Splits url into scheme, user, password, host, port and path (the path keeps its query). An url
 // without "://" that begins with "/" is a path (scheme "http"); "http:" and "mailto:" prefixes
-// are recognised without slashes. Missing parts are empty.
+// are recognised without slashes. Missing parts are empty. An IPv6 host keeps its brackets
+// ("http://[::1]:8080/" has host "[::1]" and port "8080"), so it stands in a Host line or an
+// absolute URL as it is.
 TUrlParts SplitURL(const std::string& url);
 
-// A file name for the document at a request target: the last segment without its query, or
-// "document.htm" for an empty target or "/".
+// Why a host as SplitURL gives it cannot be an IPv6 address (damaged brackets, or an address
+// without them, which cannot be told from one with a port), or empty when nothing is wrong with
+// it in that respect.
+std::string hostproblem(const std::string& host);
+
+// The host as two spellings of the same host compare: lower case, and an IPv6 address in the
+// short form ("[0:0::1]" and "[::1]" are one host).
+std::string hostkey(const std::string& host);
+
+// A file name for the document at a request target: the last segment without its query and
+// fragment, or "document.htm" for an empty target or "/".
 std::string documentname(const std::string& target);
 
 // A path (or an absolute URL through a proxy) as it may stand on the request line: the fragment

@@ -450,9 +450,13 @@ TDnsLookup::~TDnsLookup() {
 
 int TDnsLookup::Start(const std::string& host, Callback fn) {
   Cancel();
-  if (const TNameResolver& resolve = nameresolver()) {
+  const TNameResolver& resolve = nameresolver();
+  // Text with a bracket or a colon is a damaged address (a numeric one never gets here), not a
+  // name: it is not found, and no name server is asked about it.
+  const bool damaged = host.find_first_of("[]:") != std::string::npos;
+  if (resolve || damaged) {
     std::vector<std::string> addresses;
-    int error = resolve(host, addresses);
+    int error = damaged ? 11001 : resolve(host, addresses);
     if (!fixed_) fixed_ = std::make_unique<TNoticeTarget>(loop_);
     fixedpending_ = true;
     fixed_->Post([this, error, addresses, fn = std::move(fn)] {

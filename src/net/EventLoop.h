@@ -132,6 +132,7 @@ class TDnsLookup {
 
   // Starts a lookup (cancelling a pending one). Returns 0, or a Winsock-numbered error when the
   // lookup cannot be started; the callback then never runs. The callback never runs inside Start.
+  // A host with a bracket or a colon (a damaged address, never a name) fails with 11001 unasked.
   int Start(const std::string& host, Callback fn);
   // The callback of the pending lookup will not run. Returns whether one was pending.
   bool Cancel();

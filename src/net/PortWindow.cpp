@@ -6,9 +6,10 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
-#include <fstream>
 #include <sstream>
 #include <utility>
+
+#include "common/WholeFile.h"
 
 #ifndef IP_LOCAL_PORT_RANGE
 #define IP_LOCAL_PORT_RANGE 51
@@ -17,10 +18,9 @@
 namespace {
 
 std::string readfile(const char* path) {
-  std::ifstream in(path);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
+  std::string text;
+  readwholefile(path, text);
+  return text;
 }
 
 bool validport(long v) {
@@ -43,8 +43,8 @@ int setwindow(int fd, TPortRange w) {
   return calls().setsockopt(fd, IPPROTO_IP, IP_LOCAL_PORT_RANGE, &value, sizeof value);
 }
 
-int connectto(int fd, const sockaddr_in& address) {
-  return calls().connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address);
+int connectto(int fd, const sockaddr* address, socklen_t len) {
+  return calls().connect(fd, address, len);
 }
 
 }  // namespace
@@ -142,15 +142,19 @@ void setportwindowcalls(TPortWindowCalls c) {
 }
 
 int connectfromwindow(int fd, const sockaddr_in& address) {
-  if (optionmissing()) return connectto(fd, address);
+  return connectfromwindow(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address);
+}
+
+int connectfromwindow(int fd, const sockaddr* address, socklen_t len) {
+  if (optionmissing()) return connectto(fd, address, len);
   TPortWindows& windows = portwindows();
   for (int tries = 0; tries < MaxPortWindowTries; ++tries) {
     if (setwindow(fd, windows.Next()) != 0) {
       // An older kernel: ask no more. Any other refusal leaves this socket to the kernel.
       if (errno == ENOPROTOOPT) optionmissing() = true;
-      return connectto(fd, address);
+      return connectto(fd, address, len);
     }
-    int rc = connectto(fd, address);
+    int rc = connectto(fd, address, len);
     if (rc == 0 || (errno != EADDRNOTAVAIL && errno != EADDRINUSE)) return rc;
   }
   // Every window tried was full: the kernel searches the whole range, and its verdict stands.
@@ -159,5 +163,5 @@ int connectfromwindow(int fd, const sockaddr_in& address) {
     errno = saved;
     return -1;
   }
-  return connectto(fd, address);
+  return connectto(fd, address, len);
 }

@@ -67,4 +67,7 @@ constexpr int MaxPortWindowTries = 8;
 // EADDRINUSE) moves on to the next one, at most MaxPortWindowTries times; then the kernel chooses
 // as without windows, and that attempt's outcome is returned. Where the option does not exist
 // (ENOPROTOOPT) the process stops asking for it. Returns connect's result, errno set on -1.
+// The option is an IPv4-level one, but the kernel applies it to IPv6 sockets as well, so both
+// families draw their source ports from the same windows.
+int connectfromwindow(int fd, const sockaddr* address, socklen_t len);
 int connectfromwindow(int fd, const sockaddr_in& address);

@@ -97,6 +97,58 @@ in_addr wsocketresolvehost(const std::string& host) {
   return address;
 }
 
+socklen_t addresslength(const TSocketAddress& a) {
+  return a.sa.sa_family == AF_INET6 ? sizeof a.v6 : sizeof a.v4;
+}
+
+uint16_t addressport(const TSocketAddress& a) {
+  return a.sa.sa_family == AF_INET6 ? a.v6.sin6_port : a.v4.sin_port;
+}
+
+void setaddressport(TSocketAddress& a, uint16_t port) {
+  if (a.sa.sa_family == AF_INET6) {
+    a.v6.sin6_port = port;
+  } else {
+    a.v4.sin_port = port;
+  }
+}
+
+bool ipv6literal(std::string_view text, in6_addr& address) {
+  if (text.size() >= 2 && text.front() == '[' && text.back() == ']') {
+    text = text.substr(1, text.size() - 2);
+  }
+  // The converter needs a terminated string; the longest form (with an IPv4 tail) fits here.
+  char buf[INET6_ADDRSTRLEN];
+  if (text.size() < 2 || text.size() >= sizeof buf || text.find(':') == std::string_view::npos) {
+    return false;
+  }
+  text.copy(buf, text.size());
+  buf[text.size()] = '\0';
+  return inet_pton(AF_INET6, buf, &address) == 1;
+}
+
+std::string ipv6text(const in6_addr& address) {
+  char text[INET6_ADDRSTRLEN];
+  if (inet_ntop(AF_INET6, &address, text, sizeof text) == nullptr) return std::string();
+  return text;
+}
+
+TSocketAddress wsocketresolveaddress(const std::string& host) {
+  TSocketAddress a{};
+  if (ipv6literal(host, a.v6.sin6_addr)) {
+    a.v6.sin6_family = AF_INET6;
+    return a;
+  }
+  // No name holds a bracket or a colon: such text is a damaged address, not something to ask a
+  // name server about.
+  if (host.find_first_of("[]:") != std::string::npos) {
+    throw ESocketException("WSocketResolveHost: '" + host + "' Invalid IP address.");
+  }
+  a.v4.sin_family = AF_INET;
+  a.v4.sin_addr = wsocketresolvehost(host);
+  return a;
+}
+
 uint16_t wsocketresolveport(const std::string& port, const char* protoname) {
   if (port.empty() || port.size() >= 32)
     throw ESocketException("WSocketResolvePort: Invalid Port.");

@@ -12,20 +12,15 @@
 #include <cerrno>
 #include <string_view>
 
+#include "common/Text.h"
 #include "net/SocketResolve.h"
 #include "net/WSocketPrivate.h"
 
 namespace {
 
-bool blank(char c) {
-  return c == ' ' || c == '\t' || c == '\r' || c == '\n';
-}
-
 // A view into v: setting a property to the value it already has copies nothing.
-std::string_view trim(std::string_view v) {
-  while (!v.empty() && blank(v.front())) v.remove_prefix(1);
-  while (!v.empty() && blank(v.back())) v.remove_suffix(1);
-  return v;
+std::string_view trimmed(std::string_view v) {
+  return trim(v, " \t\r\n");
 }
 
 // Resetting mostly finds the default already there; comparing costs less than assigning.
@@ -44,7 +39,7 @@ int wsalasterror() {
 TWSocket::TWSocket(TEventLoop& loop)
     : loop_(loop), notices_(loop), dns_(loop), sendbuffers_(TBuffer::DefaultSize) {
   // The members start at the values ResetDefaults restores.
-  sin_.sin_family = AF_INET;
+  sin_.v4.sin_family = AF_INET;
 }
 
 TWSocket::~TWSocket() {
@@ -64,8 +59,8 @@ TWSocket::~TWSocket() {
 }
 
 void TWSocket::ResetDefaults() {
-  sin_ = sockaddr_in{};
-  sin_.sin_family = AF_INET;
+  sin_ = TSocketAddress{};
+  sin_.v4.sin_family = AF_INET;
   // The default protocol and local port need no resolving.
   setdefault(proto_, "tcp");
   protoresolved_ = true;
@@ -95,7 +90,7 @@ void TWSocket::ResetDefaults() {
 // ---- Properties -------------------------------------------------------------------------------
 
 void TWSocket::SetAddr(const std::string& value) {
-  std::string_view v = trim(value);
+  std::string_view v = trimmed(value);
   if (v == addr_) return;
   if (state_ != wsClosed) {
     ReportError("Cannot change Addr if not closed");
@@ -106,7 +101,7 @@ void TWSocket::SetAddr(const std::string& value) {
 }
 
 void TWSocket::SetPort(const std::string& value) {
-  std::string_view v = trim(value);
+  std::string_view v = trimmed(value);
   if (v == port_) return;
   if (state_ != wsClosed) {
     ReportError("Cannot change Port if not closed");
@@ -117,7 +112,7 @@ void TWSocket::SetPort(const std::string& value) {
 }
 
 void TWSocket::SetProto(const std::string& value) {
-  std::string_view v = trim(value);
+  std::string_view v = trimmed(value);
   if (v == proto_) return;
   if (state_ != wsClosed) {
     ReportError("Cannot change Proto if not closed");
@@ -135,7 +130,7 @@ void TWSocket::SetLocalPort(const std::string& value) {
     ReportError("Cannot change LocalPort if not closed");
     return;
   }
-  localport_ = trim(value);
+  localport_ = trimmed(value);
   localportresolved_ = false;
 }
 
@@ -241,7 +236,7 @@ void TWSocket::HandleHandlerException(const std::exception& E) {
 
 void TWSocket::closehandle() {
   if (watch_) {
-    // libuv must let go of the descriptor before it is closed: the watch closes it afterwards.
+    // The loop's epoll set must drop the descriptor before it is closed: the watch does both.
     watch_->CloseWithFd();
     watch_.reset();
   } else if (hsocket_ != INVALID_SOCKET) {
@@ -314,19 +309,19 @@ void TWSocket::Shutdown(int How) {
 
 std::string TWSocket::PeerAddress() {
   if (state_ != wsConnected) return "error";
-  sockaddr_in peer{};
+  TSocketAddress peer{};
   socklen_t len = sizeof peer;
-  if (getpeername(hsocket_, reinterpret_cast<sockaddr*>(&peer), &len) != 0) {
+  if (getpeername(hsocket_, &peer.sa, &len) != 0) {
     RaiseSocketError("GetPeerName", wsalasterror());
     return "error";
   }
-  return dottedtext(peer.sin_addr);
+  return peer.sa.sa_family == AF_INET6 ? ipv6text(peer.v6.sin6_addr) : dottedtext(peer.v4.sin_addr);
 }
 
 std::string TWSocket::LocalPortText() {
   if (state_ != wsBound && state_ != wsConnected && state_ != wsListening) return "error";
-  sockaddr_in local{};
+  TSocketAddress local{};
   socklen_t len = sizeof local;
-  if (getsockname(hsocket_, reinterpret_cast<sockaddr*>(&local), &len) != 0) return "error";
-  return std::to_string(ntohs(local.sin_port));
+  if (getsockname(hsocket_, &local.sa, &len) != 0) return "error";
+  return std::to_string(ntohs(addressport(local)));
 }

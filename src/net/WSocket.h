@@ -25,6 +25,7 @@
 #include "net/ErrorCodes.h"
 #include "net/EventLoop.h"
 #include "net/SocketBuffer.h"
+#include "net/SocketResolve.h"
 
 enum TSocketState {
   wsInvalidState,
@@ -87,7 +88,7 @@ class TWSocket : private TFdWatchHandler {
   virtual void SetProto(const std::string& value);  // "tcp", "udp" or a protocol number
   const std::string& LocalPort() const { return localport_; }
   void SetLocalPort(const std::string& value);  // "0" = any; after binding the port bound
-  // First address (dotted) or host name found by the last lookup.
+  // First address (dotted, or IPv6 text without brackets) or host name found by the last lookup.
   const std::string& DnsResult() const { return dnsresult_; }
   // All addresses found by the last lookup (at most 256).
   const std::vector<std::string>& DnsResultList() const;
@@ -118,9 +119,10 @@ class TWSocket : private TFdWatchHandler {
   int64_t BufferedBytes() const { return sendbuffers_.Bytes(); }
 
   // ---- Client side ----
-  // Looks HostName up. A dotted address fires OnDnsLookupDone(0) inside the call; a name fires it
-  // later, from the loop, with 0 or the error (11001 host not found ...). An empty name is
-  // ReportError "DNS lookup: invalid host name." followed (with OnError) by OnDnsLookupDone(10022).
+  // Looks HostName up. A dotted address or an IPv6 literal ("::1" or "[::1]") fires
+  // OnDnsLookupDone(0) inside the call; a name fires it later, from the loop, with 0 or the error
+  // (11001 host not found ...). An empty name is ReportError "DNS lookup: invalid host name."
+  // followed (with OnError) by OnDnsLookupDone(10022).
   virtual void DnsLookup(const std::string& HostName);
   // Looks up the host name of a dotted address; the name becomes DnsResult. Fires later.
   virtual void AddressLookup(const std::string& Address);
@@ -149,7 +151,7 @@ class TWSocket : private TFdWatchHandler {
   // Waits, running ProcessMessages, until the buffered data are handed over (or the connection
   // ends, or FlushTimeout seconds pass).
   virtual void Flush();
-  // Dotted address of the peer; "error" when not connected.
+  // Dotted (or IPv6) address of the peer; "error" when not connected.
   std::string PeerAddress();
   // Local port as decimal text while bound, connected or listening; else "error".
   std::string LocalPortText();
@@ -240,7 +242,7 @@ class TWSocket : private TFdWatchHandler {
   std::string addr_, port_, proto_ = "tcp", localport_ = "0";
   bool addrresolved_ = false, portresolved_ = false, protoresolved_ = true;
   bool localportresolved_ = true;
-  sockaddr_in sin_{};  // resolved remote address, port in network order
+  TSocketAddress sin_{};  // resolved remote address (IPv4 or IPv6), port in network order
   uint16_t localportnum_ = 0;
   int protonum_ = IPPROTO_TCP;
   int socktype_ = SOCK_STREAM;  // or SOCK_DGRAM, once the protocol is resolved
@@ -249,7 +251,7 @@ class TWSocket : private TFdWatchHandler {
   mutable std::vector<std::string> dnsresultlist_;
   mutable bool listisresult_ = false;  // the list is just dnsresult_, not yet written out
   bool resultisnumeric_ = false;       // dnsresult_ came from numericresult_, without a lookup
-  in_addr numericresult_{};
+  TSocketAddress numericresult_{};
   TSocketState state_ = wsClosed;
   int hsocket_ = INVALID_SOCKET;
   uint32_t generation_ = 0;  // tells a notice for an earlier handle from one for this handle

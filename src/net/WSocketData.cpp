@@ -24,7 +24,7 @@ void TWSocket::resolveall() {
   }
   const char* protoname = socktype_ == SOCK_DGRAM ? "udp" : "tcp";
   if (!portresolved_) {
-    sin_.sin_port = htons(wsocketresolveport(port_, protoname));
+    setaddressport(sin_, htons(wsocketresolveport(port_, protoname)));
     portresolved_ = true;
   }
   if (!localportresolved_) {
@@ -32,18 +32,20 @@ void TWSocket::resolveall() {
     localportresolved_ = true;
   }
   if (!addrresolved_) {
-    // The address of a numeric lookup's result is known already.
+    // The address of a numeric lookup's result is known already. The address brings its family,
+    // so the port resolved above is carried over.
     bool known = resultisnumeric_ && addr_ == dnsresult_;
-    sin_.sin_addr = known ? numericresult_ : wsocketresolvehost(addr_);
+    uint16_t port = addressport(sin_);
+    sin_ = known ? numericresult_ : wsocketresolveaddress(addr_);
+    setaddressport(sin_, port);
     addrresolved_ = true;
   }
-  sin_.sin_family = AF_INET;
 }
 
 bool TWSocket::openhandle(const char* function) {
   sendbuffers_.Clear();
   sendqueueempty_ = true;
-  int fd = ::socket(AF_INET, socktype_ | SOCK_NONBLOCK | SOCK_CLOEXEC, protonum_);
+  int fd = ::socket(sin_.sa.sa_family, socktype_ | SOCK_NONBLOCK | SOCK_CLOEXEC, protonum_);
   if (fd < 0) {
     RaiseSocketError(function, wsalasterror());
     return false;
@@ -86,24 +88,30 @@ bool TWSocket::applylinger() {
 }
 
 bool TWSocket::BindLocal() {
-  sockaddr_in local{};
-  local.sin_family = AF_INET;
-  local.sin_port = htons(localportnum_);
-  local.sin_addr.s_addr = htonl(INADDR_ANY);
-  if (bind(hsocket_, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0) {
+  // Any address of the remote address's family: a socket binds only in its own family.
+  TSocketAddress local{};
+  if (sin_.sa.sa_family == AF_INET6) {
+    local.v6.sin6_family = AF_INET6;
+    local.v6.sin6_addr = in6addr_any;
+  } else {
+    local.v4.sin_family = AF_INET;
+    local.v4.sin_addr.s_addr = htonl(INADDR_ANY);
+  }
+  setaddressport(local, htons(localportnum_));
+  if (bind(hsocket_, &local.sa, addresslength(local)) != 0) {
     lasterror_ = wsalasterror();
     dropsocket();
     ReportError("winsock.bind failed, error #" + std::to_string(lasterror_));
     return false;
   }
   socklen_t len = sizeof local;
-  if (getsockname(hsocket_, reinterpret_cast<sockaddr*>(&local), &len) != 0) {
+  if (getsockname(hsocket_, &local.sa, &len) != 0) {
     lasterror_ = wsalasterror();
     dropsocket();
     ReportError("winsock.getsockname failed, error #" + std::to_string(lasterror_));
     return false;
   }
-  localportnum_ = ntohs(local.sin_port);
+  localportnum_ = ntohs(addressport(local));
   localport_ = std::to_string(localportnum_);
   localportresolved_ = true;
   return true;
@@ -144,7 +152,7 @@ void TWSocket::Connect() {
     if (!setoption(SOL_SOCKET, SO_REUSEADDR, 1, "setsockopt(SO_REUSEADDR)")) return;
   } else {
     if (!BindLocal()) return;
-    if (sin_.sin_addr.s_addr == htonl(INADDR_BROADCAST) &&
+    if (sin_.sa.sa_family == AF_INET && sin_.v4.sin_addr.s_addr == htonl(INADDR_BROADCAST) &&
         !setoption(SOL_SOCKET, SO_BROADCAST, 1, "setsockopt(SO_BROADCAST)")) {
       return;
     }
@@ -161,8 +169,8 @@ void TWSocket::Connect() {
     return;
   }
   // An explicitly bound socket already has its port; any other gets one from a port window.
-  int rc = localportnum_ != 0 ? ::connect(hsocket_, reinterpret_cast<sockaddr*>(&sin_), sizeof sin_)
-                              : connectfromwindow(hsocket_, sin_);
+  int rc = localportnum_ != 0 ? ::connect(hsocket_, &sin_.sa, addresslength(sin_))
+                              : connectfromwindow(hsocket_, &sin_.sa, addresslength(sin_));
   if (rc != 0 && errno != EINPROGRESS) {
     int code = wsalasterror();
     lasterror_ = code;
@@ -254,8 +262,8 @@ void TWSocket::trytosend() {
     }
     ssize_t sent;
     if (socktype_ == SOCK_DGRAM) {
-      sent = ::sendto(hsocket_, data, static_cast<size_t>(len), flags,
-                      reinterpret_cast<sockaddr*>(&sin_), sizeof sin_);
+      sent =
+          ::sendto(hsocket_, data, static_cast<size_t>(len), flags, &sin_.sa, addresslength(sin_));
     } else {
       sent = ::send(hsocket_, data, static_cast<size_t>(len), flags);
     }

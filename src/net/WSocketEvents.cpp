@@ -277,13 +277,18 @@ void TWSocket::DnsLookup(const std::string& HostName) {
   }
   cancellookups();
   dnsresultlist_.clear();
-  in_addr address{};
-  // A numeric address needs no lookup; in its usual form the text is already the result.
+  TSocketAddress address{};
+  address.v4.sin_family = AF_INET;
+  // A numeric address needs no lookup; in its usual form the text is already the result. An IPv6
+  // literal's result is its short text without brackets.
   bool numeric = true;
-  if (plaindotted(HostName, address)) {
+  if (plaindotted(HostName, address.v4.sin_addr)) {
     dnsresult_ = HostName;
-  } else if (dottedaddress(HostName, address)) {
-    dnsresult_ = dottedtext(address);
+  } else if (dottedaddress(HostName, address.v4.sin_addr)) {
+    dnsresult_ = dottedtext(address.v4.sin_addr);
+  } else if (ipv6literal(HostName, address.v6.sin6_addr)) {
+    address.v6.sin6_family = AF_INET6;
+    dnsresult_ = ipv6text(address.v6.sin6_addr);
   } else {
     numeric = false;
   }
@@ -324,8 +329,12 @@ void TWSocket::lookupdone(int error, const std::vector<std::string>& addresses) 
 }
 
 void TWSocket::AddressLookup(const std::string& Address) {
-  in_addr address{};
-  if (Address.empty() || !dottedaddress(Address, address)) {
+  TSocketAddress sin{};
+  if (!Address.empty() && dottedaddress(Address, sin.v4.sin_addr)) {
+    sin.v4.sin_family = AF_INET;
+  } else if (ipv6literal(Address, sin.v6.sin6_addr)) {
+    sin.v6.sin6_family = AF_INET6;
+  } else {
     ReportError("DNS lookup: invalid host name.");
     FireDnsLookupDone(10022);
     return;
@@ -335,9 +344,6 @@ void TWSocket::AddressLookup(const std::string& Address) {
   dnsresultlist_.clear();
   listisresult_ = false;
   resultisnumeric_ = false;
-  sockaddr_in sin{};
-  sin.sin_family = AF_INET;
-  sin.sin_addr = address;
   auto* r = new TReverseLookup{};
   r->owner = this;
   r->req.data = r;
@@ -353,7 +359,7 @@ void TWSocket::AddressLookup(const std::string& Address) {
         int error = status == 0 ? 0 : wsaerrorfromuv(status);
         owner->guardedcall([&] { owner->reversedone(error, name); });
       },
-      reinterpret_cast<sockaddr*>(&sin), NI_NAMEREQD);
+      &sin.sa, NI_NAMEREQD);
   if (rc != 0) {
     delete r;
     lasterror_ = wsaerrorfromuv(rc);

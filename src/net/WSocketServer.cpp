@@ -31,35 +31,27 @@ void TWSocket::Listen() {
       !setoption(SOL_SOCKET, SO_REUSEADDR, 1, "setsockopt(SO_REUSEADDR)")) {
     return;
   }
-  if (bind(hsocket_, reinterpret_cast<sockaddr*>(&sin_), sizeof sin_) != 0) {
+  if (bind(hsocket_, &sin_.sa, addresslength(sin_)) != 0) {
     failsetup("Bind", wsalasterror());
     return;
   }
   TAliveGuard g(this);
   ChangeState(wsBound);
   if (!g.alive || state_ != wsBound) return;
-  if (socktype_ == SOCK_STREAM) {
-    // The platform's largest backlog rather than a handful: thousands of users of one run
-    // connect at the same moment, and a short queue would drop their SYNs into slow retries.
-    if (::listen(hsocket_, SOMAXCONN) != 0) {
-      failsetup("Listen", wsalasterror());
-      return;
-    }
-    int rc = openwatch(UV_READABLE);
-    if (rc != 0) {
-      failsetup("WSAASyncSelect", wsaerrorfromuv(rc));
-      return;
-    }
-    ChangeState(wsListening);
+  // The platform's largest backlog rather than a handful: thousands of users of one run connect
+  // at the same moment, and a short queue would drop their SYNs into slow retries.
+  if (socktype_ == SOCK_STREAM && ::listen(hsocket_, SOMAXCONN) != 0) {
+    failsetup("Listen", wsalasterror());
     return;
   }
-  int rc = openwatch(UV_READABLE);
+  const int rc = openwatch(UV_READABLE);
   if (rc != 0) {
     failsetup("WSAASyncSelect", wsaerrorfromuv(rc));
     return;
   }
   ChangeState(wsListening);
-  if (!g.alive || state_ != wsListening) return;
+  // A datagram socket is ready for data as soon as it is bound.
+  if (socktype_ == SOCK_STREAM || !g.alive || state_ != wsListening) return;
   ChangeState(wsConnected);
   if (!g.alive) return;
   FireSessionConnected(0);

@@ -1,8 +1,8 @@
 #include "report/StoredResult.h"
 
-#include <fstream>
-#include <sstream>
+#include <cstring>
 
+#include "common/WholeFile.h"
 #include "segments/MergedResults.h"
 
 namespace {
@@ -78,12 +78,10 @@ bool parsestoredresult(const std::string& path, const std::string& text, TStored
 }
 
 bool readstoredresult(const std::string& path, TStoredResult& out, std::string& error) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  if (!in || in.bad()) {
-    error = "cannot read \"" + path + "\"";
+  std::string text;
+  if (const int e = readwholefile(path, text, TFileKinds::AnyReadable); e != 0) {
+    error = "cannot read \"" + path + "\": " + std::strerror(e);
     return false;
   }
-  return parsestoredresult(path, text.str(), out, error);
+  return parsestoredresult(path, text, out, error);
 }

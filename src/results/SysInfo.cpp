@@ -10,6 +10,8 @@
 #include <sstream>
 #include <string_view>
 
+#include "common/Text.h"
+
 namespace {
 
 // /proc files report a size of 0, so read them as a stream; the cap keeps a runaway file from
@@ -24,11 +26,8 @@ std::string readtext(const char* path) {
   return text;
 }
 
-std::string_view trim(std::string_view s) {
-  size_t b = s.find_first_not_of(" \t\r\n");
-  if (b == std::string_view::npos) return {};
-  size_t e = s.find_last_not_of(" \t\r\n");
-  return s.substr(b, e - b + 1);
+std::string_view trimmed(std::string_view s) {
+  return trim(s, " \t\r\n");
 }
 
 // A header line must stay one line: control characters from a file become blanks.
@@ -36,12 +35,12 @@ std::string oneline(std::string_view s) {
   std::string out(s);
   for (char& c : out)
     if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = ' ';
-  return std::string(trim(out));
+  return std::string(trimmed(out));
 }
 
 // The whole text as an unsigned decimal, or nothing (empty, a non-digit, or overflow).
 std::optional<uint64_t> parseuint(std::string_view s) {
-  s = trim(s);
+  s = trimmed(s);
   uint64_t value = 0;
   auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), value);
   if (s.empty() || ec != std::errc() || end != s.data() + s.size()) return std::nullopt;
@@ -57,9 +56,9 @@ void eachfield(std::string_view text, Visit visit) {
     std::string_view line = text.substr(0, nl);
     text = nl == std::string_view::npos ? std::string_view() : text.substr(nl + 1);
     size_t colon = line.find(':');
-    std::string_view key = trim(line.substr(0, colon));
+    std::string_view key = trimmed(line.substr(0, colon));
     std::string_view value =
-        colon == std::string_view::npos ? std::string_view() : trim(line.substr(colon + 1));
+        colon == std::string_view::npos ? std::string_view() : trimmed(line.substr(colon + 1));
     if (!visit(key, value)) return;
   }
 }
@@ -91,11 +90,11 @@ std::string osreleasevalue(const std::string& contents, const std::string& key) 
   std::istringstream in(contents);
   std::string line;
   while (std::getline(in, line)) {
-    std::string_view l = trim(line);
+    std::string_view l = trimmed(line);
     if (l.empty() || l[0] == '#') continue;
     size_t eq = l.find('=');
-    if (eq == std::string_view::npos || trim(l.substr(0, eq)) != key) continue;
-    std::string_view raw = trim(l.substr(eq + 1));
+    if (eq == std::string_view::npos || trimmed(l.substr(0, eq)) != key) continue;
+    std::string_view raw = trimmed(l.substr(eq + 1));
     std::string value;
     if (!raw.empty() && (raw[0] == '"' || raw[0] == '\'')) {
       char quote = raw[0];
@@ -125,7 +124,7 @@ std::string osname(const std::string& osrelease, const std::string& sysname) {
 
 std::string ostextfrom(const std::string& osrelease, const std::string& sysname,
                        const std::string& release) {
-  std::string_view rest = trim(release);
+  std::string_view rest = trimmed(release);
   uint64_t numbers[3] = {0, 0, 0};
   for (int i = 0; i < 3; ++i) {
     // Each number after the first needs its '.' in front of it.
@@ -191,7 +190,7 @@ std::string memtextfrom(const std::string& meminfo, int64_t freediskbytes) {
     uint64_t factor = 1;
     if (value.size() > 2 && value.substr(value.size() - 2) == "kB") {
       factor = 1024;
-      value = trim(value.substr(0, value.size() - 2));
+      value = trimmed(value.substr(0, value.size() - 2));
     }
     std::optional<uint64_t> n = parseuint(value);
     if (n) *n = *n > UINT64_MAX / factor ? UINT64_MAX : *n * factor;

@@ -4,30 +4,12 @@
 
 #include <cerrno>
 #include <charconv>
+#include <chrono>
 #include <cstdio>
 
 #include "net/EventLoop.h"
 
 namespace {
-
-// Days from 1970-01-01 to y-m-d in the proleptic Gregorian calendar.
-int64_t daysfromcivil(int64_t y, unsigned m, unsigned d) {
-  y -= m <= 2;
-  const int64_t era = (y >= 0 ? y : y - 399) / 400;
-  const unsigned yoe = static_cast<unsigned>(y - era * 400);
-  const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-  const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  return era * 146097 + static_cast<int64_t>(doe) - 719468;
-}
-
-bool leapyear(int y) {
-  return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
-}
-
-int monthdays(int y, int m) {
-  static const int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  return m == 2 && leapyear(y) ? 29 : days[m - 1];
-}
 
 // Reads exactly n digits at text[at]; advances at.
 bool digits(const std::string& text, size_t& at, size_t n, int& value) {
@@ -60,7 +42,9 @@ bool parserfc3339(const std::string& text, int64_t& epochms) {
       !expect(text, at, ":") || !digits(text, at, 2, s)) {
     return false;
   }
-  if (M < 1 || M > 12 || D < 1 || D > monthdays(Y, M) || h > 23 || m > 59 || s > 59) return false;
+  const std::chrono::year_month_day date{std::chrono::year(Y), std::chrono::month(unsigned(M)),
+                                         std::chrono::day(unsigned(D))};
+  if (!date.ok() || h > 23 || m > 59 || s > 59) return false;
   int ms = 0;
   if (at < text.size() && text[at] == '.') {
     ++at;
@@ -88,8 +72,8 @@ bool parserfc3339(const std::string& text, int64_t& epochms) {
     return false;  // a time without its offset is ambiguous across hosts
   }
   if (at != text.size()) return false;
-  const int64_t seconds = daysfromcivil(Y, unsigned(M), unsigned(D)) * 86400 + h * 3600 + m * 60 +
-                          s - int64_t(offsetmin) * 60;
+  const int64_t days = std::chrono::sys_days(date).time_since_epoch().count();
+  const int64_t seconds = days * 86400 + h * 3600 + m * 60 + s - int64_t(offsetmin) * 60;
   epochms = seconds * 1000 + ms;
   return true;
 }

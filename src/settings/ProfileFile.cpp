@@ -13,24 +13,11 @@
 #include <unordered_set>
 #include <utility>
 
+#include "common/Text.h"
+#include "common/WholeFile.h"
 #include "results/LogFile.h"
 
 namespace {
-
-std::string lower(std::string_view s) {
-  std::string r(s);
-  for (char& c : r) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return r;
-}
-
-std::string_view trim(std::string_view s) {
-  size_t b = s.find_first_not_of(" \t");
-  if (b == std::string_view::npos) return {};
-  size_t e = s.find_last_not_of(" \t");
-  return s.substr(b, e - b + 1);
-}
 
 // A line as read, without the CR of a CR LF ending.
 std::string_view content(const std::string& raw) {
@@ -72,25 +59,6 @@ bool parseint(std::string_view s, int& out) {
   return true;
 }
 
-std::string readall(const std::string& path) {
-  // O_NONBLOCK keeps a FIFO placed at the path from blocking the open; only regular files count.
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return {};
-  std::string bytes;
-  struct stat st {};
-  if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
-    char buf[65536];
-    for (;;) {
-      ssize_t n = ::read(fd, buf, sizeof buf);
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) break;
-      bytes.append(buf, static_cast<size_t>(n));
-    }
-  }
-  ::close(fd);
-  return bytes;
-}
-
 std::string syserror(const std::string& what, int err) {
   return what + ": " + std::strerror(err);
 }
@@ -106,7 +74,10 @@ void TProfileFile::load() {
   sectionindex_.clear();
   sections_.emplace_back();
   crlf_ = false;
-  parse(readall(path_));
+  // A missing or unreadable file reads as an empty one: every key then has its default.
+  std::string bytes;
+  readwholefile(path_, bytes);
+  parse(bytes);
 }
 
 void TProfileFile::parse(const std::string& bytes) {
@@ -122,7 +93,7 @@ void TProfileFile::parse(const std::string& bytes) {
 
     std::string_view name, key, value;
     if (parseheader(content(raw), name)) {
-      sectionindex_.emplace(lower(name), sections_.size());
+      sectionindex_.emplace(asciilower(name), sections_.size());
       TSection s;
       s.hasheader = true;
       s.lines.push_back(std::move(raw));
@@ -133,7 +104,7 @@ void TProfileFile::parse(const std::string& bytes) {
     TSection& s = sections_.back();
     size_t n = s.lines.size();
     if (parsekey(content(raw), key, value)) {
-      s.keyindex.emplace(lower(key), n);
+      s.keyindex.emplace(asciilower(key), n);
       s.insertat = n + 1;
     }
     s.lines.push_back(std::move(raw));
@@ -141,14 +112,14 @@ void TProfileFile::parse(const std::string& bytes) {
 }
 
 const TProfileFile::TSection* TProfileFile::findsection(const std::string& section) const {
-  auto it = sectionindex_.find(lower(section));
+  auto it = sectionindex_.find(asciilower(section));
   return it == sectionindex_.end() ? nullptr : &sections_[it->second];
 }
 
 const std::string* TProfileFile::findraw(const std::string& section, const std::string& key) const {
   const TSection* s = findsection(section);
   if (s == nullptr) return nullptr;
-  auto it = s->keyindex.find(lower(key));
+  auto it = s->keyindex.find(asciilower(key));
   return it == s->keyindex.end() ? nullptr : &s->lines[it->second];
 }
 
@@ -189,7 +160,7 @@ std::vector<std::string> TProfileFile::keys(const std::string& section) const {
   std::unordered_set<std::string> seen;
   for (const std::string& raw : s->lines) {
     std::string_view k, v;
-    if (parsekey(content(raw), k, v) && seen.insert(lower(k)).second) result.emplace_back(k);
+    if (parsekey(content(raw), k, v) && seen.insert(asciilower(k)).second) result.emplace_back(k);
   }
   return result;
 }
@@ -202,17 +173,17 @@ std::string TProfileFile::newline(std::string text) const {
 void TProfileFile::writestring(const std::string& section, const std::string& key,
                                const std::string& value) {
   std::string line = key + "=" + value.substr(0, value.find_first_of("\r\n"));
-  auto sit = sectionindex_.find(lower(section));
+  auto sit = sectionindex_.find(asciilower(section));
   if (sit == sectionindex_.end()) {
     TSection s;
     s.hasheader = true;
     s.lines.push_back(newline("[" + section + "]"));
     s.insertat = 1;
-    sit = sectionindex_.emplace(lower(section), sections_.size()).first;
+    sit = sectionindex_.emplace(asciilower(section), sections_.size()).first;
     sections_.push_back(std::move(s));
   }
   TSection& s = sections_[sit->second];
-  auto kit = s.keyindex.find(lower(key));
+  auto kit = s.keyindex.find(asciilower(key));
   if (kit != s.keyindex.end()) {
     std::string& old = s.lines[kit->second];
     bool cr = !old.empty() && old.back() == '\r';
@@ -221,7 +192,7 @@ void TProfileFile::writestring(const std::string& section, const std::string& ke
   }
   // Only non-key lines (blank lines, comments) follow insertat, so no key's line number moves.
   s.lines.insert(s.lines.begin() + static_cast<std::ptrdiff_t>(s.insertat), newline(line));
-  s.keyindex.emplace(lower(key), s.insertat);
+  s.keyindex.emplace(asciilower(key), s.insertat);
   ++s.insertat;
 }
 

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cctype>
 
+#include "common/Text.h"
+
 namespace {
 
 bool sameword(std::string_view a, std::string_view b) {
@@ -10,13 +12,6 @@ bool sameword(std::string_view a, std::string_view b) {
            return std::tolower(static_cast<unsigned char>(x)) ==
                   std::tolower(static_cast<unsigned char>(y));
          });
-}
-
-std::string_view trim(std::string_view s) {
-  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
-    s.remove_suffix(1);
-  return s;
 }
 
 int hexval(char c) {
@@ -91,7 +86,7 @@ size_t headerend(std::string_view data, size_t from) {
 bool parserequest(std::string_view header, TRequest& rq) {
   rq = TRequest{};
   size_t eol = header.find('\n');
-  std::string_view line = trim(header.substr(0, eol));
+  std::string_view line = trim(header.substr(0, eol), " \t\r");
   std::string_view rest = eol == std::string_view::npos ? "" : header.substr(eol + 1);
 
   std::vector<std::string_view> words;
@@ -99,7 +94,7 @@ bool parserequest(std::string_view header, TRequest& rq) {
     size_t sp = line.find(' ');
     words.push_back(line.substr(0, sp));
     if (sp == std::string_view::npos) break;
-    line = trim(line.substr(sp + 1));
+    line = trim(line.substr(sp + 1), " \t\r");
   }
   if (words.size() < 2 || words.size() > 3) return false;
   rq.Method = words[0];
@@ -121,13 +116,13 @@ bool parserequest(std::string_view header, TRequest& rq) {
     if (!field.empty() && field.back() == '\r') field.remove_suffix(1);
     if (field.empty()) break;
     if ((field.front() == ' ' || field.front() == '\t') && !rq.Headers.empty()) {
-      rq.Headers.back().second += " " + std::string(trim(field));
+      rq.Headers.back().second += " " + std::string(trim(field, " \t\r"));
       continue;
     }
     size_t colon = field.find(':');
     if (colon == std::string_view::npos || colon == 0) continue;  // not a field: ignored
-    std::string_view name = trim(field.substr(0, colon));
-    std::string_view value = trim(field.substr(colon + 1));
+    std::string_view name = trim(field.substr(0, colon), " \t\r");
+    std::string_view value = trim(field.substr(colon + 1), " \t\r");
     rq.Headers.emplace_back(name, value);
     if (sameword(name, "Content-Length")) {
       int64_t n = 0;

@@ -109,6 +109,14 @@ TResponse chain(const TRequest& rq, bool head) {
                    "\r\nSet-Cookie: hop=" + std::to_string(n) + "\r\n");
 }
 
+// 200 when the Host field is exactly the value of "is", else 400 naming what came: a load test
+// counts its successes only when every request carried the Host field it should.
+TResponse hostcheck(const TRequest& rq, bool head) {
+  std::string host = rq.header("Host");
+  if (rq.param("is") == host) return reply(head, 200, "text/plain", "Host: " + host + "\n");
+  return reply(head, 400, "text/plain", "Host: " + host + ", not " + rq.param("is") + "\n");
+}
+
 TResponse cookie(const TRequest& rq, bool head) {
   TParams params = rq.params();
   bool raw = false;
@@ -248,6 +256,7 @@ TResponse route(const TRequest& rq, std::string_view raw) {
     return reply(head, 302, "text/plain", "", "Location: /loop\r\nSet-Cookie: loop=1\r\n");
   }
   if (p == "/cookie") return cookie(rq, head);
+  if (p == "/host") return hostcheck(rq, head);
   if (p == "/auth") return auth(rq, head);
   if (p == "/echo") return reply(head, 200, "text/plain", std::string(raw));
   if (p == "/trickle") return trickle(rq, head);

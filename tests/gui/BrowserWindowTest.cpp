@@ -6,6 +6,7 @@
 #include <QWebEngineView>
 #include <QtTest>
 
+#include "FormControls.h"
 #include "browser/BrowseTab.h"
 #include "browser/DownloadTab.h"
 #include "browser/FirstResponseView.h"
@@ -41,7 +42,7 @@ struct TWindowRig {
   }
   QString url(const std::string& path) const { return QString::fromStdString(target.url(path)); }
   TWebEngineBrowser& firstresponse() {
-    return static_cast<TWebEngineBrowser&>(form.WebBrowser_V11->browser());
+    return static_cast<TWebEngineBrowser&>(ui(form).WebBrowser_V11->browser());
   }
 };
 
@@ -52,7 +53,7 @@ class BrowserWindowTest : public QObject {
  private slots:
   void browsingSetsTheUrlToTestAndTraceFillsTheList() {
     TWindowRig rig;
-    TBrowseTab& tab = *rig.form.browsetab;
+    TBrowseTab& tab = *ui(rig.form).browsetab;
     int complete = 0;
     tab.browser().OnDocumentComplete = [&] { ++complete; };
 
@@ -68,8 +69,8 @@ class BrowserWindowTest : public QObject {
     QVERIFY(waitfor([&] { return complete == 2; }));
     QCOMPARE(rig.urls.lines(), (QStringList{"http://kept/", rig.url("/frames"),
                                             rig.url("/index.html"), rig.url("/pictures?n=2")}));
-    QCOMPARE(rig.form.URLEdit->text(), rig.url("/pictures?n=2"));
-    QCOMPARE(rig.form.Edit2->text(), rig.url("/pictures?n=2"));
+    QCOMPARE(ui(rig.form).URLEdit->text(), rig.url("/pictures?n=2"));
+    QCOMPARE(ui(rig.form).Edit2->text(), rig.url("/pictures?n=2"));
   }
 
   void firstResponseTabLoadsOnlyWhenShownWithTheOptionOn() {
@@ -81,23 +82,23 @@ class BrowserWindowTest : public QObject {
       rule(u, cancel);
       asked << (cancel ? "refused " : "allowed ") + u;
     };
-    f.PageControl2->setCurrentWidget(f.TabSheet6);
-    QWidget* tab = f.WebBrowser_V11->parentWidget();
+    ui(f).PageControl2->setCurrentWidget(ui(f).TabSheet6);
+    QWidget* tab = ui(f).WebBrowser_V11->parentWidget();
 
     // Before any test, option off: showing the tab loads nothing.
-    f.CheckBox2->setChecked(false);
-    QVERIFY(!f.WebBrowser_V11->isVisible());
-    f.PageControl1->setCurrentWidget(tab);
+    ui(f).CheckBox2->setChecked(false);
+    QVERIFY(!ui(f).WebBrowser_V11->isVisible());
+    ui(f).PageControl1->setCurrentWidget(tab);
     const QString file = "file://" + QString::fromStdString(programdir()) + "temp.htm";
     QVERIFY(waitfor([&] { return !asked.isEmpty(); }));
     QCOMPARE(asked, QStringList{"refused " + file});
 
     // Option on: the view is shown and sent to temp.htm whether or not the file exists.
-    f.PageControl1->setCurrentWidget(f.TabSheet4);
-    f.CheckBox2->setChecked(true);
-    QVERIFY(f.WebBrowser_V11->isVisible() || !tab->isVisible());
-    f.PageControl1->setCurrentWidget(tab);
-    QVERIFY(f.WebBrowser_V11->isVisible());
+    ui(f).PageControl1->setCurrentWidget(ui(f).TabSheet4);
+    ui(f).CheckBox2->setChecked(true);
+    QVERIFY(ui(f).WebBrowser_V11->isVisible() || !tab->isVisible());
+    ui(f).PageControl1->setCurrentWidget(tab);
+    QVERIFY(ui(f).WebBrowser_V11->isVisible());
     QVERIFY(waitfor([&] { return asked.size() == 2; }));
     QCOMPARE(asked.last(), "allowed " + file);
   }
@@ -110,14 +111,14 @@ class BrowserWindowTest : public QObject {
     view.OnDocumentComplete = [&] { ++complete; };
     bool ended = false;
     rig.host.onended = [&](bool) { ended = true; };
-    f.URLEdit->setText(rig.url("/"));
-    f.SpinEdit1->setValue(2);
-    f.ExecButton->click();
+    ui(f).URLEdit->setText(rig.url("/"));
+    ui(f).SpinEdit1->setValue(2);
+    ui(f).ExecButton->click();
     QVERIFY(waitfor([&] { return ended; }));
     QVERIFY(waitfor([&] { return view.view()->title() == "pressbolt-target"; }));
     const QString temp = QString::fromStdString(rig.host.engine().resultdir()) + "temp.htm";
     QCOMPARE(view.view()->url(), QUrl::fromLocalFile(temp));
-    QCOMPARE(f.WebBrowser_V11->folder(), QString::fromStdString(rig.host.engine().resultdir()));
+    QCOMPARE(ui(f).WebBrowser_V11->folder(), QString::fromStdString(rig.host.engine().resultdir()));
   }
 };
 

@@ -6,6 +6,7 @@
 #include <QTimer>
 #include <QtTest>
 
+#include "FormControls.h"
 #include "gui/HttpAsy1.h"
 #include "gui/urllistwindow.h"
 
@@ -39,9 +40,9 @@ class ChartKeyboardTest : public QObject {
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     form.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&form));
-    form.PageControl2->setCurrentWidget(form.TabSheet6);
-    form.Ramp->setChecked(true);
-    form.Checkshowgraph->setChecked(false);
+    ui(form).PageControl2->setCurrentWidget(ui(form).TabSheet6);
+    ui(form).Ramp->setChecked(true);
+    ui(form).Checkshowgraph->setChecked(false);
     QCoreApplication::processEvents();
     TPlotWidget* chart1 = form.charts()->chart1();
     TPlotWidget* chart2 = form.charts()->chart2();
@@ -49,7 +50,7 @@ class ChartKeyboardTest : public QObject {
 
     // From "Print Report", Tab passes the result tabs and comes to the request chart, then to
     // the ramp chart.
-    form.Button2->setFocus();
+    ui(form).Button2->setFocus();
     QWidget* seen1 = nullptr;
     for (int i = 0; i < 4 && seen1 != chart1; ++i) {
       QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);

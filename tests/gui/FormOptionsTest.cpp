@@ -11,6 +11,7 @@
 #include <QtTest>
 #include <cstdio>
 
+#include "FormControls.h"
 #include "GuiSupport.h"
 #include "gui/HttpAsy1.h"
 #include "gui/urllistwindow.h"
@@ -146,7 +147,7 @@ class FormOptionsTest : public QObject {
 
   void testRampChartTakesHalfThePanel() {
     TResultCharts* charts = form->charts();
-    form->PageControl2->setCurrentWidget(form->TabSheet6);
+    ui(*form).PageControl2->setCurrentWidget(ui(*form).TabSheet6);
     QVERIFY(!charts->chart2()->isVisible());
     c<QCheckBox>("Ramp")->click();
     QVERIFY(charts->chart2()->isVisible());
@@ -210,7 +211,7 @@ class FormOptionsTest : public QObject {
 
   void testTheBrowserViewsCheckBoxStaysPut() {
     auto* box = c<QCheckBox>("CheckBox2");
-    form->PageControl2->setCurrentWidget(form->TabSheet6);
+    ui(*form).PageControl2->setCurrentWidget(ui(*form).TabSheet6);
     auto* tabs = c<QTabWidget>("PageControl1");
     tabs->setCurrentWidget(box->parentWidget());
     QApplication::processEvents();
@@ -297,18 +298,18 @@ class FormOptionsTest : public QObject {
     int starts = 0, aborts = 0;
     form->onstart = [&] { ++starts; };
     form->onabort = [&] { ++aborts; };
-    form->PageControl2->setCurrentWidget(form->TabSheet6);
-    form->execbutton()->click();
-    form->abortbutton()->click();
+    ui(*form).PageControl2->setCurrentWidget(ui(*form).TabSheet6);
+    ui(*form).ExecButton->click();
+    ui(*form).AbortButton->click();
     QCOMPARE(starts, 1);
     QCOMPARE(aborts, 1);
-    QCOMPARE(form->execbutton()->toolTip(), QString("Start the stress test!"));
+    QCOMPARE(ui(*form).ExecButton->toolTip(), QString("Start the stress test!"));
 
     form->setresultsvisible(false);
-    QVERIFY(!form->PageControl1->isVisible());
+    QVERIFY(!ui(*form).PageControl1->isVisible());
     QVERIFY(!form->charts()->chart1()->isVisible());
     form->setresultsvisible(true);
-    QVERIFY(form->PageControl1->isVisible());
+    QVERIFY(ui(*form).PageControl1->isVisible());
     QVERIFY(form->charts()->chart1()->isVisible());
 
     form->setstatustext("Starting...");

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <memory>
 
+#include "FormControls.h"
 #include "GuiSupport.h"
 #include "gui/HttpAsy1.h"
 #include "gui/urllistwindow.h"
@@ -81,21 +82,21 @@ class FormSettingsTest : public QObject {
     else
       QCOMPARE(frame.top(), avail.top());
     QCOMPARE(p.form->windowTitle(), QString("Pressbolt V4.4"));
-    QCOMPARE(p.form->PageControl2->currentWidget(), p.form->TabSheet8);
-    QCOMPARE(p.form->PageControl1->currentWidget(), p.form->TabSheet4);
-    QVERIFY(p.form->execbutton()->isEnabled());
+    QCOMPARE(ui(*p.form).PageControl2->currentWidget(), ui(*p.form).TabSheet8);
+    QCOMPARE(ui(*p.form).PageControl1->currentWidget(), ui(*p.form).TabSheet4);
+    QVERIFY(ui(*p.form).ExecButton->isEnabled());
   }
 
   void testEveryShowEnablesStartAndShowsTheGraph() {
     freshsettings("reshow");
     TProgram p({programpath("reshow"), "http://127.0.0.1/arg"});
     p.form->hide();
-    p.form->execbutton()->setEnabled(false);
-    p.form->PageControl1->setCurrentIndex(2);
+    ui(*p.form).ExecButton->setEnabled(false);
+    ui(*p.form).PageControl1->setCurrentIndex(2);
     p.c<QLineEdit>("URLEdit")->setText("typed");
     p.form->show();
-    QVERIFY(p.form->execbutton()->isEnabled());
-    QCOMPARE(p.form->PageControl1->currentWidget(), p.form->TabSheet4);
+    QVERIFY(ui(*p.form).ExecButton->isEnabled());
+    QCOMPARE(ui(*p.form).PageControl1->currentWidget(), ui(*p.form).TabSheet4);
     QCOMPARE(p.text("URLEdit"), QString("http://127.0.0.1/arg"));
   }
 

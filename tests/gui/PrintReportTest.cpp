@@ -10,6 +10,7 @@
 #include <QProcess>
 #include <QtTest>
 
+#include "FormControls.h"
 #include "GuiSupport.h"
 #include "gui/ChartPainter.h"
 #include "gui/Charts.h"
@@ -18,6 +19,7 @@
 #include "gui/UvQtBridge.h"
 #include "gui/WindowHost.h"
 #include "gui/urllistwindow.h"
+#include "results/TestReport.h"
 #include "support/TargetServer.h"
 #include "support/TestSupport.h"
 
@@ -79,19 +81,19 @@ struct TReportRig {
     host.dialoghook = [](const std::string&) {};
     form.show();
     // The charts get their size on the load-test tab.
-    form.PageControl2->setCurrentWidget(form.TabSheet6);
+    ui(form).PageControl2->setCurrentWidget(ui(form).TabSheet6);
   }
   // A real test: users and runs against a page and a missing page.
   bool runtest(bool ramp) {
-    form.multiurl->click();
+    ui(form).multiurl->click();
     urls.setlines({QString::fromStdString(target.url("/size/100")),
                    QString::fromStdString(target.url("/missing"))});
-    form.SpinEdit1->setValue(6);
-    form.SpinEdit2->setValue(3);
-    form.Ramp->setChecked(ramp);
+    ui(form).SpinEdit1->setValue(6);
+    ui(form).SpinEdit2->setValue(3);
+    ui(form).Ramp->setChecked(ramp);
     bool ended = false;
     host.onended = [&](bool) { ended = true; };
-    form.ExecButton->click();
+    ui(form).ExecButton->click();
     if (!waitfor([&] { return ended; })) return false;
     host.sync();
     form.synclogviews();
@@ -105,7 +107,7 @@ struct TReportRig {
     QPrinter printer(QPrinter::HighResolution);
     printpdf(printer);
     preparereportprinter(printer);
-    return printreport(makereport(form), printer);
+    return printreport(makereport(form.testreport(), form), printer);
   }
 };
 
@@ -165,7 +167,7 @@ class PrintReportTest : public QObject {
     preparereportprinter(printer);
     printer.setPrintRange(QPrinter::PageRange);
     printer.setFromTo(2, 2);
-    QCOMPARE(printreport(makereport(rig.form), printer), pages);
+    QCOMPARE(printreport(makereport(rig.form.testreport(), rig.form), printer), pages);
     QCOMPARE(pagecount(rig.pdf), 1);
     QVERIFY(pagetext(rig.pdf, 1).contains(QRegularExpression("Page 2\\b")));
   }
@@ -209,6 +211,42 @@ class PrintReportTest : public QObject {
     QVERIFY(split >= 1);
   }
 
+  // A report is made from a test's results alone: no window has run it, and the results it was
+  // made from may be gone before it prints.
+  void aReportNeedsNoTestRunInTheWindow() {
+    TTempDir dir;
+    const QString pdf = QString::fromStdString(dir.file("stored.pdf"));
+    QWidget style;
+    TReport report;
+    {
+      TChartModel charts;
+      charts.settitles("stored test at 127.0.0.1", "ramp of the stored test");
+      for (int i = 0; i < 50; ++i) charts.addrequest(i * 10, 5 + i % 7, i % 10 == 0 ? 404 : 200);
+      charts.addramp(1, 12, "ok");
+      charts.addramp(5, 30, "10% Errors");
+      charts.addrampwait(1, 14);
+      charts.addrampwait(5, 35);
+      TLogModel log;
+      log.logdatabold("stored results heading");
+      log.logdata("stored results line");
+      const TTestReport test = testreport(charts, log);
+      QVERIFY(test.ramp);
+      report = makereport(test, style);
+    }
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(pdf);
+    preparereportprinter(printer);
+    QCOMPARE(printreport(report, printer), 1);
+    const QString text = pagetext(pdf, 1);
+    QVERIFY2(text.contains("stored test at 127.0.0.1"), qPrintable(text));
+    QVERIFY(text.contains("Start Time Of Request [ms]"));
+    QVERIFY(text.contains("Number Of Simultaneous Users"));
+    QVERIFY(text.contains("10% Errors"));
+    QVERIFY(text.indexOf("stored results heading") < text.indexOf("stored results line"));
+    QVERIFY(run("pdffonts", {pdf}).contains("Bold"));
+  }
+
   void rampReportHasBothChartsInBlackAndWhite() {
     TReportRig rig;
     QVERIFY(rig.runtest(true));
@@ -246,11 +284,11 @@ class PrintReportTest : public QObject {
   void theRampChartFollowsTheTestThatRan() {
     TReportRig rig;
     QVERIFY(rig.runtest(true));
-    rig.form.Ramp->setChecked(false);
+    ui(rig.form).Ramp->setChecked(false);
     QVERIFY(rig.print() >= 1);
     QVERIFY(pagetext(rig.pdf, 1).contains("Number Of Simultaneous Users"));
     QVERIFY(rig.runtest(false));
-    rig.form.Ramp->setChecked(true);
+    ui(rig.form).Ramp->setChecked(true);
     QVERIFY(rig.print() >= 1);
     QVERIFY(!pagetext(rig.pdf, 1).contains("Number Of Simultaneous Users"));
   }
@@ -260,7 +298,8 @@ class PrintReportTest : public QObject {
     TBoxAnswerer answer;
     QPrinter printer(QPrinter::HighResolution);
     rig.printpdf(printer);
-    Printreportclick(rig.form, printer);
+    Printreportclick(
+        rig.form, [&] { return rig.form.testreport(); }, printer);
     QCOMPARE(answer.seen, 1);
     QVERIFY(answer.text.contains("no test to report"));
     QVERIFY(!QFile::exists(rig.pdf));
@@ -277,11 +316,13 @@ class PrintReportTest : public QObject {
       }
     });
     answerdialog.start(20);
-    Printreportclick(rig.form, printer);
+    Printreportclick(
+        rig.form, [&] { return rig.form.testreport(); }, printer);
     QCOMPARE(dialogs, 1);
     QVERIFY(!QFile::exists(rig.pdf));
     accept = true;
-    Printreportclick(rig.form, printer);
+    Printreportclick(
+        rig.form, [&] { return rig.form.testreport(); }, printer);
     QCOMPARE(dialogs, 2);
     QVERIFY(QFile::exists(rig.pdf));
     QCOMPARE(printer.docName(), QString("Pressbolt Report"));

@@ -10,6 +10,7 @@
 
 #include <set>
 
+#include "FormControls.h"
 #include "GuiSupport.h"
 #include "browser/BrowseTab.h"
 #include "browser/DownloadTab.h"
@@ -80,7 +81,7 @@ class ScreenshotsTest : public QObject {
     QCOMPARE(urls.size(), list.size());
     if (!dir.isEmpty()) QVERIFY(urls.save(QDir(dir).filePath("urllist.png")));
 
-    QTest::mouseClick(form.execbutton(), Qt::LeftButton);
+    QTest::mouseClick(ui(form).ExecButton, Qt::LeftButton);
     QVERIFY(runtoend(ended));
     form.synclogviews();
     host.sync();
@@ -101,40 +102,40 @@ class ScreenshotsTest : public QObject {
     // The browser tabs show pages of the target: a frameset browsed to, and a page with
     // pictures whose download time was measured.
     bool browsed = false;
-    form.browsetab->browser().OnDocumentComplete = [&] { browsed = true; };
-    form.url1->setText(QString::fromStdString(target.url("/frames")));
-    form.browsetab->gotobuttonClick();
+    ui(form).browsetab->browser().OnDocumentComplete = [&] { browsed = true; };
+    ui(form).url1->setText(QString::fromStdString(target.url("/frames")));
+    ui(form).browsetab->gotobuttonClick();
     QVERIFY(waitfor([&] { return browsed; }));
-    form.Edit2->setText(QString::fromStdString(target.url("/pictures?n=4&slow=200")));
-    form.downloadtab->StartLoad();
-    QVERIFY(
-        waitfor([&] { return form.downloadtab->Memo3->toPlainText().contains("step 2 done"); }));
+    ui(form).Edit2->setText(QString::fromStdString(target.url("/pictures?n=4&slow=200")));
+    ui(form).downloadtab->StartLoad();
+    QVERIFY(waitfor(
+        [&] { return ui(form).downloadtab->Memo3->toPlainText().contains("step 2 done"); }));
     const QStringList main = {"main-1-browse", "main-2-loadtest", "main-3-downloadtime"};
-    for (int i = 0; i < form.PageControl2->count(); ++i) {
-      form.PageControl2->setCurrentIndex(i);
+    for (int i = 0; i < ui(form).PageControl2->count(); ++i) {
+      ui(form).PageControl2->setCurrentIndex(i);
       shoot(main[i]);
     }
-    form.PageControl2->setCurrentWidget(form.TabSheet6);
+    ui(form).PageControl2->setCurrentWidget(ui(form).TabSheet6);
     // The first response's view has loaded temp.htm.
-    auto& firstresponse = static_cast<TWebEngineBrowser&>(form.WebBrowser_V11->browser());
+    auto& firstresponse = static_cast<TWebEngineBrowser&>(ui(form).WebBrowser_V11->browser());
     QVERIFY(waitfor([&] { return firstresponse.view()->title() == "pressbolt-target"; }));
     const QStringList results = {"result-1-graph",   "result-2-results", "result-3-log",
                                  "result-4-browser", "result-5-source",  "result-6-headers"};
-    for (int i = 1; i < form.PageControl1->count(); ++i) {
-      form.PageControl1->setCurrentIndex(i);
+    for (int i = 1; i < ui(form).PageControl1->count(); ++i) {
+      ui(form).PageControl1->setCurrentIndex(i);
       shoot(results[i]);
     }
-    form.PageControl1->setCurrentIndex(0);
+    ui(form).PageControl1->setCurrentIndex(0);
 
     // A ramp test of up to 400 users in 4 steps, both charts at the window's designed size.
     ended = false;
     control<QRadioButton>(&form, "singleurl")->click();
-    form.URLEdit->setText(QString::fromStdString(target.url("/size/2000")));
+    ui(form).URLEdit->setText(QString::fromStdString(target.url("/size/2000")));
     control<QSpinBox>(&form, "SpinEdit1")->setValue(400);
     control<QSpinBox>(&form, "SpinEdit2")->setValue(4);
     control<QSpinBox>(&form, "SpinEdit3")->setValue(0);
     control<QCheckBox>(&form, "Ramp")->click();
-    QTest::mouseClick(form.execbutton(), Qt::LeftButton);
+    QTest::mouseClick(ui(form).ExecButton, Qt::LeftButton);
     QVERIFY(runtoend(ended));
     host.sync();
     QCOMPARE(form.size(), QSize(565, 784));

@@ -11,6 +11,7 @@
 #include <QSpinBox>
 #include <QtTest>
 
+#include "FormControls.h"
 #include "gui/Charts.h"
 #include "gui/HttpAsy1.h"
 #include "gui/UvQtBridge.h"
@@ -64,14 +65,14 @@ class StartTestTest : public QObject {
     };
 
     // Five users of which the multiple-URL list sends two to a missing page.
-    form.multiurl->click();
+    ui(form).multiurl->click();
     urls.urllist()->setPlainText(QString::fromStdString(
         target.url("/size/50") + "\n" + target.url("/missing") + "\n" + target.url("/size/50")));
-    form.SpinEdit1->setValue(5);
-    form.SpinEdit2->setValue(2);
-    form.Checkshowgraph->setChecked(false);
-    QVERIFY(form.execbutton()->isEnabled());
-    QTest::mouseClick(form.execbutton(), Qt::LeftButton);
+    ui(form).SpinEdit1->setValue(5);
+    ui(form).SpinEdit2->setValue(2);
+    ui(form).Checkshowgraph->setChecked(false);
+    QVERIFY(ui(form).ExecButton->isEnabled());
+    QTest::mouseClick(ui(form).ExecButton, Qt::LeftButton);
     QVERIFY(waitfor([&] { return ended; }));
     QVERIFY(finished);
     QVERIFY(dialogs.empty());
@@ -93,31 +94,31 @@ class StartTestTest : public QObject {
     QVERIFY(charts->footLine(3).startsWith("  Average User Wait Time: "));
 
     // The Log view was not shown during the test: it opens at its left edge, time stamps in sight.
-    form.PageControl2->setCurrentWidget(form.TabSheet6);
-    form.PageControl1->setCurrentWidget(form.DisplayMemo);
+    ui(form).PageControl2->setCurrentWidget(ui(form).TabSheet6);
+    ui(form).PageControl1->setCurrentWidget(ui(form).DisplayMemo);
     QCoreApplication::processEvents();
-    QCOMPARE(form.DisplayMemo->horizontalScrollBar()->value(), 0);
-    QVERIFY(form.DisplayMemo->horizontalScrollBar()->maximum() > 0);
+    QCOMPARE(ui(form).DisplayMemo->horizontalScrollBar()->value(), 0);
+    QVERIFY(ui(form).DisplayMemo->horizontalScrollBar()->maximum() > 0);
 
     // The views mirror the model; the first response is shown; the files are written.
-    QVERIFY(form.DisplayMemo->toPlainText().contains("Saving detailed log to"));
-    QVERIFY(form.datamemo->toPlainText().contains("Glossary:"));
-    QVERIFY(form.sourceview()->toPlainText().startsWith("HTML Source (52 Bytes)"));
-    QVERIFY(form.headersview()->toPlainText().startsWith("HTTP/1.0 200 OK"));
+    QVERIFY(ui(form).DisplayMemo->toPlainText().contains("Saving detailed log to"));
+    QVERIFY(ui(form).datamemo->toPlainText().contains("Glossary:"));
+    QVERIFY(ui(form).Memo1->toPlainText().startsWith("HTML Source (52 Bytes)"));
+    QVERIFY(ui(form).Memo2->toPlainText().startsWith("HTTP/1.0 200 OK"));
     QVERIFY(readfile(dir.file("Pressbolt Results.log")).find("Glossary:") != std::string::npos);
     QVERIFY(readfile(dir.file("Pressbolt Detailed Results.log")).find("START RUN: 2") !=
             std::string::npos);
-    QVERIFY(form.execbutton()->isEnabled());
-    form.multiurl->setChecked(false);
-    form.singleurl->click();
+    QVERIFY(ui(form).ExecButton->isEnabled());
+    ui(form).multiurl->setChecked(false);
+    ui(form).singleurl->click();
   }
 
   // The options read for every request and header line are the same controls, read as freshly,
   // as the whole snapshot.
   void requestOptionsFollowTheCheckBoxes() {
     TWindowRig rig;
-    QCheckBox* boxes[] = {rig.form.HeaderCheckBox, rig.form.DataCheckBox,
-                          rig.form.onerroronlyCheckBox, rig.form.Checkcookie};
+    QCheckBox* boxes[] = {ui(rig.form).HeaderCheckBox, ui(rig.form).DataCheckBox,
+                          ui(rig.form).onerroronlyCheckBox, ui(rig.form).Checkcookie};
     for (int mask = 0; mask < 16; ++mask) {
       for (int i = 0; i < 4; ++i) boxes[i]->setChecked((mask >> i & 1) != 0);
       const TestSettings s = rig.host.settings();
@@ -140,16 +141,16 @@ class StartTestTest : public QObject {
     TWindowHost& host = rig.host;
     bool ended = false;
     host.onended = [&](bool) { ended = true; };
-    form.URLEdit->setText(QString::fromStdString(target.url("/hang")));
-    form.SpinEdit1->setValue(20);
-    QTest::mouseClick(form.execbutton(), Qt::LeftButton);
-    QVERIFY(!form.execbutton()->isEnabled());
-    QTimer::singleShot(300, [&] { QTest::mouseClick(form.abortbutton(), Qt::LeftButton); });
+    ui(form).URLEdit->setText(QString::fromStdString(target.url("/hang")));
+    ui(form).SpinEdit1->setValue(20);
+    QTest::mouseClick(ui(form).ExecButton, Qt::LeftButton);
+    QVERIFY(!ui(form).ExecButton->isEnabled());
+    QTimer::singleShot(300, [&] { QTest::mouseClick(ui(form).AbortButton, Qt::LeftButton); });
     QVERIFY(waitfor([&] { return ended; }));
     host.sync();
     QCOMPARE(form.charts()->requestpointcount(), 20);
     QCOMPARE(form.charts()->requestpointcount(404), 20);
-    QVERIFY(form.execbutton()->isEnabled());
+    QVERIFY(ui(form).ExecButton->isEnabled());
   }
 };
 

@@ -7,8 +7,8 @@
 #include <QtTest>
 
 #include "GuiSupport.h"
-#include "gui/UrlListFile.h"
 #include "gui/urllistwindow.h"
+#include "settings/UrlListFile.h"
 #include "support/TestSupport.h"
 
 class UrlListWindowTest : public QObject {

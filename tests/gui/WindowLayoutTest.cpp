@@ -9,6 +9,7 @@
 #include <QTabBar>
 #include <QtTest>
 
+#include "FormControls.h"
 #include "GuiSupport.h"
 #include "gui/HttpAsy1.h"
 #include "gui/UvQtBridge.h"
@@ -56,12 +57,12 @@ class WindowLayoutTest : public QObject {
     form.resize(565, 784);
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
-    form.PageControl2->setCurrentWidget(form.TabSheet6);
+    ui(form).PageControl2->setCurrentWidget(ui(form).TabSheet6);
     QCoreApplication::processEvents();
     QCOMPARE(form.size(), QSize(565, 784));
 
     // Every tab caption fits without scrolling.
-    for (QTabWidget* tabs : {form.PageControl2, form.PageControl1}) {
+    for (QTabWidget* tabs : {ui(form).PageControl2, ui(form).PageControl1}) {
       QTabBar* bar = tabs->tabBar();
       QVERIFY2(bar->sizeHint().width() <= bar->width(), qPrintable(tabs->objectName()));
       for (int i = 0; i < bar->count(); ++i)
@@ -69,7 +70,7 @@ class WindowLayoutTest : public QObject {
                  qPrintable(bar->tabText(i)));
     }
     // Labels show their whole text and keep a gap to the field they name.
-    for (QLabel* l : form.Panel4->findChildren<QLabel*>()) {
+    for (QLabel* l : ui(form).Panel4->findChildren<QLabel*>()) {
       if (!l->isVisible() || l->wordWrap()) continue;
       QVERIFY2(l->fontMetrics().horizontalAdvance(l->text()) <= l->contentsRect().width(),
                qPrintable(l->text()));
@@ -78,20 +79,20 @@ class WindowLayoutTest : public QObject {
                      l->geometry().bottom() < buddy->geometry().top(),
                  qPrintable(l->text()));
     }
-    for (QAbstractButton* b : form.Panel4->findChildren<QAbstractButton*>())
+    for (QAbstractButton* b : ui(form).Panel4->findChildren<QAbstractButton*>())
       if (b->isVisible())
         QVERIFY2(b->fontMetrics().horizontalAdvance(b->text().remove('&')) < b->width(),
                  qPrintable(b->text()));
-    QVERIFY2(overlaps(form.Panel4).isEmpty(), qPrintable(overlaps(form.Panel4)));
+    QVERIFY2(overlaps(ui(form).Panel4).isEmpty(), qPrintable(overlaps(ui(form).Panel4)));
     // The hint under the settings stays on one line.
-    QVERIFY(form.Panel6->height() < 2 * form.Panel6->fontMetrics().lineSpacing() + 4);
+    QVERIFY(ui(form).Panel6->height() < 2 * ui(form).Panel6->fontMetrics().lineSpacing() + 4);
 
     // At the smallest size the window allows, nothing overlaps and every tab caption, check box
     // and button still shows its whole text.
     form.resize(form.minimumSizeHint());
     QCoreApplication::processEvents();
-    QVERIFY2(overlaps(form.Panel4).isEmpty(), qPrintable(overlaps(form.Panel4)));
-    for (QTabWidget* tabs : {form.PageControl2, form.PageControl1}) {
+    QVERIFY2(overlaps(ui(form).Panel4).isEmpty(), qPrintable(overlaps(ui(form).Panel4)));
+    for (QTabWidget* tabs : {ui(form).PageControl2, ui(form).PageControl1}) {
       QTabBar* bar = tabs->tabBar();
       for (int i = 0; i < bar->count(); ++i) {
         QVERIFY2(bar->rect().contains(bar->tabRect(i)), qPrintable(bar->tabText(i)));
@@ -99,11 +100,11 @@ class WindowLayoutTest : public QObject {
                  qPrintable(bar->tabText(i)));
       }
     }
-    for (QAbstractButton* b : form.Panel4->findChildren<QAbstractButton*>()) {
+    for (QAbstractButton* b : ui(form).Panel4->findChildren<QAbstractButton*>()) {
       if (!b->isVisible()) continue;
       QVERIFY2(b->fontMetrics().horizontalAdvance(b->text().remove('&')) < b->width(),
                qPrintable(b->text()));
-      QVERIFY2(form.Panel4->rect().contains(b->geometry()), qPrintable(b->text()));
+      QVERIFY2(ui(form).Panel4->rect().contains(b->geometry()), qPrintable(b->text()));
     }
   }
 
@@ -113,8 +114,8 @@ class WindowLayoutTest : public QObject {
     form.resize(565, 784);
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
-    form.PageControl2->setCurrentWidget(form.TabSheet6);
-    form.Ramp->setChecked(true);
+    ui(form).PageControl2->setCurrentWidget(ui(form).TabSheet6);
+    ui(form).Ramp->setChecked(true);
     TResultCharts* charts = form.charts();
     charts->setChart1Title("Ramp test: http://127.0.0.1:18771/size/2000");
     charts->setChart2Title("Ramp test: http://127.0.0.1:18771/size/2000");
@@ -163,7 +164,7 @@ class WindowLayoutTest : public QObject {
     form.resize(565, 784);
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
-    form.PageControl2->setCurrentWidget(form.TabSheet6);
+    ui(form).PageControl2->setCurrentWidget(ui(form).TabSheet6);
     TWindowHost host(form);
     host.engine().setoutputdir(work.path());
     bool ended = false;
@@ -176,10 +177,10 @@ class WindowLayoutTest : public QObject {
                              "/status/403", "/missing", "/status/500", "/status/503"})
       urls << QString::fromStdString(target.url(path));
     list.setlines(urls);
-    form.multiurl->click();
-    form.SpinEdit1->setValue(18);
-    form.Checkshowgraph->setChecked(false);
-    QTest::mouseClick(form.execbutton(), Qt::LeftButton);
+    ui(form).multiurl->click();
+    ui(form).SpinEdit1->setValue(18);
+    ui(form).Checkshowgraph->setChecked(false);
+    QTest::mouseClick(ui(form).ExecButton, Qt::LeftButton);
     QVERIFY(waitfor([&] { return ended; }));
     host.sync();
     QCoreApplication::processEvents();
@@ -194,7 +195,7 @@ class WindowLayoutTest : public QObject {
     const QFontMetricsF fm(form.charts()->chart1()->fonts().text);
     for (const auto& f : l.foot)
       QVERIFY(fm.horizontalAdvance(QString::fromStdString(f.text)) <= l.bounds.width);
-    form.singleurl->click();
+    ui(form).singleurl->click();
   }
 };
 

@@ -1,6 +1,6 @@
 // The window while a run is timed: the log views, the chart and the first-response views wait
-// until its last completion, the status text changes at display rate only, and an Abort during
-// the allocation sends none of the run's requests.
+// until its last completion, the status text changes at display rate only, an Abort during the
+// allocation sends none of the run's requests, and IPv6 literals in the URL fields reach ::1.
 
 #include <unistd.h>
 #include <QElapsedTimer>
@@ -15,7 +15,9 @@
 #include <QTextEdit>
 #include <QtTest>
 #include <sstream>
+#include <vector>
 
+#include "FormControls.h"
 #include "GuiSupport.h"
 #include "browser/FirstResponseView.h"
 #include "browser/WebEngineBrowser.h"
@@ -96,17 +98,17 @@ class WindowRunTest : public QObject {
     TWindowHost& host = rig.host;
     // Many users for many status texts in the allocation, and answers that take half a second,
     // so the views' timers tick several times while the run is out.
-    form.URLEdit->setText(QString::fromStdString(rig.target.url("/trickle?bytes=5&ms=100")));
-    form.SpinEdit1->setValue(2000);
-    form.SpinEdit2->setValue(1);
-    form.Checkshowgraph->setChecked(false);  // the first response is shown as it completes
+    ui(form).URLEdit->setText(QString::fromStdString(rig.target.url("/trickle?bytes=5&ms=100")));
+    ui(form).SpinEdit1->setValue(2000);
+    ui(form).SpinEdit2->setValue(1);
+    ui(form).Checkshowgraph->setChecked(false);  // the first response is shown as it completes
 
     // The first-response browser view does not even start a navigation while a run is timed: its
     // threads would take CPU from the server and its repaint time from the measurement.
     QWebEngineView* browser =
-        static_cast<TWebEngineBrowser&>(form.WebBrowser_V11->browser()).view();
+        static_cast<TWebEngineBrowser&>(ui(form).WebBrowser_V11->browser()).view();
     const QUrl shown = browser->url();
-    TStatusWatch status(form.StatusText, host);
+    TStatusWatch status(ui(form).StatusText, host);
     QElapsedTimer held;
     qint64 heldms = 0;
     int samples = 0, changed = 0;
@@ -118,20 +120,21 @@ class WindowRunTest : public QObject {
       if (!held.isValid()) held.start();
       heldms = held.elapsed();
       ++samples;
-      const int l = form.DisplayMemo->blockCount(), r = form.datamemo->document()->blockCount(),
+      const int l = ui(form).DisplayMemo->blockCount(),
+                r = ui(form).datamemo->document()->blockCount(),
                 p = form.charts()->requestpointcount();
       if (logblocks >= 0 && (l != logblocks || r != resultblocks || p != points ||
-                             form.Memo1->toPlainText() != source)) {
+                             ui(form).Memo1->toPlainText() != source)) {
         ++changed;
       }
-      source = form.Memo1->toPlainText();
+      source = ui(form).Memo1->toPlainText();
       if (browser->url() != shown) ++changed;
       logblocks = l;
       resultblocks = r;
       points = p;
     });
     sample.start(5);
-    QTest::mouseClick(form.execbutton(), Qt::LeftButton);
+    QTest::mouseClick(ui(form).ExecButton, Qt::LeftButton);
     QVERIFY(waitfor([&] { return rig.ended; }));
     sample.stop();
 
@@ -142,10 +145,10 @@ class WindowRunTest : public QObject {
     QVERIFY2(status.shown <= heldms / TWindowHost::kStatusIntervalMs + 2,
              qPrintable(QString("%1 status texts in %2 ms").arg(status.shown).arg(heldms)));
     // Caught up at the end: every request on the chart, the first response in its view.
-    QVERIFY(waitfor([&] { return form.DisplayMemo->toPlainText().contains("Saving log"); }));
+    QVERIFY(waitfor([&] { return ui(form).DisplayMemo->toPlainText().contains("Saving log"); }));
     QCOMPARE(form.charts()->requestpointcount(), 2000);
-    QVERIFY(!form.Memo1->toPlainText().isEmpty());
-    QVERIFY(form.DisplayMemo->toPlainText().contains("Request 2000 Done"));
+    QVERIFY(!ui(form).Memo1->toPlainText().isEmpty());
+    QVERIFY(ui(form).DisplayMemo->toPlainText().contains("Request 2000 Done"));
   }
 
   // While the next test's run is timed, the views show that test's start, never the previous
@@ -154,29 +157,29 @@ class WindowRunTest : public QObject {
     TWindowRig rig;
     THttpAsyForm& form = rig.form;
     TWindowHost& host = rig.host;
-    form.Checkshowgraph->setChecked(false);  // the views stay visible during the run
-    form.URLEdit->setText(QString::fromStdString(rig.target.url("/size/10")));
-    form.SpinEdit1->setValue(5);
-    form.SpinEdit2->setValue(1);
-    QTest::mouseClick(form.execbutton(), Qt::LeftButton);
+    ui(form).Checkshowgraph->setChecked(false);  // the views stay visible during the run
+    ui(form).URLEdit->setText(QString::fromStdString(rig.target.url("/size/10")));
+    ui(form).SpinEdit1->setValue(5);
+    ui(form).SpinEdit2->setValue(1);
+    QTest::mouseClick(ui(form).ExecButton, Qt::LeftButton);
     QVERIFY(waitfor([&] { return rig.ended; }));
     form.synclogviews();
-    QVERIFY(form.datamemo->toPlainText().contains("Glossary"));
+    QVERIFY(ui(form).datamemo->toPlainText().contains("Glossary"));
 
     rig.ended = false;
-    form.URLEdit->setText(QString::fromStdString(rig.target.url("/trickle?bytes=3&ms=100")));
+    ui(form).URLEdit->setText(QString::fromStdString(rig.target.url("/trickle?bytes=3&ms=100")));
     int samples = 0, stale = 0;
     QTimer sample;
     QObject::connect(&sample, &QTimer::timeout, [&] {
       if (!host.holding()) return;
       ++samples;
-      stale += form.datamemo->toPlainText().contains("Glossary") ||
-               form.DisplayMemo->toPlainText().contains("Saving log") ||
+      stale += ui(form).datamemo->toPlainText().contains("Glossary") ||
+               ui(form).DisplayMemo->toPlainText().contains("Saving log") ||
                form.charts()->requestpointcount() != 0 ||
-               !form.DisplayMemo->toPlainText().contains("trickle");
+               !ui(form).DisplayMemo->toPlainText().contains("trickle");
     });
     sample.start(10);
-    QTest::mouseClick(form.execbutton(), Qt::LeftButton);
+    QTest::mouseClick(ui(form).ExecButton, Qt::LeftButton);
     QVERIFY(waitfor([&] { return rig.ended; }));
     QVERIFY(samples > 5);
     QCOMPARE(stale, 0);
@@ -204,11 +207,11 @@ class WindowRunTest : public QObject {
       answer.start(20);
       QTest::mouseClick(control<QPushButton>(&form, "LogFolderButton"), Qt::LeftButton);
       QCOMPARE(form.logfolder(), QString::fromStdString(chosen.path()));
-      QVERIFY(form.LogFolderButton->toolTip().contains(form.logfolder()));
+      QVERIFY(ui(form).LogFolderButton->toolTip().contains(form.logfolder()));
 
-      form.URLEdit->setText(QString::fromStdString(rig.target.url("/size/10")));
-      form.SpinEdit1->setValue(2);
-      QTest::mouseClick(form.execbutton(), Qt::LeftButton);
+      ui(form).URLEdit->setText(QString::fromStdString(rig.target.url("/size/10")));
+      ui(form).SpinEdit1->setValue(2);
+      QTest::mouseClick(ui(form).ExecButton, Qt::LeftButton);
       QVERIFY(waitfor([&] { return rig.ended; }));
       QVERIFY(readfile(chosen.file("Pressbolt Results.log")).find("Results of run 1") !=
               std::string::npos);
@@ -227,29 +230,29 @@ class WindowRunTest : public QObject {
     TWindowRig rig;
     THttpAsyForm& form = rig.form;
     TWindowHost& host = rig.host;
-    form.URLEdit->setText(QString::fromStdString(rig.target.url("/size/10")));
-    form.SpinEdit1->setValue(3000);
-    form.SpinEdit2->setValue(1);
+    ui(form).URLEdit->setText(QString::fromStdString(rig.target.url("/size/10")));
+    ui(form).SpinEdit1->setValue(3000);
+    ui(form).SpinEdit2->setValue(1);
     // The operator presses Abort once the launcher has made some clients.
     QTimer presser;
     QObject::connect(&presser, &QTimer::timeout, [&] {
-      if (!host.engine().clients.empty() && form.abortbutton()->isEnabled()) {
+      if (!host.engine().clients.empty() && ui(form).AbortButton->isEnabled()) {
         presser.stop();
-        QTest::mouseClick(form.abortbutton(), Qt::LeftButton);
+        QTest::mouseClick(ui(form).AbortButton, Qt::LeftButton);
       }
     });
     presser.start(0);
-    QTest::mouseClick(form.execbutton(), Qt::LeftButton);
+    QTest::mouseClick(ui(form).ExecButton, Qt::LeftButton);
     QVERIFY(waitfor([&] { return rig.ended; }));
     form.synclogviews();
 
     QVERIFY(host.engine().aborted);
-    QVERIFY(form.execbutton()->isEnabled());
-    const QString log = form.DisplayMemo->toPlainText();
+    QVERIFY(ui(form).ExecButton->isEnabled());
+    const QString log = ui(form).DisplayMemo->toPlainText();
     QVERIFY(log.contains("Run 1 was aborted before its requests were started"));
     QVERIFY(!log.contains("Starting request"));
     QVERIFY(log.contains("Test aborted"));
-    QVERIFY(form.datamemo->toPlainText().contains("Test aborted"));
+    QVERIFY(ui(form).datamemo->toPlainText().contains("Test aborted"));
     const std::string results = readfile(rig.dir.file("Pressbolt Results.log"));
     QVERIFY(results.find("Test aborted") != std::string::npos);
     QCOMPARE(form.charts()->requestpointcount(), 0);
@@ -269,21 +272,21 @@ class WindowRunTest : public QObject {
       TWindowRig rig;
       THttpAsyForm& form = rig.form;
       TLoadEngine& engine = rig.host.engine();
-      form.URLEdit->setText(QString::fromStdString(rig.target.url(t.path)));
-      form.SpinEdit1->setValue(4);
-      form.SpinEdit2->setValue(t.runs);
-      form.SpinEdit3->setValue(t.wait);
-      QTest::mouseClick(form.execbutton(), Qt::LeftButton);
+      ui(form).URLEdit->setText(QString::fromStdString(rig.target.url(t.path)));
+      ui(form).SpinEdit1->setValue(4);
+      ui(form).SpinEdit2->setValue(t.runs);
+      ui(form).SpinEdit3->setValue(t.wait);
+      QTest::mouseClick(ui(form).ExecButton, Qt::LeftButton);
       if (t.duringwait) {
         QVERIFY(waitfor([&] { return engine.phase() == TLoadEngine::TPhase::waiting; }));
       } else {
         QVERIFY(waitfor([&] { return rig.served() == 4; }));
       }
-      QTest::mouseClick(form.abortbutton(), Qt::LeftButton);
+      QTest::mouseClick(ui(form).AbortButton, Qt::LeftButton);
       QVERIFY(waitfor([&] { return rig.ended; }));
       form.synclogviews();
-      QVERIFY2(form.datamemo->toPlainText().contains("Test aborted"), t.path);
-      QVERIFY(form.DisplayMemo->toPlainText().contains("Test aborted"));
+      QVERIFY2(ui(form).datamemo->toPlainText().contains("Test aborted"), t.path);
+      QVERIFY(ui(form).DisplayMemo->toPlainText().contains("Test aborted"));
       for (const char* file : {"Pressbolt Results.log", "Pressbolt Detailed Results.log"}) {
         QVERIFY2(readfile(rig.dir.file(file)).find("Test aborted") != std::string::npos, file);
       }
@@ -293,7 +296,7 @@ class WindowRunTest : public QObject {
         QVERIFY(results.find("Results of run 1") != std::string::npos);
         QVERIFY(results.find("Average User Wait Time") != std::string::npos);
       }
-      QVERIFY(form.execbutton()->isEnabled());
+      QVERIFY(ui(form).ExecButton->isEnabled());
     }
   }
 
@@ -301,15 +304,15 @@ class WindowRunTest : public QObject {
   void textViewsOpenAtTheStartOfTheirLines() {
     TWindowRig rig;
     THttpAsyForm& form = rig.form;
-    form.URLEdit->setText(
+    ui(form).URLEdit->setText(
         QString::fromStdString(rig.target.url("/size/10?" + std::string(400, 'w'))));
-    form.SpinEdit1->setValue(3);
-    form.SpinEdit2->setValue(1);
-    QTest::mouseClick(form.execbutton(), Qt::LeftButton);
+    ui(form).SpinEdit1->setValue(3);
+    ui(form).SpinEdit2->setValue(1);
+    QTest::mouseClick(ui(form).ExecButton, Qt::LeftButton);
     QVERIFY(waitfor([&] { return rig.ended; }));
     form.synclogviews();
-    for (QAbstractScrollArea* view : {static_cast<QAbstractScrollArea*>(form.DisplayMemo),
-                                      static_cast<QAbstractScrollArea*>(form.datamemo)}) {
+    for (QAbstractScrollArea* view : {static_cast<QAbstractScrollArea*>(ui(form).DisplayMemo),
+                                      static_cast<QAbstractScrollArea*>(ui(form).datamemo)}) {
       for (QWidget* tab = view; tab != nullptr; tab = tab->parentWidget()) {
         if (auto* tabs = qobject_cast<QTabWidget*>(tab->parentWidget()->parentWidget())) {
           tabs->setCurrentWidget(tab);
@@ -331,6 +334,51 @@ class WindowRunTest : public QObject {
       QVERIFY2(across->value() == 0,
                qPrintable(view->objectName() + " scrolled to " + QString::number(across->value())));
     }
+  }
+
+  // IPv6 literals in the URL field, the proxy field and the multiple-URL list reach a server on
+  // ::1, which answers 200 only for the Host line each request should carry.
+  void ipv6LiteralsInTheUrlFieldsAndTheProxy() {
+    if (!haveipv6loopback()) QSKIP(kNoIpv6Loopback);
+    TWindowRig rig;
+    THttpAsyForm& form = rig.form;
+    std::vector<std::string> dialogs;
+    rig.host.dialoghook = [&](const std::string& t) { dialogs.push_back(t); };
+    TTargetServer v6({"--bind", "::1", "--log"}, rig.dir.file("v6.log"));
+    auto served = [&](const std::string& line) {
+      std::istringstream in(readfile(rig.dir.file("v6.log")));
+      int n = 0;
+      for (std::string l; std::getline(in, l);) n += l == line;
+      return n;
+    };
+    auto runtest = [&] {
+      rig.ended = false;
+      QTest::mouseClick(form.execbutton(), Qt::LeftButton);
+      return waitfor([&] { return rig.ended; });
+    };
+    form.Checkshowgraph->setChecked(false);
+    form.SpinEdit1->setValue(3);
+    form.SpinEdit2->setValue(1);
+
+    form.URLEdit->setText(QString::fromStdString(v6.url("/host?is=[::1]")));
+    QVERIFY(runtest());
+    QCOMPARE(served("GET /host?is=[::1] 200"), 3);
+
+    form.checkproxy->setChecked(true);
+    form.proxy->setText("[::1]");
+    form.port->setText(QString::number(v6.port()));
+    form.URLEdit->setText("http://example.test/host?is=example.test");
+    QVERIFY(runtest());
+    QCOMPARE(served("GET http://example.test/host?is=example.test 200"), 3);
+    form.checkproxy->setChecked(false);
+
+    form.multiurl->click();
+    rig.urls.urllist()->setPlainText(
+        QString::fromStdString(v6.url("/host?is=[::1]&n=1") + "\n" + v6.url("/host?is=[::1]&n=2")));
+    QVERIFY(runtest());
+    QCOMPARE(served("GET /host?is=[::1]&n=1 200") + served("GET /host?is=[::1]&n=2 200"), 3);
+    form.singleurl->click();
+    QVERIFY(dialogs.empty());
   }
 };
 

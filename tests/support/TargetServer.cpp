@@ -1,9 +1,11 @@
 #include "support/TargetServer.h"
 
 #include <fcntl.h>
+#include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
@@ -121,12 +123,16 @@ TTargetServer::TTargetServer(const std::vector<std::string>& args, const std::st
   }
   close(fds[0]);
 
-  const std::string prefix = "listening on 127.0.0.1:";
+  // "listening on 127.0.0.1:PORT", or "listening on [::1]:PORT" with --bind ::1.
+  const std::string prefix = "listening on ";
   if (failure.empty()) {
     line = line.substr(0, line.find('\n'));
-    if (line.compare(0, prefix.size(), prefix) == 0) {
+    size_t colon = line.rfind(':');
+    if (line.compare(0, prefix.size(), prefix) == 0 && colon != std::string::npos &&
+        colon > prefix.size()) {
+      host_ = line.substr(prefix.size(), colon - prefix.size());
       try {
-        port_ = std::stoi(line.substr(prefix.size()));
+        port_ = std::stoi(line.substr(colon + 1));
       } catch (const std::exception&) {
         port_ = 0;
       }
@@ -150,5 +156,16 @@ std::string TTargetServer::url(const std::string& path) const {
 }
 
 std::string TTargetServer::hostport() const {
-  return "127.0.0.1:" + std::to_string(port_);
+  return host_ + ":" + std::to_string(port_);
+}
+
+bool haveipv6loopback() {
+  int fd = socket(AF_INET6, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) return false;
+  sockaddr_in6 a{};
+  a.sin6_family = AF_INET6;
+  a.sin6_addr = in6addr_loopback;
+  bool ok = bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+  close(fd);
+  return ok;
 }

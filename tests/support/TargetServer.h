@@ -20,9 +20,9 @@ class TTargetServer {
   TTargetServer& operator=(const TTargetServer&) = delete;
 
   int port() const { return port_; }
-  // "http://127.0.0.1:" + port + path
+  // "http://" + hostport() + path
   std::string url(const std::string& path) const;
-  // "127.0.0.1:" + port
+  // The address it listens on and its port: "127.0.0.1:" + port, "[::1]:" + port with --bind ::1.
   std::string hostport() const;
   // The child's process id (for tests that inspect or signal it).
   pid_t pid() const { return pid_; }
@@ -30,4 +30,13 @@ class TTargetServer {
  private:
   pid_t pid_ = -1;
   int port_ = 0;
+  std::string host_;
 };
+
+// Whether this machine has the IPv6 loopback address ::1 (a socket can be bound to it). Tests of
+// IPv6 skip without it.
+bool haveipv6loopback();
+
+// The message such a test skips with.
+inline constexpr const char* kNoIpv6Loopback =
+    "this machine has no IPv6 loopback address (::1 cannot be bound; see ip -6 addr show lo)";

@@ -25,16 +25,21 @@ namespace {
 struct TListener {
   int fd = -1;
   std::string port;
-  TListener() {
-    fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  bool ok = false;
+  // On 127.0.0.1, or on ::1 with ipv6.
+  explicit TListener(bool ipv6 = false) {
+    fd = ::socket(ipv6 ? AF_INET6 : AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in a{};
+    sockaddr_in6 a6{};
     a.sin_family = AF_INET;
     a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    ::listen(fd, SOMAXCONN);
-    socklen_t len = sizeof a;
-    getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
-    port = std::to_string(ntohs(a.sin_port));
+    a6.sin6_family = AF_INET6;
+    a6.sin6_addr = in6addr_loopback;
+    auto* sa = ipv6 ? reinterpret_cast<sockaddr*>(&a6) : reinterpret_cast<sockaddr*>(&a);
+    socklen_t len = ipv6 ? sizeof a6 : sizeof a;
+    ok = ::bind(fd, sa, len) == 0 && ::listen(fd, SOMAXCONN) == 0;
+    getsockname(fd, sa, &len);
+    port = std::to_string(ntohs(ipv6 ? a6.sin6_port : a.sin_port));
   }
   ~TListener() { ::close(fd); }
 };
@@ -73,8 +78,10 @@ class PortWindowConnect : public ::testing::Test {
     TPortRange window{};
   };
 
-  // Connects n sockets to the listener and returns each one's local port and window.
-  std::vector<TClient> connect(TEventLoop& loop, int n) {
+  // Connects n sockets to the listener (or to address and port) and returns each one's local
+  // port and window.
+  std::vector<TClient> connect(TEventLoop& loop, int n, const std::string& address = "127.0.0.1",
+                               const std::string& port = "") {
     std::vector<TClient> clients(static_cast<size_t>(n));
     int connected = 0;
     for (auto& c : clients) {
@@ -85,8 +92,8 @@ class PortWindowConnect : public ::testing::Test {
         cp->port = std::atoi(s->LocalPortText().c_str());
         if (++connected == n) loop.Stop();
       };
-      c.socket->SetAddr("127.0.0.1");
-      c.socket->SetPort(listener.port);
+      c.socket->SetAddr(address);
+      c.socket->SetPort(port.empty() ? listener.port : port);
       c.socket->Connect();
       c.fd = c.socket->HSocket();
       c.window = given.count(c.fd) != 0 ? given[c.fd] : TPortRange{};
@@ -119,6 +126,26 @@ TEST_F(PortWindowConnect, ManyConnectionsToOneAddressGetDistinctPortsFromTheirWi
     EXPECT_EQ(ports.size(), size_t(n));
     // The windows move on from socket to socket (they start again only after the whole range).
     EXPECT_GE(windows.size(), size_t(n) - 1);
+  }
+  EXPECT_EQ(loop.Close(), 0);
+}
+
+TEST_F(PortWindowConnect, IPv6ConnectionsDrawFromTheSameWindows) {
+  TListener v6(true);
+  if (!v6.ok) GTEST_SKIP() << "this machine has no IPv6 loopback address (::1 cannot be bound)";
+  TEventLoop loop;
+  {
+    const int n = 40;
+    auto clients = connect(loop, n, "::1", v6.port);
+    std::set<int> ports;
+    for (const auto& c : clients) {
+      ASSERT_GT(c.port, 0);
+      ports.insert(c.port);
+      EXPECT_GE(c.port, c.window.lo);
+      EXPECT_LE(c.port, c.window.hi);
+      EXPECT_GT(c.window.hi, 0);
+    }
+    EXPECT_EQ(ports.size(), size_t(n));
   }
   EXPECT_EQ(loop.Close(), 0);
 }

@@ -131,6 +131,16 @@ TEST_F(TargetRoutes, AuthAcceptsOnlyTheMatchingBasicCredentials) {
   EXPECT_EQ(statusline(none), "HTTP/1.0 401 Unauthorized");
 }
 
+TEST_F(TargetRoutes, HostAnswersOkOnlyForTheExpectedHostLine) {
+  TReply ok = exchange(port(), "GET /host?is=%5B::1%5D HTTP/1.0\r\nHost: [::1]\r\n\r\n");
+  EXPECT_EQ(statusline(ok), "HTTP/1.0 200 OK");
+  EXPECT_EQ(ok.body(), "Host: [::1]\n");
+  TReply wrong = exchange(port(), "GET /host?is=[::1] HTTP/1.0\r\nHost: ::1\r\n\r\n");
+  EXPECT_EQ(statusline(wrong), "HTTP/1.0 400 Bad Request");
+  EXPECT_EQ(wrong.body(), "Host: ::1, not [::1]\n");
+  EXPECT_EQ(statusline(get(port(), "/host?is=x")), "HTTP/1.0 400 Bad Request");
+}
+
 TEST_F(TargetRoutes, EchoReturnsTheRequestByteForByte) {
   const std::string header =
       "POST /echo?q=1 HTTP/1.0\r\nX-Odd:  spaced \t\r\nContent-Length: 12\r\n\r\n";

@@ -85,6 +85,37 @@ TEST(StartChecks, TheSingleUrlNamesAServerAndTheProxyIsGiven) {
   EXPECT_EQ(startrefusal(s, {}), "") << "an empty proxy that is not used is harmless";
 }
 
+TEST(StartChecks, Ipv6AddressesInTheUrlFieldsAndTheProxy) {
+  for (const char* fine : {"http://[::1]:8080/a", "http://[::1]/", "[::1]:81/x", "http://[::1]"}) {
+    EXPECT_EQ(startrefusal(single(fine), {}), "") << fine;
+  }
+  for (const char* damaged : {"http://[::1", "http://[::1]x/", "http://[zz]/"}) {
+    EXPECT_NE(startrefusal(single(damaged), {}).find("no valid IPv6 address in brackets"),
+              std::string::npos)
+        << damaged;
+  }
+  EXPECT_NE(startrefusal(single("http://::1:8080/"), {}).find("without brackets"),
+            std::string::npos);
+  TestSettings s = single("");
+  s.multipleurls = true;
+  EXPECT_EQ(startrefusal(s, {"http://[::1]:81/", "http://127.0.0.1/"}), "");
+  EXPECT_NE(startrefusal(s, {"http://[::1]:81/", "http://[::1/"}).find("URL#2 \"http://[::1/\""),
+            std::string::npos);
+  s = single("http://127.0.0.1/");
+  s.useproxy = true;
+  s.proxyport = "3128";
+  for (const char* fine : {"[::1]", "[::1]:3128", "127.0.0.2:3128"}) {
+    s.proxy = fine;
+    EXPECT_EQ(startrefusal(s, {}), "") << fine;
+  }
+  for (const char* bad : {"::1", "[::1", "[zz]"}) {
+    s.proxy = bad;
+    EXPECT_NE(startrefusal(s, {}).find("The proxy \"" + std::string(bad) + "\" has"),
+              std::string::npos)
+        << bad;
+  }
+}
+
 TEST(StartChecks, KeyOffsetMayReachButNotPassTheLargestNumber) {
   const int64_t max = std::numeric_limits<int64_t>::max();
   TestSettings s = single("http://127.0.0.1/?id=@@");

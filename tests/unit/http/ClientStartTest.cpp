@@ -38,6 +38,11 @@ TEST(ClientStart, TargetsFromUrlAndProxy) {
       {"h/y", "proxy:1", "proxy", "1", "h", "http://h/y", "y"},
       {"http://h", "proxy:1", "proxy", "1", "h", "http://h", "document.htm"},
       {"/rel", "", "", "80", "", "/rel", "rel"},
+      // An IPv6 literal keeps its brackets for the Host line and the proxy's absolute URL; a
+      // proxy may be one as well.
+      {"http://[::1]:8080/d/e.htm#f", "", "[::1]", "8080", "[::1]", "/d/e.htm", "e.htm"},
+      {"http://[::1]/x", "[::2]:3128", "[::2]", "3128", "[::1]", "http://[::1]/x", "x"},
+      {"http://[::1]:81/x", "[::2]", "[::2]", "8888", "[::1]", "http://[::1]:81/x", "x"},
   };
   // Each URL twice in a row: a URL met again must give the same targets as the first time.
   for (int n = 0; n < int(2 * std::size(cases)); ++n) {

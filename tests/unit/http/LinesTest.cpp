@@ -215,8 +215,11 @@ TEST(HeaderLine, Decimal) {
   EXPECT_EQ(v, INT64_MAX);
   EXPECT_TRUE(decimal("-9223372036854775808", v));
   EXPECT_EQ(v, INT64_MIN);
+  EXPECT_TRUE(decimal(" +7", v));
+  EXPECT_EQ(v, 7);
   v = 42;
-  for (const char* bad : {"", " ", "+", "12 ", "1a", "0x10", "9223372036854775808", "\t1"}) {
+  for (const char* bad : {"", " ", "+", "-", "+-5", "--5", "- 5", "12 ", "1a", "0x10",
+                          "9223372036854775808", "-9223372036854775809", "\t1"}) {
     EXPECT_FALSE(decimal(bad, v)) << bad;
   }
   EXPECT_EQ(v, 42);

@@ -2,7 +2,24 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 namespace {
+
+std::vector<std::string> requestheaderlines(const TRequestHeaderFields& f) {
+  TRequestHeaderLines h(f);
+  std::vector<std::string> lines;
+  for (int i = 0; i < h.Count(); ++i) lines.emplace_back(h.Line(i));
+  return lines;
+}
+
+// The lines as a header block: each ended by CR LF, then the empty line.
+std::string requestheadertext(const std::vector<std::string>& lines) {
+  std::string text;
+  for (const auto& line : lines) text += line + "\r\n";
+  return text + "\r\n";
+}
 
 TEST(RequestHeader, PlainGetIsRequestLineAndHost) {
   TRequestHeaderFields f;

@@ -55,11 +55,70 @@ TEST(SplitURL, EveryBranch) {
   }
 }
 
+TEST(SplitURL, Ipv6LiteralsKeepTheirBrackets) {
+  const SplitCase cases[] = {
+      {"http://[::1]:8080/a?x=1", {"http", "", "", "[::1]", "8080", "/a?x=1"}},
+      {"http://[::1]/", {"http", "", "", "[::1]", "", "/"}},
+      {"http://[::1]", {"http", "", "", "[::1]", "", ""}},
+      {"http://[2001:db8::7]:81", {"http", "", "", "[2001:db8::7]", "81", ""}},
+      {"http://u:p@[::1]:82/x", {"http", "u", "p", "[::1]", "82", "/x"}},
+      {"http://u:p:q@[::ffff:127.0.0.1]/", {"http", "u", "p:q", "[::ffff:127.0.0.1]", "", "/"}},
+      {"[::1]:83/y", {"", "", "", "[::1]", "83", "/y"}},
+      // Damaged: whatever follows the "[" stays in the host, which then reads as no address.
+      {"http://[::1", {"http", "", "", "[::1", "", ""}},
+      {"http://[::1]x/", {"http", "", "", "[::1]x", "", "/"}},
+      {"http://[::1]x:80/", {"http", "", "", "[::1]x:80", "", "/"}},
+      {"http://[zz]/", {"http", "", "", "[zz]", "", "/"}},
+      // Without brackets the last ":" is taken for the port, as for any host.
+      {"http://::1:8080/", {"http", "", "", "::1", "8080", "/"}},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(show(SplitURL(c.url)), show(c.want)) << "url: " << c.url;
+  }
+}
+
+TEST(SplitURL, HostProblemsOfIpv6) {
+  for (const char* good : {"[::1]", "[2001:DB8::7]", "[::ffff:127.0.0.1]", "localhost", "127.0.0.1",
+                           "example.org", ""}) {
+    EXPECT_EQ(hostproblem(good), "") << good;
+  }
+  for (const char* damaged : {"[::1", "[::1]x", "[zz]", "[]", "[127.0.0.1]", "[fe80::1%25lo]",
+                              "::1]", "[1:2]", "[::1]x:80"}) {
+    EXPECT_NE(hostproblem(damaged).find("no valid IPv6 address in brackets"), std::string::npos)
+        << damaged;
+  }
+  for (const char* bare : {"::1", ":", "2001:db8::7"}) {
+    EXPECT_NE(hostproblem(bare).find("without brackets"), std::string::npos) << bare;
+  }
+}
+
+TEST(SplitURL, HostKeyComparesSpellingsOfOneHost) {
+  EXPECT_EQ(hostkey("[0:0:0:0:0:0:0:1]"), hostkey("[::1]"));
+  EXPECT_EQ(hostkey("[2001:DB8::7]"), "[2001:db8::7]");
+  EXPECT_EQ(hostkey("LocalHost"), "localhost");
+  EXPECT_NE(hostkey("[::1]"), hostkey("[::2]"));
+  EXPECT_NE(hostkey("[::1]"), hostkey("127.0.0.1"));
+  EXPECT_EQ(hostkey("[zz]"), "[zz]");
+}
+
 TEST(DocumentName, DerivedFromTarget) {
   const std::pair<const char*, const char*> cases[] = {
-      {"", "document.htm"}, {"/", "document.htm"},       {"/a/b.htm?x=1", "b.htm"},
-      {"/dir/", "dir"},     {"/index.htm", "index.htm"}, {"/?x=1", ""},
-      {"/a?x=/b", "b"},     {"noslash", "noslash"},      {"http://h/x/y.gif", "y.gif"},
+      {"", "document.htm"},
+      {"/", "document.htm"},
+      {"/a/b.htm?x=1", "b.htm"},
+      {"/dir/", "dir"},
+      {"/index.htm", "index.htm"},
+      {"/?x=1", ""},
+      {"/a?x=/b", "b"},
+      {"noslash", "noslash"},
+      {"http://h/x/y.gif", "y.gif"},
+      // The fragment is never sent and names nothing, even when it holds slashes.
+      {"/a/b.htm#part", "b.htm"},
+      {"/a/b.htm?x=1#f", "b.htm"},
+      {"/a/b.htm#x/y.gif", "b.htm"},
+      {"/#top", "document.htm"},
+      {"#top", "document.htm"},
+      {"http://[::1]:8/d/e.txt", "e.txt"},
   };
   for (const auto& [target, want] : cases) EXPECT_EQ(documentname(target), want) << target;
   std::string longname(300, 'n');
@@ -123,6 +182,11 @@ TEST(Relocate, WithoutAndWithProxy) {
       {"page.htm", true, {"proxy", "3128", "old", "http://old:8080/page.htm"}},
       {"http://new:81/x", true, {"proxy", "3128", "old", "http://new:81/x"}},
       {"ftp://new", true, {"proxy", "3128", "old", "ftp://old:8080/new"}},
+      // An IPv6 literal moves the connection there, brackets kept for the Host line.
+      {"http://[::1]:84/z", false, {"[::1]", "84", "[::1]", "/z"}},
+      {"http://[::1]/z", false, {"[::1]", "80", "[::1]", "/z"}},
+      {"http://[::1]", false, {"[::1]", "80", "[::1]", "/"}},
+      {"http://[::1]:85/z", true, {"proxy", "3128", "old", "http://[::1]:85/z"}},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(show(relocate(c.proxy ? proxied : direct, c.v, c.proxy)), show(c.want))
@@ -130,6 +194,9 @@ TEST(Relocate, WithoutAndWithProxy) {
   }
   EXPECT_EQ(relocate({"proxy", "3128", "old", "http://old/start"}, "/n", true).RequestTarget,
             "http://old/n");
+  // A name relative to an IPv6 host through a proxy keeps the host's brackets and port.
+  EXPECT_EQ(relocate({"proxy", "3128", "[::1]", "http://[::1]:86/start"}, "/n", true).RequestTarget,
+            "http://[::1]:86/n");
 }
 
 }  // namespace

@@ -1,12 +1,16 @@
-#include "gui/UrlListFile.h"
+#include "settings/UrlListFile.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <sstream>
+#include <string_view>
 
 namespace {
+
+// Editors that save "UTF-8 with BOM" put these bytes before the first line; they are no part of it.
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
 std::string failure(const char* what, const std::string& path, int err) {
   return std::string(what) + " \"" + path + "\": " + std::strerror(err);
@@ -32,6 +36,7 @@ bool readurlfile(const std::string& path, std::vector<std::string>& lines, std::
     error = failure("Unable to read", path, err);
     return false;
   }
+  if (text.starts_with(kByteOrderMark)) text.erase(0, kByteOrderMark.size());
   std::vector<std::string> read;
   std::istringstream in(text);
   std::string line;
@@ -51,6 +56,9 @@ bool writeurlfile(const std::string& path, const std::vector<std::string>& lines
     error = failure("Unable to write", path, errno ? errno : EACCES);
     return false;
   }
+  // A first line that begins with the mark's bytes gets a mark of its own, so that reading the
+  // file back gives the line whole.
+  if (!lines.empty() && lines.front().starts_with(kByteOrderMark)) out << kByteOrderMark;
   for (const auto& l : lines) out << l << "\r\n";
   out.flush();
   if (!out) {

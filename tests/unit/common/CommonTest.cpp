@@ -1,0 +1,67 @@
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <string>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "common/Text.h"
+#include "common/WholeFile.h"
+#include "support/TestSupport.h"
+
+namespace {
+
+TEST(Text, TrimTakesOnlyTheGivenBlanks) {
+  EXPECT_EQ(trim("  a b\t"), "a b");
+  EXPECT_EQ(trim(" \t "), "");
+  EXPECT_EQ(trim(""), "");
+  EXPECT_EQ(trim("\r\nx\r\n"), "\r\nx\r\n");  // line ends are not blanks unless asked for
+  EXPECT_EQ(trim("\r\nx \r\n", " \t\r\n"), "x");
+}
+
+TEST(Text, AsciiLowerLeavesEveryOtherByteAlone) {
+  EXPECT_EQ(asciilower("Content-LENGTH: 10"), "content-length: 10");
+  EXPECT_EQ(asciilower("\xC3\x84RGER"), "\xC3\x84rger");  // UTF-8 bytes pass through
+  EXPECT_EQ(asciilower("[@`{"), "[@`{");                  // the neighbours of A-Z and a-z
+}
+
+TEST(WholeFile, ReadsEveryByteOrReportsWhy) {
+  TTempDir dir;
+  std::string big(200000, '\0');
+  for (size_t i = 0; i < big.size(); ++i) big[i] = char(i * 7);
+  writefile(dir.file("big.bin"), big);
+  std::string bytes = "old";
+  EXPECT_EQ(readwholefile(dir.file("big.bin"), bytes), 0);
+  EXPECT_EQ(bytes, big);
+
+  bytes = "old";
+  EXPECT_EQ(readwholefile(dir.file("missing"), bytes), ENOENT);
+  EXPECT_EQ(bytes, "");
+  EXPECT_EQ(readwholefile(dir.path(), bytes, TFileKinds::AnyReadable), EISDIR);
+}
+
+TEST(WholeFile, AFifoIsRefusedWithoutBlockingUnlessStreamsAreAllowed) {
+  TTempDir dir;
+  const std::string fifo = dir.file("fifo");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  std::string bytes;
+  EXPECT_EQ(readwholefile(fifo, bytes), EINVAL);  // returns at once: no writer is needed
+
+  std::thread writer([&] {
+    const int fd = ::open(fifo.c_str(), O_WRONLY);
+    ASSERT_GE(fd, 0);
+    // Two writes: the reader must not stop at the first empty moment of the pipe.
+    ASSERT_EQ(::write(fd, "first ", 6), 6);
+    usleep(20000);
+    ASSERT_EQ(::write(fd, "second", 6), 6);
+    ::close(fd);
+  });
+  EXPECT_EQ(readwholefile(fifo, bytes, TFileKinds::AnyReadable), 0);
+  writer.join();
+  EXPECT_EQ(bytes, "first second");
+}
+
+}  // namespace
