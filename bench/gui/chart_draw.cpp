@@ -16,7 +16,7 @@
 #include <random>
 #include <vector>
 
-#include "gui/Charts.h"
+#include "gui/ResultCharts.h"
 
 namespace {
 

@@ -22,7 +22,7 @@
 #include "segments/SegmentFile.h"
 #include "segments/SegmentOption.h"
 #include "segments/StartTime.h"
-#include "settings/StoredSettings.h"
+#include "settings/SettingsModel.h"
 
 namespace {
 
@@ -121,29 +121,47 @@ bool validport(const std::string& port) {
   return v >= 1 && v <= 65535;
 }
 
+// The test's settings from the file --settings names; the window's own choices stay behind.
 void applystored(const TStoredSettings& st, TCliJob& job) {
-  TestSettings& s = job.settings;
-  s.url = st.url;
-  s.multipleurls = st.multiurl && !st.singleurl;
+  TStoredSettings s;
+  static_cast<TestSettings&>(s) = job.settings;
+  for (const TSetting& e : settingsmodel()) {
+    if (e.key == nullptr || !e.commandline) continue;
+    switch (e.kind) {
+      case TSettingKind::flag:
+        s.*e.flag = st.*e.flag;
+        break;
+      case TSettingKind::number:
+        s.*e.number = st.*e.number;
+        break;
+      case TSettingKind::bignumber:
+        s.*e.bignumber = st.*e.bignumber;
+        break;
+      case TSettingKind::text:
+        s.*e.text = st.*e.text;
+        break;
+    }
+  }
+  // The window's two radio buttons: the list is tested only when "single URL" is off.
+  s.multipleurls = st.multipleurls && !st.singleurl;
+  job.settings = s;
   job.urls = st.urllist;
-  s.useproxy = st.useproxy;
-  s.proxy = st.proxy;
-  s.proxyport = st.proxyport;
-  s.useuser = st.useuser;
-  s.username = st.username;
-  s.usersfromfile = st.usersfromfile;
-  s.useagent = st.useagent;
-  s.agent = st.agent;
-  s.usepost = st.usepost;
-  s.postdata = st.postdata;
-  s.users = st.users;
-  s.runs = st.runs;
-  s.waitperrun = st.waitperrun;
-  s.preservecookies = st.preservecookies;
-  s.ramptest = st.ramptest;
-  s.writeheaders = st.writeheaders;
-  s.writedata = st.writedata;
-  s.onerroronly = st.onerroronly;
+}
+
+// The settings model's plain options that were given, in the model's order.
+void takesettings(const TCliOptions& o, TCliJob& job) {
+  TStoredSettings s;
+  static_cast<TestSettings&>(s) = job.settings;
+  for (const TSetting& e : settingsmodel()) {
+    if (e.option == nullptr) continue;
+    if (auto n = o.numbers.find(e.option); n != o.numbers.end() && n->second) {
+      // Each segment holds at most the usual number of users.
+      const int64_t max = e.scaledbysegments ? int64_t(e.max) * job.segments : e.max;
+      s.*e.number = int(integer(e.option, *n->second, e.min, max));
+    }
+    if (auto f = o.flags.find(e.option); f != o.flags.end() && f->second) s.*e.flag = *f->second;
+  }
+  job.settings = s;
 }
 
 void takeurls(const TCliOptions& o, TCliJob& job) {
@@ -200,7 +218,6 @@ void takecredentials(const TCliOptions& o, std::istream& passwordsource, TCliJob
     plaintext("--password-stdin", line);
     s.password = line;
   }
-  if (o.usersfile) s.usersfromfile = *o.usersfile;
   if (s.usersfromfile) s.useuser = true;
 }
 
@@ -261,6 +278,7 @@ void takelimits(const TCliOptions& o, TCliJob& job) {
   if (o.maxerrorrate) job.maxerrorrate = decimal("--max-error-rate", *o.maxerrorrate, 0, 100);
   if (o.maxavgwait) job.maxavgwait = decimal("--max-avg-wait", *o.maxavgwait, 0, 1e12);
   if (o.maxp99wait) job.maxp99wait = decimal("--max-p99-wait", *o.maxp99wait, 0, 1e12);
+  if (o.maxp99server) job.maxp99server = decimal("--max-p99-server", *o.maxp99server, 0, 1e12);
 }
 
 // --segment I/K or --segments K with the Indexed Job's index, and --start-at.
@@ -328,35 +346,31 @@ void takebaseline(const TCliOptions& o, TCliJob& job, const TestSettings* now) {
 void takemerge(const TCliOptions& o, TCliJob& job) {
   const char* mode = o.report ? "--report" : "--merge";
   if (o.report && !o.merge.empty()) fail("--report", "give either --report or --merge, not both");
-  const std::pair<const char*, bool> testoptions[] = {
-      {"a URL", !o.url.empty()},
-      {"--users", bool(o.users)},
-      {"--runs", bool(o.runs)},
-      {"--wait", bool(o.wait)},
-      {"--ramp", bool(o.ramp)},
-      {"--urls", bool(o.urlsfile)},
-      {"--agent", bool(o.agent)},
-      {"--proxy", bool(o.proxy)},
-      {"--user", bool(o.user)},
-      {"--password-stdin", o.passwordstdin},
-      {"--post", bool(o.post)},
-      {"--post-file", bool(o.postfile)},
-      {"--users-file", bool(o.usersfile)},
-      {"--key-offset", bool(o.keyoffset)},
-      {"--preserve-cookies", bool(o.preservecookies)},
-      {"--write-headers", bool(o.writeheaders)},
-      {"--write-data", bool(o.writedata)},
-      {"--on-error-only", bool(o.onerroronly)},
-      {"--settings", bool(o.settingsfile)},
-      {"--timeout", bool(o.timeout)},
-      {"--segment", bool(o.segment)},
-      {"--segments", bool(o.segments)},
-      {"--start-at", bool(o.startat)}};
+  const auto refuse = [&o, mode](const std::string& name) {
+    fail(mode, name + " belongs to a test, not to " + (o.report ? "a stored result" : "a merge"));
+  };
+  if (!o.url.empty()) refuse("a URL");
+  for (const auto& [name, value] : o.numbers) {
+    if (value) refuse(name);
+  }
+  for (const auto& [name, value] : o.flags) {
+    if (value) refuse(name);
+  }
+  const std::pair<const char*, bool> testoptions[] = {{"--urls", bool(o.urlsfile)},
+                                                      {"--agent", bool(o.agent)},
+                                                      {"--proxy", bool(o.proxy)},
+                                                      {"--user", bool(o.user)},
+                                                      {"--password-stdin", o.passwordstdin},
+                                                      {"--post", bool(o.post)},
+                                                      {"--post-file", bool(o.postfile)},
+                                                      {"--key-offset", bool(o.keyoffset)},
+                                                      {"--settings", bool(o.settingsfile)},
+                                                      {"--timeout", bool(o.timeout)},
+                                                      {"--segment", bool(o.segment)},
+                                                      {"--segments", bool(o.segments)},
+                                                      {"--start-at", bool(o.startat)}};
   for (const auto& [name, given] : testoptions) {
-    if (given) {
-      fail(mode, std::string(name) + " belongs to a test, not to " +
-                     (o.report ? "a stored result" : "a merge"));
-    }
+    if (given) refuse(name);
   }
   takeoutputs(o, job);
   takelimits(o, job);
@@ -444,17 +458,12 @@ bool resolvejob(const TCliOptions& o, std::istream& passwordsource, TCliJob& job
       return true;
     }
     takesegment(o, job);
-    // Each segment holds at most the usual number of users.
-    const int64_t maxusers = int64_t(kMaxUsers) * job.segments;
     if (o.settingsfile) {
       readinput("--settings", *o.settingsfile);  // a missing file must not read as defaults
       applystored(readstoredsettings(*o.settingsfile), job);
     }
     takeurls(o, job);
-    if (o.users) s.users = int(integer("--users", *o.users, kMinUsers, maxusers));
-    if (o.runs) s.runs = int(integer("--runs", *o.runs, kMinRuns, kMaxRuns));
-    if (o.wait) s.waitperrun = int(integer("--wait", *o.wait, kMinWait, kMaxWait));
-    if (o.ramp) s.ramptest = *o.ramp;
+    takesettings(o, job);
     if (o.agent) {
       plaintext("--agent", *o.agent);
       s.useagent = true;
@@ -493,10 +502,6 @@ bool resolvejob(const TCliOptions& o, std::istream& passwordsource, TCliJob& job
       s.usekey = true;
       s.keyoffset = integer("--key-offset", *o.keyoffset, INT64_MIN, INT64_MAX - s.users);
     }
-    if (o.preservecookies) s.preservecookies = *o.preservecookies;
-    if (o.writeheaders) s.writeheaders = *o.writeheaders;
-    if (o.writedata) s.writedata = *o.writedata;
-    if (o.onerroronly) s.onerroronly = *o.onerroronly;
     takeoutputs(o, job);
     takelimits(o, job);
     takebaseline(o, job, &job.settings);

@@ -22,7 +22,7 @@ struct TCliJob {
   std::string outputdir;                // empty: the engine's default location
   std::string json, requestscsv, html;  // empty: not wanted; "-": stdout
   std::optional<double> timeout;        // seconds
-  std::optional<double> maxerrorrate, maxavgwait, maxp99wait;
+  std::optional<double> maxerrorrate, maxavgwait, maxp99wait, maxp99server;
   bool quiet = false;
   // This process fires segment `segment` of `segments` (1 of 1: the whole test), run 1 at the
   // wall-clock instant startat (epoch ms) when given.

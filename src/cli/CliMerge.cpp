@@ -104,7 +104,9 @@ int writeresults(const TCliJob& job, const TRequestRecords& records, const TLogM
   }
   if (!job.json.empty()) write(job.json, json);
   if (!job.requestscsv.empty()) write(job.requestscsv, csvreport(records));
-  if (!job.html.empty()) write(job.html, htmlreport(info, logs, charts, figures, baseline.html));
+  if (!job.html.empty()) {
+    write(job.html, htmlreport(info, logs, charts, figures, records, baseline.html));
+  }
   const bool limitsok = withinlimits(job, figures) & withinregression(job, baseline);
   if (!written) return kExitNotWritten;
   return limitsok ? kExitOk : kExitThreshold;

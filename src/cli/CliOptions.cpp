@@ -7,6 +7,7 @@
 #include <string>
 
 #include "engine/EngineText.h"
+#include "settings/SettingsModel.h"
 
 namespace {
 
@@ -17,13 +18,24 @@ Exit status:
   1    the test could not start
   2    bad options or input (also an output directory that cannot be written):
        nothing was started and no file was touched
-  3    a run exceeded --max-error-rate, --max-avg-wait or --max-p99-wait, or the
-       test got slower than --max-regression allows
+  3    a run exceeded --max-error-rate, --max-avg-wait, --max-p99-wait or --max-p99-server,
+       or the test got slower than --max-regression allows
   4    --timeout aborted the test (the completed runs are written)
   5    a result (log file, JSON, CSV, HTML or stdout) could not be written
   129, 130, 143  aborted by SIGHUP, Ctrl-C (SIGINT) or SIGTERM; the completed runs are written.
        The same signal again is ignored while they are saved; a different one
        ends the program at once.)";
+
+// The option of a setting of the settings model, with its help text from there.
+void addsetting(CLI::App& app, TCliOptions& o, const char* option) {
+  const TSetting& e = *settingbyoption(option);
+  if (e.kind == TSettingKind::flag) {
+    const std::string name = option + 2;
+    app.add_flag(std::string(option) + ",!--no-" + name, o.flags[option], e.help);
+  } else {
+    app.add_option(option, o.numbers[option], e.help)->type_name(e.valuename);
+  }
+}
 
 }  // namespace
 
@@ -32,12 +44,7 @@ void addoptions(CLI::App& app, TCliOptions& o) {
   app.set_version_flag("--version", std::string("pressbolt-cli ") + kVersion);
   app.add_option("url", o.url, "The URL to test (not with --urls)")->type_name("URL");
 
-  app.add_option("--users", o.users, "Simultaneous users per run, 1-20000 (default 5)")
-      ->type_name("N");
-  app.add_option("--runs", o.runs, "Number of runs, 1-65536 (default 1)")->type_name("N");
-  app.add_option("--wait", o.wait, "Seconds between runs, 0-10000 (default 0)")
-      ->type_name("SECONDS");
-  app.add_flag("--ramp,!--no-ramp", o.ramp, "Ramp test: the users grow from run to run");
+  for (const char* option : {"--users", "--runs", "--wait", "--ramp"}) addsetting(app, o, option);
   app.add_option("--urls", o.urlsfile, "File of URLs, one per line, taken in turn by the users")
       ->type_name("FILE");
   app.add_option("--agent", o.agent, "User-Agent text")->type_name("TEXT");
@@ -47,20 +54,22 @@ void addoptions(CLI::App& app, TCliOptions& o) {
       ->type_name("NAME[:PASSWORD]");
   app.add_flag("--password-stdin", o.passwordstdin,
                "Read the password of --user NAME from the first line of standard input");
-  app.add_flag("--users-file,!--no-users-file", o.usersfile,
-               "Take user/password pairs from users.txt");
+  addsetting(app, o, "--users-file");
   app.add_option("--post", o.post, "Send POST requests with this body")->type_name("DATA");
   app.add_option("--post-file", o.postfile, "Send POST requests with the body read from FILE")
       ->type_name("FILE");
   app.add_option("--key-offset", o.keyoffset, "Replace @@ in the URL by offset + user number")
       ->type_name("N");
-  app.add_flag("--preserve-cookies,!--no-preserve-cookies", o.preservecookies,
-               "Record run 1's cookies in cookies.txt");
-  app.add_flag("--write-headers,!--no-write-headers", o.writeheaders,
-               "Log every received header line");
-  app.add_flag("--write-data,!--no-write-data", o.writedata, "Log every received document chunk");
-  app.add_flag("--on-error-only,!--no-on-error-only", o.onerroronly,
-               "Log headers and data only of non-200 answers");
+  for (const char* option :
+       {"--preserve-cookies", "--write-headers", "--write-data", "--on-error-only"}) {
+    addsetting(app, o, option);
+  }
+  // A setting given an option later is listed here, after the others.
+  for (const TSetting& e : settingsmodel()) {
+    if (e.option != nullptr && !o.flags.contains(e.option) && !o.numbers.contains(e.option)) {
+      addsetting(app, o, e.option);
+    }
+  }
   app.add_option("--settings", o.settingsfile,
                  "Start from the window's settings file; options given here override it")
       ->type_name("FILE");
@@ -85,6 +94,10 @@ void addoptions(CLI::App& app, TCliOptions& o) {
       ->type_name("MS");
   app.add_option("--max-p99-wait", o.maxp99wait,
                  "Exit status 3 when a run's 99th percentile of the wait time exceeds MS")
+      ->type_name("MS");
+  app.add_option("--max-p99-server", o.maxp99server,
+                 "Exit status 3 when a run's 99th percentile of the server's own time (from kernel "
+                 "receive stamps) exceeds MS")
       ->type_name("MS");
   app.add_option("--baseline", o.baseline,
                  "Compare with an earlier JSON result of the same test (users, runs, ramp)")
@@ -147,15 +160,8 @@ int parseoptions(int argc, char** argv, TCliOptions& o) {
     return kExitBadInput;
   }
   // A flag not given must stay unset, so that a settings file's value survives it.
-  const std::pair<const char*, std::optional<bool>*> flags[] = {
-      {"--ramp", &o.ramp},
-      {"--users-file", &o.usersfile},
-      {"--preserve-cookies", &o.preservecookies},
-      {"--write-headers", &o.writeheaders},
-      {"--write-data", &o.writedata},
-      {"--on-error-only", &o.onerroronly}};
-  for (const auto& [name, field] : flags) {
-    if (app.count(name) == 0) field->reset();
+  for (auto& [name, field] : o.flags) {
+    if (app.count(name) == 0) field.reset();
   }
   return -1;
 }

@@ -2,8 +2,10 @@
 // The options of pressbolt-cli as the user typed them. Nothing is checked here beyond what the
 // parser knows (names, counts); numbers stay text so that they are read strictly as decimal, and
 // every option that may come from a settings file is optional, so "given" can override "stored".
-// A new option is a field here and one line in addoptions().
+// The plain flags and numbers of the settings model are kept by option name; any other option is
+// a field here and one line in addoptions().
 
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -14,13 +16,16 @@ class App;
 
 struct TCliOptions {
   std::string url;  // the positional argument
-  std::optional<std::string> users, runs, wait, keyoffset;
-  std::optional<bool> ramp, usersfile, preservecookies, writeheaders, writedata, onerroronly;
+  // The settings model's options by name ("--users", "--ramp"): a number as typed, a flag as
+  // given ("--no-ramp" gives false).
+  std::map<std::string, std::optional<std::string>> numbers;
+  std::map<std::string, std::optional<bool>> flags;
+  std::optional<std::string> keyoffset;
   std::optional<std::string> urlsfile, agent, proxy, user, post, postfile;
   bool passwordstdin = false;
   std::optional<std::string> settingsfile, outputdir;
   std::optional<std::string> json, requestscsv, html;
-  std::optional<std::string> timeout, maxerrorrate, maxavgwait, maxp99wait;
+  std::optional<std::string> timeout, maxerrorrate, maxavgwait, maxp99wait, maxp99server;
   // Comparing with an earlier result, and re-rendering a stored one.
   std::optional<std::string> baseline, maxregression, report;
   bool quiet = false;
@@ -35,8 +40,8 @@ enum TExitStatus {
   kExitOk = 0,
   kExitNotStarted = 1,    // the engine refused to start (e.g. cookies.txt cannot be created)
   kExitBadInput = 2,      // bad options or input: nothing started, no file touched
-  kExitThreshold = 3,     // a run exceeded --max-error-rate, --max-avg-wait or --max-p99-wait,
-                          // or the test got slower than --max-regression allows
+  kExitThreshold = 3,     // a run exceeded --max-error-rate, --max-avg-wait, --max-p99-wait or
+                          // --max-p99-server, or the test got slower than --max-regression allows
   kExitTimeout = 4,       // --timeout aborted the test
   kExitNotWritten = 5,    // a result (log file, JSON, CSV, HTML, stdout) could not be written
   kExitSignalBase = 128,  // + the signal: 129 SIGHUP, 130 Ctrl-C, 143 SIGTERM

@@ -38,7 +38,7 @@ std::string number(double v) {
 // The figures sort every run's times: worked out only for an output or a limit that uses them.
 bool needfigures(const TCliJob& job) {
   return !job.json.empty() || !job.html.empty() || job.maxerrorrate || job.maxavgwait ||
-         job.maxp99wait || job.baselineresult;
+         job.maxp99wait || job.maxp99server || job.baselineresult;
 }
 
 }  // namespace
@@ -61,6 +61,12 @@ bool withinlimits(const TCliJob& job, const TTestFigures& figures) {
     if (job.maxp99wait && f.wait.p99 > *job.maxp99wait) {
       complain(run + "99th percentile wait " + number(f.wait.p99) + " ms exceeds --max-p99-wait " +
                number(*job.maxp99wait));
+      ok = false;
+    }
+    // A run without a single stamped response has no server time to hold against the limit.
+    if (job.maxp99server && f.server.count > 0 && f.server.p99 > *job.maxp99server) {
+      complain(run + "99th percentile server time " + number(f.server.p99) +
+               " ms exceeds --max-p99-server " + number(*job.maxp99server));
       ok = false;
     }
   }
@@ -200,7 +206,9 @@ TCliOutcome runjob(const TCliJob& job) {
     write(job.json, json);
   }
   if (!job.requestscsv.empty()) write(job.requestscsv, csvreport(host.records()));
-  if (!job.html.empty()) write(job.html, htmlreport(info, logs, charts, figures, baseline.html));
+  if (!job.html.empty()) {
+    write(job.html, htmlreport(info, logs, charts, figures, host.records(), baseline.html));
+  }
   TSignalAbort::resultswritten();
   const bool limitsok = withinlimits(job, figures) & withinregression(job, baseline);
 

@@ -98,10 +98,11 @@ int rundemo(TCliOptions options) {
   std::string dir = options.outputdir ? *options.outputdir : outputdir();
   if (!dir.empty() && dir.back() != '/') dir += '/';
   options.outputdir = dir;
-  if (!options.users) options.users = "40";
-  if (!options.runs) options.runs = "3";
-  if (!options.wait) options.wait = "1";
-  if (!options.ramp) options.ramp = true;
+  for (const auto& [option, value] :
+       {std::pair{"--users", "40"}, {"--runs", "3"}, {"--wait", "1"}}) {
+    if (!options.numbers[option]) options.numbers[option] = value;
+  }
+  if (!options.flags["--ramp"]) options.flags["--ramp"] = true;
   if (!options.html) options.html = dir + "Pressbolt Demo Report.html";
 
   std::string error;
@@ -113,7 +114,7 @@ int rundemo(TCliOptions options) {
   options.url = "http://127.0.0.1:" + std::to_string(server.port()) + "/size/20000";
   std::printf(
       "Demo: pressbolt-target serves %s; a ramp test of %s runs up to %s users follows.\n\n",
-      options.url.c_str(), options.runs->c_str(), options.users->c_str());
+      options.url.c_str(), options.numbers["--runs"]->c_str(), options.numbers["--users"]->c_str());
   std::fflush(stdout);
 
   std::error_code ec;

@@ -6,6 +6,7 @@
 #include "engine/EngineText.h"
 #include "engine/LoadEngine.h"
 #include "engine/RunText.h"
+#include "engine/ServerTime.h"
 #include "engine/Texts.h"
 #include "results/Clock.h"
 
@@ -49,14 +50,22 @@ void TLoadEngine::requestdone(THttpCli* Sender, THttpRequest, uint16_t Error) {
     log("Request " + std::to_string(c->requestno) + " was relocated to " + c->Location +
         ", which is not followed: only http:// URLs are (never downgraded to plain HTTP)");
   }
-  charts_.addrequest(c->starttime - teststart, wait, c->StatusCode);
+  const TServerTime server = servertime(c->WireTimes(), rtoffset_);
+  if (c->WireTimes().unstamped && !nostampsaid_) {
+    nostampsaid_ = true;
+    log(std::string("Server time: the kernel gave no receive timestamp") +
+        (c->WireTimes().stamping ? "" : " (SO_TIMESTAMPING refused)") +
+        "; server_ms and server_ttfb_ms are null where it gives none");
+  }
+  charts_.addrequest(c->starttime - teststart, wait, c->StatusCode,
+                     static_cast<double>(server.server), static_cast<double>(server.ttfb));
   const long double endtime = elapsedms();
   waitsum += wait;
   requestscounted += 1;
   tally.statusadd(c->StatusCode);
-  host_.requestcompleted(TRequestOutcome{launchedrun_, c->requestno, &c->URL,
-                                         c->starttime - teststart, wait, c->firstbyte,
-                                         c->StatusCode, Error, c->bytes});
+  host_.requestcompleted(
+      TRequestOutcome{launchedrun_, c->requestno, &c->URL, c->starttime - teststart, wait,
+                      c->firstbyte, c->StatusCode, Error, c->bytes, server.server, server.ttfb});
 
   if (c->slot < clients.size() && clients[c->slot] == c) {
     clients[c->slot] = nullptr;

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <exception>
 #include <fstream>
+#include <memory>
 #include <new>
 #include <stdexcept>
 
@@ -21,6 +22,10 @@
 #include "results/Clock.h"
 
 namespace {
+
+// How long the first run waits at most for the kernel to start stamping (it takes a work queue's
+// turn, usually well under a millisecond); a kernel that never does leaves the server times null.
+constexpr int kStampStartMs = 200;
 
 bool fileexists(const std::string& path) {
   struct stat st {};
@@ -40,27 +45,48 @@ void TLoadEngine::releaseclients() {
   clientsleft = 0;
 }
 
-bool TLoadEngine::launchrun() {
-  TestSettings s = host_.settings();
+// What a run's clients are made from besides the settings: users.txt and cookies.txt, read one
+// line per user, the one post body and the URL list.
+struct TLoadEngine::TRunSources {
+  TLineReader cookies, users;
+  bool cookiesopen = false;
+  int userlineno = 0, cookielineno = 0;
+  std::string userline;  // the last users.txt line taken; a short file repeats its last line
   // One copy of the body for the whole run, however many users send it.
   std::shared_ptr<const std::string> postbody;
-  if (s.usepost) postbody = std::make_shared<const std::string>(std::move(s.postdata));
-  const bool window = host_.haswindow();
-  const int R = runindex + 1;
-  const std::string run = std::to_string(R);
+  std::vector<std::string> urls;  // the multiple-URL list
+};
 
-  TLineReader cookiesource;
-  bool cookiesopen = false;
+bool TLoadEngine::launchrun() {
+  // Asked for now, so that the kernel's stamping is switched on while the clients are made.
+  if (!stampkeeper_) stampkeeper_ = std::make_unique<TRxStampKeeper>();
+  TestSettings s = host_.settings();
+  const std::string run = std::to_string(runindex + 1);
+  TRunSources sources;
+  opensources(s, sources);
+  const int N = beginrun(s);
+  try {
+    if (!makeclients(s, N, sources, run)) return false;
+  } catch (const std::exception& e) {
+    failedlaunch(run, e.what());
+    return false;
+  }
+  if (!readytofire(run)) return false;
+  fire(s.usepost);
+  return true;
+}
+
+void TLoadEngine::opensources(TestSettings& s, TRunSources& sources) {
+  if (s.usepost) sources.postbody = std::make_shared<const std::string>(std::move(s.postdata));
   if (s.preservecookies && (runindex >= 1 || !cookiecachewritable)) {
-    cookiesopen = cookiesource.open("cookies.txt");
-    if (!cookiesopen) {
+    sources.cookiesopen = sources.cookies.open("cookies.txt");
+    if (!sources.cookiesopen) {
       log("Could not read cookies from \"cookies.txt\": " + std::string(std::strerror(errno)) +
           "; the requests of this run carry no cookies");
     }
   }
-  TLineReader usersource;
   if (s.usersfromfile) {
-    if (fileexists("users.txt") && usersource.open("users.txt")) {
+    if (fileexists("users.txt") && sources.users.open("users.txt")) {
       log("Using user/password data from \"users.txt\"");
     } else {
       s.usersfromfile = false;
@@ -68,158 +94,174 @@ bool TLoadEngine::launchrun() {
       log("Tried to load user/password data from \"users.txt\", but file was not found");
     }
   }
+  if (s.multipleurls) sources.urls = host_.urllines();
+}
 
+int TLoadEngine::beginrun(const TestSettings& s) {
   const int N = s.ramptest ? rampusers(s.users, s.runs, runindex) : s.users;
   runusers = N;
   launchedrun_ = runindex;
   tally.reset();
   log("Allocating memory");
   releaseclients();
+  return N;
+}
 
-  std::vector<std::string> urls = s.multipleurls ? host_.urllines() : std::vector<std::string>();
-  std::string userline;
-  int userlineno = 0, cookielineno = 0;
-  try {
-    if (s.multipleurls && urls.empty()) throw std::runtime_error("No URLs to test");
-    // The settings may have changed since the start: a later run is checked again.
-    if (std::string refusal = startrefusal(s, urls); !refusal.empty()) {
-      throw std::runtime_error(refusal.substr(4, refusal.size() - 8));
-    }
-    // This segment's users of the run: k = segment_, segment_ + segments_, ... up to N.
-    const size_t own = N >= segment_ ? static_cast<size_t>((N - segment_) / segments_ + 1) : 0;
-    clients.reserve(own);
-    clientblock_.reserve(own);
-    for (int k = 1; k <= N; ++k) {
-      if ((k - 1) % segments_ + 1 != segment_) {
-        // Another segment's user still takes its users.txt line (and its line of a fixed cookie
-        // source), so every user gets the line it has in the whole test.
-        if (s.useuser && s.usersfromfile && !usersource.eof()) userline = usersource.readln();
-        if (cookiesopen && !cookiecachewritable) cookiesource.readln();
-        continue;
-      }
-      auto* c = clientblock_.create(loop_);
-      if (window) {
-        text_.assign("Allocating Request ");
-        appendnumber(text_, k);
-        text_ += " of run ";
-        text_ += run;
-        host_.setstatus(text_);
-        if (k % 10 == 0) {
-          host_.processmessages();
-          if (aborted) {
-            // This client is not in clients yet: it goes back to the block here.
-            clientblock_.destroy(c);
-            cancellaunch(run);
-            return false;
-          }
-        }
-      }
-      c->Agent = s.useagent ? s.agent : std::string();
-      if (s.useuser) {
-        if (s.usersfromfile) {
-          if (!usersource.eof()) {
-            userline = usersource.readln();
-            ++userlineno;
-            if (hasheaderbreak(userline)) {
-              log("Line " + std::to_string(userlineno) +
-                  " of \"users.txt\" holds a CR or NUL character and is not used");
-              userline.clear();
-            }
-          }
-          TUserLine user = splituserline(userline);
-          c->Username = user.username;
-          c->Password = user.password;
-        } else {
-          c->Username = s.username;
-          c->Password = s.password;
-        }
-      }
-      if (s.useproxy) {
-        c->Proxy = s.proxy;
-        c->ProxyPort = s.proxyport;
-      } else {
-        c->Proxy.clear();
-        c->ProxyPort.clear();
-      }
-      std::string cookieline;
-      if (cookiesopen) {
-        std::string cacheline = cookiesource.readln();
-        ++cookielineno;
-        if (hasheaderbreak(cacheline)) {
-          log("Line " + std::to_string(cookielineno) +
-              " of \"cookies.txt\" holds a CR or NUL character and is not used");
-          cacheline.clear();
-        }
-        cookieline = cookiefromcacheline(cacheline);
-        c->Cookie = cookieline;
-      }
-      c->slot = clients.size();
-      clients.push_back(c);
-      ++clientsleft;
-
-      std::string note;
-      if (!s.multipleurls) {
-        c->URL = s.url;
-      } else {
-        size_t j = static_cast<size_t>(k - 1) % urls.size() + 1;
-        c->URL = urls[j - 1];
-        note = " Used URL#" + std::to_string(j) + ": \"" + maskedurl(urls[j - 1]) + "\"";
-      }
-      c->OnRequestDone = [this](THttpCli* sender, THttpRequest rq, uint16_t error) {
-        requestdone(sender, rq, error);
-      };
-      c->OnHeaderData = [this](THttpCli* sender) { HttpCli1HeaderData(sender); };
-      c->OnDocData = [this](THttpCli* sender, const char* buffer, int len) {
-        HttpCli1DocData(sender, buffer, len);
-      };
-      c->requestno = k;
-      c->OnLocationChange = [this](THttpCli* sender) { HttpCli1LocationChange(sender); };
-      if (s.usepost) {
-        c->postbody = std::make_unique<TSharedStream>(postbody);
-        c->PostStream = c->postbody.get();
-      }
-      if (s.useuser) note += ", Username:" + c->Username;
-      text_.assign("Allocating Request ");
-      appendnumber(text_, k);
-      if (s.usekey) {
-        std::string K = std::to_string(s.keyoffset + c->requestno);
-        c->URL = replaceall(c->URL, "@@", K);
-        text_ += ", Key: ";
-        text_ += K;
-      }
-      text_ += note;
-      log(text_);
-      if (c->slot == 0 && runindex == 0) {
-        c->ResponseStream = nullptr;
-        std::string path = firstresponsepath();
-        std::remove(path.c_str());
-        std::string error;
-        firstresponsefile = TFirstResponseFile::Create(path, error);
-        if (firstresponsefile) {
-          c->ResponseStream = firstresponsefile.get();
-          log("Data is being saved to " + path);
-        } else {
-          log("Could not save data to " + path);
-        }
-      }
-      if (s.preservecookies) {
-        log("Using Cookies: \"cookie: " + replaceall(cookieline, "\r\n", "<cr/lf>") + "\"");
-      }
-    }
-  } catch (const std::exception& e) {
-    // Nothing has been started yet: give back every client and end the test with a clear error.
-    releaseclients();
-    firstresponsefile.reset();
-    testactive_ = false;
-    std::string error = "Run " + run + " could not be launched: " + e.what();
-    log(error);
-    host_.setstatus("");
-    host_.setstartenabled(true);
-    host_.errordialog(error);
-    host_.testended(false);
-    return false;
+bool TLoadEngine::makeclients(const TestSettings& s, int N, TRunSources& sources,
+                              const std::string& run) {
+  if (s.multipleurls && sources.urls.empty()) throw std::runtime_error("No URLs to test");
+  // The settings may have changed since the start: a later run is checked again.
+  if (std::string problem = startproblem(s, sources.urls); !problem.empty()) {
+    throw std::runtime_error(problem);
   }
+  // This segment's users of the run: k = segment_, segment_ + segments_, ... up to N.
+  const size_t own = N >= segment_ ? static_cast<size_t>((N - segment_) / segments_ + 1) : 0;
+  clients.reserve(own);
+  clientblock_.reserve(own);
+  const bool window = host_.haswindow();
+  for (int k = 1; k <= N; ++k) {
+    if ((k - 1) % segments_ + 1 != segment_) {
+      // Another segment's user still takes its users.txt line (and its line of a fixed cookie
+      // source), so every user gets the line it has in the whole test.
+      if (s.useuser && s.usersfromfile && !sources.users.eof()) {
+        sources.userline = sources.users.readln();
+      }
+      if (sources.cookiesopen && !cookiecachewritable) sources.cookies.readln();
+      continue;
+    }
+    if (window && !showallocation(k, run)) {
+      cancellaunch(run);
+      return false;
+    }
+    makeclient(s, k, sources);
+  }
+  return true;
+}
 
+bool TLoadEngine::showallocation(int k, const std::string& run) {
+  text_.assign("Allocating Request ");
+  appendnumber(text_, k);
+  text_ += " of run ";
+  text_ += run;
+  host_.setstatus(text_);
+  if (k % 10 != 0) return true;
+  host_.processmessages();
+  return !aborted;
+}
+
+void TLoadEngine::makeclient(const TestSettings& s, int k, TRunSources& sources) {
+  auto* c = clientblock_.create(loop_);
+  c->Agent = s.useagent ? s.agent : std::string();
+  if (s.useuser) {
+    if (s.usersfromfile) {
+      if (!sources.users.eof()) {
+        sources.userline = sources.users.readln();
+        ++sources.userlineno;
+        if (hasheaderbreak(sources.userline)) {
+          log("Line " + std::to_string(sources.userlineno) +
+              " of \"users.txt\" holds a CR or NUL character and is not used");
+          sources.userline.clear();
+        }
+      }
+      TUserLine user = splituserline(sources.userline);
+      c->Username = user.username;
+      c->Password = user.password;
+    } else {
+      c->Username = s.username;
+      c->Password = s.password;
+    }
+  }
+  if (s.useproxy) {
+    c->Proxy = s.proxy;
+    c->ProxyPort = s.proxyport;
+  } else {
+    c->Proxy.clear();
+    c->ProxyPort.clear();
+  }
+  std::string cookieline;
+  if (sources.cookiesopen) {
+    std::string cacheline = sources.cookies.readln();
+    ++sources.cookielineno;
+    if (hasheaderbreak(cacheline)) {
+      log("Line " + std::to_string(sources.cookielineno) +
+          " of \"cookies.txt\" holds a CR or NUL character and is not used");
+      cacheline.clear();
+    }
+    cookieline = cookiefromcacheline(cacheline);
+    c->Cookie = cookieline;
+  }
+  c->slot = clients.size();
+  clients.push_back(c);
+  ++clientsleft;
+
+  std::string note;
+  if (!s.multipleurls) {
+    c->URL = s.url;
+  } else {
+    const std::vector<std::string>& urls = sources.urls;
+    size_t j = static_cast<size_t>(k - 1) % urls.size() + 1;
+    c->URL = urls[j - 1];
+    note = " Used URL#" + std::to_string(j) + ": \"" + maskedurl(urls[j - 1]) + "\"";
+  }
+  c->OnRequestDone = [this](THttpCli* sender, THttpRequest rq, uint16_t error) {
+    requestdone(sender, rq, error);
+  };
+  c->OnHeaderData = [this](THttpCli* sender) { HttpCli1HeaderData(sender); };
+  c->OnDocData = [this](THttpCli* sender, const char* buffer, int len) {
+    HttpCli1DocData(sender, buffer, len);
+  };
+  c->requestno = k;
+  c->SetRxTimestamps(true);
+  c->OnLocationChange = [this](THttpCli* sender) { HttpCli1LocationChange(sender); };
+  if (s.usepost) {
+    c->postbody = std::make_unique<TSharedStream>(sources.postbody);
+    c->PostStream = c->postbody.get();
+  }
+  if (s.useuser) note += ", Username:" + c->Username;
+  text_.assign("Allocating Request ");
+  appendnumber(text_, k);
+  if (s.usekey) {
+    std::string K = std::to_string(s.keyoffset + c->requestno);
+    c->URL = replaceall(c->URL, "@@", K);
+    text_ += ", Key: ";
+    text_ += K;
+  }
+  text_ += note;
+  log(text_);
+  if (c->slot == 0 && runindex == 0) keepfirstresponse(c);
+  if (s.preservecookies) {
+    log("Using Cookies: \"cookie: " + replaceall(cookieline, "\r\n", "<cr/lf>") + "\"");
+  }
+}
+
+void TLoadEngine::keepfirstresponse(mythttpcli* c) {
+  c->ResponseStream = nullptr;
+  std::string path = firstresponsepath();
+  std::remove(path.c_str());
+  std::string error;
+  firstresponsefile = TFirstResponseFile::Create(path, error);
+  if (firstresponsefile) {
+    c->ResponseStream = firstresponsefile.get();
+    log("Data is being saved to " + path);
+  } else {
+    log("Could not save data to " + path);
+  }
+}
+
+void TLoadEngine::failedlaunch(const std::string& run, const std::string& why) {
+  // Nothing has been started yet: give back every client and end the test with a clear error.
+  releaseclients();
+  firstresponsefile.reset();
+  testactive_ = false;
+  std::string error = "Run " + run + " could not be launched: " + why;
+  log(error);
+  host_.setstatus("");
+  host_.setstartenabled(true);
+  host_.errordialog(error);
+  host_.testended(false);
+}
+
+bool TLoadEngine::readytofire(const std::string& run) {
   // A segment fires only its own users; the statistics divide by them.
   runusers = static_cast<int32_t>(clients.size());
   host_.setstatus("Allocation finished, starting requests of run " + run + "...");
@@ -229,7 +271,13 @@ bool TLoadEngine::launchrun() {
     return false;
   }
   log("Memory Allocation done");
+  return true;
+}
 
+void TLoadEngine::fire(bool post) {
+  // Before the first request leaves, so that its answer is stamped too.
+  stampkeeper_->Ready(kStampStartMs);
+  rtoffset_ = realtimeoffset();
   // The start loop: nothing but the time, one log line and the start of the request.
   const long double t0 = elapsedms();
   for (auto* c : clients) {
@@ -237,7 +285,7 @@ bool TLoadEngine::launchrun() {
     text_.assign("Starting request ");
     appendnumber(text_, c->requestno);
     log(text_);
-    startrequest(c, s.usepost);
+    startrequest(c, post);
   }
   const long double t1 = elapsedms();
   startloop_ = {t0, t1};
@@ -247,7 +295,6 @@ bool TLoadEngine::launchrun() {
   logs_.logdatanocr(line);
   // A segment may own no user of a short run: that run is complete at once, from the loop.
   if (clients.empty()) notices_.Post([this] { runcomplete(elapsedms()); });
-  return true;
 }
 
 void TLoadEngine::cancellaunch(const std::string& run) {

@@ -17,6 +17,7 @@
 #include "engine/mythttpcli.h"
 #include "http/Stream.h"
 #include "net/EventLoop.h"
+#include "net/RxStampKeeper.h"
 #include "results/ChartModel.h"
 #include "results/LogFile.h"
 #include "results/LogModel.h"
@@ -107,8 +108,21 @@ class TLoadEngine {
   void writeheader(const TestSettings& s);
   bool preparecookiecache(const TestSettings& s);
 
-  // Launch of one run; false when it could not be launched (the test is then over).
+  // Launch of one run; false when it could not be launched (the test is then over). Its steps:
+  // open what the run reads, size the run, make one client per own user, then fire them all.
   bool launchrun();
+  struct TRunSources;
+  void opensources(TestSettings& s, TRunSources& sources);
+  int beginrun(const TestSettings& s);
+  // False when an Abort came while the clients were made; throws when the run cannot start.
+  bool makeclients(const TestSettings& s, int N, TRunSources& sources, const std::string& run);
+  // The status line of the allocation; false when an Abort has come meanwhile.
+  bool showallocation(int k, const std::string& run);
+  void makeclient(const TestSettings& s, int k, TRunSources& sources);
+  void keepfirstresponse(mythttpcli* c);
+  void failedlaunch(const std::string& run, const std::string& why);
+  bool readytofire(const std::string& run);
+  void fire(bool post);
   // An Abort handled while a run's clients are being allocated: the run is dropped before any of
   // its requests is sent, and the test finishes as aborted.
   void cancellaunch(const std::string& run);
@@ -154,4 +168,10 @@ class TLoadEngine {
   bool abortfinishes_ = false;
   int32_t launchedrun_ = 0;  // run index of the clients now out (Abort moves runindex on)
   TStartLoop startloop_;
+  // CLOCK_REALTIME minus CLOCK_MONOTONIC for the current run: maps the kernel's receive stamps.
+  int64_t rtoffset_ = 0;
+  // The log has said once in this test that the kernel gave no receive stamps.
+  bool nostampsaid_ = false;
+  // Keeps the kernel stamping from the first run on, for the engine's life.
+  std::unique_ptr<TRxStampKeeper> stampkeeper_;
 };

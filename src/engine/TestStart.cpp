@@ -85,6 +85,7 @@ void TLoadEngine::ExecButtonClick() {
   runbytes = 0;
   host_.setresultsvisible(!s.exacttiming);
   aborted = false;
+  nostampsaid_ = false;
   runscounted = runtimesum = requestscounted = waitsum = 0;
   runindex = 0;
   preparecharts(s);

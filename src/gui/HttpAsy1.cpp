@@ -157,36 +157,6 @@ void THttpAsyForm::syncurl(const QString& text) {
     if (field->text() != text) field->setText(text);
 }
 
-TestSettings THttpAsyForm::currentsettings() const {
-  TestSettings s;
-  s.url = URLEdit->text().toStdString();
-  s.multipleurls = multiurl->isChecked();
-  s.useproxy = checkproxy->isChecked();
-  s.proxy = proxy->text().toStdString();
-  s.proxyport = port->text().toStdString();
-  s.useuser = useusername->isChecked();
-  s.username = username->text().toStdString();
-  s.password = pw->text().toStdString();
-  s.usersfromfile = loadusernames->isChecked();
-  s.useagent = useagent->isChecked();
-  s.agent = agent->currentText().toStdString();
-  s.users = SpinEdit1->value();
-  s.runs = SpinEdit2->value();
-  s.waitperrun = SpinEdit3->value();
-  s.exacttiming = Checkshowgraph->isChecked();
-  s.preservecookies = Checkcookie->isChecked();
-  s.simultaneous = SimultCheckBox->isChecked();
-  s.usekey = usekey->isChecked();
-  s.keyoffset = offset->text().toLongLong();
-  s.ramptest = Ramp->isChecked();
-  s.usepost = usepost->isChecked();
-  s.postdata = POSTDATA->text().toStdString();
-  s.writeheaders = HeaderCheckBox->isChecked();
-  s.writedata = DataCheckBox->isChecked();
-  s.onerroronly = onerroronlyCheckBox->isChecked();
-  return s;
-}
-
 TRequestOptions THttpAsyForm::requestoptions() const {
   return {HeaderCheckBox->isChecked(), DataCheckBox->isChecked(), onerroronlyCheckBox->isChecked(),
           Checkcookie->isChecked()};

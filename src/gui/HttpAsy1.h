@@ -21,8 +21,8 @@
 
 #include "engine/TestSettings.h"
 #include "gui/CaptionPanel.h"
-#include "gui/Charts.h"
 #include "gui/LogViews.h"
+#include "gui/ResultCharts.h"
 #include "gui/WindowView.h"
 #include "gui/urllistwindow.h"
 #include "results/LogModel.h"

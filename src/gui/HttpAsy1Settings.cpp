@@ -1,13 +1,18 @@
 // The main window's settings file: read and applied at the first show, written at every close.
 
+#include <QAbstractButton>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
 #include <QGuiApplication>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QScreen>
+#include <QSpinBox>
 
 #include "gui/HttpAsy1.h"
+#include "settings/SettingsModel.h"
 
 namespace {
 
@@ -32,6 +37,65 @@ QString qs(const std::string& s) {
   return QString::fromStdString(s);
 }
 
+// A text setting's control: a line edit, or a combo box's edit text.
+void showtext(QWidget* w, const std::string& text) {
+  if (auto* combo = qobject_cast<QComboBox*>(w)) {
+    combo->setEditText(qs(text));
+  } else {
+    qobject_cast<QLineEdit*>(w)->setText(qs(text));
+  }
+}
+
+QString textof(const QWidget* w) {
+  if (auto* combo = qobject_cast<const QComboBox*>(w)) return combo->currentText();
+  return qobject_cast<const QLineEdit*>(w)->text();
+}
+
+// The setting's value shown by its control, as if the user had set it, so the control's
+// handlers run (the toggled signals) and the URL fields follow URLEdit.
+void showsetting(QWidget* w, const TSetting& e, const TStoredSettings& s) {
+  switch (e.kind) {
+    case TSettingKind::flag:
+      qobject_cast<QAbstractButton*>(w)->setChecked(s.*e.flag);
+      break;
+    case TSettingKind::number:
+      qobject_cast<QSpinBox*>(w)->setValue(s.*e.number);
+      break;
+    case TSettingKind::bignumber:
+      qobject_cast<QLineEdit*>(w)->setText(QString::number(s.*e.bignumber));
+      break;
+    case TSettingKind::text:
+      showtext(w, s.*e.text);
+      break;
+  }
+}
+
+void takesetting(const QWidget* w, const TSetting& e, TStoredSettings& s) {
+  switch (e.kind) {
+    case TSettingKind::flag:
+      s.*e.flag = qobject_cast<const QAbstractButton*>(w)->isChecked();
+      break;
+    case TSettingKind::number:
+      s.*e.number = qobject_cast<const QSpinBox*>(w)->value();
+      break;
+    case TSettingKind::bignumber:
+      s.*e.bignumber = qobject_cast<const QLineEdit*>(w)->text().toLongLong();
+      break;
+    case TSettingKind::text:
+      s.*e.text = textof(w).toStdString();
+      break;
+  }
+}
+
+// Every setting that has a control, as the controls show it.
+TStoredSettings shownsettings(const QWidget& form) {
+  TStoredSettings s;
+  for (const TSetting& e : settingsmodel()) {
+    if (e.control != nullptr) takesetting(form.findChild<QWidget*>(e.control), e, s);
+  }
+  return s;
+}
+
 }  // namespace
 
 void THttpAsyForm::showEvent(QShowEvent* event) {
@@ -51,36 +115,16 @@ void THttpAsyForm::FormShow() {
   if (arguments_.size() > 1) URLEdit->setText(arguments_.at(1));
 }
 
-void THttpAsyForm::applystored(const TStoredSettings& s) {
-  // Every value goes through its control as if the user had set it, so the option handlers run
-  // (the toggled signals) and the URL fields follow URLEdit.
-  URLEdit->setText(qs(s.url));
-  username->setText(qs(s.username));
-  agent->setEditText(qs(s.agent));
-  pw->clear();
-  proxy->setText(qs(s.proxy));
-  POSTDATA->setText(qs(s.postdata));
-  port->setText(qs(s.proxyport));
+void THttpAsyForm::applystored(const TStoredSettings& stored) {
+  TStoredSettings s = stored;
   // The two radio buttons are exclusive: "multiple URLs" wins only when it alone is stored on.
-  singleurl->setChecked(s.singleurl || !s.multiurl);
-  multiurl->setChecked(s.multiurl && !s.singleurl);
-  HeaderCheckBox->setChecked(s.writeheaders);
-  DataCheckBox->setChecked(s.writedata);
-  onerroronlyCheckBox->setChecked(s.onerroronly);
-  // Requests of a run always start together, whatever was stored.
-  SimultCheckBox->setChecked(true);
-  checkproxy->setChecked(s.useproxy);
-  useusername->setChecked(s.useuser);
-  loadusernames->setChecked(s.usersfromfile && s.useuser);
-  useagent->setChecked(s.useagent);
-  usepost->setChecked(s.usepost);
-  Checkshowgraph->setChecked(s.exacttiming);
-  Checkcookie->setChecked(s.preservecookies);
-  Ramp->setChecked(s.ramptest);
-  SpinEdit1->setValue(s.users);
-  SpinEdit2->setValue(s.runs);
-  SpinEdit3->setValue(s.waitperrun);
-  CheckBox2->setChecked(s.showbrowser);
+  s.singleurl = stored.singleurl || !stored.multipleurls;
+  s.multipleurls = stored.multipleurls && !stored.singleurl;
+  s.usersfromfile = stored.usersfromfile && stored.useuser;
+  pw->clear();
+  for (const TSetting& e : settingsmodel()) {
+    if (e.key != nullptr && e.control != nullptr) showsetting(findChild<QWidget*>(e.control), e, s);
+  }
   setlogfolder(QString::fromStdString(s.logfolder));
   // A handler whose option kept its value saw no toggle: run each once more.
   runoptionhandlers();
@@ -112,33 +156,13 @@ void THttpAsyForm::applystored(const TStoredSettings& s) {
   }
 }
 
+TestSettings THttpAsyForm::currentsettings() const {
+  return shownsettings(*this);
+}
+
 TStoredSettings THttpAsyForm::collectstored() const {
-  TStoredSettings s;
-  s.url = URLEdit->text().toStdString();
-  s.username = username->text().toStdString();
-  s.agent = agent->currentText().toStdString();
-  s.proxy = proxy->text().toStdString();
-  s.postdata = POSTDATA->text().toStdString();
-  s.proxyport = port->text().toStdString();
-  s.singleurl = singleurl->isChecked();
-  s.multiurl = multiurl->isChecked();
-  s.writeheaders = HeaderCheckBox->isChecked();
-  s.writedata = DataCheckBox->isChecked();
-  s.onerroronly = onerroronlyCheckBox->isChecked();
-  s.simultaneous = SimultCheckBox->isChecked();
-  s.useproxy = checkproxy->isChecked();
-  s.useuser = useusername->isChecked();
-  s.usersfromfile = loadusernames->isChecked();
-  s.useagent = useagent->isChecked();
-  s.usepost = usepost->isChecked();
-  s.preservecookies = Checkcookie->isChecked();
-  s.ramptest = Ramp->isChecked();
-  s.exacttiming = Checkshowgraph->isChecked();
-  s.showbrowser = CheckBox2->isChecked();
+  TStoredSettings s = shownsettings(*this);
   s.logfolder = logfolder_.toStdString();
-  s.users = SpinEdit1->value();
-  s.runs = SpinEdit2->value();
-  s.waitperrun = SpinEdit3->value();
   s.mainwindow = geometryof(*this);
   s.urlwindow = geometryof(urllistwin_);
   for (const QString& l : urllistwin_.lines()) s.urllist.push_back(l.toStdString());

@@ -7,12 +7,15 @@
 #include <QPainter>
 #include <QPrintDialog>
 #include <QTextBlock>
+#include <QTextCursor>
+#include <QTextTable>
 #include <algorithm>
 #include <vector>
 
 #include "gui/ChartPainter.h"
 #include "gui/LogViews.h"
 #include "results/LogModel.h"
+#include "results/Percentiles.h"
 
 namespace {
 
@@ -157,6 +160,47 @@ void drawtextslice(QPainter& p, QTextDocument& doc, const TTextSlice& slice, dou
 
 }  // namespace
 
+namespace {
+
+// The percentiles of the server's own time (kernel receive stamps) of the test's requests, as a
+// table ahead of the results text, whose waits include our own start loop. Nothing where no
+// request was stamped.
+void insertservertable(QTextDocument& doc, const std::vector<TChartPoint>& points) {
+  std::vector<double> last, first;
+  for (const TChartPoint& pt : points) {
+    if (pt.server >= 0) last.push_back(pt.server);
+    if (pt.serverttfb >= 0) first.push_back(pt.serverttfb);
+  }
+  if (last.empty()) return;
+  const TPercentiles rows[] = {percentiles(std::move(last)), percentiles(std::move(first))};
+  const char* names[] = {"to the last byte", "to the first byte"};
+  QTextCursor c(&doc);
+  c.movePosition(QTextCursor::Start);
+  c.insertText("Server time (ms, from the kernel's receive stamps) of " +
+               QString::number(rows[0].count) + " requests:");
+  c.insertBlock();
+  QTextTableFormat format;
+  format.setBorder(0.5);
+  format.setCellPadding(2);
+  format.setCellSpacing(0);
+  QTextTable* table = c.insertTable(3, 6, format);
+  const char* heads[] = {"", "Min", "Median", "p90", "p99", "Max"};
+  for (int col = 0; col < 6; ++col)
+    table->cellAt(0, col).firstCursorPosition().insertText(heads[col]);
+  for (int row = 0; row < 2; ++row) {
+    const TPercentiles& p = rows[row];
+    const double values[] = {p.min, p.median, p.p90, p.p99, p.max};
+    table->cellAt(row + 1, 0).firstCursorPosition().insertText(names[row]);
+    for (int col = 0; col < 5; ++col) {
+      table->cellAt(row + 1, col + 1)
+          .firstCursorPosition()
+          .insertText(p.count == 0 ? QString("-") : QString::number(values[col], 'f', 2));
+    }
+  }
+}
+
+}  // namespace
+
 TReport makereport(const TTestReport& test, const QWidget& style) {
   TReport r;
   r.subtitle = QString::fromStdString(test.subtitle());
@@ -175,6 +219,7 @@ TReport makereport(const TTestReport& test, const QWidget& style) {
   r.text = std::make_unique<QTextDocument>();
   r.text->setDefaultFont(style.font());
   appendresultlines(*r.text, test.results, 0, style.palette());
+  insertservertable(*r.text, test.charts.requests());
   r.printed = QString::fromStdString(TLogModel::timestamp());
   return r;
 }

@@ -3,7 +3,7 @@
 #include <QApplication>
 #include <QMessageBox>
 
-#include "gui/Charts.h"
+#include "gui/ResultCharts.h"
 #include "gui/WindowView.h"
 
 TWindowHost::TWindowHost(TWindowView& form, TEventLoop& loop) : form_(form) {

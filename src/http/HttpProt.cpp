@@ -72,6 +72,7 @@ void THttpCli::DoRequest(THttpRequest rq) {
   discarding_ = false;
   ReceiveBuffer.Clear();
   storedbytes_ = 0;
+  wiretimes_ = TWireTimes();
   SetState(hsStarting);
 
   DocumentName.clear();
@@ -172,6 +173,9 @@ void THttpCli::SessionConnected(uint16_t Error) {
     return;
   }
   Connected = true;
+  // Each connection is one exchange; only the last one's times are kept.
+  wiretimes_ = TWireTimes();
+  wiretimes_.stamping = socket_.RxStamping();
   SetState(hsConnected);
   FireSessionConnected();
   if (state_ != hsConnected) return;  // the handler aborted

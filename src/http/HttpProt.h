@@ -5,7 +5,7 @@
 // connection; the client has no time limit of its own (a caller that wants one calls Abort).
 //
 // Request side: HttpProt.cpp (start, lookup, connect, request text, POST body).
-// Response side: HttpResponse.cpp (reading, header lines, document, relocation, end, Abort).
+// Response side: HttpProtResponse.cpp (reading, header lines, document, relocation, end, Abort).
 
 #include <cstdint>
 #include <functional>
@@ -96,7 +96,7 @@ class THttpCli {
   std::string ReasonPhrase;
   THeaderList ResponseHeaders;              // every non-empty header line, status lines too
   std::vector<std::string> AuthChallenges;  // "www-authenticate" values (never cleared)
-  std::string LastLine;                     // last header line or document chunk
+  std::string LastLine;                     // last header line (document bytes never pass here)
   int64_t ContentLength = -1;               // "content-length", -1 when none came
   std::string ContentType;                  // lower-cased "content-type" (not reset per request)
   std::string Location;                     // URL; after a relocation the new request target
@@ -111,6 +111,19 @@ class THttpCli {
   // The Error that OnRequestDone reports: 0, a socket error (10061 ...), 11001, or 3 for Abort.
   uint16_t RequestError() const { return requesterror_; }
   TWSocket& CtrlSocket() { return socket_; }
+  // The last exchange on the wire (after relocations, the final one): when the request's final
+  // send returned (CLOCK_MONOTONIC ns, see TWSocket::LastSendDone) and the kernel's receive
+  // stamps of the response's first and last read (CLOCK_REALTIME ns). 0 where there is none:
+  // nothing sent or received, or no stamps (SetRxTimestamps off, or refused: stamping false).
+  struct TWireTimes {
+    int64_t sent = 0, firstrx = 0, lastrx = 0;
+    int64_t sendbegan = 0;   // when the final send call began (CLOCK_MONOTONIC ns)
+    bool stamping = false;   // the kernel took the request for receive stamps
+    bool unstamped = false;  // a read of response bytes came without a stamp
+  };
+  const TWireTimes& WireTimes() const { return wiretimes_; }
+  // Asks the kernel for receive stamps on the connections of later requests.
+  void SetRxTimestamps(bool value) { socket_.SetRxTimestamps(value); }
 
   // ---- Events (each optional) ----
   THttpNotify OnStateChange;         // after every change of State()
@@ -186,6 +199,7 @@ class THttpCli {
   char* ReadRoom(int& room);
   void Received(int count, int room);
   void SplitReceived();  // hands the received lines, or the document bytes, to their handler
+  void NoteArrival();    // takes the stamps of a read that brought response bytes
   void DataSent();
   // Error is the socket's: non-zero for a reset.
   void SocketSessionClosed(uint16_t Error);
@@ -196,7 +210,8 @@ class THttpCli {
   // Response side.
   void HandleLine();
   void HeaderLine();
-  void BodyData();
+  void BodyData(const char* data, int len);  // data[len] is a zero byte
+  void BufferedBody();                       // the receive buffer's bytes as one chunk
   void Relocate(const std::string& value);
   // Whether the request now goes to the host and port of URL, for which credentials and cookies
   // were given; a relocation elsewhere must not carry them.
@@ -227,6 +242,7 @@ class THttpCli {
   size_t storedbytes_ = 0;
   int64_t headerlines_ = 0;
   int64_t docchunks_ = 0;
+  TWireTimes wiretimes_;
   TReceiveBuffer ReceiveBuffer;
   std::unique_ptr<char[]> SendBuffer;  // taken by the first POST chunk, given back at the end
   std::string RequestBuffer;

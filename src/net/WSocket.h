@@ -117,6 +117,21 @@ class TWSocket : private TFdWatchHandler {
   // Send chunks currently held and the bytes not yet handed to the platform.
   int BufferedChunks() const { return sendbuffers_.Chunks(); }
   int64_t BufferedBytes() const { return sendbuffers_.Bytes(); }
+  // Kernel receive timestamps for TCP: with on (default off), Connect asks the kernel to stamp
+  // arriving segments in software (SO_TIMESTAMPING), and each Receive reports the stamp of the
+  // latest segment it read. Read at Connect; a kernel that refuses leaves RxStamping() false.
+  bool RxTimestamps() const { return rxtimestamps_; }
+  void SetRxTimestamps(bool value) { rxtimestamps_ = value; }
+  // The kernel accepted receive timestamps for the current (or last) connection.
+  bool RxStamping() const { return rxstamping_; }
+  // CLOCK_REALTIME nanoseconds at which the kernel received the latest segment that the last
+  // Receive read; 0 when it gave none.
+  int64_t LastRxStamp() const { return lastrxstamp_; }
+  // CLOCK_MONOTONIC nanoseconds at which a send call last returned having handed the platform
+  // every byte buffered so far (taken right after the call), and at which that call began; 0
+  // before the first.
+  int64_t LastSendDone() const { return lastsenddone_; }
+  int64_t LastSendBegan() const { return lastsendbegan_; }
 
   // ---- Client side ----
   // Looks HostName up. A dotted address or an IPv6 literal ("::1" or "[::1]") fires
@@ -134,8 +149,8 @@ class TWSocket : private TFdWatchHandler {
   // May fire OnSessionClosed inside the call (send error); OnDataSent always fires later.
   virtual int Send(const void* Data, int Len);
   int SendString(const std::string& Str);
-  // One recv of at most BufferSize bytes: the count (0 when the peer has closed) or -1 with
-  // LastError set (10035 when nothing waits).
+  // One read (recvmsg) of at most BufferSize bytes: the count (0 when the peer has closed) or -1
+  // with LastError set (10035 when nothing waits). Sets LastRxStamp.
   virtual int Receive(void* Buffer, int BufferSize);
   // Reads the RcvdCount bytes that wait (empty when nothing waits).
   std::string ReceiveString();
@@ -214,6 +229,7 @@ class TWSocket : private TFdWatchHandler {
   void trytosend();
   int sendflags() const;
   void sendfailed(int code);
+  void senddone(int64_t began);  // the send call that began then handed over the last byte
   void postwritenotice();
   void lookupdone(int error, const std::vector<std::string>& addresses);
   void reversedone(int error, const std::string& name);
@@ -256,6 +272,9 @@ class TWSocket : private TFdWatchHandler {
   int hsocket_ = INVALID_SOCKET;
   uint32_t generation_ = 0;  // tells a notice for an earlier handle from one for this handle
   int64_t readcount_ = 0;
+  int64_t lastrxstamp_ = 0;
+  int64_t lastsenddone_ = 0;
+  int64_t lastsendbegan_ = 0;
   uint64_t consumed_ = 0;  // successful receives, to see whether a data handler made progress
   int lasterror_ = 0;
   bool multithreaded_ = false;
@@ -270,5 +289,7 @@ class TWSocket : private TFdWatchHandler {
   bool lastreadfull_ = false;  // the last receive filled its buffer: more may wait
   bool resetonclose_ = false;  // linger on with 0 s was applied: the close resets
   bool destroying_ = false;
+  bool rxtimestamps_ = false;
+  bool rxstamping_ = false;
   bool* alive_ = nullptr;  // set by TAliveGuard: cleared when the object is destroyed
 };

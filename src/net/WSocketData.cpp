@@ -2,12 +2,30 @@
 // (buffered sending, receiving).
 
 #include <arpa/inet.h>
+#include <linux/errqueue.h>
+#include <linux/net_tstamp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
+#include <cstring>
+#include <ctime>
+
+namespace {
+
+int64_t monotonicns() {
+  timespec ts{};
+  clock_gettime(CLOCK_MONOTONIC, &ts);
+  return int64_t(ts.tv_sec) * 1000000000 + ts.tv_nsec;
+}
+
+// Software receive stamps only: they come with the data from the same recvmsg, so they cost no
+// call of their own, and every kernel and device has them.
+constexpr int kRxStampFlags = SOF_TIMESTAMPING_RX_SOFTWARE | SOF_TIMESTAMPING_SOFTWARE;
+
+}  // namespace
 
 #include "net/PortWindow.h"
 #include "net/SocketResolve.h"
@@ -55,6 +73,9 @@ bool TWSocket::openhandle(const char* function) {
   ++generation_;
   closedeventfired_ = false;
   peerclosed_ = false;
+  rxstamping_ = false;
+  lastrxstamp_ = 0;
+  lastsenddone_ = lastsendbegan_ = 0;
   return true;
 }
 
@@ -150,6 +171,9 @@ void TWSocket::Connect() {
     if (!applylinger()) return;
     if (!setoption(SOL_SOCKET, SO_KEEPALIVE, 1, "setsockopt(SO_KEEPALIVE)")) return;
     if (!setoption(SOL_SOCKET, SO_REUSEADDR, 1, "setsockopt(SO_REUSEADDR)")) return;
+    // A refusal is no failure of the connection: only its times are missing.
+    rxstamping_ = rxtimestamps_ && setsockopt(hsocket_, SOL_SOCKET, SO_TIMESTAMPING, &kRxStampFlags,
+                                              sizeof kRxStampFlags) == 0;
   } else {
     if (!BindLocal()) return;
     if (sin_.sa.sa_family == AF_INET && sin_.v4.sin_addr.s_addr == htonl(INADDR_BROADCAST) &&
@@ -196,10 +220,12 @@ int TWSocket::Send(const void* Data, int Len) {
     // Nothing waits: the data go straight to the platform, and only what it does not take is
     // copied into chunks.
     tried = true;
+    const int64_t began = monotonicns();
     ssize_t sent = ::send(hsocket_, data, static_cast<size_t>(left), sendflags());
     if (sent > 0) {
       data += sent;
       left -= static_cast<int>(sent);
+      if (left == 0) senddone(began);
     } else if (sent < 0 && wsalasterror() != 10035) {
       int code = wsalasterror();
       sendqueueempty_ = false;
@@ -221,6 +247,11 @@ int TWSocket::Send(const void* Data, int Len) {
   if (sendqueueempty_) postwritenotice();
   updatewatch();
   return Len;
+}
+
+void TWSocket::senddone(int64_t began) {
+  lastsendbegan_ = began;
+  lastsenddone_ = monotonicns();
 }
 
 int TWSocket::SendString(const std::string& Str) {
@@ -261,6 +292,7 @@ void TWSocket::trytosend() {
       return;
     }
     ssize_t sent;
+    const int64_t began = monotonicns();
     if (socktype_ == SOCK_DGRAM) {
       sent =
           ::sendto(hsocket_, data, static_cast<size_t>(len), flags, &sin_.sa, addresslength(sin_));
@@ -270,6 +302,7 @@ void TWSocket::trytosend() {
     if (sent > 0) {
       chunk->Remove(static_cast<int>(sent));
       if (sent < len) return;  // the platform is full; its next write readiness resumes
+      if (sendbuffers_.Single()) senddone(began);
       continue;
     }
     if (sent == 0) return;
@@ -311,10 +344,30 @@ int TWSocket::Receive(void* Buffer, int BufferSize) {
     lasterror_ = 10038;
     return -1;
   }
-  ssize_t n = ::recv(hsocket_, Buffer, static_cast<size_t>(BufferSize > 0 ? BufferSize : 0), 0);
+  // recvmsg rather than recv: the receive stamp comes in the same call, at no extra cost.
+  iovec iov{Buffer, static_cast<size_t>(BufferSize > 0 ? BufferSize : 0)};
+  alignas(cmsghdr) char control[CMSG_SPACE(sizeof(scm_timestamping))];
+  msghdr m{};
+  m.msg_iov = &iov;
+  m.msg_iovlen = 1;
+  if (rxstamping_) {
+    m.msg_control = control;
+    m.msg_controllen = sizeof control;
+  }
+  lastrxstamp_ = 0;
+  ssize_t n = ::recvmsg(hsocket_, &m, 0);
   if (n < 0) {
     lasterror_ = wsalasterror();
     return -1;
+  }
+  if (rxstamping_ && n > 0) {
+    for (cmsghdr* c = CMSG_FIRSTHDR(&m); c != nullptr; c = CMSG_NXTHDR(&m, c)) {
+      if (c->cmsg_level != SOL_SOCKET || c->cmsg_type != SCM_TIMESTAMPING) continue;
+      scm_timestamping stamps{};
+      std::memcpy(&stamps, CMSG_DATA(c), sizeof stamps);
+      // ts[0] holds the software stamp; the others are for hardware stamps.
+      lastrxstamp_ = int64_t(stamps.ts[0].tv_sec) * 1000000000 + stamps.ts[0].tv_nsec;
+    }
   }
   readcount_ += n;
   lastreadfull_ = n > 0 && n == BufferSize;

@@ -189,9 +189,13 @@ void TWSocket::readloop(uint16_t Error) {
       if (!peerclosed_) rearm();
       return;
     }
-    // A stream read that did not fill its buffer took everything there was; only a full one
-    // needs to ask whether more waits.
-    if (socktype_ == SOCK_STREAM && !lastreadfull_) return;
+    // A stream read that did not fill its buffer took everything there was. After a full one
+    // the next read finds out whether more waits: asking first (FIONREAD) would cost a call
+    // per full read, and the read that finds nothing costs no more than that question.
+    if (socktype_ == SOCK_STREAM) {
+      if (!lastreadfull_) return;
+      continue;
+    }
     int count = 0;
     if (ioctl(hsocket_, FIONREAD, &count) != 0) {
       lasterror_ = wsalasterror();

@@ -23,7 +23,8 @@ void appendms(std::string& out, double v) {
 }  // namespace
 
 std::string csvreport(const TRequestRecords& records) {
-  std::string out = "run,user,url,start_ms,wait_ms,ttfb_ms,status,socket,bytes\n";
+  std::string out =
+      "run,user,url,start_ms,wait_ms,ttfb_ms,status,socket,bytes,server_ms,server_ttfb_ms\n";
   std::vector<std::string> urls;
   for (const std::string& url : records.urls()) urls.push_back(csvfield(url));
   for (const TRunRecords& r : records.runs()) {
@@ -36,7 +37,12 @@ std::string csvreport(const TRequestRecords& records) {
       out += ',';
       if (r.firstbyte[i] >= 0) appendms(out, r.firstbyte[i]);
       out += ',' + std::to_string(r.status[i]) + ',' + std::to_string(r.socketcode[i]) + ',' +
-             std::to_string(r.bytes[i]) + '\n';
+             std::to_string(r.bytes[i]) + ',';
+      // The server times go last, so the columns before them stay where readers expect them.
+      if (r.server[i] >= 0) appendms(out, r.server[i]);
+      out += ',';
+      if (r.serverttfb[i] >= 0) appendms(out, r.serverttfb[i]);
+      out += '\n';
     }
   }
   return out;

@@ -57,6 +57,35 @@ std::string table(const TTestFigures& figures) {
   return t + "</table>\n<p>Times in milliseconds; percentiles by the nearest-rank method.</p>\n";
 }
 
+std::string percentilecells(const TPercentiles& p) {
+  if (p.count == 0) return "<td colspan=\"5\">none</td>";
+  return cell(fixed(p.min, 2)) + cell(fixed(p.median, 2)) + cell(fixed(p.p90, 2)) +
+         cell(fixed(p.p99, 2)) + cell(fixed(p.max, 2));
+}
+
+std::string serverrow(const std::string& name, const TRunFigures& f) {
+  return "<tr><td class=\"l\">" + name + "</td>" + cell(std::to_string(f.server.count)) +
+         percentilecells(f.server) + percentilecells(f.serverttfb) + "</tr>\n";
+}
+
+std::string servertable(const TTestFigures& figures) {
+  std::string t =
+      "<table>\n<tr><th rowspan=\"2\">Run</th><th rowspan=\"2\">Stamped</th>"
+      "<th colspan=\"5\">Server time (last byte)</th>"
+      "<th colspan=\"5\">Server time to first byte</th></tr>\n<tr>";
+  for (int i = 0; i < 2; ++i)
+    t += "<th>Min</th><th>Median</th><th>p90</th><th>p99</th><th>Max</th>";
+  t += "</tr>\n";
+  for (const TRunFigures& f : figures.runs) {
+    t += serverrow(std::to_string(f.run) + (f.aborted ? " (aborted)" : ""), f);
+  }
+  if (figures.runs.size() > 1) t += serverrow("All", figures.totals);
+  return t +
+         "</table>\n<p>Times in milliseconds from the moment the request was sent to the kernel's "
+         "receive stamp of the response's first or last byte: the server's own time (through a "
+         "proxy, the proxy's and the server's), without our start loop and reading delays.</p>\n";
+}
+
 std::string results(const TLogModel& logs) {
   std::string text = "<pre>";
   for (const TResultLine& line : logs.resultlines()) {
@@ -107,7 +136,8 @@ std::string htmlescape(const std::string& text) {
 }
 
 std::string htmlreport(const TReportInfo& info, const TLogModel& logs, const TChartModel& charts,
-                       const TTestFigures& figures, const std::string& section) {
+                       const TTestFigures& figures, const TRequestRecords& records,
+                       const std::string& section) {
   const std::string title = charts.chart1title().empty() ? "Load test" : charts.chart1title();
   std::string page = "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n";
   page += "<title>" + htmlescape(title) + " - Pressbolt</title>\n<style>\n";
@@ -117,10 +147,17 @@ std::string htmlreport(const TReportInfo& info, const TLogModel& logs, const TCh
           " (UTC), Pressbolt " + kVersion + ".</p>\n";
   if (info.aborted) page += "<p class=\"aborted\">Test aborted</p>\n";
   page += "<h2>Requests</h2>\n<div class=\"chart\">" + svgrequestchart(charts) + "</div>\n";
+  const bool servertimes = hasservertimes(records);
+  if (servertimes) {
+    page += "<h2>Server time</h2>\n<div class=\"chart\">" + svgservertimechart(charts, records) +
+            "</div>\n";
+  }
   if (info.settings.ramptest) {
     page += "<h2>Ramp</h2>\n<div class=\"chart\">" + svgrampchart(charts) + "</div>\n";
   }
-  page += "<h2>Runs</h2>\n" + table(figures) + section;
+  page += "<h2>Runs</h2>\n" + table(figures);
+  if (servertimes) page += "<h2>Server time</h2>\n" + servertable(figures);
+  page += section;
   page += "<h2>Results</h2>\n" + results(logs);
   return page + "</body>\n</html>\n";
 }

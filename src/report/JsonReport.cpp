@@ -4,6 +4,7 @@
 #include <nlohmann/json.hpp>
 
 #include "engine/EngineText.h"
+#include "settings/SettingsJson.h"
 
 using TJson = nlohmann::ordered_json;
 
@@ -47,6 +48,8 @@ TJson figuresjson(const TRunFigures& f) {
   j["throughput_kb_per_s"] = ms(f.throughput);
   j["wait_ms"] = orderstatistics(f.wait);
   j["ttfb_ms"] = orderstatistics(f.firstbyte);
+  j["server_ms"] = orderstatistics(f.server);
+  j["server_ttfb_ms"] = orderstatistics(f.serverttfb);
   j["status_codes"] = codes(f.statuses);
   j["socket_codes"] = codes(f.socketcodes);
   return j;
@@ -76,6 +79,8 @@ TJson requestcolumns(const TRunRecords& r) {
   j["start_ms"] = mscolumn(r.start, false);
   j["wait_ms"] = mscolumn(r.wait, false);
   j["ttfb_ms"] = mscolumn(r.firstbyte, true);
+  j["server_ms"] = mscolumn(r.server, true);
+  j["server_ttfb_ms"] = mscolumn(r.serverttfb, true);
   j["status"] = column(r.status);
   j["socket"] = column(r.socketcode);
   j["bytes"] = column(r.bytes);
@@ -84,30 +89,10 @@ TJson requestcolumns(const TRunRecords& r) {
   return j;
 }
 
-TJson settingsjson(const TReportInfo& info) {
-  const TestSettings& s = info.settings;
-  TJson j;
-  j["url"] = s.multipleurls ? TJson(nullptr) : TJson(s.url);
-  j["urls"] = s.multipleurls ? TJson(info.urls) : TJson(nullptr);
-  j["users"] = s.users;
-  j["runs"] = s.runs;
-  j["wait_s"] = s.waitperrun;
-  j["ramp"] = s.ramptest;
-  j["method"] = s.usepost ? "POST" : "GET";
-  j["post_bytes"] = s.usepost ? s.postdata.size() : 0;
-  j["agent"] = s.useagent ? TJson(s.agent) : TJson(nullptr);
-  j["proxy"] = s.useproxy ? TJson(s.proxy + ":" + s.proxyport) : TJson(nullptr);
-  j["user"] = s.useuser && !s.usersfromfile ? TJson(s.username) : TJson(nullptr);
-  j["users_file"] = s.useuser && s.usersfromfile;
-  j["key_offset"] = s.usekey ? TJson(s.keyoffset) : TJson(nullptr);
-  j["preserve_cookies"] = s.preservecookies;
-  return j;
-}
-
 }  // namespace
 
 std::string jsonsettings(const TReportInfo& info) {
-  return settingsjson(info).dump();
+  return settingsjson(info.settings, info.urls).dump();
 }
 
 std::string jsonreport(const TReportInfo& info, const TRequestRecords& records,
@@ -118,7 +103,7 @@ std::string jsonreport(const TReportInfo& info, const TRequestRecords& records,
   doc["test_id"] = info.testid;
   doc["started"] = info.started;
   doc["aborted"] = info.aborted;
-  doc["settings"] = settingsjson(info);
+  doc["settings"] = settingsjson(info.settings, info.urls);
   doc["request_urls"] = records.urls();
   doc["runs"] = TJson::array();
   for (size_t i = 0; i < figures.runs.size(); ++i) {

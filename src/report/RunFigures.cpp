@@ -53,15 +53,19 @@ TRunFigures runfigures(const TRunRecords& r) {
   derive(f, waitsum);
   f.wait = percentiles(r.wait);
   f.firstbyte = percentiles(r.firstbyte);
+  f.server = percentiles(r.server);
+  f.serverttfb = percentiles(r.serverttfb);
   return f;
 }
 
 TTestFigures testfigures(const TRequestRecords& records) {
   TTestFigures t;
   TRunFigures& all = t.totals;
-  std::vector<double> waits, firstbytes;
+  std::vector<double> waits, firstbytes, servers, serverttfbs;
   waits.reserve(records.requests());
   firstbytes.reserve(records.requests());
+  servers.reserve(records.requests());
+  serverttfbs.reserve(records.requests());
   double waitsum = 0;
   for (const TRunRecords& r : records.runs()) {
     t.runs.push_back(runfigures(r));
@@ -78,9 +82,13 @@ TTestFigures testfigures(const TRequestRecords& records) {
     for (double w : r.wait) waitsum += w;
     waits.insert(waits.end(), r.wait.begin(), r.wait.end());
     firstbytes.insert(firstbytes.end(), r.firstbyte.begin(), r.firstbyte.end());
+    servers.insert(servers.end(), r.server.begin(), r.server.end());
+    serverttfbs.insert(serverttfbs.end(), r.serverttfb.begin(), r.serverttfb.end());
   }
   derive(all, waitsum);
   all.wait = percentiles(std::move(waits));
   all.firstbyte = percentiles(std::move(firstbytes));
+  all.server = percentiles(std::move(servers));
+  all.serverttfb = percentiles(std::move(serverttfbs));
   return t;
 }

@@ -27,6 +27,9 @@ struct TRunFigures {
   int64_t bytes = 0;
   double throughput = 0;  // kB (1000 bytes) per second of overall time
   TPercentiles wait, firstbyte;
+  // The server's own time from kernel stamps, to the response's last and first byte; only the
+  // requests the kernel stamped count.
+  TPercentiles server, serverttfb;
   // (code, requests) in the order the codes first occurred; socket code 0 is a clean completion.
   std::vector<std::pair<int, size_t>> statuses, socketcodes;
 };

@@ -134,12 +134,13 @@ const char* pointclass(int statuscode) {
   return statuscode == 200 ? "ok" : statuscode == 0 ? "to" : "err";
 }
 
-}  // namespace
-
-std::string svgrequestchart(const TChartModel& m) {
+std::string requestsvg(const TChartModel& m, const char* label, const char* ytitle,
+                       const char* clipid) {
   const TChartMetrics metrics = TChartMetrics::estimated(kTitlePx, kTextPx);
-  const TRequestChartLayout l = layoutrequestchart(m, kWidth, kRequestHeight, metrics);
-  std::string s = open(l.bounds, "Request chart");
+  TRequestChartLayout l = layoutrequestchart(m, kWidth, kRequestHeight, metrics);
+  // Laid out for the wait's axis title; a shorter one fits the same box.
+  l.ytitle.text = ytitle;
+  std::string s = open(l.bounds, label);
   s += text(l.title) + vertical(l.yaxis, l.plot.left, -3, l.plot, true) +
        horizontal(l.xaxis, l.plot) + text(l.ytitle) + text(l.xtitle);
   for (const auto& t : l.foot) s += text(t);
@@ -150,13 +151,43 @@ std::string svgrequestchart(const TChartModel& m) {
   }
   const auto& points = m.requests();
   const std::vector<size_t> order = pointorder(m);
-  s += "<clipPath id=\"requestplot\">" + rect(l.plot, chartstyle::kBackground) +
-       "</clipPath>\n<g clip-path=\"url(#requestplot)\">\n";
+  s += "<clipPath id=\"" + std::string(clipid) + "\">" + rect(l.plot, chartstyle::kBackground) +
+       "</clipPath>\n<g clip-path=\"url(#" + clipid + ")\">\n";
   for (size_t i : order) {
     s += rect(l.pointrect(points[i]), chartstyle::pointcolour(points[i].statuscode),
               pointclass(points[i].statuscode));
   }
   return s + "</g>\n</svg>\n";
+}
+
+}  // namespace
+
+std::string svgrequestchart(const TChartModel& m) {
+  return requestsvg(m, "Request chart", kRequestYTitle, "requestplot");
+}
+
+bool hasservertimes(const TRequestRecords& records) {
+  for (const TRunRecords& r : records.runs()) {
+    for (double v : r.server) {
+      if (v >= 0) return true;
+    }
+  }
+  return false;
+}
+
+std::string svgservertimechart(const TChartModel& charts, const TRequestRecords& records) {
+  TChartModel m;
+  m.settitles("Server time: " + charts.chart1title(), "");
+  m.setfoot(0,
+            "From the moment the request was sent to the kernel's receive stamp of the "
+            "response's last byte:");
+  m.setfoot(1, "the server's own time, without our start loop and reading delays.");
+  for (const TRunRecords& r : records.runs()) {
+    for (size_t i = 0; i < r.size(); ++i) {
+      if (r.server[i] >= 0) m.addrequest(r.start[i], r.server[i], r.status[i]);
+    }
+  }
+  return requestsvg(m, "Server time chart", "Server Time [ms]", "serverplot");
 }
 
 std::string svgrampchart(const TChartModel& m) {

@@ -36,8 +36,10 @@ void TChartModel::setfoot(int line, const std::string& text) {
   ++textrev_;
 }
 
-void TChartModel::addrequest(long double x, long double y, int statuscode) {
-  requests_.push_back(TChartPoint{x, y, statuscode});
+void TChartModel::addrequest(long double x, long double y, int statuscode, double server,
+                             double serverttfb) {
+  requests_.push_back(
+      TChartPoint{x, y, statuscode, static_cast<float>(server), static_cast<float>(serverttfb)});
   maxx_ = std::max(maxx_, x);
   maxy_ = std::max(maxy_, y);
   // A handful of codes at most: a linear search is cheaper than a map on this hot path.

@@ -16,6 +16,9 @@ struct TChartPoint {
   long double x;   // start of the request, ms after the test start
   long double y;   // user wait time, ms
   int statuscode;  // 200 green, 0 black "TimeOut", anything else red "E" + code
+  // The server's own time (kernel stamps) to the response's last and first byte, ms; negative
+  // when none. Floats keep the point's size.
+  float server = -1, serverttfb = -1;
 };
 
 struct TRampPoint {
@@ -40,7 +43,8 @@ class TChartModel {
 
   void settitles(const std::string& chart1, const std::string& chart2);
   void setfoot(int line, const std::string& text);  // lines 0 .. 3
-  void addrequest(long double x, long double y, int statuscode);
+  void addrequest(long double x, long double y, int statuscode, double server = -1,
+                  double serverttfb = -1);
   void addramp(int users, long double avgproc, const std::string& label);  // series "ramps"
   void addrampwait(int users, long double avgwait);                        // series "ramps3"
 

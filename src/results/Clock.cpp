@@ -20,6 +20,24 @@ int64_t clockcounter() {
   return static_cast<int64_t>(ts.tv_sec) * nanopersecond + ts.tv_nsec;
 }
 
+int64_t realtimeoffset() {
+  int64_t best = 0, window = -1;
+  for (int i = 0; i < 5; ++i) {
+    timespec a{}, r{}, b{};
+    clock_gettime(CLOCK_MONOTONIC, &a);
+    clock_gettime(CLOCK_REALTIME, &r);
+    clock_gettime(CLOCK_MONOTONIC, &b);
+    const int64_t mono0 = static_cast<int64_t>(a.tv_sec) * nanopersecond + a.tv_nsec;
+    const int64_t mono1 = static_cast<int64_t>(b.tv_sec) * nanopersecond + b.tv_nsec;
+    const int64_t real = static_cast<int64_t>(r.tv_sec) * nanopersecond + r.tv_nsec;
+    if (window < 0 || mono1 - mono0 < window) {
+      window = mono1 - mono0;
+      best = real - (mono0 + (mono1 - mono0) / 2);
+    }
+  }
+  return best;
+}
+
 uint32_t tickcount() {
   timespec ts{};
   // Boot time counts suspended time too, as a tick count since start-up should; the coarse

@@ -21,6 +21,12 @@ long double elapsedms();
 // The raw counter: CLOCK_MONOTONIC in nanoseconds.
 int64_t clockcounter();
 
+// CLOCK_REALTIME minus CLOCK_MONOTONIC now, in nanoseconds: maps a wall-clock stamp (the kernel's
+// receive stamps) onto the counter. Taken from the tightest of a few monotonic readings around a
+// wall-clock reading, so it is good to well under a microsecond; sample it again per run, since
+// the wall clock may be stepped or slewed.
+int64_t realtimeoffset();
+
 // Milliseconds since the system started, as an unsigned 32-bit value (wraps after ~49.7 days).
 uint32_t tickcount();
 

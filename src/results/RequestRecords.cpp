@@ -21,6 +21,8 @@ void TRequestRecords::add(const TRequestOutcome& r) {
   run.bytes.push_back(r.bytes);
   run.user.push_back(r.user);
   run.url.push_back(it->second);
+  run.server.push_back(r.server < 0 ? -1.0 : static_cast<double>(r.server));
+  run.serverttfb.push_back(r.serverttfb < 0 ? -1.0 : static_cast<double>(r.serverttfb));
 }
 
 void TRequestRecords::endrun(int run, int users, long double overallms, bool aborted) {

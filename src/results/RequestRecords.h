@@ -18,6 +18,9 @@ struct TRequestOutcome {
   int status = 0;
   uint16_t socketcode = 0;
   int64_t bytes = 0;  // document bytes received
+  // The server's own time from kernel stamps (see engine/ServerTime.h): request departure to the
+  // response's last byte, and to its first; negative when the kernel gave none.
+  long double server = -1, serverttfb = -1;
 };
 
 // The requests of one run as parallel columns; row i of every column is one request, in the
@@ -33,7 +36,8 @@ struct TRunRecords {
   std::vector<uint16_t> socketcode;
   std::vector<int64_t> bytes;
   std::vector<int32_t> user;
-  std::vector<uint32_t> url;  // index into TRequestRecords::urls()
+  std::vector<uint32_t> url;               // index into TRequestRecords::urls()
+  std::vector<double> server, serverttfb;  // < 0: the kernel gave no stamp
 
   size_t size() const { return wait.size(); }
 };

@@ -82,7 +82,7 @@ void mergedviews(const TMergedTest& m, TLogModel& logs, TChartModel& charts) {
 
     TStatusTally tally;
     for (size_t i = 0; i < r.size(); ++i) {
-      charts.addrequest(r.start[i], r.wait[i], r.status[i]);
+      charts.addrequest(r.start[i], r.wait[i], r.status[i], r.server[i], r.serverttfb[i]);
       waitsum += r.wait[i];
       requestscounted += 1;
       tally.statusadd(r.status[i]);
@@ -129,7 +129,8 @@ void mergedrecords(const TMergedTest& m, TRequestRecords& records) {
     const TSegmentRun& r = run.requests;
     for (size_t i = 0; i < r.size(); ++i) {
       records.add(TRequestOutcome{run.run - 1, r.user[i], &m.requesturls[r.url[i]], r.start[i],
-                                  r.wait[i], r.firstbyte[i], r.status[i], r.socket[i], r.bytes[i]});
+                                  r.wait[i], r.firstbyte[i], r.status[i], r.socket[i], r.bytes[i],
+                                  r.server[i], r.serverttfb[i]});
     }
     records.endrun(run.run - 1, run.users, run.overallms, run.aborted);
   }

@@ -8,6 +8,9 @@
 
 #include <nlohmann/json.hpp>
 
+#include "settings/SettingsJson.h"
+#include "settings/StoredSettings.h"
+
 using TJson = nlohmann::json;
 
 namespace {
@@ -73,41 +76,6 @@ void column(const TJson& columns, const char* name, size_t rows, const std::stri
     out.push_back(T(read(c[i], at + "[" + std::to_string(i) + "]")));
 }
 
-TestSettings settingsfrom(const TJson& j, std::vector<std::string>& urls) {
-  TestSettings s;
-  s.multipleurls = !j.at("urls").is_null();
-  if (s.multipleurls) {
-    urls = j.at("urls").get<std::vector<std::string>>();
-  } else {
-    s.url = j.at("url").get<std::string>();
-  }
-  s.users = j.at("users").get<int>();
-  s.runs = j.at("runs").get<int>();
-  s.waitperrun = j.at("wait_s").get<int>();
-  s.ramptest = j.at("ramp").get<bool>();
-  s.usepost = j.at("method").get<std::string>() == "POST";
-  if (!j.at("agent").is_null()) {
-    s.useagent = true;
-    s.agent = j.at("agent").get<std::string>();
-  }
-  if (!j.at("proxy").is_null()) {
-    s.useproxy = true;
-    std::string proxy = j.at("proxy").get<std::string>();
-    size_t colon = proxy.rfind(':');
-    s.proxy = proxy.substr(0, colon);
-    s.proxyport = colon == std::string::npos ? std::string() : proxy.substr(colon + 1);
-  }
-  s.usersfromfile = j.at("users_file").get<bool>();
-  if (!j.at("user").is_null()) s.username = j.at("user").get<std::string>();
-  s.useuser = s.usersfromfile || !j.at("user").is_null();
-  if (!j.at("key_offset").is_null()) {
-    s.usekey = true;
-    s.keyoffset = j.at("key_offset").get<int64_t>();
-  }
-  s.preservecookies = j.at("preserve_cookies").get<bool>();
-  return s;
-}
-
 // Run k of the file (from 0), checked against the test's settings and the segment's users.
 TSegmentRun runfrom(const TJson& j, size_t k, const TSegmentFile& f) {
   const std::string field = "runs[" + std::to_string(k) + "].";
@@ -132,6 +100,17 @@ TSegmentRun runfrom(const TJson& j, size_t k, const TSegmentFile& f) {
   column(c, "ttfb_ms", rows, field, r.firstbyte, [](const TJson& v, const std::string& at) {
     return v.is_null() ? -1.0 : numberin(v, at, 0, kMaxMs);
   });
+  // Results written before the server times existed merge with those times missing.
+  auto optionalms = [](const TJson& v, const std::string& at) {
+    return v.is_null() ? -1.0 : numberin(v, at, 0, kMaxMs);
+  };
+  for (auto [name, out] : {std::pair{"server_ms", &r.server}, {"server_ttfb_ms", &r.serverttfb}}) {
+    if (c.is_object() && c.contains(name)) {
+      column(c, name, rows, field, *out, optionalms);
+    } else {
+      out->assign(rows, -1.0);
+    }
+  }
   column(c, "status", rows, field, r.status,
          [](const TJson& v, const std::string& at) { return integerin(v, at, 0, 999); });
   column(c, "socket", rows, field, r.socket,
@@ -240,7 +219,7 @@ bool readfile(const std::string& path, const std::string& text, TSegmentFile& ou
     }
     const TJson& settings = doc.at("settings");
     out.settingstext = settings.dump();
-    out.settings = settingsfrom(settings, out.urls);
+    out.settings = settingsfromjson(settings, out.urls);
     integerin(member(settings, "users", "settings."), "settings.users", kMinUsers,
               int64_t(kMaxUsers) * std::max(out.segments, out.mergedsegments));
     integerin(member(settings, "runs", "settings."), "settings.runs", 0, kMaxRuns);

@@ -21,6 +21,8 @@ struct TSegmentRun {
   std::vector<uint16_t> socket;
   std::vector<int64_t> bytes;
   std::vector<uint32_t> url;
+  // The server's own times; below 0 where the kernel gave none (or the file predates them).
+  std::vector<double> server, serverttfb;
 
   size_t size() const { return wait.size(); }
 };

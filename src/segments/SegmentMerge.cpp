@@ -127,6 +127,8 @@ bool mergesegments(const std::vector<TSegmentFile>& files, TMergedTest& out, std
         all.bytes.push_back(run->bytes[i]);
         all.user.push_back(run->user[i]);
         all.url.push_back(urlmap[s][run->url[i]]);
+        all.server.push_back(run->server[i]);
+        all.serverttfb.push_back(run->serverttfb[i]);
         done.push_back(run->start[i] + run->wait[i] + shift);
         lastdone = std::max(lastdone, done.back());
       }
@@ -157,6 +159,8 @@ bool mergesegments(const std::vector<TSegmentFile>& files, TMergedTest& out, std
       sorted.bytes.push_back(all.bytes[i]);
       sorted.user.push_back(all.user[i]);
       sorted.url.push_back(all.url[i]);
+      sorted.server.push_back(all.server[i]);
+      sorted.serverttfb.push_back(all.serverttfb[i]);
     }
     out.aborted = out.aborted || m.aborted;
     out.runs.push_back(std::move(m));

@@ -8,8 +8,8 @@
 #include <cstdlib>
 #include <map>
 
-#include "engine/TestSettings.h"
 #include "settings/ProfileFile.h"
+#include "settings/SettingsModel.h"
 
 namespace {
 
@@ -91,34 +91,23 @@ TStoredSettings readstoredsettings(const std::string& path) {
   TProfileFile f(path);
   f.load();
   TStoredSettings s;
-  s.url = f.readstring(kData, "URLEdit", "");
-  s.username = f.readstring(kData, "Username", "");
-  s.agent = f.readstring(kData, "agent", "");
-  s.proxy = f.readstring(kData, "Proxy", "");
-  s.postdata = f.readstring(kData, "Postdata", "");
-  s.proxyport = f.readstring(kData, "Port", "");
-  s.singleurl = f.readbool(kData, "singleurl", true);
-  s.multiurl = f.readbool(kData, "multiurl", false);
-  s.writeheaders = f.readbool(kData, "DisplayHeader", false);
-  s.writedata = f.readbool(kData, "DisplayData", false);
-  s.onerroronly = f.readbool(kData, "only", false);
-  // Whatever "Simultaneous" holds, simultaneous requests are always on at start.
-  s.simultaneous = true;
-  s.useproxy = f.readbool(kData, "UseProxy", false);
-  s.useuser = f.readbool(kData, "UseUsername", false);
-  s.usersfromfile = f.readbool(kData, "loadusernames", false);
-  s.useagent = f.readbool(kData, "Useagent", false);
-  s.usepost = f.readbool(kData, "Usepost", false);
-  s.exacttiming = f.readbool(kData, "showgraph", true);
-  s.preservecookies = f.readbool(kData, "Usecookie", false);
-  s.ramptest = f.readbool(kData, "Useramp", false);
-  s.users = std::clamp(f.readinteger(kData, "Requests", 5), kMinUsers, kMaxUsers);
-  s.runs = std::clamp(f.readinteger(kData, "Runs", 1), kMinRuns, kMaxRuns);
-  s.waitperrun = std::clamp(f.readinteger(kData, "Wait", 0), kMinWait, kMaxWait);
-  int count = f.readinteger(kData, "Count", 0);
-  s.showbrowser = f.readbool(kData, "showbrowser", true);
-  s.logfolder = f.readstring(kData, "LogFolder", "");
-  s.urllist = readurllist(f, count);
+  for (const TSetting& e : settingsmodel()) {
+    if (e.key == nullptr || !e.readback) continue;
+    switch (e.kind) {
+      case TSettingKind::flag:
+        s.*e.flag = f.readbool(kData, e.key, s.*e.flag);
+        break;
+      case TSettingKind::number:
+        s.*e.number = std::clamp(f.readinteger(kData, e.key, s.*e.number), e.min, e.max);
+        break;
+      case TSettingKind::text:
+        s.*e.text = f.readstring(kData, e.key, s.*e.text);
+        break;
+      case TSettingKind::bignumber:
+        break;  // none is kept in the file
+    }
+  }
+  s.urllist = readurllist(f, f.readinteger(kData, "Count", 0));
   s.mainwindow = readgeometry(f, kWindow);
   s.urlwindow = readgeometry(f, kWindowURL);
   return s;
@@ -127,31 +116,22 @@ TStoredSettings readstoredsettings(const std::string& path) {
 bool writestoredsettings(const std::string& path, const TStoredSettings& s, std::string& error) {
   TProfileFile f(path);
   f.load();
-  f.writestring(kData, "URLEdit", s.url);
-  f.writestring(kData, "username", s.username);
-  f.writestring(kData, "agent", s.agent);
-  f.writestring(kData, "Proxy", s.proxy);
-  f.writestring(kData, "Postdata", s.postdata);
-  f.writestring(kData, "Port", s.proxyport);
-  f.writebool(kData, "singleurl", s.singleurl);
-  f.writebool(kData, "multiurl", s.multiurl);
-  f.writebool(kData, "DisplayHeader", s.writeheaders);
-  f.writebool(kData, "DisplayData", s.writedata);
-  f.writebool(kData, "only", s.onerroronly);
-  f.writebool(kData, "Simultaneous", s.simultaneous);
-  f.writebool(kData, "UseProxy", s.useproxy);
-  f.writebool(kData, "Useusername", s.useuser);
-  f.writebool(kData, "loadusernames", s.usersfromfile);
-  f.writebool(kData, "Useagent", s.useagent);
-  f.writebool(kData, "Usepost", s.usepost);
-  f.writebool(kData, "Usecookie", s.preservecookies);
-  f.writebool(kData, "Useramp", s.ramptest);
-  f.writebool(kData, "showgraph", s.exacttiming);
-  f.writebool(kData, "showbrowser", s.showbrowser);
-  f.writestring(kData, "LogFolder", s.logfolder);
-  f.writeinteger(kData, "requests", s.users);
-  f.writeinteger(kData, "runs", s.runs);
-  f.writeinteger(kData, "Wait", s.waitperrun);
+  for (const TSetting& e : settingsmodel()) {
+    if (e.key == nullptr) continue;
+    switch (e.kind) {
+      case TSettingKind::flag:
+        f.writebool(kData, e.key, s.*e.flag);
+        break;
+      case TSettingKind::number:
+        f.writeinteger(kData, e.key, s.*e.number);
+        break;
+      case TSettingKind::text:
+        f.writestring(kData, e.key, s.*e.text);
+        break;
+      case TSettingKind::bignumber:
+        break;
+    }
+  }
   writegeometry(f, kWindow, s.mainwindow);
   writegeometry(f, kWindowURL, s.urlwindow);
   // Keys of a longer earlier list stay in the file; "Count" keeps them from being read.

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "engine/TestSettings.h"
+
 // The largest window coordinate or size read from the file.
 inline constexpr int kMaxWindowCoordinate = 32767;
 
@@ -16,34 +18,19 @@ struct TWindowGeometry {
   std::optional<int> top, left, width, height;
 };
 
-struct TStoredSettings {
-  std::string url;                   // "URLEdit"
-  std::string username;              // "username"
-  std::string agent;                 // "agent"
-  std::string proxy;                 // "Proxy"
-  std::string postdata;              // "Postdata"
-  std::string proxyport;             // "Port"
-  bool singleurl = true;             // "singleurl"
-  bool multiurl = false;             // "multiurl"
-  bool writeheaders = false;         // "DisplayHeader"
-  bool writedata = false;            // "DisplayData"
-  bool onerroronly = false;          // "only"
-  bool simultaneous = true;          // "Simultaneous" (read, then always turned on)
-  bool useproxy = false;             // "UseProxy"
-  bool useuser = false;              // "Useusername"
-  bool usersfromfile = false;        // "loadusernames"
-  bool useagent = false;             // "Useagent"
-  bool usepost = false;              // "Usepost"
-  bool preservecookies = false;      // "Usecookie"
-  bool ramptest = false;             // "Useramp"
-  bool exacttiming = true;           // "showgraph"
-  bool showbrowser = true;           // "showbrowser"
-  int users = 5;                     // "requests", 1 .. 20000
-  int runs = 1;                      // "runs", 1 .. 65536
-  int waitperrun = 0;                // "Wait", 0 .. 10000
-  std::string logfolder;             // "LogFolder": where the window writes its log files and
-                                     // temp.htm; empty for the program's directory (or its
-                                     // fallback)
+// The ranges of the numbers a test takes; a stored value is clamped into them.
+inline constexpr int kMinUsers = 1, kMaxUsers = 20000;
+inline constexpr int kMinRuns = 1, kMaxRuns = 65536;
+inline constexpr int kMinWait = 0, kMaxWait = 10000;
+
+// The test's settings as the file keeps them (which key holds which: settings/SettingsModel.cpp),
+// with the window's own choices. The two URL choices are kept as read: both may be on in a
+// hand-edited file, and each reader settles that in its own way.
+struct TStoredSettings : TestSettings {
+  bool singleurl = true;
+  bool showbrowser = true;
+  std::string logfolder;             // where the window writes its log files and temp.htm; empty
+                                     // for the program's directory (or its fallback)
   std::vector<std::string> urllist;  // "Count" and "URLs0" ...
   TWindowGeometry mainwindow;        // section "Window"
   TWindowGeometry urlwindow;         // section "WindowURL"

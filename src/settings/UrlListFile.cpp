@@ -4,12 +4,14 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
-#include <sstream>
 #include <string_view>
+
+#include "common/Text.h"
+#include "common/WholeFile.h"
 
 namespace {
 
-// Editors that save "UTF-8 with BOM" put these bytes before the first line; they are no part of it.
+// The mark splitlines skips at the start of a file.
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
 std::string failure(const char* what, const std::string& path, int err) {
@@ -19,32 +21,14 @@ std::string failure(const char* what, const std::string& path, int err) {
 }  // namespace
 
 bool readurlfile(const std::string& path, std::vector<std::string>& lines, std::string& error) {
-  std::FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) {
-    error = failure("Unable to read", path, errno);
-    return false;
-  }
   std::string text;
-  char buf[65536];
-  size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) text.append(buf, n);
-  // A directory opens but fails on reading (EISDIR).
-  const bool failed = std::ferror(f);
-  const int err = errno;
-  std::fclose(f);
-  if (failed) {
+  // The user names the file: a pipe is read as well.
+  const int err = readwholefile(path, text, TFileKinds::AnyReadable);
+  if (err != 0) {
     error = failure("Unable to read", path, err);
     return false;
   }
-  if (text.starts_with(kByteOrderMark)) text.erase(0, kByteOrderMark.size());
-  std::vector<std::string> read;
-  std::istringstream in(text);
-  std::string line;
-  while (std::getline(in, line)) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    read.push_back(line);
-  }
-  lines = std::move(read);
+  lines = splitlines(text);
   return true;
 }
 

@@ -6,8 +6,15 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <ctime>
 
 namespace {
+
+int64_t monotonicns() {
+  timespec ts{};
+  clock_gettime(CLOCK_MONOTONIC, &ts);
+  return int64_t(ts.tv_sec) * 1000000000 + ts.tv_nsec;
+}
 
 // Per readiness report, so one busy client cannot starve the others (epoll reports again).
 constexpr int kReadsPerEvent = 16;
@@ -57,6 +64,14 @@ void TConnection::ontimer(int64_t nowms) {
   deadline_ = 0;
   if (state_ == TState::draining) {
     drop(false);
+  } else if (state_ == TState::delaying) {
+    // The timers count whole milliseconds: never answer a moment early.
+    const int64_t left = heldns_ - monotonicns();
+    if (left > 0) {
+      deadline_ = nowms + (left + 999999) / 1000000;
+      return;
+    }
+    respond(std::move(held_), nowms);
   } else if (state_ == TState::trickling && trickleleft_ > 0 && !pending()) {
     --trickleleft_;
     pattern_ = 1;
@@ -101,6 +116,20 @@ void TConnection::answer(TResponse r, int64_t nowms) {
                  rq_.Target.empty() ? "-" : rq_.Target.c_str(), r.Status);
   }
   std::string().swap(in_);
+  if (r.DelayMs > 0) {
+    // Counted from now, when the request has been read, with the nanosecond clock: the batch
+    // time nowms may be a little old already. The timer is due at the first whole millisecond
+    // of the monotonic clock at or after the moment.
+    heldns_ = monotonicns() + int64_t(r.DelayMs) * 1000000;
+    deadline_ = (heldns_ + 999999) / 1000000;
+    held_ = std::move(r);
+    state_ = TState::delaying;
+    return;
+  }
+  respond(std::move(r), nowms);
+}
+
+void TConnection::respond(TResponse r, int64_t nowms) {
   state_ = TState::sending;
   out_ = std::move(r.Head);
   outpos_ = 0;

@@ -38,10 +38,11 @@ class TConnection {
   int64_t deadline() const { return deadline_; }
 
  private:
-  enum class TState { reading, sending, trickling, hanging, draining, closed };
+  enum class TState { reading, delaying, sending, trickling, hanging, draining, closed };
 
   void consume(const char* data, size_t len, int64_t nowms);
   void answer(TResponse r, int64_t nowms);
+  void respond(TResponse r, int64_t nowms);
   void flush(int64_t nowms);
   void finish(int64_t nowms);
   void peereof();
@@ -67,4 +68,6 @@ class TConnection {
   int64_t trickleleft_ = 0;
   int tricklems_ = 10;
   int64_t deadline_ = 0;
+  TResponse held_;      // the response a delay holds back
+  int64_t heldns_ = 0;  // monotonic nanoseconds at which it may go
 };

@@ -167,6 +167,19 @@ TResponse trickle(const TRequest& rq, bool head) {
   return r;
 }
 
+// An answer held back ms milliseconds after the request was read (never less; the timers count
+// whole milliseconds, so up to about one more): a server whose own time is known, to check the
+// server times a client reports.
+TResponse delay(const TRequest& rq, bool head) {
+  int64_t ms = 100;
+  for (const auto& [k, v] : rq.params())
+    if (k == "ms" && !number(v, 60000, ms)) return badparam(head);
+  TResponse r = reply(head, 200, "text/html",
+                      "<html><body>answered after " + std::to_string(ms) + " ms</body></html>\r\n");
+  r.DelayMs = int(ms);
+  return r;
+}
+
 TResponse rawbytes(int status, std::string bytes, TAfter after = TAfter::close) {
   TResponse r;
   r.Status = status;
@@ -260,6 +273,7 @@ TResponse route(const TRequest& rq, std::string_view raw) {
   if (p == "/auth") return auth(rq, head);
   if (p == "/echo") return reply(head, 200, "text/plain", std::string(raw));
   if (p == "/trickle") return trickle(rq, head);
+  if (p == "/delay") return delay(rq, head);
   if (p == "/picture.png") return picture(head);
   if (p == "/slowpicture") return slowpicture(rq, head);
   if (p == "/pictures") return pictures(rq, head);

@@ -23,6 +23,7 @@ struct TResponse {
   TAfter After = TAfter::close;
   int64_t TrickleBytes = 0;
   int TrickleMs = 10;
+  int DelayMs = 0;  // the whole response waits this long after the request has been read
 };
 
 // Largest /size/N served (1 GiB); larger sizes are a 400.

@@ -10,7 +10,7 @@
 #include <map>
 #include <random>
 
-#include "gui/Charts.h"
+#include "gui/ResultCharts.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -95,6 +95,12 @@ class ChartsTest : public QObject {
                       .arg(double(last.x), 0, 'f', 0)
                       .arg(double(last.y), 0, 'f', 0));
     QVERIFY(charts.chart1()->pointtext(QPointF(1, 1)).isEmpty());
+    // A point with the server's own time names it too (placed below all others, so it is seen).
+    const TChartPoint stamped{500, 10, 200, 2.46f, 1.0f};
+    charts.addRequestPoints({stamped});
+    QCoreApplication::processEvents();
+    QCOMPARE(charts.chart1()->pointtext(qrect(l.pointrect(stamped)).center()),
+             QString("200: started 500 ms, waited 10 ms, server time 2.5 ms"));
     // Both failure outcomes stay visible, the rarer one over the commoner.
     QVERIFY(black > 5 && red > 5);
   }
@@ -171,7 +177,7 @@ class ChartsTest : public QObject {
     charts.setFootLine(2, "Average Request Processing Time after 3 runs: 1 msec");
     charts.setFootLine(3, "Average User Wait Time: 59 msec for 1500 simultaneous users");
     charts.addRequestPoints({{1, 10, 200}, {30, 70, 404}});
-    charts.addRampPoint(500, 0.5, "ok", 20);
+    charts.setRamps({{500, 0.5, "ok"}}, {{500, 20, ""}});
     QCoreApplication::processEvents();
     const TRequestChartLayout& r = charts.chart1()->layout();
     QVERIFY(!r.plotted);
@@ -233,8 +239,12 @@ class ChartsTest : public QObject {
     QVERIFY(QTest::qWaitForWindowExposed(&charts));
     QCOMPARE(charts.chart2()->height(), charts.height() / 2);
     charts.setChart2Title("Ramp test: http://127.0.0.1/");
-    for (int step = 1; step <= 4; ++step)
-      charts.addRampPoint(step * 5, 0.1 * (5 - step), step == 4 ? "25% Errors" : "ok", 20.0 * step);
+    std::vector<TRampPoint> ramps, waits;
+    for (int step = 1; step <= 4; ++step) {
+      ramps.push_back({step * 5, 0.1L * (5 - step), step == 4 ? "25% Errors" : "ok"});
+      waits.push_back({step * 5, 20.0L * step, ""});
+    }
+    charts.setRamps(ramps, waits);
     const TRampChartLayout l = charts.chart2()->layout();
     QCOMPARE(l.title.text, std::string("Ramp test: http://127.0.0.1/"));
     QStringList marks;

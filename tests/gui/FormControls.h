@@ -19,7 +19,7 @@
 #include "browser/DownloadTab.h"
 #include "browser/FirstResponseView.h"
 #include "gui/CaptionPanel.h"
-#include "gui/Charts.h"
+#include "gui/ResultCharts.h"
 
 struct TFormControls {
   // The one child of form with this name, of type T. None, two, or one of another type is a

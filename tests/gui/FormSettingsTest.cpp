@@ -13,6 +13,7 @@
 #include "GuiSupport.h"
 #include "gui/HttpAsy1.h"
 #include "gui/urllistwindow.h"
+#include "settings/SettingsModel.h"
 #include "settings/StoredSettings.h"
 #include "support/TestSupport.h"
 
@@ -85,6 +86,35 @@ class FormSettingsTest : public QObject {
     QCOMPARE(ui(*p.form).PageControl2->currentWidget(), ui(*p.form).TabSheet8);
     QCOMPARE(ui(*p.form).PageControl1->currentWidget(), ui(*p.form).TabSheet4);
     QVERIFY(ui(*p.form).ExecButton->isEnabled());
+  }
+
+  void testEverySettingHasOneControlOfItsKind() {
+    // A control renamed in the layout would leave its setting unbound without a sound.
+    freshsettings("controls");
+    TProgram p({programpath("controls")});
+    for (const TSetting& e : settingsmodel()) {
+      if (e.control == nullptr) continue;
+      const QList<QWidget*> found = p.form->findChildren<QWidget*>(e.control);
+      QVERIFY2(found.size() == 1, e.control);
+      QWidget* w = found.front();
+      switch (e.kind) {
+        case TSettingKind::flag:
+          QVERIFY2(qobject_cast<QAbstractButton*>(w) != nullptr, e.control);
+          break;
+        case TSettingKind::number:
+          QVERIFY2(qobject_cast<QSpinBox*>(w) != nullptr, e.control);
+          QCOMPARE(qobject_cast<QSpinBox*>(w)->minimum(), e.min);
+          QCOMPARE(qobject_cast<QSpinBox*>(w)->maximum(), e.max);
+          break;
+        case TSettingKind::bignumber:
+          QVERIFY2(qobject_cast<QLineEdit*>(w) != nullptr, e.control);
+          break;
+        case TSettingKind::text:
+          QVERIFY2(qobject_cast<QLineEdit*>(w) != nullptr || qobject_cast<QComboBox*>(w) != nullptr,
+                   e.control);
+          break;
+      }
+    }
   }
 
   void testEveryShowEnablesStartAndShowsTheGraph() {

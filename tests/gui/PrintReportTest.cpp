@@ -13,9 +13,9 @@
 #include "FormControls.h"
 #include "GuiSupport.h"
 #include "gui/ChartPainter.h"
-#include "gui/Charts.h"
 #include "gui/HttpAsy1.h"
 #include "gui/PrintReport.h"
+#include "gui/ResultCharts.h"
 #include "gui/UvQtBridge.h"
 #include "gui/WindowHost.h"
 #include "gui/urllistwindow.h"
@@ -148,6 +148,10 @@ class PrintReportTest : public QObject {
     QCOMPARE(lines.value(0).trimmed(), QString("Pressbolt - Test Results"));
     QCOMPARE(lines.value(1).trimmed(), subtitle);
     QVERIFY(first.indexOf("Start Time Of Request [ms]") < first.indexOf("Pressbolt V"));
+    // Ahead of the results text, the percentiles of the server's own time of the 18 requests.
+    QVERIFY2(first.contains("Server time (ms, from the kernel's receive stamps) of 18 requests:"),
+             qPrintable(first));
+    QVERIFY(first.indexOf("to the first byte") < first.indexOf("Pressbolt V"));
     QVERIFY(pagetext(rig.pdf, pages).contains("last line of the results"));
     // Each line is in the text of one page only, also a line at a page break: found once by
     // search and copy.

@@ -128,8 +128,12 @@ class WindowLayoutTest : public QObject {
     std::vector<TChartPoint> points;
     for (int i = 0; i < 1600; ++i) points.push_back({i * 0.4L, 5.0L + i % 11, 200});
     charts->addRequestPoints(points);
-    for (int step = 1; step <= 4; ++step)
-      charts->addRampPoint(step * 100, 0.4 * step, "ok", 9.0 + step);
+    std::vector<TRampPoint> ramps, waits;
+    for (int step = 1; step <= 4; ++step) {
+      ramps.push_back({step * 100, 0.4L * step, "ok"});
+      waits.push_back({step * 100, 9.0L + step, ""});
+    }
+    charts->setRamps(ramps, waits);
     QCoreApplication::processEvents();
 
     QCOMPARE(charts->chart2()->height(), charts->height() / 2);

@@ -21,8 +21,8 @@
 #include "GuiSupport.h"
 #include "browser/FirstResponseView.h"
 #include "browser/WebEngineBrowser.h"
-#include "gui/Charts.h"
 #include "gui/HttpAsy1.h"
+#include "gui/ResultCharts.h"
 #include "gui/UvQtBridge.h"
 #include "gui/WindowHost.h"
 #include "gui/urllistwindow.h"
@@ -353,31 +353,31 @@ class WindowRunTest : public QObject {
     };
     auto runtest = [&] {
       rig.ended = false;
-      QTest::mouseClick(form.execbutton(), Qt::LeftButton);
+      QTest::mouseClick(ui(form).ExecButton, Qt::LeftButton);
       return waitfor([&] { return rig.ended; });
     };
-    form.Checkshowgraph->setChecked(false);
-    form.SpinEdit1->setValue(3);
-    form.SpinEdit2->setValue(1);
+    ui(form).Checkshowgraph->setChecked(false);
+    ui(form).SpinEdit1->setValue(3);
+    ui(form).SpinEdit2->setValue(1);
 
-    form.URLEdit->setText(QString::fromStdString(v6.url("/host?is=[::1]")));
+    ui(form).URLEdit->setText(QString::fromStdString(v6.url("/host?is=[::1]")));
     QVERIFY(runtest());
     QCOMPARE(served("GET /host?is=[::1] 200"), 3);
 
-    form.checkproxy->setChecked(true);
-    form.proxy->setText("[::1]");
-    form.port->setText(QString::number(v6.port()));
-    form.URLEdit->setText("http://example.test/host?is=example.test");
+    ui(form).checkproxy->setChecked(true);
+    ui(form).proxy->setText("[::1]");
+    ui(form).port->setText(QString::number(v6.port()));
+    ui(form).URLEdit->setText("http://example.test/host?is=example.test");
     QVERIFY(runtest());
     QCOMPARE(served("GET http://example.test/host?is=example.test 200"), 3);
-    form.checkproxy->setChecked(false);
+    ui(form).checkproxy->setChecked(false);
 
-    form.multiurl->click();
+    ui(form).multiurl->click();
     rig.urls.urllist()->setPlainText(
         QString::fromStdString(v6.url("/host?is=[::1]&n=1") + "\n" + v6.url("/host?is=[::1]&n=2")));
     QVERIFY(runtest());
     QCOMPARE(served("GET /host?is=[::1]&n=1 200") + served("GET /host?is=[::1]&n=2 200"), 3);
-    form.singleurl->click();
+    ui(form).singleurl->click();
     QVERIFY(dialogs.empty());
   }
 };

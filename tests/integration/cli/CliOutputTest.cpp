@@ -119,14 +119,20 @@ TEST(CliOutput, CsvRowsAgreeWithTheResultsView) {
   std::stringstream in(csv);
   std::string line;
   std::getline(in, line);
-  EXPECT_EQ(line, "run,user,url,start_ms,wait_ms,ttfb_ms,status,socket,bytes");
+  EXPECT_EQ(line,
+            "run,user,url,start_ms,wait_ms,ttfb_ms,status,socket,bytes,server_ms,"
+            "server_ttfb_ms");
   std::map<std::string, std::map<std::string, int>> statuses;  // run -> status -> rows
   std::map<std::string, long> bytes;                           // run -> bytes
   std::map<std::string, long> byurl;                           // URL -> bytes
   size_t rows = 0;
   while (std::getline(in, line)) {
     auto f = split(line, ',');
-    ASSERT_EQ(f.size(), 9u) << line;
+    ASSERT_EQ(f.size(), 11u) << line;
+    // Every request had an answer, so the kernel stamped each one: never more than the wait.
+    ASSERT_FALSE(f[9].empty()) << line;
+    EXPECT_LE(std::stod(f[10]), std::stod(f[9])) << line;
+    EXPECT_LE(std::stod(f[9]), std::stod(f[4])) << line;
     ++statuses[f[0]][f[6]];
     bytes[f[0]] += std::stol(f[8]);
     byurl[f[2]] += std::stol(f[8]);
@@ -148,7 +154,7 @@ TEST(CliOutput, CsvRowsAgreeWithTheResultsView) {
   EXPECT_EQ(std::stol(m[1]), bytes["1"]);
 }
 
-TEST(CliOutput, HtmlHoldsOneChartOrTwoWithRampAndOnePointPerRequest) {
+TEST(CliOutput, HtmlHoldsRequestAndServerChartsPlusRampWithOnePointPerRequestEach) {
   TTargetServer target;
   TTempDir dir;
   TCliResult r =
@@ -156,8 +162,9 @@ TEST(CliOutput, HtmlHoldsOneChartOrTwoWithRampAndOnePointPerRequest) {
   ASSERT_EQ(r.status, 0) << r.err;
   std::string page = readfile(dir.file("plain.html"));
   EXPECT_TRUE(balanced(page));
-  EXPECT_EQ(count(page, "<svg"), 1u);
-  EXPECT_EQ(count(page, "class=\"ok\""), 12u);
+  // The request chart, and the server-time chart with the same points at their server times.
+  EXPECT_EQ(count(page, "<svg"), 2u);
+  EXPECT_EQ(count(page, "class=\"ok\""), 2 * 12u);
   EXPECT_NE(page.find("Resulting statuscodes: 12x"), std::string::npos);
 
   r = clirun(dir, "-q --users 12 --runs 3 --ramp --output-dir . --html ramp.html " +
@@ -165,7 +172,7 @@ TEST(CliOutput, HtmlHoldsOneChartOrTwoWithRampAndOnePointPerRequest) {
   ASSERT_EQ(r.status, 0) << r.err;
   page = readfile(dir.file("ramp.html"));
   EXPECT_TRUE(balanced(page));
-  EXPECT_EQ(count(page, "<svg"), 2u);
-  EXPECT_EQ(count(page, "class=\"err\""), 4u + 8 + 12);  // the ramp's 4, 8 and 12 users
+  EXPECT_EQ(count(page, "<svg"), 3u);
+  EXPECT_EQ(count(page, "class=\"err\""), 2 * (4u + 8 + 12));  // the ramp's 4, 8 and 12 users
   EXPECT_NE(page.find("100% Errors"), std::string::npos);
 }

@@ -98,6 +98,21 @@ TEST_F(EngineTest, RunsRaisedDuringTheLastRunAreHonoured) {
   EXPECT_THAT(logwith("START RUN"), ElementsAre("START RUN: 1", "START RUN: 2"));
 }
 
+TEST_F(EngineTest, ALaterRunRefusedByAStartCheckNamesTheWholeProblem) {
+  host.s.url = target.url("/size/1");
+  host.s.runs = 2;
+  // The proxy is switched on without a host while run 2 waits.
+  host.onrunend = [&] { host.s.useproxy = true; };
+  runtest();
+  EXPECT_FALSE(host.finished);
+  ASSERT_EQ(host.dialogs.size(), 1u);
+  EXPECT_EQ(host.dialogs[0],
+            "Run 2 could not be launched: \"Use Proxy\" is on, but no proxy is given. Please "
+            "enter the proxy's name or address, or turn \"Use Proxy\" off; the test was not "
+            "started.");
+  EXPECT_TRUE(engine.clients.empty());
+}
+
 TEST_F(EngineTest, LaunchThatFailsReleasesClientsAndReenablesStart) {
   host.s.multipleurls = true;
   host.urls = {target.url("/size/1")};

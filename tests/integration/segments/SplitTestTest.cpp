@@ -146,13 +146,16 @@ TEST(SplitTest, FourSegmentsTogetherAreOneTest) {
   EXPECT_EQ(doc["runs"][2]["users"], 10);
   EXPECT_LT(doc["runs"][0]["segment_start_spread_ms"].get<double>(), 60.0);
 
-  // The report of a ramp test: the request chart and the ramp chart.
+  // The merge carries every segment's server times.
+  EXPECT_EQ(doc["totals"]["server_ms"]["count"], 20);
+
+  // The report of a ramp test: the request chart, the server-time chart and the ramp chart.
   const std::string html = readfile(dir.file("merged.html"));
   size_t charts = 0;
   for (size_t at = html.find("<svg"); at != std::string::npos; at = html.find("<svg", at + 1)) {
     ++charts;
   }
-  EXPECT_EQ(charts, 2u);
+  EXPECT_EQ(charts, 3u);
 }
 
 // A damaged segment file is named with a plain reason, and nothing is merged.

@@ -193,6 +193,17 @@ TEST_F(TargetRoutes, TrickleSendsTheAnnouncedBytes) {
   EXPECT_EQ(r.body(), get(port(), "/size/5").body());
 }
 
+// The held answer is never early: the client's clock starts before the request even leaves.
+TEST_F(TargetRoutes, DelayAnswersNoSoonerThanAsked) {
+  auto t0 = std::chrono::steady_clock::now();
+  TReply r = get(port(), "/delay?ms=40");
+  EXPECT_GE(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(40));
+  EXPECT_EQ(statusline(r), "HTTP/1.0 200 OK");
+  EXPECT_EQ(r.body(), "<html><body>answered after 40 ms</body></html>\r\n");
+  EXPECT_EQ(statusline(get(port(), "/delay?ms=60001")), "HTTP/1.0 400 Bad Request");
+  EXPECT_EQ(statusline(get(port(), "/delay?ms=soon")), "HTTP/1.0 400 Bad Request");
+}
+
 TEST_F(TargetRoutes, BrowserPagesLinkPicturesAndFrames) {
   TReply pic = get(port(), "/picture.png");
   EXPECT_EQ(pic.field("Content-Type"), "image/png");

@@ -8,6 +8,7 @@
 #include "cli/CliJob.h"
 #include "cli/CliOptions.h"
 #include "segments/StartTime.h"
+#include "settings/SettingsModel.h"
 #include "settings/StoredSettings.h"
 #include "support/TestSupport.h"
 
@@ -61,6 +62,39 @@ TEST(CliJob, OptionsGivenOverrideTheSettingsFileAndOnlyThose) {
 }
 
 // The limit follows from the test's highest key, offset + users, and reads as a range.
+TEST(CliJob, EverySettingOptionOverridesTheFileAndBelongsToATest) {
+  TTempDir dir;
+  TStoredSettings st;
+  st.url = "http://127.0.0.1:8080/stored";
+  for (const TSetting& e : settingsmodel()) {
+    if (e.option != nullptr && e.kind == TSettingKind::flag) st.*e.flag = true;
+  }
+  std::string error;
+  ASSERT_TRUE(writestoredsettings(dir.file("p.ini"), st, error));
+  for (const TSetting& e : settingsmodel()) {
+    if (e.option == nullptr) continue;
+    const std::string option = e.option;
+    std::vector<std::string> args = {"--settings", dir.file("p.ini")};
+    if (e.kind == TSettingKind::flag) {
+      args.push_back("--no-" + option.substr(2));
+    } else {
+      args.insert(args.end(), {option, std::to_string(e.max)});
+    }
+    TParsed p = parse(args);
+    ASSERT_EQ(p.status, -1) << option << ": " << p.error;
+    TStoredSettings got;
+    static_cast<TestSettings&>(got) = p.job.settings;
+    if (e.kind == TSettingKind::flag) {
+      EXPECT_FALSE(got.*e.flag) << option;
+    } else {
+      EXPECT_EQ(got.*e.number, e.max) << option;
+    }
+    args = {"--merge", dir.path(), args[2]};
+    if (e.kind != TSettingKind::flag) args.push_back("1");
+    EXPECT_EQ(parse(args).error, "--merge: " + option + " belongs to a test, not to a merge");
+  }
+}
+
 TEST(CliJob, KeyOffsetUpToTheHighestKeyThatFits) {
   const std::string url = "http://127.0.0.1:1/";
   EXPECT_EQ(parse({"--key-offset", "9223372036854775807", "--users", "3", url}).error,

@@ -19,9 +19,10 @@ TRequestRecords sample() {
   // Run 1: three users, one of them a 404 without a first byte; run 2: one time-out.
   static const std::string a = "http://127.0.0.1/a", b = "http://127.0.0.1/b,\"x\"";
   TRequestRecords r;
-  r.add({0, 2, &a, 1.5, 30, 10, 200, 0, 100});
+  // Server times where a response came: below the waits, which hold our own delays too.
+  r.add({0, 2, &a, 1.5, 30, 10, 200, 0, 100, 4.25, 1.5});
   r.add({0, 1, &b, 1.0, 10, -1, 404, 10061, 0});
-  r.add({0, 3, &a, 2.0, 20, 5, 200, 0, 300});
+  r.add({0, 3, &a, 2.0, 20, 5, 200, 0, 300, 2.0, 0.75});
   r.endrun(0, 3, 40, false);
   r.add({1, 1, &a, 5000, 7, -1, 0, 0, 0});
   r.endrun(1, 1, 8, true);
@@ -136,6 +137,20 @@ TEST(JsonReport, CarriesSettingsFiguresAndColumnsButNoPassword) {
     EXPECT_EQ(cols[name].size(), 3u) << name;
   }
   EXPECT_TRUE(cols["ttfb_ms"][1].is_null());
+  for (const char* name : {"server_ms", "server_ttfb_ms"}) {
+    ASSERT_EQ(cols[name].size(), 3u) << name;
+    EXPECT_TRUE(cols[name][1].is_null()) << name;  // no response, no stamp: null, never 0
+  }
+  EXPECT_EQ(cols["server_ms"][0], 4.25);
+  EXPECT_EQ(cols["server_ttfb_ms"][2], 0.75);
+  // Only stamped requests count; a run without any has null figures.
+  EXPECT_EQ(run["server_ms"]["count"], 2);
+  EXPECT_EQ(run["server_ms"]["min"], 2.0);
+  EXPECT_EQ(run["server_ms"]["max"], 4.25);
+  EXPECT_EQ(run["server_ttfb_ms"]["median"], 0.75);
+  EXPECT_EQ(j["runs"][1]["server_ms"]["count"], 0);
+  EXPECT_TRUE(j["runs"][1]["server_ms"]["p99"].is_null());
+  EXPECT_EQ(j["totals"]["server_ms"]["count"], 2);
   EXPECT_EQ(j["request_urls"][cols["url"][1].get<size_t>()], "http://127.0.0.1/b,\"x\"");
   EXPECT_EQ(j["totals"]["completed"], 4);
   EXPECT_TRUE(j["runs"][1]["aborted"].get<bool>());
@@ -144,11 +159,11 @@ TEST(JsonReport, CarriesSettingsFiguresAndColumnsButNoPassword) {
 TEST(CsvReport, OneRowPerRequestWithQuotedUrls) {
   std::string csv = csvreport(sample());
   EXPECT_EQ(csv,
-            "run,user,url,start_ms,wait_ms,ttfb_ms,status,socket,bytes\n"
-            "1,2,http://127.0.0.1/a,1.500,30.000,10.000,200,0,100\n"
-            "1,1,\"http://127.0.0.1/b,\"\"x\"\"\",1.000,10.000,,404,10061,0\n"
-            "1,3,http://127.0.0.1/a,2.000,20.000,5.000,200,0,300\n"
-            "2,1,http://127.0.0.1/a,5000.000,7.000,,0,0,0\n");
+            "run,user,url,start_ms,wait_ms,ttfb_ms,status,socket,bytes,server_ms,server_ttfb_ms\n"
+            "1,2,http://127.0.0.1/a,1.500,30.000,10.000,200,0,100,4.250,1.500\n"
+            "1,1,\"http://127.0.0.1/b,\"\"x\"\"\",1.000,10.000,,404,10061,0,,\n"
+            "1,3,http://127.0.0.1/a,2.000,20.000,5.000,200,0,300,2.000,0.750\n"
+            "2,1,http://127.0.0.1/a,5000.000,7.000,,0,0,0,,\n");
 }
 
 TEST(HtmlReport, EscapesTextAndDrawsOnePointPerRequest) {
@@ -161,7 +176,7 @@ TEST(HtmlReport, EscapesTextAndDrawsOnePointPerRequest) {
   charts.addrequest(2, 10, 404);
   charts.addrequest(3, 20, 0);
   TReportInfo info;
-  std::string page = htmlreport(info, logs, charts, testfigures(records));
+  std::string page = htmlreport(info, logs, charts, testfigures(records), records);
   EXPECT_EQ(page.find("<script>"), std::string::npos);
   EXPECT_NE(page.find("Results &lt;b&gt;&amp;"), std::string::npos);
   size_t svgs = 0, points = 0;
@@ -170,14 +185,28 @@ TEST(HtmlReport, EscapesTextAndDrawsOnePointPerRequest) {
   for (const char* cls : {"class=\"ok\"", "class=\"err\"", "class=\"to\""}) {
     for (size_t at = page.find(cls); at != std::string::npos; at = page.find(cls, at + 1)) ++points;
   }
-  EXPECT_EQ(svgs, 1u);  // no ramp chart without a ramp test
-  EXPECT_EQ(points, 3u);
+  // No ramp chart without a ramp test; the server-time chart has the two stamped requests.
+  EXPECT_EQ(svgs, 2u);
+  EXPECT_EQ(points, 3u + 2);
+  EXPECT_NE(page.find("aria-label=\"Server time chart\""), std::string::npos);
+  // Run 1: two stamped requests, min and median 2, max 4.25; to the first byte 0.75 to 1.5.
+  EXPECT_NE(page.find("<td class=\"l\">1</td><td>2</td><td>2.00</td><td>2.00</td><td>4.25</td>"
+                      "<td>4.25</td><td>4.25</td><td>0.75</td>"),
+            std::string::npos);
   info.settings.ramptest = true;
-  page = htmlreport(info, logs, charts, testfigures(records));
+  page = htmlreport(info, logs, charts, testfigures(records), records);
   svgs = 0;
   for (size_t at = page.find("<svg"); at != std::string::npos; at = page.find("<svg", at + 1))
     ++svgs;
-  EXPECT_EQ(svgs, 2u);
+  EXPECT_EQ(svgs, 3u);
+  // Without a single stamp (a kernel without them) neither the chart nor the table.
+  TRequestRecords unstamped;
+  static const std::string url = "http://127.0.0.1/";
+  unstamped.add({0, 1, &url, 1, 5, 2, 200, 0, 10});
+  unstamped.endrun(0, 1, 5, false);
+  info.settings.ramptest = false;
+  page = htmlreport(info, logs, charts, testfigures(unstamped), unstamped);
+  EXPECT_EQ(page.find("Server time"), std::string::npos);
 }
 
 TEST(OutputFile, ReplacesWholeOrLeavesThePreviousFile) {

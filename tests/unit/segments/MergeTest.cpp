@@ -20,6 +20,8 @@ struct TRow {
   double start, wait, firstbyte;
   int status, user;
   int64_t bytes = 10;
+  double server = -1;  // null; a run without any server time leaves the columns out, as files
+                       // written before them did
 };
 
 // A run as the command line's JSON writes it; overall is the run start to its last completion.
@@ -39,6 +41,14 @@ TJson run(int number, int users, double overall, const std::vector<TRow>& rows,
     c["bytes"].push_back(r.bytes);
     c["user"].push_back(r.user);
     c["url"].push_back(0);
+  }
+  bool servertimes = false;
+  for (const TRow& r : rows) servertimes = servertimes || r.server >= 0;
+  if (servertimes) {
+    for (const TRow& r : rows) {
+      c["server_ms"].push_back(r.server < 0 ? TJson(nullptr) : TJson(r.server));
+      c["server_ttfb_ms"].push_back(r.server < 0 ? TJson(nullptr) : TJson(r.server / 2));
+    }
   }
   return {{"run", number},
           {"users", users},
@@ -146,6 +156,12 @@ TEST(Merge, RefusesEveryFieldOutOfRangeOrOutOfPlace) {
        "runs[0].requests.wait_ms[0]: -5.0 is out of range (0 to 1e+11)"},
       {[](TJson& d) { d["runs"][0]["requests"]["ttfb_ms"][0] = "fast"; },
        "runs[0].requests.ttfb_ms[0]: \"fast\" is not a number"},
+      {[](TJson& d) { d["runs"][0]["requests"]["server_ms"] = {-2.0}; },
+       "runs[0].requests.server_ms[0]: -2.0 is out of range (0 to 1e+11)"},
+      {[](TJson& d) {
+         d["runs"][0]["requests"]["server_ttfb_ms"] = {1.0, 2.0};
+       },
+       "runs[0].requests.server_ttfb_ms: has 2 rows, not 1"},
       {[](TJson& d) { d["started_epoch_ms"] = 1e300; },
        "started_epoch_ms: 1e+300 is out of range (0 to 2.53402e+14)"},
       {[](TJson& d) { d["runs"][0]["requests"]["user"][0] = 2; },
@@ -189,8 +205,9 @@ TEST(Merge, RefusesEveryFieldOutOfRangeOrOutOfPlace) {
 // in completion order, and the run's start, overall time and start spread follow.
 TEST(Merge, PutsTheRequestsOfEveryRunOnOneTimeLine) {
   // Segment 1: run started at 2 (last completion 2 + 40 = 42, overall 40).
-  const TJson s1 =
-      segment(1, 2, 1000000.0, {run(1, 2, 40, {{2, 30, 5, 200, 1}, {3, 39, 8, 404, 3}})});
+  const TJson s1 = segment(
+      1, 2, 1000000.0, {run(1, 2, 40, {{2, 30, 5, 200, 1, 10, 4}, {3, 39, 8, 404, 3, 10, -1}})});
+  // Segment 2 has no server times (a file from before them): null, never 0.
   // Segment 2: run started at 1 on its clock = 11 on the merged one.
   const TJson s2 =
       segment(2, 2, 1000010.0, {run(1, 2, 25, {{1.5, 20, 2, 200, 2}, {1.5, 24.5, -1, 0, 4}})});
@@ -209,6 +226,11 @@ TEST(Merge, PutsTheRequestsOfEveryRunOnOneTimeLine) {
   EXPECT_DOUBLE_EQ(r.overallms, 40);
   EXPECT_THAT(r.requests.user, ElementsAre(2, 1, 4, 3));  // done at 31.5, 32, 36, 42
   EXPECT_THAT(r.requests.start, ElementsAre(11.5, 2, 11.5, 3));
+  EXPECT_THAT(r.requests.server, ElementsAre(-1, 4, -1, -1));
+  EXPECT_THAT(r.requests.serverttfb, ElementsAre(-1, 2, -1, -1));
+  TRequestRecords records;
+  mergedrecords(m, records);
+  EXPECT_THAT(records.runs()[0].server, ElementsAre(-1, 4, -1, -1));
 }
 
 TEST(Merge, ResultsLinesAreThoseOfOneProcess) {

@@ -30,8 +30,6 @@ class TResultCharts : public TCaptionPanel {
 
   // Appends a batch of request points in completion order.
   void addRequestPoints(const std::vector<TChartPoint>& batch);
-  // Appends one ramp step: avgproc to "ramps" with its label, avgwait to "ramps3".
-  void addRampPoint(int users, double avgproc, const QString& label, double avgwait);
   // Replaces both ramp series ("ramps", "ramps3").
   void setRamps(const std::vector<TRampPoint>& ramps, const std::vector<TRampPoint>& waits);
 

@@ -54,7 +54,25 @@ void THttpCli::DataAvailable() {
   }
   int room = 0;
   char* at = ReadRoom(room);
-  Received(socket_.Receive(at, room), room);
+  int count = socket_.Receive(at, room);
+  if (count > 0) NoteArrival();
+  Received(count, room);
+}
+
+void THttpCli::NoteArrival() {
+  const int64_t stamp = socket_.LastRxStamp();
+  if (stamp == 0) {
+    wiretimes_.unstamped = true;
+    return;
+  }
+  // The request's departure is read with its response: a POST body sent in chunks has then
+  // been handed over in full.
+  if (wiretimes_.firstrx == 0) {
+    wiretimes_.firstrx = stamp;
+    wiretimes_.sent = socket_.LastSendDone();
+    wiretimes_.sendbegan = socket_.LastSendBegan();
+  }
+  wiretimes_.lastrx = stamp;
 }
 
 void THttpCli::ReadResponse(const std::function<int(char*, int)>& read) {
@@ -75,9 +93,9 @@ char* THttpCli::ReadRoom(int& room) {
 void THttpCli::Received(int count, int room) {
   if (RequestType != rqNone && count > 0) {
     ReceiveBuffer.Commit(std::min(count, room));
-    // Lines are taken into LastLine one after another: room for a usual one at once saves
+    // Header lines are taken into LastLine one after another: room for a usual one at once saves
     // growing it line by line.
-    if (LastLine.capacity() < 128) LastLine.reserve(128);
+    if (state_ != hsWaitingBody && LastLine.capacity() < 128) LastLine.reserve(128);
     SplitReceived();
   }
   // Only an unfinished line needs the storage until the next read; otherwise it goes back at
@@ -88,8 +106,12 @@ void THttpCli::Received(int count, int room) {
 void THttpCli::SplitReceived() {
   if (state_ == hsWaitingBody) {
     if (ReceiveBuffer.Count() > 0) {
-      ReceiveBuffer.TakeAll(LastLine);
-      HandleLine();
+      if (linehandler_ == lhBodyData) {
+        BufferedBody();
+      } else {
+        ReceiveBuffer.TakeAll(LastLine);
+        HandleLine();
+      }
     }
     return;
   }
@@ -104,7 +126,7 @@ void THttpCli::HandleLine() {
       HeaderLine();
       break;
     case lhBodyData:
-      BodyData();
+      BodyData(LastLine.c_str(), int(LastLine.size()));
       break;
     case lhNone:
       PostSetReady();
@@ -130,7 +152,8 @@ void THttpCli::HeaderLine() {
     SetState(hsWaitingBody);
     linehandler_ = lhBodyData;
     FireHeaderEnd();
-    if (state_ == hsWaitingBody) BodyData();
+    // The line is the document's first: it was taken as a header line.
+    if (state_ == hsWaitingBody) BodyData(LastLine.c_str(), int(LastLine.size()));
     return;
   }
 
@@ -195,10 +218,7 @@ void THttpCli::HeaderLine() {
   SetState(hsWaitingBody);
   linehandler_ = lhBodyData;
   FireHeaderEnd();
-  if (state_ == hsWaitingBody && ReceiveBuffer.Count() > 0) {
-    ReceiveBuffer.TakeAll(LastLine);
-    BodyData();
-  }
+  if (state_ == hsWaitingBody && ReceiveBuffer.Count() > 0) BufferedBody();
 }
 
 void THttpCli::Relocate(const std::string& value) {
@@ -223,13 +243,20 @@ void THttpCli::Relocate(const std::string& value) {
 
 // ---- Document ----
 
-void THttpCli::BodyData() {
+void THttpCli::BodyData(const char* data, int len) {
   if (docchunks_ == 0) FireDocBegin();
   ++docchunks_;
-  BytesReceived += int64_t(LastLine.size());
-  // std::string keeps a zero byte behind its data, so the chunk reads as a C string too.
-  FireDocData(LastLine.c_str(), int(LastLine.size()));
-  if (ResponseStream != nullptr) ResponseStream->Write(LastLine.data(), int64_t(LastLine.size()));
+  BytesReceived += int64_t(len);
+  FireDocData(data, len);
+  if (ResponseStream != nullptr) ResponseStream->Write(data, int64_t(len));
+}
+
+void THttpCli::BufferedBody() {
+  // Straight from the receive buffer, which keeps a zero byte behind its bytes, so the chunk
+  // reads as a C string too; no copy of up to a whole buffer per client and chunk.
+  std::string_view chunk = ReceiveBuffer.Lend();
+  BodyData(chunk.data(), int(chunk.size()));
+  ReceiveBuffer.EndLend();
 }
 
 // ---- End of the response ----
@@ -269,8 +296,7 @@ void THttpCli::SessionClosed() {
   // A header-less document can leave an unfinished last line in the buffer: it is still part of
   // the document.
   if (state_ == hsWaitingBody && linehandler_ == lhBodyData && ReceiveBuffer.Count() > 0) {
-    ReceiveBuffer.TakeAll(LastLine);
-    BodyData();
+    BufferedBody();
   }
   if (docchunks_ > 0) FireDocEnd();
   PostSetReady();

@@ -1,4 +1,4 @@
-#include "gui/Charts.h"
+#include "gui/ResultCharts.h"
 
 #include <QVBoxLayout>
 
@@ -64,14 +64,8 @@ void TResultCharts::clearramps() {
 
 void TResultCharts::addRequestPoints(const std::vector<TChartPoint>& batch) {
   if (batch.empty()) return;
-  for (const auto& p : batch) model_.addrequest(p.x, p.y, p.statuscode);
+  for (const auto& p : batch) model_.addrequest(p.x, p.y, p.statuscode, p.server, p.serverttfb);
   chart1_->refresh();
-}
-
-void TResultCharts::addRampPoint(int users, double avgproc, const QString& label, double avgwait) {
-  model_.addramp(users, avgproc, label.toStdString());
-  model_.addrampwait(users, avgwait);
-  chart2_->update();
 }
 
 void TResultCharts::setRamps(const std::vector<TRampPoint>& ramps,

@@ -1,0 +1,58 @@
+#pragma once
+// The settings model: one entry per setting, naming it in every form it takes. The settings file,
+// the command line's options and overrides, the JSON settings block and the form's binding all
+// walk this one table, so a new setting is an entry here, its control in the form layout, the
+// engine code that uses it, and a test.
+//
+// The default of a setting is the initial value of its member (TestSettings for the engine's,
+// TStoredSettings for the window's own), so a first start, a fresh command line and the engine's
+// tests all begin from the same values.
+
+#include <cstdint>
+#include <span>
+#include <string>
+
+#include "settings/StoredSettings.h"
+
+enum class TSettingKind { flag, number, bignumber, text };
+
+struct TSetting {
+  TSettingKind kind;
+  // Where the value lies; the one member of its kind is set. An engine setting's member lies in
+  // the TestSettings part.
+  bool TStoredSettings::*flag = nullptr;
+  int TStoredSettings::*number = nullptr;
+  int64_t TStoredSettings::*bignumber = nullptr;
+  std::string TStoredSettings::*text = nullptr;
+  // The key in the settings file's section "Data" (keys are read without regard to case, so a
+  // hand-written "Requests" reads as "requests"); nullptr when the file does not keep it.
+  const char* key = nullptr;
+  // False: written, but never read back (every start begins with the default).
+  bool readback = true;
+  // The command line takes it from the settings file that --settings names.
+  bool commandline = true;
+  // A number's range; a stored value is clamped into it, a typed one refused outside it.
+  int min = 0, max = 0;
+  // A split test counts the users of the whole test: the command line's largest value is max
+  // times the segments.
+  bool scaledbysegments = false;
+  // The command-line option of a plain flag ("--ramp", with "--no-ramp" to turn it off) or number;
+  // nullptr when there is none or the command line handles it itself (--agent, --proxy ...).
+  const char* option = nullptr;
+  const char* help = nullptr;
+  const char* valuename = nullptr;  // a number's placeholder in --help
+  // The member of the JSON settings block that holds the value as it stands (a new one follows
+  // the block's other members); nullptr when the block has none or derives it
+  // (settings/SettingsJson.cpp).
+  const char* json = nullptr;
+  // The objectName of the form's control that shows it: a button for a flag, a spin box for a
+  // number, a line edit (a combo box's edit text) for a text or a big number.
+  const char* control = nullptr;
+};
+
+// Every setting, in the order the settings file writes them.
+std::span<const TSetting> settingsmodel();
+
+// The entry of a command-line option or JSON member, or nullptr.
+const TSetting* settingbyoption(const std::string& option);
+const TSetting* settingbyjson(const std::string& json);
