@@ -17,6 +17,7 @@
 #include "common/Text.h"
 #include "common/WholeFile.h"
 #include "http/UrlSplit.h"
+#include "report/Baseline.h"
 #include "results/LogFile.h"
 #include "segments/SegmentFile.h"
 #include "segments/SegmentOption.h"
@@ -257,7 +258,7 @@ void takeoutputs(const TCliOptions& o, TCliJob& job) {
   }
   // One file under two spellings would be written twice, and one of the outputs lost.
   std::vector<std::pair<std::string, std::string>> files;  // resolved path, what writes it
-  if (o.merge.empty()) {
+  if (o.merge.empty() && !o.report) {
     const std::string dir = logdirfor(job.outputdir) + "/";
     for (const char* name : {resultsfilename, detailedfilename, "temp.htm"})
       files.emplace_back(resolvedoutput(dir + name), quoted(name));
@@ -307,11 +308,46 @@ void takesegment(const TCliOptions& o, TCliJob& job) {
   }
 }
 
-// --merge: the result files, a directory standing for the .json files in it. Only output
-// options go with it; the test's own options belong to the segments that ran it.
+// A stored result read whole: a file that is no result of ours is bad input like any other.
+std::shared_ptr<const TStoredResult> takeresult(const std::string& option,
+                                                const std::string& path) {
+  auto result = std::make_shared<TStoredResult>();
+  std::string problem;
+  if (!parsestoredresult(path, readinput(option, path), *result, problem)) fail(option, problem);
+  return result;
+}
+
+// --baseline and --max-regression. now: the settings of the result to compare, when known
+// before it is made.
+void takebaseline(const TCliOptions& o, TCliJob& job, const TestSettings* now) {
+  if (o.maxregression) {
+    if (!o.baseline) fail("--max-regression", "needs --baseline FILE");
+    job.maxregression = decimal("--max-regression", *o.maxregression, 0, 1e6);
+  }
+  if (!o.baseline) return;
+  if (o.segment || o.segments) {
+    fail("--baseline", "a segment is part of a test: compare the merged result (--merge)");
+  }
+  job.baseline = *o.baseline;
+  job.baselineresult = takeresult("--baseline", job.baseline);
+  // One segment holds a share of the users only: set against a whole test, every figure misleads.
+  if (const TReportInfo& b = job.baselineresult->info; b.segments > 1) {
+    fail("--baseline", quoted(job.baseline) + " is segment " + std::to_string(b.segment) + "/" +
+                           std::to_string(b.segments) + " of a split test: give the merged result");
+  }
+  const std::string problem = now ? baselinemismatch(job.baselineresult->info, *now) : "";
+  if (!problem.empty())
+    fail("--baseline", "cannot compare with " + quoted(job.baseline) + ": " + problem);
+}
+
+// --merge: the result files, a directory standing for the .json files in it; --report: one
+// stored result. Only output options go with them; the test's own options belong to the test
+// that ran.
 void takemerge(const TCliOptions& o, TCliJob& job) {
-  const auto refuse = [](const std::string& name) {
-    fail("--merge", name + " belongs to a test, not to a merge");
+  const char* mode = o.report ? "--report" : "--merge";
+  if (o.report && !o.merge.empty()) fail("--report", "give either --report or --merge, not both");
+  const auto refuse = [&o, mode](const std::string& name) {
+    fail(mode, name + " belongs to a test, not to " + (o.report ? "a stored result" : "a merge"));
   };
   if (!o.url.empty()) refuse("a URL");
   for (const auto& [name, value] : o.numbers) {
@@ -338,6 +374,15 @@ void takemerge(const TCliOptions& o, TCliJob& job) {
   }
   takeoutputs(o, job);
   takelimits(o, job);
+  if (o.report) {
+    job.report = *o.report;
+    job.reportresult = takeresult("--report", job.report);
+  }
+  takebaseline(o, job, o.report ? &job.reportresult->info.settings : nullptr);
+  if (o.report && o.baseline && job.reportresult->info.segments > 1) {
+    fail("--baseline",
+         quoted(job.report) + " is a segment of a split test: compare the merged result");
+  }
   for (const std::string& path : o.merge) {
     std::string problem;
     if (!resultfiles(path, job.json, job.merge, problem)) fail("--merge", problem);
@@ -408,7 +453,7 @@ bool resolvejob(const TCliOptions& o, std::istream& passwordsource, TCliJob& job
                 std::string& error) {
   try {
     TestSettings& s = job.settings;
-    if (!o.merge.empty()) {
+    if (!o.merge.empty() || o.report) {
       takemerge(o, job);
       return true;
     }
@@ -459,6 +504,7 @@ bool resolvejob(const TCliOptions& o, std::istream& passwordsource, TCliJob& job
     }
     takeoutputs(o, job);
     takelimits(o, job);
+    takebaseline(o, job, &job.settings);
     job.quiet = o.quiet;
   } catch (const TBadInput& bad) {
     error = bad.text;

@@ -6,12 +6,15 @@
 
 #include <cstdint>
 #include <iosfwd>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "cli/CliOptions.h"
 #include "engine/TestSettings.h"
+
+struct TStoredResult;
 
 struct TCliJob {
   TestSettings settings;
@@ -27,6 +30,10 @@ struct TCliJob {
   std::optional<int64_t> startat;
   // Result files to merge instead of running a test (directories already expanded).
   std::vector<std::string> merge;
+  // --baseline, read and checked; --max-regression in percent; --report's result, read.
+  std::string baseline, report;
+  std::shared_ptr<const TStoredResult> baselineresult, reportresult;
+  std::optional<double> maxregression;
 };
 
 // Checks o and fills job. The password of --password-stdin is read from passwordsource. Returns

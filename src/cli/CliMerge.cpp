@@ -4,8 +4,10 @@
 #include <sstream>
 
 #include "cli/CliJob.h"
+#include "cli/CliReport.h"
 #include "cli/CliRun.h"
 #include "common/WholeFile.h"
+#include "report/Baseline.h"
 #include "report/CsvReport.h"
 #include "report/HtmlReport.h"
 #include "report/JsonReport.h"
@@ -57,6 +59,23 @@ int runmerge(const TCliJob& job) {
   mergedviews(merged, logs, charts);
   const TReportInfo info = mergedinfo(merged);
   const TTestFigures figures = testfigures(records);
+  return writeresults(job, records, logs, charts, info, figures);
+}
+
+int writeresults(const TCliJob& job, const TRequestRecords& records, const TLogModel& logs,
+                 const TChartModel& charts, const TReportInfo& info, const TTestFigures& figures) {
+  std::string error;
+  if (job.baselineresult) {
+    const std::string problem = baselinemismatch(job.baselineresult->info, info.settings);
+    if (!problem.empty()) {
+      complain("--baseline: cannot compare with \"" + job.baseline + "\": " + problem);
+      return kExitBadInput;
+    }
+  }
+  std::string json =
+      !job.json.empty() || job.baselineresult ? jsonreport(info, records, figures) : "";
+  const TBaselineReport baseline = baselinereport(job, json);
+  if (baseline.compared) json = baseline.json;
 
   bool written = true;
   auto write = [&](const std::string& path, const std::string& bytes) {
@@ -68,6 +87,7 @@ int runmerge(const TCliJob& job) {
   };
   std::string text;
   for (const auto& line : logs.resultlines()) text += line.text + "\n";
+  text += baseline.text;
   if (!job.quiet) {
     if (job.json == "-" || job.requestscsv == "-") {
       std::fputs(text.c_str(), stderr);
@@ -82,10 +102,12 @@ int runmerge(const TCliJob& job) {
       written = false;
     }
   }
-  if (!job.json.empty()) write(job.json, jsonreport(info, records, figures));
+  if (!job.json.empty()) write(job.json, json);
   if (!job.requestscsv.empty()) write(job.requestscsv, csvreport(records));
-  if (!job.html.empty()) write(job.html, htmlreport(info, logs, charts, figures, records));
-  const bool limitsok = withinlimits(job, figures);
+  if (!job.html.empty()) {
+    write(job.html, htmlreport(info, logs, charts, figures, records, baseline.html));
+  }
+  const bool limitsok = withinlimits(job, figures) & withinregression(job, baseline);
   if (!written) return kExitNotWritten;
   return limitsok ? kExitOk : kExitThreshold;
 }

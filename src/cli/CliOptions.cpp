@@ -18,7 +18,8 @@ Exit status:
   1    the test could not start
   2    bad options or input (also an output directory that cannot be written):
        nothing was started and no file was touched
-  3    a run exceeded --max-error-rate, --max-avg-wait, --max-p99-wait or --max-p99-server
+  3    a run exceeded --max-error-rate, --max-avg-wait, --max-p99-wait or --max-p99-server,
+       or the test got slower than --max-regression allows
   4    --timeout aborted the test (the completed runs are written)
   5    a result (log file, JSON, CSV, HTML or stdout) could not be written
   129, 130, 143  aborted by SIGHUP, Ctrl-C (SIGINT) or SIGTERM; the completed runs are written.
@@ -98,6 +99,16 @@ void addoptions(CLI::App& app, TCliOptions& o) {
                  "Exit status 3 when a run's 99th percentile of the server's own time (from kernel "
                  "receive stamps) exceeds MS")
       ->type_name("MS");
+  app.add_option("--baseline", o.baseline,
+                 "Compare with an earlier JSON result of the same test (users, runs, ramp)")
+      ->type_name("FILE");
+  app.add_option("--max-regression", o.maxregression,
+                 "Exit status 3 when the median or p99 wait or the server time got worse than in "
+                 "--baseline by more than PERCENT and by more than 1 ms")
+      ->type_name("PERCENT");
+  app.add_option("--report", o.report,
+                 "Write the outputs of a stored or merged JSON result instead of running a test")
+      ->type_name("FILE");
   app.add_flag("-q,--quiet", o.quiet, "No progress line and no results on stdout");
   app.add_flag("--demo", o.demo,
                "Start pressbolt-target on a free loopback port and run a short ramp test on it");

@@ -26,6 +26,8 @@ struct TCliOptions {
   std::optional<std::string> settingsfile, outputdir;
   std::optional<std::string> json, requestscsv, html;
   std::optional<std::string> timeout, maxerrorrate, maxavgwait, maxp99wait, maxp99server;
+  // Comparing with an earlier result, and re-rendering a stored one.
+  std::optional<std::string> baseline, maxregression, report;
   bool quiet = false;
   bool demo = false;
   // A test split over several processes, and the merge of their results.
@@ -39,7 +41,7 @@ enum TExitStatus {
   kExitNotStarted = 1,    // the engine refused to start (e.g. cookies.txt cannot be created)
   kExitBadInput = 2,      // bad options or input: nothing started, no file touched
   kExitThreshold = 3,     // a run exceeded --max-error-rate, --max-avg-wait, --max-p99-wait or
-                          // --max-p99-server
+                          // --max-p99-server, or the test got slower than --max-regression allows
   kExitTimeout = 4,       // --timeout aborted the test
   kExitNotWritten = 5,    // a result (log file, JSON, CSV, HTML, stdout) could not be written
   kExitSignalBase = 128,  // + the signal: 129 SIGHUP, 130 Ctrl-C, 143 SIGTERM

@@ -8,6 +8,7 @@
 
 #include "cli/CliHost.h"
 #include "cli/CliJob.h"
+#include "cli/CliReport.h"
 #include "cli/Progress.h"
 #include "cli/Signals.h"
 #include "engine/LoadEngine.h"
@@ -37,7 +38,7 @@ std::string number(double v) {
 // The figures sort every run's times: worked out only for an output or a limit that uses them.
 bool needfigures(const TCliJob& job) {
   return !job.json.empty() || !job.html.empty() || job.maxerrorrate || job.maxavgwait ||
-         job.maxp99wait || job.maxp99server;
+         job.maxp99wait || job.maxp99server || job.baselineresult;
 }
 
 }  // namespace
@@ -187,24 +188,29 @@ TCliOutcome runjob(const TCliJob& job) {
       written = false;
     }
   };
+  std::string json =
+      !job.json.empty() || job.baselineresult ? jsonreport(info, host.records(), figures) : "";
+  const TBaselineReport baseline = baselinereport(job, json);
+  if (baseline.compared) json = baseline.json;
   const bool stdouttaken = job.json == "-" || job.requestscsv == "-";
   if (!job.quiet) {
     if (stdouttaken) {
-      std::fputs(resultstext(logs).c_str(), stderr);
+      std::fputs((resultstext(logs) + baseline.text).c_str(), stderr);
     } else {
-      write("-", resultstext(logs));
+      write("-", resultstext(logs) + baseline.text);
     }
   }
   if (!job.json.empty()) {
-    std::string json = jsonreport(info, host.records(), figures);
     // A pod's log holds more than the JSON: marker lines let a script cut it out.
     if (job.json == "-" && job.segments > 1) json = segmentmarkers(info, json);
     write(job.json, json);
   }
   if (!job.requestscsv.empty()) write(job.requestscsv, csvreport(host.records()));
-  if (!job.html.empty()) write(job.html, htmlreport(info, logs, charts, figures, host.records()));
+  if (!job.html.empty()) {
+    write(job.html, htmlreport(info, logs, charts, figures, host.records(), baseline.html));
+  }
   TSignalAbort::resultswritten();
-  const bool limitsok = withinlimits(job, figures);
+  const bool limitsok = withinlimits(job, figures) & withinregression(job, baseline);
 
   const int sig = TSignalAbort::caught();
   if (sig != 0) {

@@ -15,6 +15,7 @@
 #include "cli/CliJob.h"
 #include "cli/CliMerge.h"
 #include "cli/CliOptions.h"
+#include "cli/CliReport.h"
 #include "cli/CliRun.h"
 #include "cli/Demo.h"
 
@@ -63,5 +64,6 @@ int main(int argc, char** argv) {
     }
   }
   if (!job.merge.empty()) return runmerge(job);
+  if (job.reportresult) return runreport(job);
   return runjob(job).status;
 }

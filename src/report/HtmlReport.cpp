@@ -136,7 +136,8 @@ std::string htmlescape(const std::string& text) {
 }
 
 std::string htmlreport(const TReportInfo& info, const TLogModel& logs, const TChartModel& charts,
-                       const TTestFigures& figures, const TRequestRecords& records) {
+                       const TTestFigures& figures, const TRequestRecords& records,
+                       const std::string& section) {
   const std::string title = charts.chart1title().empty() ? "Load test" : charts.chart1title();
   std::string page = "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n";
   page += "<title>" + htmlescape(title) + " - Pressbolt</title>\n<style>\n";
@@ -156,6 +157,7 @@ std::string htmlreport(const TReportInfo& info, const TLogModel& logs, const TCh
   }
   page += "<h2>Runs</h2>\n" + table(figures);
   if (servertimes) page += "<h2>Server time</h2>\n" + servertable(figures);
+  page += section;
   page += "<h2>Results</h2>\n" + results(logs);
   return page + "</body>\n</html>\n";
 }

@@ -12,8 +12,10 @@
 #include "results/ChartModel.h"
 #include "results/LogModel.h"
 
+// section: more of the page (a comparison with a baseline), shown before the "Results" text.
 std::string htmlreport(const TReportInfo& info, const TLogModel& logs, const TChartModel& charts,
-                       const TTestFigures& figures, const TRequestRecords& records);
+                       const TTestFigures& figures, const TRequestRecords& records,
+                       const std::string& section = std::string());
 
 // Text made safe for HTML element content and attribute values.
 std::string htmlescape(const std::string& text);

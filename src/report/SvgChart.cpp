@@ -11,7 +11,7 @@
 namespace {
 
 // The size the charts are laid out for, and their fonts in pixels.
-constexpr double kWidth = 900, kRequestHeight = 440, kRampHeight = 380;
+constexpr double kWidth = 900, kRequestHeight = 440, kRampHeight = 380, kShareHeight = 380;
 constexpr double kTitlePx = 14, kTextPx = 12;
 
 std::string num(double v) {
@@ -215,5 +215,28 @@ std::string svgrampchart(const TChartModel& m) {
   curve(m.ramps(), l.leftaxis, chartstyle::kRampProc, false);
   curve(m.rampwaits(), l.rightaxis, chartstyle::kRampWait, true);
   for (const auto& t : l.marks) s += text(t);
+  return s + "</svg>\n";
+}
+
+std::string svgsharechart(const std::string& title, const std::vector<TShareSeries>& series) {
+  const TChartMetrics metrics = TChartMetrics::estimated(kTitlePx, kTextPx);
+  const TShareChartLayout l = layoutsharechart(title, series, kWidth, kShareHeight, metrics);
+  std::string s = open(l.bounds, "Wait time distribution") + text(l.title);
+  for (const auto& e : l.legend) {
+    s += "<line x1=\"" + num(e.markerx - 7) + "\" y1=\"" + num(e.markery) + "\" x2=\"" +
+         num(e.markerx + 7) + "\" y2=\"" + num(e.markery) + "\" stroke=\"" + colour(e.colour) +
+         "\" stroke-width=\"2\"/>\n" + text(e.text);
+  }
+  if (!l.plotted) return s + text(l.note) + "</svg>\n";
+  s += vertical(l.yaxis, l.plot.left, -3, l.plot, true) + horizontal(l.xaxis, l.plot) +
+       text(l.ytitle) + text(l.xtitle);
+  for (const auto& one : series) {
+    std::string points;
+    for (const auto& [ms, share] : one.points) {
+      points += (points.empty() ? "" : " ") + num(l.xaxis.pos(ms)) + "," + num(l.yaxis.pos(share));
+    }
+    s += "<polyline class=\"share\" points=\"" + points + "\" fill=\"none\" stroke=\"" +
+         colour(one.colour) + "\" stroke-width=\"1.5\"/>\n";
+  }
   return s + "</svg>\n";
 }

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "results/ChartLayout.h"
 #include "results/ChartModel.h"
 #include "results/RequestRecords.h"
 
@@ -15,3 +16,5 @@ std::string svgrampchart(const TChartModel& charts);
 std::string svgservertimechart(const TChartModel& charts, const TRequestRecords& records);
 // Whether any request of records has a server time, so that the chart has something to show.
 bool hasservertimes(const TRequestRecords& records);
+// Distributions of wait times, each series a step line of its colour, with its legend entry.
+std::string svgsharechart(const std::string& title, const std::vector<TShareSeries>& series);

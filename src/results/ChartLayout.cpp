@@ -517,3 +517,100 @@ TRampChartLayout layoutrampchart(const TChartModel& m, double width, double heig
   }
   return l;
 }
+
+std::vector<std::pair<double, double>> cumulativeshare(std::vector<double> times,
+                                                       size_t maxpoints) {
+  std::erase_if(times, [](double t) { return t < 0; });
+  std::vector<std::pair<double, double>> points;
+  if (times.empty()) return points;
+  std::sort(times.begin(), times.end());
+  const size_t n = times.size();
+  const size_t step = std::max<size_t>(1, n / std::max<size_t>(1, maxpoints));
+  points.emplace_back(times.front(), 0.0);
+  // Rank i + 1 of n is done at times[i]: a step up at each kept rank, the last one always kept.
+  for (size_t i = step - 1; i < n; i += step) {
+    const double share = 100.0 * static_cast<double>(i + 1) / static_cast<double>(n);
+    points.emplace_back(times[i], points.back().second);
+    points.emplace_back(times[i], share);
+  }
+  if (points.back().second < 100.0) {
+    points.emplace_back(times.back(), points.back().second);
+    points.emplace_back(times.back(), 100.0);
+  }
+  return points;
+}
+
+TShareChartLayout layoutsharechart(const std::string& title,
+                                   const std::vector<TShareSeries>& series, double width,
+                                   double height, const TChartMetrics& fm) {
+  TShareChartLayout l;
+  l.bounds = {0, 0, width, height};
+  const double inner = std::max(1.0, width - 2 * kMargin);
+  const double th = fm.textheight;
+  double y = kMargin;
+  l.title = text(elidetext(title, inner, fm.titlewidth), {kMargin, y, inner, fm.titleheight},
+                 TTextAlign::centre, TChartFont::title);
+  y += fm.titleheight + kGap;
+  auto small = [&] {
+    TShareChartLayout s;
+    s.bounds = l.bounds;
+    s.title = l.title;
+    s.plotted = false;
+    placesmall(s.note, nullptr, nullptr, {}, y, s.bounds, fm);
+    return s;
+  };
+
+  // The legend line: a short line of each series' colour and its label, centred, each label
+  // shortened to an equal share when they do not all fit.
+  const double marker = 14, textgap = 4, legendgap = 16;
+  double total = 0;
+  for (const auto& s : series)
+    total += marker + textgap + fm.textwidth(s.label) + (total > 0 ? legendgap : 0);
+  const double share = series.empty()
+                           ? inner
+                           : (inner - legendgap * static_cast<double>(series.size() - 1)) /
+                                     static_cast<double>(series.size()) -
+                                 marker - textgap;
+  if (total > inner) total = inner;
+  double x = kMargin + std::max(0.0, (inner - total) / 2);
+  for (const auto& s : series) {
+    TLegendEntry e;
+    const std::string label = elidetext(s.label, std::max(1.0, share), fm.textwidth);
+    const double w = std::min(fm.textwidth(label), std::max(1.0, share));
+    e.markerx = x + marker / 2;
+    e.markery = y + th / 2;
+    e.colour = s.colour;
+    e.text = text(label, {x + marker + textgap, y, w, th}, TTextAlign::left);
+    l.legend.push_back(e);
+    x += marker + textgap + w + legendgap;
+  }
+  y += th + kGap;
+
+  const double xtitletop = height - kMargin - th;
+  const double xlabeltop = xtitletop - 1 - th;
+  const double plotbottom = xlabeltop - kTick;
+  const double plottop = y + th / 2;
+  const double plotheight = plotbottom - plottop;
+  if (plotheight < kMinPlotLines * th || fm.textwidth(kShareYTitle) > plotheight) return small();
+
+  double maxtime = 0;
+  for (const auto& s : series)
+    for (const auto& p : s.points) maxtime = std::max(maxtime, p.first);
+  const double labelleft = kMargin + th + kGap;
+  // The share axis ends at 100 % exactly: the headroom the time axes get would overshoot it.
+  l.yaxis = verticalaxis(0, 100 / kHeadroom, plotbottom, plottop, 0, TTextAlign::right, fm);
+  const double labelw = widestlabel(l.yaxis.scale, fm);
+  const double plotleft = labelleft + labelw + kTick + 1;
+  for (auto& lab : l.yaxis.labels) lab.box.left = labelleft, lab.box.width = labelw;
+  l.ytitle = text(kShareYTitle, {kMargin, plottop, th, plotheight});
+  l.ytitle.vertical = true;
+
+  double plotright = width - kMargin;
+  l.xaxis = fittedxaxis(maxtime, plotleft, plotright, width - kMargin, xlabeltop, fm);
+  l.plot = {plotleft, plottop, std::max(1.0, plotright - plotleft), plotheight};
+  if (l.plot.width < kMinPlotWidth || !verticalfits(l.yaxis.scale, plotheight, th) ||
+      !horizontalfits(l.xaxis.scale, l.plot.width, fm))
+    return small();
+  l.xtitle = xtitlebelow(kShareXTitle, l.plot, xtitletop, l.bounds, fm);
+  return l;
+}

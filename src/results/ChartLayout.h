@@ -10,6 +10,7 @@
 //   pointorder            the order request points are drawn in: failures over successes
 //   layoutrequestchart    Chart1: one point per request, four foot lines
 //   layoutrampchart       Chart2: two curves on two value axes, legend, marks
+//   layoutsharechart      wait distributions: the cumulative share of requests against time
 //
 // Coordinates are in the units of the given size (pixels on screen), y growing downwards. When the
 // request chart's vertical axis title would not fit along its axis it is written horizontally
@@ -18,6 +19,7 @@
 
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "results/ChartAxis.h"
@@ -112,6 +114,31 @@ struct TRampChartLayout {
   std::vector<TChartText> marks;             // the label of each "ramps" point, just above it
 };
 
+// One curve of a distribution chart: (time ms, share of requests in %) points, rising.
+struct TShareSeries {
+  std::string label;
+  TChartColour colour;
+  std::vector<std::pair<double, double>> points;
+};
+
+// The cumulative share of the times (negative ones left out) as a step curve of at most about
+// maxpoints points: for each share s, the time within which s % of the requests were done.
+std::vector<std::pair<double, double>> cumulativeshare(std::vector<double> times,
+                                                       size_t maxpoints = 1000);
+
+struct TShareChartLayout {
+  TChartRect bounds, plot;
+  bool plotted = true;  // false: too small; only title and note are shown
+  TChartText note;
+  TChartText title;
+  std::vector<TLegendEntry> legend;  // one per series, a line as marker
+  TAxisLayout xaxis, yaxis;          // time, share 0 .. 100 %; the share axis has grid lines
+  TChartText xtitle, ytitle;
+};
+
+inline constexpr const char* kShareXTitle = "User Wait Time [ms]";
+inline constexpr const char* kShareYTitle = "Requests Done [%]";
+
 // The note of a chart too small to plot.
 inline constexpr const char* kTooSmallNote = "Too small to plot: enlarge the window";
 
@@ -135,3 +162,6 @@ TRequestChartLayout layoutrequestchart(const TChartModel& m, double width, doubl
                                        const TChartMetrics& fm);
 TRampChartLayout layoutrampchart(const TChartModel& m, double width, double height,
                                  const TChartMetrics& fm);
+TShareChartLayout layoutsharechart(const std::string& title,
+                                   const std::vector<TShareSeries>& series, double width,
+                                   double height, const TChartMetrics& fm);

@@ -21,6 +21,10 @@ inline constexpr TChartColour kTimeOut{0, 0, 0};    // status 0, no status line
 inline constexpr TChartColour kRampProc{0, 0, 0};   // series "ramps"
 inline constexpr TChartColour kRampWait{0, 64, 0};  // series "ramps3"
 
+// The wait distributions of a baseline and of the test compared with it.
+inline constexpr TChartColour kBaseline{0, 0, 192};
+inline constexpr TChartColour kThisTest{208, 0, 0};
+
 // A request point is a filled square reaching this many pixels to each side of its centre.
 inline constexpr int kRequestPointHalf = 2;
 // The ramp curves' square and triangle markers.

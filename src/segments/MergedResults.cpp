@@ -58,7 +58,7 @@ void mergedviews(const TMergedTest& m, TLogModel& logs, TChartModel& charts) {
     const TSegmentRun& r = run.requests;
     logs.logdatanocr("");
     logs.logdatared("Results of run " + std::to_string(run.run));
-    logs.logdatanocr(spreadline(run, m.segments));
+    if (m.segments > 0) logs.logdatanocr(spreadline(run, m.segments));
 
     // The run's requests were started from the first start to the last, over all segments.
     double firststart = 0, laststart = 0;

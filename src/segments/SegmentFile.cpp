@@ -144,10 +144,44 @@ TSegmentRun runfrom(const TJson& j, size_t k, const TSegmentFile& f) {
   return r;
 }
 
-}  // namespace
+// The optional order statistics of a figures block (null figures of an empty set read as 0).
+TPercentiles percentilesfrom(const TJson& j, const std::string& field) {
+  TPercentiles p;
+  p.count = size_t(integerin(member(j, "count", field + "."), field + ".count", 0, kMaxBytes));
+  double* values[] = {&p.min, &p.median, &p.p90, &p.p99, &p.max};
+  const char* names[] = {"min", "median", "p90", "p99", "max"};
+  for (size_t i = 0; i < 5; ++i) {
+    const TJson& v = member(j, names[i], field + ".");
+    *values[i] = v.is_null() && p.count == 0 ? 0 : numberin(v, field + "." + names[i], 0, kMaxMs);
+  }
+  return p;
+}
 
-bool readsegmentfile(const std::string& path, const std::string& text, TSegmentFile& out,
-                     std::string& error) {
+TStoredFigures storedfigures(const TJson& j, const std::string& field) {
+  TStoredFigures f;
+  auto number = [&](const char* name, double max) {
+    return numberin(member(j, name, field), field + name, 0, max);
+  };
+  if (j.contains("avg_wait_ms")) {
+    f.written = true;
+    f.errorrate = number("error_rate_percent", 100);
+    f.overallms = number("overall_ms", kMaxMs);
+    f.avgprocessing = number("avg_request_processing_ms", kMaxMs);
+    f.requestsperhour = number("requests_per_hour", 1e15);
+    f.avgwait = number("avg_wait_ms", kMaxMs);
+    f.throughput = number("throughput_kb_per_s", 1e15);
+  }
+  if (j.contains("server_ms") && !j.at("server_ms").is_null()) {
+    f.hasserver = true;
+    f.server = percentilesfrom(j.at("server_ms"), field + "server_ms");
+  }
+  return f;
+}
+
+// merging: a segment's result for a merge, which must carry segment data and must not be a merge
+// itself; otherwise any result.
+bool readfile(const std::string& path, const std::string& text, TSegmentFile& out,
+              std::string& error, bool merging) {
   out = TSegmentFile();
   out.path = path;
   try {
@@ -156,12 +190,14 @@ bool readsegmentfile(const std::string& path, const std::string& text, TSegmentF
       error = path + ": not a pressbolt-cli JSON result";
       return false;
     }
-    if (doc.at("format").get<int>() != kReadableFormat) {
-      error = path + ": JSON format " + doc.at("format").dump() + " cannot be merged by this " +
-              "version (it reads format " + std::to_string(kReadableFormat) + ")";
+    // A newer format may mean something else by the same names: refused, never guessed at.
+    if (!doc.at("format").is_number_integer() || doc.at("format").get<int>() != kReadableFormat) {
+      error = path + ": JSON format " + shown(doc.at("format")) + " cannot be " +
+              (merging ? "merged" : "read") + " by this version (it reads format " +
+              std::to_string(kReadableFormat) + ")";
       return false;
     }
-    if (doc.contains("merged_segments")) {
+    if (merging && doc.contains("merged_segments")) {
       error = path + ": a merged result, not the result of one segment";
       return false;
     }
@@ -177,11 +213,15 @@ bool readsegmentfile(const std::string& path, const std::string& text, TSegmentF
         int(integerin(member(segment, "number", "segment."), "segment.number", 1, out.segments));
     out.epochms = numberin(doc.at("started_epoch_ms"), "started_epoch_ms", 0, kMaxEpochMs);
     out.aborted = doc.at("aborted").get<bool>();
+    if (!merging && doc.contains("merged_segments")) {
+      out.mergedsegments =
+          int(integerin(doc.at("merged_segments"), "merged_segments", 1, kMaxSegments));
+    }
     const TJson& settings = doc.at("settings");
     out.settingstext = settings.dump();
     out.settings = settingsfromjson(settings, out.urls);
     integerin(member(settings, "users", "settings."), "settings.users", kMinUsers,
-              int64_t(kMaxUsers) * out.segments);
+              int64_t(kMaxUsers) * std::max(out.segments, out.mergedsegments));
     integerin(member(settings, "runs", "settings."), "settings.runs", 0, kMaxRuns);
     integerin(member(settings, "wait_s", "settings."), "settings.wait_s", kMinWait, kMaxWait);
     out.requesturls = doc.at("request_urls").get<std::vector<std::string>>();
@@ -198,6 +238,17 @@ bool readsegmentfile(const std::string& path, const std::string& text, TSegmentF
                                     std::to_string(out.settings.runs)};
     }
     for (size_t k = 0; k < runs.size(); ++k) out.runs.push_back(runfrom(runs[k], k, out));
+    if (!merging) {
+      for (size_t k = 0; k < runs.size(); ++k) {
+        const std::string field = "runs[" + std::to_string(k) + "].";
+        out.runfigures.push_back(storedfigures(runs[k], field));
+        if (out.mergedsegments > 0) {
+          out.startspreadms.push_back(numberin(member(runs[k], "segment_start_spread_ms", field),
+                                               field + "segment_start_spread_ms", 0, kMaxMs));
+        }
+      }
+      if (doc.contains("totals")) out.totals = storedfigures(doc.at("totals"), "totals.");
+    }
   } catch (const TFieldError& e) {
     error = path + ": " + e.field + ": " + e.reason;
     return false;
@@ -216,6 +267,18 @@ bool readsegmentfile(const std::string& path, const std::string& text, TSegmentF
     return false;
   }
   return true;
+}
+
+}  // namespace
+
+bool readsegmentfile(const std::string& path, const std::string& text, TSegmentFile& out,
+                     std::string& error) {
+  return readfile(path, text, out, error, true);
+}
+
+bool readresultfile(const std::string& path, const std::string& text, TSegmentFile& out,
+                    std::string& error) {
+  return readfile(path, text, out, error, false);
 }
 
 bool resultfiles(const std::string& path, const std::string& except,

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/TestSettings.h"
+#include "results/Percentiles.h"
 
 struct TSegmentRun {
   int run = 0;  // from 1
@@ -26,6 +27,18 @@ struct TSegmentRun {
   size_t size() const { return wait.size(); }
 };
 
+// What a stored result says about a run (or its totals) beside its requests: the averages as they
+// were written, so a result read back and written again keeps them to the last digit (the
+// request columns hold times rounded to the microsecond), and the server's own time when the
+// result carries it.
+struct TStoredFigures {
+  bool written = false;  // the averages below were read
+  double errorrate = 0, overallms = 0, avgprocessing = 0, requestsperhour = 0, avgwait = 0,
+         throughput = 0;
+  bool hasserver = false;
+  TPercentiles server;  // "server_ms"
+};
+
 struct TSegmentFile {
   std::string path;  // where it was read from, for messages
   std::string testid;
@@ -40,12 +53,23 @@ struct TSegmentFile {
   std::vector<std::string> clientsystem;  // the two "Client system: " lines, when present
   int64_t firstresponselength = -1;       // characters of the test's first response, or -1
   std::vector<TSegmentRun> runs;
+  // Read by readresultfile only: K of a merged result (0: not merged) with each run's start
+  // spread, and each run's and the totals' stored figures.
+  int mergedsegments = 0;
+  std::vector<double> startspreadms;
+  std::vector<TStoredFigures> runfigures;
+  TStoredFigures totals;
 };
 
 // Reads one JSON result. False with a one-line reason (naming path) when it is not a result this
 // program wrote or lacks what a merge needs.
 bool readsegmentfile(const std::string& path, const std::string& text, TSegmentFile& out,
                      std::string& error);
+
+// Reads any JSON result of this program for re-rendering or comparing: one process's, a segment's
+// or a merged one. False with a one-line reason naming path, also for a newer format.
+bool readresultfile(const std::string& path, const std::string& text, TSegmentFile& out,
+                    std::string& error);
 
 // Appends path to files when it is a readable file; when it is a directory, its .json files in
 // name order, leaving out `except` (the merge's own JSON output, which may lie there from an

@@ -24,7 +24,7 @@ struct TMergedTest {
   std::string testid;
   std::string started;  // the earliest segment's start, UTC text
   double epochms = 0;   // the earliest segment's test start: time 0 of every merged time
-  int segments = 1;
+  int segments = 1;     // 0: one process's result read back, no merge (no spread lines)
   bool aborted = false;
   TestSettings settings;
   std::vector<std::string> urls, requesturls, clientsystem;

@@ -1,0 +1,87 @@
+#include "report/StoredResult.h"
+
+#include <cstring>
+
+#include "common/WholeFile.h"
+#include "segments/MergedResults.h"
+
+namespace {
+
+// The averages a result was written with: the request columns hold rounded times, and averages
+// worked out again from them could differ in the last digit from what the file says.
+void keepstored(const TStoredFigures& s, TRunFigures& f) {
+  if (!s.written) return;
+  f.errorrate = s.errorrate;
+  f.overallms = s.overallms;
+  f.avgprocessing = s.avgprocessing;
+  f.requestsperhour = s.requestsperhour;
+  f.avgwait = s.avgwait;
+  f.throughput = s.throughput;
+}
+
+}  // namespace
+
+bool parsestoredresult(const std::string& path, const std::string& text, TStoredResult& out,
+                       std::string& error) {
+  TSegmentFile f;
+  if (!readresultfile(path, text, f, error)) return false;
+  out = TStoredResult();
+  out.path = path;
+
+  // The merge's views and records serve any result: a test of one process is a merge of nothing.
+  TMergedTest m;
+  m.testid = f.testid;
+  m.started = f.started;
+  m.epochms = f.epochms;
+  m.segments = f.mergedsegments;
+  m.aborted = f.aborted;
+  m.settings = f.settings;
+  m.urls = f.urls;
+  m.requesturls = f.requesturls;
+  m.clientsystem = f.clientsystem;
+  m.firstresponselength = f.firstresponselength;
+  for (size_t k = 0; k < f.runs.size(); ++k) {
+    TMergedRun r;
+    r.run = f.runs[k].run;
+    r.users = f.runs[k].users;
+    r.aborted = f.runs[k].aborted;
+    r.overallms = f.runs[k].overallms;
+    r.startspreadms = k < f.startspreadms.size() ? f.startspreadms[k] : 0;
+    r.requests = std::move(f.runs[k]);
+    m.runs.push_back(std::move(r));
+  }
+  mergedrecords(m, out.records);
+  mergedviews(m, out.logs, out.charts);
+
+  TReportInfo& info = out.info;
+  info.testid = f.testid;
+  info.started = f.started;
+  info.aborted = f.aborted;
+  info.settings = f.settings;
+  info.urls = f.urls;
+  info.segment = f.segment;
+  info.segments = f.segments;
+  info.epochms = f.epochms;
+  info.clientsystem = f.clientsystem;
+  info.firstresponselength = f.firstresponselength;
+  info.mergedsegments = f.mergedsegments;
+  info.startspreadms = f.startspreadms;
+
+  out.figures = testfigures(out.records);
+  for (size_t k = 0; k < out.figures.runs.size() && k < f.runfigures.size(); ++k) {
+    keepstored(f.runfigures[k], out.figures.runs[k]);
+  }
+  keepstored(f.totals, out.figures.totals);
+  out.storedruns = std::move(f.runfigures);
+  out.storedtotals = f.totals;
+  return true;
+}
+
+bool readstoredresult(const std::string& path, TStoredResult& out, std::string& error) {
+  std::string text;
+  if (const int e = readwholefile(path, text, TFileKinds::AnyReadable); e != 0) {
+    error = "cannot read \"" + path + "\": " + std::strerror(e);
+    return false;
+  }
+  return parsestoredresult(path, text, out, error);
+}
