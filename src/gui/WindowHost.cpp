@@ -39,6 +39,7 @@ TWindowHost::~TWindowHost() {
 void TWindowHost::start() {
   const uint64_t shown = form_.logmodel().resultgeneration();
   TReportInfo info = starttestinfo(settings(), urllines());
+  info.program = "pressbolt";
   TRequestRecords records;
   std::swap(records, records_);
   engine_->ExecButtonClick();
@@ -91,7 +92,9 @@ bool TWindowHost::saveresults(const std::string& path) {
   if (busy()) return false;
   std::string json;
   if (opened_) {
-    json = jsonreport(opened_->info, opened_->records, opened_->figures);
+    TReportInfo info = opened_->info;
+    info.program = "pressbolt";  // the file says who wrote it, not who ran the test
+    json = jsonreport(info, opened_->records, opened_->figures);
   } else if (tested_) {
     json = jsonreport(info_, records_, testfigures(records_));
   } else {

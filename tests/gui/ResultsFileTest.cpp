@@ -112,6 +112,7 @@ class ResultsFileTest : public QObject {
     QCOMPARE(points, 3 + 6);  // the ramp's runs: 3 users, then 6
     QVERIFY(missing > 0);
     QVERIFY(rig.host.saveresults(first));
+    QVERIFY(readfile(first).find("\"program\": \"pressbolt 4") != std::string::npos);
     const TStoredResult saved = stored(first);
     QCOMPARE(saved.records.requests(), size_t(points));
     QVERIFY(saved.ramptest());
