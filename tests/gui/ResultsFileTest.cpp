@@ -212,6 +212,25 @@ class ResultsFileTest : public QObject {
     const std::string resaved = rig.dir.file("resaved.json");
     QVERIFY(rig.host.saveresults(resaved));
     QCOMPARE(stored(resaved).info.testid, stored(saved).info.testid);
+
+    // While a test runs, neither its models nor a half-done result are touched.
+    ui(form).multiurl->setChecked(false);
+    ui(form).singleurl->click();
+    ui(form).URLEdit->setText(QString::fromStdString(rig.target.url("/hang")));
+    ui(form).SpinEdit1->setValue(2);
+    bool ended = false;
+    rig.host.onended = [&](bool) { ended = true; };
+    ui(form).ExecButton->click();
+    QVERIFY(rig.host.holding());
+    rig.dialogs.clear();
+    QVERIFY(!rig.host.openresults(saved));
+    QVERIFY(!rig.host.saveresults(resaved));
+    QCOMPARE(rig.dialogs.size(), size_t(2));
+    QVERIFY(rig.dialogs[0].find("test is running") != std::string::npos);
+    QVERIFY(rig.host.openedpath().empty());
+    ui(form).AbortButton->click();
+    QVERIFY(waitfor([&] { return ended; }));
+    QCOMPARE(stored(resaved).info.testid, stored(saved).info.testid);
   }
 };
 
