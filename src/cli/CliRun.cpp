@@ -18,6 +18,7 @@
 #include "report/JsonReport.h"
 #include "report/OutputFile.h"
 #include "report/RunFigures.h"
+#include "report/TestInfo.h"
 #include "results/Clock.h"
 #include "results/SysInfo.h"
 #include "segments/SegmentOption.h"
@@ -149,7 +150,7 @@ TCliOutcome runjob(const TCliJob& job) {
     if (!job.startat || waituntil(loop, *job.startat, cancelled)) {
       info.started = utcnow();
       engine.ExecButtonClick();
-      info.epochms = preciseepochms() - static_cast<double>(elapsedms() - engine.teststart);
+      info.epochms = testepochms(engine);
       if (host.errors() == 0 || engine.phase() != TLoadEngine::TPhase::idle) {
         while (!host.ended() && loop.RunOnce(true)) {
         }
@@ -176,9 +177,7 @@ TCliOutcome runjob(const TCliJob& job) {
   // The engine reported every log file it could not save through its dialog.
   bool written = !engine.savefailed && host.errors() == 0;
 
-  info.aborted = engine.aborted;
-  // Counted as the response arrived: temp.htm may be huge and is never read back.
-  if (auto length = engine.firstresponselength()) info.firstresponselength = int64_t(*length);
+  endtestinfo(info, engine);
   const TTestFigures figures = needfigures(job) ? testfigures(host.records()) : TTestFigures();
   std::string error;
   auto write = [&](const std::string& path, const std::string& bytes) {

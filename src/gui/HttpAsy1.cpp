@@ -1,6 +1,8 @@
 #include "gui/HttpAsy1.h"
 
 #include <QApplication>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QScreen>
 #include <QStatusBar>
 
@@ -87,6 +89,8 @@ void THttpAsyForm::connecthandlers() {
     Printreportclick(
         *this, [this] { return testreport(); }, printer);
   });
+  connect(OpenResultsButton, &QPushButton::clicked, this, &THttpAsyForm::OpenResultsClick);
+  connect(SaveResultsButton, &QPushButton::clicked, this, &THttpAsyForm::SaveResultsClick);
   connectbrowserview();
 }
 
@@ -149,7 +153,37 @@ void quitonclose(THttpAsyForm& form) {
 }
 
 void THttpAsyForm::RampClick() {
-  Panel3->chart2()->setVisible(Ramp->isChecked());
+  Panel3->chart2()->setVisible(Ramp->isChecked() || openedramp_);
+}
+
+void THttpAsyForm::setopenedresult(const QString& path, bool ramp) {
+  openedpath_ = path;
+  openedramp_ = !path.isEmpty() && ramp;
+  RampClick();
+  if (!path.isEmpty()) {
+    setstatustext("Opened results: " + QFileInfo(path).fileName());
+    StatusText->setToolTip(path);
+  } else {
+    StatusText->setToolTip(QString());
+  }
+}
+
+void THttpAsyForm::OpenResultsClick() {
+  QFileDialog open(this, "Open Results", QString(), "Results (*.json);;All Files (*)");
+  open.setObjectName("openresults");
+  open.setFileMode(QFileDialog::ExistingFile);
+  if (open.exec() == QDialog::Accepted && !open.selectedFiles().isEmpty() && onopenresults)
+    onopenresults(open.selectedFiles().first());
+}
+
+void THttpAsyForm::SaveResultsClick() {
+  QFileDialog save(this, "Save Results", QString(), "Results (*.json);;All Files (*)");
+  save.setObjectName("saveresults");
+  save.setAcceptMode(QFileDialog::AcceptSave);
+  save.setFileMode(QFileDialog::AnyFile);
+  save.setDefaultSuffix("json");
+  if (save.exec() == QDialog::Accepted && !save.selectedFiles().isEmpty() && onsaveresults)
+    onsaveresults(save.selectedFiles().first());
 }
 
 void THttpAsyForm::syncurl(const QString& text) {
@@ -219,5 +253,7 @@ void THttpAsyForm::navigatebrowser(const QString& folder, const QString& url) {
 
 TTestReport THttpAsyForm::testreport() const {
   // What the views show: the charts' own copy of the chart data and the log they mirror.
-  return ::testreport(Panel3->model(), logmodel_);
+  TTestReport r = ::testreport(Panel3->model(), logmodel_);
+  r.openedfrom = openedpath_.toStdString();
+  return r;
 }

@@ -69,6 +69,7 @@ class THttpAsyForm : public QMainWindow, public TWindowView {
   void setbrowserlabel(const QString& text) override;
   void navigatebrowser(const QString& folder, const QString& url) override;
   QWidget* dialogparent() override { return this; }
+  void setopenedresult(const QString& path, bool ramp) override;
 
   // Finishes what is being typed in the number fields, as leaving them would: an entry out of
   // range becomes the nearest allowed value, an empty key offset 0. "Start Test" and the close
@@ -84,6 +85,9 @@ class THttpAsyForm : public QMainWindow, public TWindowView {
   void setlogfolder(const QString& folder);
   // "Log Folder...": asks for the folder.
   void LogFolderButtonClick();
+  // "Open Results…" and "Save Results…": ask for the file, then hand it to the host.
+  void OpenResultsClick();
+  void SaveResultsClick();
 
   // Where the settings are kept (derived from the program's name).
   const std::string& settingsfile() const { return settingsfile_; }
@@ -136,6 +140,9 @@ class THttpAsyForm : public QMainWindow, public TWindowView {
   bool urllistplaced_ = false;  // the URL list window has a position of its own
   bool applying_ = false;       // the stored settings are being applied
   QString logfolder_;
+  // The file of the opened result the views show; empty for a test run here.
+  QString openedpath_;
+  bool openedramp_ = false;
   TLogModel logmodel_;
   TLogMirror* mirror_ = nullptr;
 
@@ -178,6 +185,8 @@ class THttpAsyForm : public QMainWindow, public TWindowView {
   QPushButton* ExecButton = nullptr;
   QPushButton* AbortButton = nullptr;
   QPushButton* Button2 = nullptr;  // "Print Report"
+  QPushButton* OpenResultsButton = nullptr;
+  QPushButton* SaveResultsButton = nullptr;
   QPushButton* LogFolderButton = nullptr;
   TCaptionPanel* Panel2 = nullptr;
   QTabWidget* PageControl1 = nullptr;

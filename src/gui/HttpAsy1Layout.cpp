@@ -219,6 +219,12 @@ QWidget* THttpAsyForm::buildsettingspanel() {
   buttons->addWidget(AbortButton);
   Button2 = named(new QPushButton("Print Report"), "Button2");
   buttons->addWidget(Button2);
+  OpenResultsButton = named(new QPushButton("Open Results…"), "OpenResultsButton",
+                            "Shows a saved or merged result, to look at or print");
+  buttons->addWidget(OpenResultsButton);
+  SaveResultsButton = named(new QPushButton("Save Results…"), "SaveResultsButton",
+                            "Saves the result shown as JSON, as the command line writes it");
+  buttons->addWidget(SaveResultsButton);
   LogFolderButton = named(new QPushButton("Log Folder..."), "LogFolderButton");
   buttons->addWidget(LogFolderButton);
   buttons->addStretch(1);

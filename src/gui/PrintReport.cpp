@@ -66,6 +66,13 @@ void drawtitleband(QPainter& p, const TReport& r, const TPageGeometry& g) {
   const QString sub = QFontMetricsF(p.font(), p.device()).elidedText(r.subtitle, Qt::ElideRight, w);
   p.drawText(QRectF(0, kSubtitleTop * g.unit, w, (kPicture1Top - kSubtitleTop) * g.unit),
              Qt::AlignHCenter | Qt::AlignTop, sub);
+  if (!r.source.isEmpty()) {
+    p.setFont(pointfont(9));
+    const QString source =
+        QFontMetricsF(p.font(), p.device()).elidedText(r.source, Qt::ElideMiddle, w);
+    p.drawText(QRectF(0, kSourceTop * g.unit, w, (kPicture1Top - kSourceTop) * g.unit),
+               Qt::AlignHCenter | Qt::AlignTop, source);
+  }
   const TMonochromeCharts monochrome;
   drawchart(p, r.chart1, kPicture1Top, g);
   if (r.ramp) drawchart(p, r.chart2, kPicture2Top, g);
@@ -204,6 +211,9 @@ void insertservertable(QTextDocument& doc, const std::vector<TChartPoint>& point
 TReport makereport(const TTestReport& test, const QWidget& style) {
   TReport r;
   r.subtitle = QString::fromStdString(test.subtitle());
+  // An opened result was not tested on this machine, nor at the time of printing.
+  if (!test.openedfrom.empty())
+    r.source = "Results opened from " + QString::fromStdString(test.openedfrom);
   // The drawings outlive this call: they keep their own copy of the chart data.
   const auto charts = std::make_shared<const TChartModel>(test.charts);
   const TChartFonts fonts = TChartFonts::from(style.font());

@@ -16,6 +16,7 @@
 struct TReport {
   QString title = "Pressbolt - Test Results";
   QString subtitle;  // Chart1's first title line; also the footer's centre
+  QString source;    // below the subtitle: the file an opened result came from, else empty
   // Draw the charts into a rectangle of design pixels; chart2 only with ramp.
   std::function<void(QPainter&, const QRectF&)> chart1, chart2;
   bool ramp = false;
@@ -27,6 +28,7 @@ struct TReport {
 namespace reportdesign {
 inline constexpr double kPictureWidth = 697, kPictureHeight = 217;
 inline constexpr double kTitleTop = 0, kSubtitleTop = 32, kPicture1Top = 80, kPicture2Top = 304;
+inline constexpr double kSourceTop = 56;
 inline constexpr double kBandWithRamp = 529, kBandWithoutRamp = 307;
 inline constexpr double kFooterHeight = 24;
 inline constexpr double kMarginMm = 12.7;

@@ -5,6 +5,11 @@
 
 #include "gui/ResultCharts.h"
 #include "gui/WindowView.h"
+#include "report/JsonReport.h"
+#include "report/OutputFile.h"
+#include "report/ResultViews.h"
+#include "report/RunFigures.h"
+#include "report/TestInfo.h"
 
 TWindowHost::TWindowHost(TWindowView& form, TEventLoop& loop) : form_(form) {
   engine_ = std::make_unique<TLoadEngine>(*this, form_.logmodel(), chartmodel_, loop);
@@ -13,9 +18,11 @@ TWindowHost::TWindowHost(TWindowView& form, TEventLoop& loop) : form_(form) {
   engine_->setabortfinishes(true);
   form_.onstart = [this] {
     if (!form_.logfolder().isEmpty()) engine_->setoutputdir(form_.logfolder().toStdString());
-    engine_->ExecButtonClick();
+    start();
   };
   form_.onabort = [this] { engine_->AbortButtonClick(); };
+  form_.onopenresults = [this](const QString& path) { openresults(path.toStdString()); };
+  form_.onsaveresults = [this](const QString& path) { saveresults(path.toStdString()); };
   form_.holdlogviews([this] { return holding(); });
   connect(&timer_, &QTimer::timeout, this, &TWindowHost::sync);
   timer_.start(100);
@@ -24,7 +31,82 @@ TWindowHost::TWindowHost(TWindowView& form, TEventLoop& loop) : form_(form) {
 TWindowHost::~TWindowHost() {
   form_.onstart = nullptr;
   form_.onabort = nullptr;
+  form_.onopenresults = nullptr;
+  form_.onsaveresults = nullptr;
   form_.holdlogviews(nullptr);
+}
+
+void TWindowHost::start() {
+  const uint64_t shown = form_.logmodel().resultgeneration();
+  TReportInfo info = starttestinfo(settings(), urllines());
+  info.program = "pressbolt";
+  TRequestRecords records;
+  std::swap(records, records_);
+  engine_->ExecButtonClick();
+  if (form_.logmodel().resultgeneration() == shown) {
+    // Refused before the views were cleared: they still show the last result.
+    records_ = std::move(records);
+    return;
+  }
+  info.epochms = testepochms(*engine_);
+  info_ = std::move(info);
+  tested_ = false;
+  if (opened_) {
+    opened_.reset();
+    form_.setopenedresult(QString(), false);
+  }
+}
+
+void TWindowHost::runcompleted(int runindex, int users, long double overallms, bool aborted) {
+  records_.endrun(runindex, users, overallms, aborted);
+}
+
+bool TWindowHost::busy() {
+  if (engine_->phase() == TLoadEngine::TPhase::idle) return false;
+  errordialog("A test is running. Open or save results when it has ended.");
+  return true;
+}
+
+bool TWindowHost::openresults(const std::string& path) {
+  if (busy()) return false;
+  TStoredResult result;
+  std::string error;
+  if (!readstoredresult(path, result, error)) {
+    errordialog("The results cannot be opened: " + error);
+    return false;
+  }
+  showstoredresult(result, form_.logmodel(), chartmodel_);
+  // The first-response views belong to the test run here, not to the opened result.
+  source_ = std::string();
+  headerlines_ = std::vector<std::string>();
+  opened_ = std::move(result);
+  form_.setresultsvisible(true);
+  form_.setopenedresult(QString::fromStdString(opened_->path), opened_->ramptest());
+  form_.synclogviews();
+  synccharts();
+  syncfirstresponse(false);
+  return true;
+}
+
+bool TWindowHost::saveresults(const std::string& path) {
+  if (busy()) return false;
+  std::string json;
+  if (opened_) {
+    TReportInfo info = opened_->info;
+    info.program = "pressbolt";  // the file says who wrote it, not who ran the test
+    json = jsonreport(info, opened_->records, opened_->figures);
+  } else if (tested_) {
+    json = jsonreport(info_, records_, testfigures(records_));
+  } else {
+    errordialog("There are no results to save yet. Run a test or open results, then save them.");
+    return false;
+  }
+  std::string error;
+  if (!writeoutput(path, json, error)) {
+    errordialog("The results could not be saved: " + error);
+    return false;
+  }
+  return true;
 }
 
 bool TWindowHost::holding() const {
@@ -165,6 +247,9 @@ void TWindowHost::navigatebrowser(const std::string& url, bool setlabel) {
 }
 
 void TWindowHost::testended(bool finished) {
+  // A test stopped before its finish wrote no log files: nor is it saved as a result.
+  tested_ = finished;
+  if (finished) endtestinfo(info_, *engine_);
   form_.catchuplogviews();
   syncstatus(true);
   synccharts();

@@ -20,7 +20,10 @@
 
 #include "engine/EngineHost.h"
 #include "engine/LoadEngine.h"
+#include "report/ReportInfo.h"
+#include "report/StoredResult.h"
 #include "results/ChartModel.h"
+#include "results/RequestRecords.h"
 
 class TWindowView;
 
@@ -48,6 +51,16 @@ class TWindowHost : public QObject, public TEngineHost {
   // The address the first-response browser view was last sent to.
   const std::string& browserurl() const { return browserurl_; }
 
+  // "Open Results...": the result stored at path (one of ours, another machine's or a merged
+  // one) replaces what the views show, until the next test. False after an error box: the file
+  // cannot be read, is of a newer format, or a test is running; the views are left as they were.
+  bool openresults(const std::string& path);
+  // "Save Results...": the result the views show, finished here or opened, as the command line
+  // writes it. False after an error box.
+  bool saveresults(const std::string& path);
+  // Where the result the views show was opened from; empty for a test run here or none.
+  std::string openedpath() const { return opened_ ? opened_->path : std::string(); }
+
   // TEngineHost
   TestSettings settings() override;
   TRequestOptions requestoptions() override;
@@ -62,8 +75,18 @@ class TWindowHost : public QObject, public TEngineHost {
   void setheaderlines(const std::vector<std::string>& lines) override;
   void navigatebrowser(const std::string& url, bool setlabel) override;
   void testended(bool finished) override;
+  // Every request of the test is kept, for "Save Results...": one row of the record columns a
+  // request (under 64 bytes: its times, status, socket code, byte count, user and URL index), so
+  // a run of 20000 users costs about a megabyte. Kept from one test's start to the next's.
+  void requestcompleted(const TRequestOutcome& r) override { records_.add(r); }
+  void runcompleted(int runindex, int users, long double overallms, bool aborted) override;
 
  private:
+  // "Start Test": a test that does not start leaves the shown result, and what can be saved of
+  // it, as it was.
+  void start();
+  // True, after a message box saying so, while a test runs or waits for its next run.
+  bool busy();
   // With force the status text is shown now, however recently it last changed.
   void syncstatus(bool force);
   void synccharts();
@@ -85,4 +108,10 @@ class TWindowHost : public QObject, public TEngineHost {
   uint64_t requestgen_ = ~0ull, rampgen_ = ~0ull, textrev_ = ~0ull;
   size_t requestsshown_ = 0, rampsshown_ = 0, rampwaitsshown_ = 0;
   std::string browserurl_;
+  // The test run here that the views show (whole once testended(true) set tested_), or the
+  // result they show instead.
+  TReportInfo info_;
+  TRequestRecords records_;
+  bool tested_ = false;
+  std::optional<TStoredResult> opened_;
 };

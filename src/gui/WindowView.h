@@ -46,6 +46,12 @@ class TWindowView {
   virtual void setstartenabled(bool on) = 0;
   // Called by "Start Test" (after the typed entries are finished) and "A&bort Test" when set.
   std::function<void()> onstart, onabort;
+  // Called with the file chosen in "Open Results…" and "Save Results…" when set.
+  std::function<void(const QString&path)> onopenresults, onsaveresults;
+  // The views show a result opened from path, marked as such in the status bar and the printed
+  // report; ramp: it is a ramp test, whose chart shows whatever the Ramp-Test option says. An
+  // empty path: the views show a test run here again.
+  virtual void setopenedresult(const QString& path, bool ramp) = 0;
 
   virtual TResultCharts* charts() const = 0;
   // Shows or hides Chart1 and the result tabs.

@@ -99,7 +99,7 @@ std::string jsonreport(const TReportInfo& info, const TRequestRecords& records,
                        const TTestFigures& figures) {
   TJson doc;
   doc["format"] = kJsonFormat;
-  doc["program"] = std::string("pressbolt-cli ") + kVersion;
+  doc["program"] = info.program + " " + kVersion;
   doc["test_id"] = info.testid;
   doc["started"] = info.started;
   doc["aborted"] = info.aborted;

@@ -9,8 +9,9 @@
 #include "engine/TestSettings.h"
 
 struct TReportInfo {
-  std::string testid;   // unique per test, so results of the same test can be matched
-  std::string started;  // UTC, ISO 8601 ("2026-12-07T10:00:00Z")
+  std::string testid;  // unique per test, so results of the same test can be matched
+  std::string program = "pressbolt-cli";  // which of our programs wrote the result
+  std::string started;                    // UTC, ISO 8601 ("2026-12-07T10:00:00Z")
   bool aborted = false;
   TestSettings settings;          // the password is never written anywhere
   std::vector<std::string> urls;  // the multiple-URL list when settings.multipleurls

@@ -14,6 +14,8 @@ struct TTestReport {
   std::vector<TResultLine> results;
   TChartModel charts;
   bool ramp = false;
+  // The file a result opened in the window was read from; empty for a test run here.
+  std::string openedfrom;
 
   // The report's subtitle and the centre of every footer: the request chart's title.
   const std::string& subtitle() const { return charts.chart1title(); }

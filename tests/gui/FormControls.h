@@ -78,6 +78,8 @@ struct TFormControls {
   QPushButton* AbortButton = find<QPushButton>(form, "AbortButton");
   QPushButton* Button2 = find<QPushButton>(form, "Button2");
   QPushButton* LogFolderButton = find<QPushButton>(form, "LogFolderButton");
+  QPushButton* OpenResultsButton = find<QPushButton>(form, "OpenResultsButton");
+  QPushButton* SaveResultsButton = find<QPushButton>(form, "SaveResultsButton");
   TCaptionPanel* Panel2 = find<TCaptionPanel>(form, "Panel2");
   QTabWidget* PageControl1 = find<QTabWidget>(form, "PageControl1");
   QWidget* TabSheet4 = find<QWidget>(form, "TabSheet4");

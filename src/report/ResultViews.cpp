@@ -1,0 +1,25 @@
+#include "report/ResultViews.h"
+
+void showstoredresult(const TStoredResult& result, TLogModel& logs, TChartModel& charts) {
+  logs.clear();
+  for (const TResultLine& line : result.logs.resultlines()) {
+    switch (line.style) {
+      case TLineStyle::plain:
+        logs.logdatanocr(line.text);
+        break;
+      case TLineStyle::bold:
+        logs.logdatabold(line.text);
+        break;
+      case TLineStyle::highlight:
+        logs.logdatared(line.text);
+        break;
+    }
+  }
+  const TChartModel& from = result.charts;
+  charts.clear();
+  charts.settitles(from.chart1title(), from.chart2title());
+  for (int i = 0; i < 4; ++i) charts.setfoot(i, from.foot()[static_cast<size_t>(i)]);
+  for (const TChartPoint& p : from.requests()) charts.addrequest(p.x, p.y, p.statuscode);
+  for (const TRampPoint& p : from.ramps()) charts.addramp(p.users, p.y, p.label);
+  for (const TRampPoint& p : from.rampwaits()) charts.addrampwait(p.users, p.y);
+}
