@@ -9,10 +9,10 @@
 #include <QtTest>
 
 #include "FormControls.h"
-#include "gui/Charts.h"
 #include "gui/HttpAsy1.h"
 #include "gui/PrintReport.h"
 #include "gui/RampChart.h"
+#include "gui/ResultCharts.h"
 #include "gui/UvQtBridge.h"
 #include "gui/WindowHost.h"
 #include "gui/urllistwindow.h"
