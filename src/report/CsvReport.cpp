@@ -16,7 +16,7 @@ std::string csvfield(const std::string& s) {
 
 void appendms(std::string& out, double v) {
   char text[32];
-  std::snprintf(text, sizeof text, "%.3f", v);
+  std::snprintf(text, sizeof text, "%.3f", tomicrosecond(v));
   out += text;
 }
 

@@ -10,9 +10,8 @@ using TJson = nlohmann::ordered_json;
 
 namespace {
 
-// Milliseconds to the microsecond: finer digits are noise of the clock arithmetic.
 double ms(double v) {
-  return std::round(v * 1000.0) / 1000.0;
+  return tomicrosecond(v);
 }
 
 TJson orderstatistics(const TPercentiles& p) {

@@ -1,5 +1,11 @@
 #include "results/RequestRecords.h"
 
+#include <cmath>
+
+double tomicrosecond(double ms) {
+  return std::round(ms * 1000.0) / 1000.0;
+}
+
 TRunRecords& TRequestRecords::runrecords(int run) {
   if (runs_.empty() || runs_.back().run != run) {
     runs_.emplace_back();

@@ -23,6 +23,10 @@ struct TRequestOutcome {
   long double server = -1, serverttfb = -1;
 };
 
+// A time in milliseconds to the microsecond, as every output writes it: finer digits are noise of
+// the clock arithmetic, and the JSON and the CSV must round a value that lies on a half alike.
+double tomicrosecond(double ms);
+
 // The requests of one run as parallel columns; row i of every column is one request, in the
 // order the requests completed.
 struct TRunRecords {

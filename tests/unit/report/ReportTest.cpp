@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <nlohmann/json.hpp>
+#include <sstream>
 
 #include "report/CsvReport.h"
 #include "report/HtmlReport.h"
@@ -164,6 +165,29 @@ TEST(CsvReport, OneRowPerRequestWithQuotedUrls) {
             "1,1,\"http://127.0.0.1/b,\"\"x\"\"\",1.000,10.000,,404,10061,0,,\n"
             "1,3,http://127.0.0.1/a,2.000,20.000,5.000,200,0,300,2.000,0.750\n"
             "2,1,http://127.0.0.1/a,5000.000,7.000,,0,0,0,,\n");
+}
+
+// A time on a decimal half (binary just below or above it) is rounded alike in both outputs, so a
+// result written again from its JSON gives the same CSV.
+TEST(CsvReport, TimesAreRoundedAsTheJsonRoundsThem) {
+  const std::string url = "http://127.0.0.1/";
+  const double halves[] = {3.4715, 0.0005, 1.0015, 2.0025, 65.7045, 68.1515, 62.4675, 0.3975};
+  TRequestRecords r;
+  int user = 1;
+  for (double v : halves) r.add({0, user++, &url, v, v, v, 200, 0, 1, v, v});
+  const auto j = nlohmann::json::parse(jsonreport(TReportInfo{}, r, testfigures(r)));
+  const auto& waits = j["runs"][0]["requests"]["wait_ms"];
+  std::istringstream csv(csvreport(r));
+  std::string row;
+  std::getline(csv, row);  // the header
+  for (size_t i = 0; std::getline(csv, row); ++i) {
+    // run,user,url,start_ms,wait_ms,...: the wait is the fifth field.
+    std::istringstream fields(row);
+    std::string field;
+    for (int f = 0; f < 5; ++f) std::getline(fields, field, ',');
+    ASSERT_LT(i, waits.size());
+    EXPECT_EQ(std::stod(field), waits[i].get<double>()) << row;
+  }
 }
 
 TEST(HtmlReport, EscapesTextAndDrawsOnePointPerRequest) {
