@@ -107,7 +107,10 @@ int writeresults(const TCliJob& job, const TRequestRecords& records, const TLogM
   if (!job.html.empty()) {
     write(job.html, htmlreport(info, logs, charts, figures, records, baseline.html));
   }
-  const bool limitsok = withinlimits(job, figures) & withinregression(job, baseline);
+  // Both are judged, so each limit that failed says so.
+  const bool limits = withinlimits(job, figures);
+  const bool regression = withinregression(job, baseline);
+  const bool limitsok = limits && regression;
   if (!written) return kExitNotWritten;
   return limitsok ? kExitOk : kExitThreshold;
 }

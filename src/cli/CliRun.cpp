@@ -209,7 +209,10 @@ TCliOutcome runjob(const TCliJob& job) {
     write(job.html, htmlreport(info, logs, charts, figures, host.records(), baseline.html));
   }
   TSignalAbort::resultswritten();
-  const bool limitsok = withinlimits(job, figures) & withinregression(job, baseline);
+  // Both are judged, so each limit that failed says so.
+  const bool limits = withinlimits(job, figures);
+  const bool regression = withinregression(job, baseline);
+  const bool limitsok = limits && regression;
 
   const int sig = TSignalAbort::caught();
   if (sig != 0) {
