@@ -1,11 +1,12 @@
 #include "results/ChartLayout.h"
 
+#include "common/Text.h"
+
 #include <algorithm>
 #include <cmath>
 
 namespace {
 
-const char* const kEllipsis = "\xe2\x80\xa6";
 constexpr double kMargin = 4;  // around the whole chart
 constexpr double kGap = 3;     // between stacked texts
 constexpr double kTick = 3;    // length of a tick mark
@@ -13,19 +14,6 @@ constexpr double kTick = 3;    // length of a tick mark
 constexpr double kHeadroom = 1.02;
 // A plot at least this high may give up room to wrapped foot lines.
 constexpr double kRoomyPlot = 120;
-
-bool continuation(char c) {
-  return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
-}
-
-// Byte offsets at which a UTF-8 character starts, plus the end.
-std::vector<size_t> charstarts(const std::string& s) {
-  std::vector<size_t> at;
-  for (size_t i = 0; i < s.size(); ++i)
-    if (!continuation(s[i])) at.push_back(i);
-  at.push_back(s.size());
-  return at;
-}
 
 TChartText text(std::string s, TChartRect box, TTextAlign align = TTextAlign::centre,
                 TChartFont font = TChartFont::text) {
@@ -35,12 +23,6 @@ TChartText text(std::string s, TChartRect box, TTextAlign align = TTextAlign::ce
   t.align = align;
   t.font = font;
   return t;
-}
-
-std::string trimmed(const std::string& s) {
-  const size_t a = s.find_first_not_of(' ');
-  if (a == std::string::npos) return {};
-  return s.substr(a, s.find_last_not_of(' ') - a + 1);
 }
 
 // The lowest plot that shows two labelled ticks one and a half lines apart with room above, and
@@ -128,7 +110,8 @@ std::string joined(const std::vector<std::string>& lines) {
 std::vector<std::string> footlines(const TChartModel& m, double width, const TChartMetrics& fm) {
   std::vector<std::string> lines;
   for (const auto& line : m.foot())
-    for (auto& s : wraptext(trimmed(line), width, 0, fm.textwidth)) lines.push_back(std::move(s));
+    for (auto& s : wraptext(std::string(trim(line, " ")), width, 0, fm.textwidth))
+      lines.push_back(std::move(s));
   return lines;
 }
 
@@ -209,77 +192,6 @@ TChartText xtitlebelow(const std::string& title, const TChartRect& plot, double 
 }
 
 }  // namespace
-
-TChartMetrics TChartMetrics::estimated(double titlepx, double textpx) {
-  TChartMetrics m;
-  auto count = [](const std::string& s) { return static_cast<double>(charstarts(s).size() - 1); };
-  m.titlewidth = [=](const std::string& s) { return count(s) * titlepx * 0.62; };
-  m.textwidth = [=](const std::string& s) { return count(s) * textpx * 0.58; };
-  m.titleheight = std::ceil(titlepx * 1.25);
-  m.textheight = std::ceil(textpx * 1.25);
-  return m;
-}
-
-std::string elidetext(const std::string& text, double width,
-                      const std::function<double(const std::string&)>& measure) {
-  if (measure(text) <= width) return text;
-  const std::vector<size_t> at = charstarts(text);
-  // The longest prefix that fits with the ellipsis: widths grow with the prefix.
-  size_t lo = 0, hi = at.size() - 1;
-  while (lo < hi) {
-    const size_t mid = (lo + hi + 1) / 2;
-    if (measure(text.substr(0, at[mid]) + kEllipsis) <= width)
-      lo = mid;
-    else
-      hi = mid - 1;
-  }
-  return trimmed(text.substr(0, at[lo])) + kEllipsis;
-}
-
-std::vector<std::string> wraptext(const std::string& text, double width, int maxlines,
-                                  const std::function<double(const std::string&)>& measure) {
-  std::vector<std::string> lines;
-  std::string line;
-  auto flush = [&] {
-    if (!line.empty()) lines.push_back(line);
-    line.clear();
-  };
-  size_t i = 0;
-  while (i < text.size()) {
-    if (text[i] == ' ') {
-      ++i;
-      continue;
-    }
-    size_t end = text.find(' ', i);
-    if (end == std::string::npos) end = text.size();
-    std::string word = text.substr(i, end - i);
-    i = end;
-    const std::string joined = line.empty() ? word : line + " " + word;
-    if (measure(joined) <= width) {
-      line = joined;
-      continue;
-    }
-    flush();
-    // A word wider than the whole line is broken where it must be.
-    while (measure(word) > width) {
-      const std::vector<size_t> at = charstarts(word);
-      size_t n = 1;
-      while (n + 1 < at.size() && measure(word.substr(0, at[n + 1])) <= width) ++n;
-      lines.push_back(word.substr(0, at[n]));
-      word.erase(0, at[n]);
-    }
-    line = word;
-  }
-  flush();
-  if (maxlines > 0 && static_cast<int>(lines.size()) > maxlines) {
-    std::string rest;
-    for (size_t k = static_cast<size_t>(maxlines) - 1; k < lines.size(); ++k)
-      rest += (rest.empty() ? "" : " ") + lines[k];
-    lines.resize(static_cast<size_t>(maxlines) - 1);
-    lines.push_back(elidetext(rest, width, measure));
-  }
-  return lines;
-}
 
 TChartRect TRequestChartLayout::pointrect(const TChartPoint& p) const {
   const double x = std::nearbyint(xaxis.pos(static_cast<double>(p.x)));
@@ -516,28 +428,6 @@ TRampChartLayout layoutrampchart(const TChartModel& m, double width, double heig
         text(p.label, {px - w / 2, py - chartstyle::kRampMarkerHalf - 1 - th, w, th}));
   }
   return l;
-}
-
-std::vector<std::pair<double, double>> cumulativeshare(std::vector<double> times,
-                                                       size_t maxpoints) {
-  std::erase_if(times, [](double t) { return t < 0; });
-  std::vector<std::pair<double, double>> points;
-  if (times.empty()) return points;
-  std::sort(times.begin(), times.end());
-  const size_t n = times.size();
-  const size_t step = std::max<size_t>(1, n / std::max<size_t>(1, maxpoints));
-  points.emplace_back(times.front(), 0.0);
-  // Rank i + 1 of n is done at times[i]: a step up at each kept rank, the last one always kept.
-  for (size_t i = step - 1; i < n; i += step) {
-    const double share = 100.0 * static_cast<double>(i + 1) / static_cast<double>(n);
-    points.emplace_back(times[i], points.back().second);
-    points.emplace_back(times[i], share);
-  }
-  if (points.back().second < 100.0) {
-    points.emplace_back(times.back(), points.back().second);
-    points.emplace_back(times.back(), 100.0);
-  }
-  return points;
 }
 
 TShareChartLayout layoutsharechart(const std::string& title,

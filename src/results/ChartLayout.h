@@ -5,8 +5,6 @@
 // layout, so a chart reads the same everywhere.
 //
 // Contents
-//   TChartMetrics         how wide a text is in the chart's two fonts (a callback, or an estimate)
-//   elidetext, wraptext   fitting texts into a width without ever widening the chart
 //   pointorder            the order request points are drawn in: failures over successes
 //   layoutrequestchart    Chart1: one point per request, four foot lines
 //   layoutrampchart       Chart2: two curves on two value axes, legend, marks
@@ -25,6 +23,7 @@
 #include "results/ChartAxis.h"
 #include "results/ChartModel.h"
 #include "results/ChartStyle.h"
+#include "results/ChartText.h"
 
 struct TChartRect {
   double left = 0, top = 0, width = 0, height = 0;
@@ -32,7 +31,6 @@ struct TChartRect {
   double bottom() const { return top + height; }
 };
 
-enum class TChartFont { title, text };
 enum class TTextAlign { left, centre, right };
 
 struct TChartText {
@@ -44,27 +42,6 @@ struct TChartText {
   // fitted on its own.
   TChartFont font = TChartFont::text;
 };
-
-struct TChartMetrics {
-  std::function<double(const std::string&)> titlewidth;  // bold title font
-  std::function<double(const std::string&)> textwidth;   // everything else
-  double titleheight = 15;
-  double textheight = 13;
-
-  double width(TChartFont f, const std::string& s) const {
-    return f == TChartFont::title ? titlewidth(s) : textwidth(s);
-  }
-  // For writers without a font engine (SVG): glyphs of about 0.6 em, lines of 1.25 em.
-  static TChartMetrics estimated(double titlepx, double textpx);
-};
-
-// text when it fits into width, else its longest prefix (whole UTF-8 characters) followed by "…".
-std::string elidetext(const std::string& text, double width,
-                      const std::function<double(const std::string&)>& measure);
-// text broken at blanks into lines no wider than width (a word wider than a line is broken
-// inside); when more than maxlines result, the last line kept is elided.
-std::vector<std::string> wraptext(const std::string& text, double width, int maxlines,
-                                  const std::function<double(const std::string&)>& measure);
 
 struct TAxisLayout {
   TAxisScale scale;
@@ -120,11 +97,6 @@ struct TShareSeries {
   TChartColour colour;
   std::vector<std::pair<double, double>> points;
 };
-
-// The cumulative share of the times (negative ones left out) as a step curve of at most about
-// maxpoints points: for each share s, the time within which s % of the requests were done.
-std::vector<std::pair<double, double>> cumulativeshare(std::vector<double> times,
-                                                       size_t maxpoints = 1000);
 
 struct TShareChartLayout {
   TChartRect bounds, plot;

@@ -75,3 +75,25 @@ std::string TChartModel::pointlabel(int statuscode) {
   if (statuscode == 0) return "TimeOut";
   return "E" + std::to_string(statuscode);
 }
+
+std::vector<std::pair<double, double>> cumulativeshare(std::vector<double> times,
+                                                       size_t maxpoints) {
+  std::erase_if(times, [](double t) { return t < 0; });
+  std::vector<std::pair<double, double>> points;
+  if (times.empty()) return points;
+  std::sort(times.begin(), times.end());
+  const size_t n = times.size();
+  const size_t step = std::max<size_t>(1, n / std::max<size_t>(1, maxpoints));
+  points.emplace_back(times.front(), 0.0);
+  // Rank i + 1 of n is done at times[i]: a step up at each kept rank, the last one always kept.
+  for (size_t i = step - 1; i < n; i += step) {
+    const double share = 100.0 * static_cast<double>(i + 1) / static_cast<double>(n);
+    points.emplace_back(times[i], points.back().second);
+    points.emplace_back(times[i], share);
+  }
+  if (points.back().second < 100.0) {
+    points.emplace_back(times.back(), points.back().second);
+    points.emplace_back(times.back(), 100.0);
+  }
+  return points;
+}

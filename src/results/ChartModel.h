@@ -10,6 +10,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 struct TChartPoint {
@@ -80,3 +81,8 @@ class TChartModel {
   std::vector<TRampPoint> ramps_, rampwaits_;
   uint64_t requestgen_ = 0, rampgen_ = 0, textrev_ = 0;
 };
+
+// The cumulative share of the times (negative ones left out) as a step curve of at most about
+// maxpoints points: for each share s, the time within which s % of the requests were done.
+std::vector<std::pair<double, double>> cumulativeshare(std::vector<double> times,
+                                                       size_t maxpoints = 1000);
