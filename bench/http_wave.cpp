@@ -1,6 +1,7 @@
 // One wave of N simultaneous users against nginx on loopback, raced in turn by pressbolt-cli, ab,
 // h2load and a minimal epoll client of ours (the practical limit: it only connects, sends, reads
-// and closes): A B C D A B C D ..., ROUNDS rounds per N. Prints per N the median of the wall time,
+// and closes), once with the kernel choosing its source ports and once with the engine's port
+// windows: A B C D E A B C D E ..., ROUNDS rounds per N. Prints per N the median of the wall time,
 // the CPU seconds (user + sys), the requests per CPU-second and the peak RSS per user of each
 // program (whole processes, start to exit), with our ratios to each peer.
 //
@@ -153,7 +154,11 @@ int main(int argc, char** argv) {
       continue;
     }
     const std::string N = std::to_string(n);
-    std::vector<TTool> tools{{"pressbolt-cli", {}}, {"ab", {}}, {"h2load", {}}, {"minimal", {}}};
+    std::vector<TTool> tools{{"pressbolt-cli", {}},
+                             {"ab", {}},
+                             {"h2load", {}},
+                             {"minimal", {}},
+                             {"minimal-portwindow", {}}};
     for (int round = 0; round < rounds; ++round) {
       for (TTool& t : tools) {
         int port = nginx.port(next++);
@@ -166,8 +171,11 @@ int main(int argc, char** argv) {
           args = {"ab", "-q", "-r", "-n", N, "-c", N, url};
         } else if (name == "h2load") {
           args = {"h2load", "--h1", "-t1", "-n", N, "-c", N, "-H", "Connection: close", url};
-        } else {
+        } else if (name == "minimal") {
           args = {MINIMAL_CLIENT_PATH, "127.0.0.1", std::to_string(port), bench::TNginx::Path, N};
+        } else {
+          args = {MINIMAL_CLIENT_PATH,  "--port-window",     "127.0.0.1",
+                  std::to_string(port), bench::TNginx::Path, N};
         }
         t.runs.push_back(run(args));
       }
