@@ -224,6 +224,7 @@ void takecredentials(const TCliOptions& o, std::istream& passwordsource, TCliJob
     plaintext("--password-stdin", line);
     s.password = line;
   }
+  // The users.txt option, stored or given, asks for users.
   switchondependents(s);
 }
 

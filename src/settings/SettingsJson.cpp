@@ -62,12 +62,8 @@ void read(const nlohmann::json& v, const TSetting& e, TStoredSettings& s) {
   }
 }
 
-// A flag read on, or a value present, switches on the flag it depends on.
-void switchon(const TSetting& e, TStoredSettings& s) {
-  if (e.switchedby != nullptr) s.*e.switchedby = true;
-}
-
-// The flags: what decides whether a value is used.
+// The flags: what decides whether a value is used. A flag read on, or a value present, switches
+// on the flag it depends on.
 void readflag(const nlohmann::json& j, const TSetting& e, TStoredSettings& s) {
   const nlohmann::json& v = j.at(e.json);
   switch (e.jsonshape) {

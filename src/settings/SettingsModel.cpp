@@ -112,6 +112,10 @@ bool settingused(const TSetting& e, const TStoredSettings& s) {
          (e.overriddenby == nullptr || !(s.*e.overriddenby));
 }
 
+void switchon(const TSetting& e, TStoredSettings& s) {
+  if (e.switchedby != nullptr) s.*e.switchedby = true;
+}
+
 namespace {
 
 // The flags live in TStoredSettings' terms, so a plain TestSettings goes through one.
@@ -122,7 +126,7 @@ void give(TestSettings& settings, T TStoredSettings::*TSetting::*kind, T TestSet
   static_cast<TestSettings&>(s) = settings;
   s.*m = std::move(value);
   for (const TSetting& e : kSettings) {
-    if (e.*kind == m && e.switchedby != nullptr) s.*e.switchedby = true;
+    if (e.*kind == m) switchon(e, s);
   }
   settings = s;
 }
@@ -141,9 +145,7 @@ void switchondependents(TestSettings& settings) {
   TStoredSettings s;
   static_cast<TestSettings&>(s) = settings;
   for (const TSetting& e : kSettings) {
-    if (e.kind == TSettingKind::flag && e.switchedby != nullptr && s.*e.flag) {
-      s.*e.switchedby = true;
-    }
+    if (e.kind == TSettingKind::flag && s.*e.flag) switchon(e, s);
   }
   settings = s;
 }

@@ -52,9 +52,8 @@ struct TSetting {
   const char* option = nullptr;
   const char* help = nullptr;
   const char* valuename = nullptr;  // a number's placeholder in --help
-  // The member of the JSON settings block that holds the value as it stands (a new one follows
-  // the block's other members); nullptr when the block has none or derives it
-  // (settings/SettingsJson.cpp).
+  // The member of the JSON settings block that holds the value, in the shape given (a new one
+  // follows the block's other members); nullptr when the block has none.
   const char* json = nullptr;
   TJsonShape jsonshape = TJsonShape::plain;
   const char* jsonwords[2] = {nullptr, nullptr};
@@ -85,6 +84,8 @@ const TSetting* settingof(bool TStoredSettings::*m);
 
 // Whether s uses the setting: its flag is on and nothing overrides it.
 bool settingused(const TSetting& e, const TStoredSettings& s);
+// Switches on the flag the setting depends on, if any.
+void switchon(const TSetting& e, TStoredSettings& s);
 
 // A value given on the command line: set, with the flag it depends on switched on.
 void givesetting(TestSettings& s, std::string TestSettings::*m, std::string value);
