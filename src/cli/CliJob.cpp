@@ -121,8 +121,16 @@ bool validport(const std::string& port) {
   return v >= 1 && v <= 65535;
 }
 
+// A number option as typed, when it was given.
+const std::optional<std::string>& typed(const TCliOptions& o, const std::string& option) {
+  static const std::optional<std::string> none;
+  const auto n = o.numbers.find(option);
+  return n == o.numbers.end() ? none : n->second;
+}
+
 // The test's settings from the file --settings names; the window's own choices stay behind.
-void applystored(const TStoredSettings& st, TCliJob& job) {
+void applystored(const TStoredSettings& stored, TCliJob& job) {
+  const TStoredSettings st = settledurlchoice(stored);
   TStoredSettings s;
   static_cast<TestSettings&>(s) = job.settings;
   for (const TSetting& e : settingsmodel()) {
@@ -142,8 +150,6 @@ void applystored(const TStoredSettings& st, TCliJob& job) {
         break;
     }
   }
-  // The window's two radio buttons: the list is tested only when "single URL" is off.
-  s.multipleurls = st.multipleurls && !st.singleurl;
   job.settings = s;
   job.urls = st.urllist;
 }
@@ -154,10 +160,10 @@ void takesettings(const TCliOptions& o, TCliJob& job) {
   static_cast<TestSettings&>(s) = job.settings;
   for (const TSetting& e : settingsmodel()) {
     if (e.option == nullptr) continue;
-    if (auto n = o.numbers.find(e.option); n != o.numbers.end() && n->second) {
+    if (const auto& n = typed(o, e.option)) {
       // Each segment holds at most the usual number of users.
       const int64_t max = e.scaledbysegments ? int64_t(e.max) * job.segments : e.max;
-      s.*e.number = int(integer(e.option, *n->second, e.min, max));
+      s.*e.number = int(integer(e.option, *n, e.min, max));
     }
     if (auto f = o.flags.find(e.option); f != o.flags.end() && f->second) s.*e.flag = *f->second;
   }
@@ -218,7 +224,8 @@ void takecredentials(const TCliOptions& o, std::istream& passwordsource, TCliJob
     plaintext("--password-stdin", line);
     s.password = line;
   }
-  if (s.usersfromfile) s.useuser = true;
+  // The users.txt option, stored or given, asks for users.
+  switchondependents(s);
 }
 
 void takeoutputs(const TCliOptions& o, TCliJob& job) {
@@ -351,24 +358,25 @@ void takemerge(const TCliOptions& o, TCliJob& job) {
   };
   if (!o.url.empty()) refuse("a URL");
   for (const auto& [name, value] : o.numbers) {
-    if (value) refuse(name);
+    if (value && settingbyoption(name) != nullptr) refuse(name);
   }
   for (const auto& [name, value] : o.flags) {
     if (value) refuse(name);
   }
-  const std::pair<const char*, bool> testoptions[] = {{"--urls", bool(o.urlsfile)},
-                                                      {"--agent", bool(o.agent)},
-                                                      {"--proxy", bool(o.proxy)},
-                                                      {"--user", bool(o.user)},
-                                                      {"--password-stdin", o.passwordstdin},
-                                                      {"--post", bool(o.post)},
-                                                      {"--post-file", bool(o.postfile)},
-                                                      {"--key-offset", bool(o.keyoffset)},
-                                                      {"--settings", bool(o.settingsfile)},
-                                                      {"--timeout", bool(o.timeout)},
-                                                      {"--segment", bool(o.segment)},
-                                                      {"--segments", bool(o.segments)},
-                                                      {"--start-at", bool(o.startat)}};
+  const std::pair<const char*, bool> testoptions[] = {
+      {"--urls", bool(o.urlsfile)},
+      {"--agent", bool(o.agent)},
+      {"--proxy", bool(o.proxy)},
+      {"--user", bool(o.user)},
+      {"--password-stdin", o.passwordstdin},
+      {"--post", bool(o.post)},
+      {"--post-file", bool(o.postfile)},
+      {"--key-offset", bool(typed(o, "--key-offset"))},
+      {"--settings", bool(o.settingsfile)},
+      {"--timeout", bool(o.timeout)},
+      {"--segment", bool(o.segment)},
+      {"--segments", bool(o.segments)},
+      {"--start-at", bool(o.startat)}};
   for (const auto& [name, given] : testoptions) {
     if (given) refuse(name);
   }
@@ -466,8 +474,7 @@ bool resolvejob(const TCliOptions& o, std::istream& passwordsource, TCliJob& job
     takesettings(o, job);
     if (o.agent) {
       plaintext("--agent", *o.agent);
-      s.useagent = true;
-      s.agent = *o.agent;
+      givesetting(s, &TestSettings::agent, *o.agent);
     }
     if (o.proxy) {
       size_t colon = o.proxy->rfind(':');
@@ -489,18 +496,12 @@ bool resolvejob(const TCliOptions& o, std::istream& passwordsource, TCliJob& job
     }
     takecredentials(o, passwordsource, job);
     if (o.post && o.postfile) fail("--post-file", "give either --post or --post-file, not both");
-    if (o.post) {
-      s.usepost = true;
-      s.postdata = *o.post;
-    }
-    if (o.postfile) {
-      s.usepost = true;
-      s.postdata = readinput("--post-file", *o.postfile);
-    }
-    if (o.keyoffset) {
+    if (o.post) givesetting(s, &TestSettings::postdata, *o.post);
+    if (o.postfile) givesetting(s, &TestSettings::postdata, readinput("--post-file", *o.postfile));
+    if (const auto& offset = typed(o, "--key-offset")) {
       // The highest key is offset + users: it must stay a 64-bit number.
-      s.usekey = true;
-      s.keyoffset = integer("--key-offset", *o.keyoffset, INT64_MIN, INT64_MAX - s.users);
+      givesetting(s, &TestSettings::keyoffset,
+                  integer("--key-offset", *offset, INT64_MIN, INT64_MAX - s.users));
     }
     takeoutputs(o, job);
     takelimits(o, job);

@@ -18,8 +18,8 @@ struct TStoredResult;
 
 struct TCliJob {
   TestSettings settings;
-  std::vector<std::string> urls;        // the multiple-URL list, when settings.multipleurls
-  std::string outputdir;                // empty: the engine's default location
+  std::vector<std::string> urls;  // the multiple-URL list, when the test takes its URLs from it
+  std::string outputdir;          // empty: the engine's default location
   std::string json, requestscsv, html;  // empty: not wanted; "-": stdout
   std::optional<double> timeout;        // seconds
   std::optional<double> maxerrorrate, maxavgwait, maxp99wait, maxp99server;

@@ -58,7 +58,8 @@ void addoptions(CLI::App& app, TCliOptions& o) {
   app.add_option("--post", o.post, "Send POST requests with this body")->type_name("DATA");
   app.add_option("--post-file", o.postfile, "Send POST requests with the body read from FILE")
       ->type_name("FILE");
-  app.add_option("--key-offset", o.keyoffset, "Replace @@ in the URL by offset + user number")
+  app.add_option("--key-offset", o.numbers["--key-offset"],
+                 "Replace @@ in the URL by offset + user number")
       ->type_name("N");
   for (const char* option :
        {"--preserve-cookies", "--write-headers", "--write-data", "--on-error-only"}) {

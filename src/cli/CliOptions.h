@@ -17,10 +17,10 @@ class App;
 struct TCliOptions {
   std::string url;  // the positional argument
   // The settings model's options by name ("--users", "--ramp"): a number as typed, a flag as
-  // given ("--no-ramp" gives false).
+  // given ("--no-ramp" gives false). Numbers also holds "--key-offset", whose range the job
+  // works out from the users.
   std::map<std::string, std::optional<std::string>> numbers;
   std::map<std::string, std::optional<bool>> flags;
-  std::optional<std::string> keyoffset;
   std::optional<std::string> urlsfile, agent, proxy, user, post, postfile;
   bool passwordstdin = false;
   std::optional<std::string> settingsfile, outputdir;

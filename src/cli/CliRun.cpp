@@ -20,7 +20,6 @@
 #include "report/RunFigures.h"
 #include "report/TestInfo.h"
 #include "results/Clock.h"
-#include "results/SysInfo.h"
 #include "segments/SegmentOption.h"
 #include "segments/StartTime.h"
 
@@ -119,16 +118,11 @@ TCliOutcome runjob(const TCliJob& job) {
   engine.setsegment(job.segment, job.segments);
   if (!job.outputdir.empty()) engine.setoutputdir(job.outputdir);
 
-  TReportInfo info;
-  info.settings = job.settings;
-  info.settings.password.clear();
-  info.urls = job.urls;
+  TReportInfo info = starttestinfo(job.settings, job.urls);
   info.segment = job.segment;
   info.segments = job.segments;
   // Every segment of one split test must carry the same id, so it is derived, not drawn.
-  info.testid =
-      job.segments > 1 ? segmenttestid(jsonsettings(info), job.segments, job.startat) : newtestid();
-  info.clientsystem = clientsystemlines();
+  if (job.segments > 1) info.testid = segmenttestid(jsonsettings(info), job.segments, job.startat);
 
   bool timedout = false;
   {

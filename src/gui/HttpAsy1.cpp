@@ -8,24 +8,7 @@
 
 #include "browser/FirstResponseView.h"
 #include "gui/PrintReport.h"
-
-namespace {
-
-// Enabled fields are painted in the window colour, disabled ones in the button-face colour, so
-// an option's fields look switched off.
-void paintfield(QWidget* w, bool windowcolour) {
-  QPalette p = w->palette();
-  const QPalette app = QApplication::palette();
-  p.setColor(QPalette::Base, app.color(windowcolour ? QPalette::Base : QPalette::Button));
-  w->setPalette(p);
-}
-
-void setfield(QWidget* w, bool on) {
-  w->setEnabled(on);
-  paintfield(w, on);
-}
-
-}  // namespace
+#include "settings/SettingsModel.h"
 
 THttpAsyForm::THttpAsyForm(Turllistwin& urllistwin, const QStringList& arguments, QWidget* parent)
     : QMainWindow(parent), urllistwin_(urllistwin), arguments_(arguments) {
@@ -57,22 +40,14 @@ THttpAsyForm::THttpAsyForm(Turllistwin& urllistwin, const QStringList& arguments
 THttpAsyForm::~THttpAsyForm() = default;
 
 void THttpAsyForm::runoptionhandlers() {
-  checkproxyClick();
-  useusernameClick();
-  useagentClick();
-  usepostClick();
-  singleurlClick();
+  for (const TSetting& e : settingsmodel()) followswitch(e);
+  multiurlClick();
   RampClick();
 }
 
 void THttpAsyForm::connecthandlers() {
-  connect(checkproxy, &QCheckBox::toggled, this, &THttpAsyForm::checkproxyClick);
-  connect(useusername, &QCheckBox::toggled, this, &THttpAsyForm::useusernameClick);
-  connect(loadusernames, &QCheckBox::toggled, this, &THttpAsyForm::useusernameClick);
-  connect(useagent, &QCheckBox::toggled, this, &THttpAsyForm::useagentClick);
-  connect(usepost, &QCheckBox::toggled, this, &THttpAsyForm::usepostClick);
-  connect(singleurl, &QRadioButton::toggled, this, &THttpAsyForm::singleurlClick);
-  connect(multiurl, &QRadioButton::toggled, this, &THttpAsyForm::singleurlClick);
+  bindswitches();
+  connect(multiurl, &QRadioButton::toggled, this, &THttpAsyForm::multiurlClick);
   connect(Ramp, &QCheckBox::toggled, this, &THttpAsyForm::RampClick);
   for (QLineEdit* field : {url1, URLEdit, Edit2})
     connect(field, &QLineEdit::textChanged, this, &THttpAsyForm::syncurl);
@@ -105,32 +80,7 @@ void THttpAsyForm::connectbrowserview() {
   };
 }
 
-void THttpAsyForm::checkproxyClick() {
-  setfield(proxy, checkproxy->isChecked());
-  setfield(port, checkproxy->isChecked());
-}
-
-void THttpAsyForm::useusernameClick() {
-  const bool on = useusername->isChecked();
-  if (!on) loadusernames->setChecked(false);
-  const bool typed = on && !loadusernames->isChecked();
-  for (QWidget* w : {static_cast<QWidget*>(username), static_cast<QWidget*>(pw)}) {
-    w->setEnabled(on);
-    paintfield(w, typed);
-  }
-  loadusernames->setEnabled(on);
-}
-
-void THttpAsyForm::useagentClick() {
-  setfield(agent, useagent->isChecked());
-}
-
-void THttpAsyForm::usepostClick() {
-  setfield(POSTDATA, usepost->isChecked());
-}
-
-void THttpAsyForm::singleurlClick() {
-  setfield(URLEdit, singleurl->isChecked());
+void THttpAsyForm::multiurlClick() {
   if (!multiurl->isChecked()) {
     urllistwin_.hide();
     return;

@@ -29,6 +29,7 @@
 #include "results/TestReport.h"
 #include "settings/StoredSettings.h"
 
+struct TSetting;
 class TBrowseTab;
 class TDownloadTab;
 class TFirstResponseView;
@@ -92,12 +93,10 @@ class THttpAsyForm : public QMainWindow, public TWindowView {
   // Where the settings are kept (derived from the program's name).
   const std::string& settingsfile() const { return settingsfile_; }
 
-  // Option handlers: keep dependent fields enabled and painted to match their option.
-  void checkproxyClick();
-  void useusernameClick();
-  void useagentClick();
-  void usepostClick();
-  void singleurlClick();
+  // Option handlers: the URL list window shows with "multiple URLs", the ramp chart with
+  // "Ramp-Test". The fields that depend on an option follow it by the settings model
+  // (followswitch()).
+  void multiurlClick();
   void RampClick();
   // Every option handler once, so the dependent fields match their options.
   void runoptionhandlers();
@@ -122,6 +121,9 @@ class THttpAsyForm : public QMainWindow, public TWindowView {
   QWidget* buildresultarea();
   QWidget* builddownloadtab();
   void connecthandlers();
+  // Settings that depend on an option: their controls follow its control (HttpAsy1Settings.cpp).
+  void bindswitches();
+  void followswitch(const TSetting& e);
   void connectbrowserview();
 
   // Settings file (HttpAsy1Settings.cpp).
@@ -156,27 +158,16 @@ class THttpAsyForm : public QMainWindow, public TWindowView {
   QLineEdit* Edit2 = nullptr;
   QWidget* Panel4 = nullptr;
   QLabel* Panel6 = nullptr;
-  QRadioButton* singleurl = nullptr;
   QRadioButton* multiurl = nullptr;
   QLineEdit* URLEdit = nullptr;
-  QCheckBox* checkproxy = nullptr;
-  QLineEdit* proxy = nullptr;
-  QLineEdit* port = nullptr;
-  QCheckBox* useusername = nullptr;
-  QLineEdit* username = nullptr;
   QLineEdit* pw = nullptr;
   QCheckBox* loadusernames = nullptr;
-  QCheckBox* useagent = nullptr;
-  QComboBox* agent = nullptr;
-  QCheckBox* usepost = nullptr;
-  QLineEdit* POSTDATA = nullptr;
   QSpinBox* SpinEdit1 = nullptr;
   QSpinBox* SpinEdit2 = nullptr;
   QSpinBox* SpinEdit3 = nullptr;
   QCheckBox* Checkshowgraph = nullptr;
   QCheckBox* Checkcookie = nullptr;
   QCheckBox* SimultCheckBox = nullptr;
-  QCheckBox* usekey = nullptr;
   QLineEdit* offset = nullptr;
   QCheckBox* Ramp = nullptr;
   QCheckBox* HeaderCheckBox = nullptr;

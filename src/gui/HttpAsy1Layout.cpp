@@ -109,7 +109,7 @@ QWidget* THttpAsyForm::buildsettingspanel() {
 
   URLEdit = named(new QLineEdit, "URLEdit");
   grid->addWidget(caption("URL to test:", URLEdit), row++, 0, 1, 4);
-  singleurl = named(new QRadioButton("single URL:"), "singleurl");
+  auto* singleurl = named(new QRadioButton("single URL:"), "singleurl");
   singleurl->setChecked(true);
   grid->addWidget(singleurl, row, 0);
   grid->addWidget(URLEdit, row++, 1, 1, 3);
@@ -117,16 +117,16 @@ QWidget* THttpAsyForm::buildsettingspanel() {
   grid->addWidget(multiurl, row, 0);
   grid->addWidget(new QLabel("(the URLs of the \"Multiple URLs\" window)"), row++, 1, 1, 3);
 
-  checkproxy = named(new QCheckBox("Use Proxy:"), "checkproxy");
-  proxy = named(new QLineEdit, "proxy");
-  port = named(new QLineEdit, "port");
+  auto* checkproxy = named(new QCheckBox("Use Proxy:"), "checkproxy");
+  auto* proxy = named(new QLineEdit, "proxy");
+  auto* port = named(new QLineEdit, "port");
   grid->addWidget(checkproxy, row, 0);
   grid->addWidget(proxy, row, 1);
   grid->addWidget(caption("Port:", port), row, 2, Qt::AlignRight);
   grid->addWidget(port, row++, 3);
 
-  useusername = named(new QCheckBox("Use User:"), "useusername");
-  username = named(new QLineEdit, "username");
+  auto* useusername = named(new QCheckBox("Use User:"), "useusername");
+  auto* username = named(new QLineEdit, "username");
   pw = named(new QLineEdit, "pw");
   pw->setEchoMode(QLineEdit::Password);
   pw->setStyleSheet("lineedit-password-character: 42");
@@ -139,8 +139,8 @@ QWidget* THttpAsyForm::buildsettingspanel() {
             "Users.txt must contain one username/pw combination per line, separated by @@");
   grid->addWidget(loadusernames, row++, 1, 1, 3);
 
-  useagent = named(new QCheckBox("Use Agent:"), "useagent");
-  agent = named(new QComboBox, "agent");
+  auto* useagent = named(new QCheckBox("Use Agent:"), "useagent");
+  auto* agent = named(new QComboBox, "agent");
   agent->setEditable(true);
   agent->setInsertPolicy(QComboBox::NoInsert);
   agent->setMaxVisibleItems(24);
@@ -152,8 +152,8 @@ QWidget* THttpAsyForm::buildsettingspanel() {
   grid->addWidget(useagent, row, 0);
   grid->addWidget(agent, row++, 1, 1, 3);
 
-  usepost = named(new QCheckBox("POST-Data:"), "usepost");
-  POSTDATA = named(new QLineEdit, "POSTDATA");
+  auto* usepost = named(new QCheckBox("POST-Data:"), "usepost");
+  auto* POSTDATA = named(new QLineEdit, "POSTDATA");
   // A line edit keeps 32767 characters unless told otherwise: a longer body would be cut without
   // a word, here or when the settings file gives it back.
   POSTDATA->setMaxLength(std::numeric_limits<int>::max());
@@ -175,7 +175,7 @@ QWidget* THttpAsyForm::buildsettingspanel() {
   spins->addWidget(SpinEdit3, 1);
   grid->addLayout(spins, row++, 0, 1, 4);
 
-  usekey = named(new QCheckBox("Key Offset:"), "usekey");
+  auto* usekey = named(new QCheckBox("Key Offset:"), "usekey");
   offset = named(new QLineEdit("0"), "offset");
   offset->setValidator(
       new QRegularExpressionValidator(QRegularExpression("-?[0-9]{0,18}"), offset));

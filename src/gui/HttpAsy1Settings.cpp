@@ -1,6 +1,8 @@
-// The main window's settings file: read and applied at the first show, written at every close.
+// The main window's settings: the settings file, read and applied at the first show and written at
+// every close, and the controls that follow the option they depend on.
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
@@ -87,6 +89,25 @@ void takesetting(const QWidget* w, const TSetting& e, TStoredSettings& s) {
   }
 }
 
+// Enabled fields are painted in the window colour, disabled ones in the button-face colour, so
+// an option's fields look switched off.
+void paintfield(QWidget* w, bool windowcolour) {
+  QPalette p = w->palette();
+  const QPalette app = QApplication::palette();
+  p.setColor(QPalette::Base, app.color(windowcolour ? QPalette::Base : QPalette::Button));
+  w->setPalette(p);
+}
+
+// The button of a flag setting.
+QAbstractButton* buttonof(const QWidget& form, bool TStoredSettings::*flag) {
+  return qobject_cast<QAbstractButton*>(form.findChild<QWidget*>(settingof(flag)->control));
+}
+
+// A control that follows the option its setting depends on.
+bool follows(const TSetting& e) {
+  return e.control != nullptr && e.switchedby != nullptr && e.formgreys;
+}
+
 // Every setting that has a control, as the controls show it.
 TStoredSettings shownsettings(const QWidget& form) {
   TStoredSettings s;
@@ -116,11 +137,8 @@ void THttpAsyForm::FormShow() {
 }
 
 void THttpAsyForm::applystored(const TStoredSettings& stored) {
-  TStoredSettings s = stored;
-  // The two radio buttons are exclusive: "multiple URLs" wins only when it alone is stored on.
-  s.singleurl = stored.singleurl || !stored.multipleurls;
-  s.multipleurls = stored.multipleurls && !stored.singleurl;
-  s.usersfromfile = stored.usersfromfile && stored.useuser;
+  // A dependent option stored on without its own goes off with it as it is shown (followswitch).
+  const TStoredSettings s = settledurlchoice(stored);
   pw->clear();
   for (const TSetting& e : settingsmodel()) {
     if (e.key != nullptr && e.control != nullptr) showsetting(findChild<QWidget*>(e.control), e, s);
@@ -154,6 +172,34 @@ void THttpAsyForm::applystored(const TStoredSettings& stored) {
   } else if (urllistwin_.isVisible()) {
     placeurllistwin();
   }
+}
+
+void THttpAsyForm::bindswitches() {
+  for (const TSetting& e : settingsmodel()) {
+    if (!follows(e)) continue;
+    std::vector<QAbstractButton*> options = {buttonof(*this, e.switchedby)};
+    if (e.overriddenby != nullptr) options.push_back(buttonof(*this, e.overriddenby));
+    // A dependent option turned on while its own is off goes off again at once.
+    if (e.kind == TSettingKind::flag) options.push_back(buttonof(*this, e.flag));
+    for (QAbstractButton* option : options)
+      connect(option, &QAbstractButton::toggled, this, [this, &e] { followswitch(e); });
+  }
+}
+
+void THttpAsyForm::followswitch(const TSetting& e) {
+  if (!follows(e)) return;
+  const bool on = buttonof(*this, e.switchedby)->isChecked();
+  if (e.kind == TSettingKind::flag) {
+    QAbstractButton* button = buttonof(*this, e.flag);
+    if (!on) button->setChecked(false);
+    button->setEnabled(on);
+    return;
+  }
+  // A value set aside (users.txt replaces the typed user) stays enabled but looks switched off.
+  const bool overridden = e.overriddenby != nullptr && buttonof(*this, e.overriddenby)->isChecked();
+  QWidget* field = findChild<QWidget*>(e.control);
+  field->setEnabled(on);
+  paintfield(field, on && !overridden);
 }
 
 TestSettings THttpAsyForm::currentsettings() const {

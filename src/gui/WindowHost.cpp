@@ -81,7 +81,7 @@ bool TWindowHost::openresults(const std::string& path) {
   headerlines_ = std::vector<std::string>();
   opened_ = std::move(result);
   form_.setresultsvisible(true);
-  form_.setopenedresult(QString::fromStdString(opened_->path), opened_->ramptest());
+  form_.setopenedresult(QString::fromStdString(opened_->path), opened_->charts.hasrampchart());
   form_.synclogviews();
   synccharts();
   syncfirstresponse(false);

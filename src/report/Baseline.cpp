@@ -6,6 +6,7 @@
 
 #include "report/HtmlReport.h"
 #include "report/SvgChart.h"
+#include "settings/SettingsModel.h"
 
 using TJson = nlohmann::ordered_json;
 
@@ -80,14 +81,15 @@ TRunComparison comparerun(int run, const TRunFigures& o, const TRunFigures& n,
 }
 
 std::string tested(const TReportInfo& info) {
-  const TestSettings& s = info.settings;
-  if (!s.multipleurls) return s.url;
+  if (const std::string* url = testedurl(info.settings)) return *url;
   return "a list of " + std::to_string(info.urls.size()) + " URLs";
 }
 
 bool sameurls(const TReportInfo& a, const TReportInfo& b) {
-  if (a.settings.multipleurls != b.settings.multipleurls) return false;
-  return a.settings.multipleurls ? a.urls == b.urls : a.settings.url == b.settings.url;
+  const std::string* one = testedurl(a.settings);
+  const std::string* other = testedurl(b.settings);
+  if (one == nullptr || other == nullptr) return one == other && a.urls == b.urls;
+  return *one == *other;
 }
 
 std::vector<double> allwaits(const TRequestRecords& records) {

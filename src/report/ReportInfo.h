@@ -14,7 +14,7 @@ struct TReportInfo {
   std::string started;                    // UTC, ISO 8601 ("2026-12-07T10:00:00Z")
   bool aborted = false;
   TestSettings settings;          // the password is never written anywhere
-  std::vector<std::string> urls;  // the multiple-URL list when settings.multipleurls
+  std::vector<std::string> urls;  // the multiple-URL list, when the test took its URLs from it
   // What a merge of a split test needs: which segment this is, when its test clock started on
   // the wall clock (ms since 1970, to the microsecond), the load generator's description, and
   // the first response's length in characters (-1: none here).

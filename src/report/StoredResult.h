@@ -24,7 +24,6 @@ struct TStoredResult {
   std::vector<TStoredFigures> storedruns;
   TStoredFigures storedtotals;
 
-  bool ramptest() const { return info.settings.ramptest; }
   bool merged() const { return info.mergedsegments > 0; }
 };
 

@@ -51,6 +51,8 @@ class TChartModel {
 
   const std::string& chart1title() const { return chart1title_; }
   const std::string& chart2title() const { return chart2title_; }
+  // Only a ramp test's charts have a second title: the ramp chart shows then.
+  bool hasrampchart() const { return !chart2title_.empty(); }
   const std::array<std::string, 4>& foot() const { return foot_; }
   const std::vector<TChartPoint>& requests() const { return requests_; }
   // The largest start offset and wait time of the request points (0 while there are none).

@@ -4,6 +4,6 @@ TTestReport testreport(const TChartModel& charts, const TLogModel& log) {
   TTestReport r;
   r.results = log.resultlines();
   r.charts = charts;
-  r.ramp = !charts.chart2title().empty();
+  r.ramp = charts.hasrampchart();
   return r;
 }

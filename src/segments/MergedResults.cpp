@@ -8,6 +8,7 @@
 #include "engine/StatusTally.h"
 #include "results/Clock.h"
 #include "results/SysInfo.h"
+#include "settings/SettingsModel.h"
 
 namespace {
 
@@ -27,12 +28,12 @@ void header(const TMergedTest& m, TLogModel& logs, TChartModel& charts) {
 
   logs.logdatared(std::string("Server Load Test Results (by Pressbolt Version ") + kVersion + ", " +
                   kWebAddress + ")");
-  if (s.multipleurls) {
-    logs.logdata("Testing Multiple URLs");
+  if (const std::string* url = testedurl(s)) {
+    logs.logdatanocr("Tested URL: " + *url);
   } else {
-    logs.logdatanocr("Tested URL: " + s.url);
+    logs.logdata("Testing Multiple URLs");
   }
-  logs.logdatanocr(s.usepost ? "Settings: use POST requests" : "Settings: use GET requests");
+  logs.logdatanocr(std::string("Settings: use ") + testmethod(s) + " requests");
   logs.logdatanocr("Settings: " + testdescription(s));
   // The load generators' own description; this host's when the results carry none.
   for (const auto& line : m.clientsystem.empty() ? clientsystemlines() : m.clientsystem) {
@@ -100,7 +101,8 @@ void mergedviews(const TMergedTest& m, TLogModel& logs, TChartModel& charts) {
     runtimesum += avg;
     runscounted += 1;
     const long double mean = runtimesum / runscounted;
-    if (m.settings.ramptest) {
+    // The charts were started as the test's (header()): a ramp test's have the ramp chart.
+    if (charts.hasrampchart()) {
       if (runtimesum > 0) charts.setfoot(2, rampfoot(run.users, mean));
       charts.addramp(run.users, mean, ramplabel(tally.errors(), run.users));
       if (requestscounted > 0) charts.addrampwait(run.users, waitsum / requestscounted);

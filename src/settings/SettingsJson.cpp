@@ -6,9 +6,12 @@ namespace {
 
 using TOrdered = nlohmann::ordered_json;
 
-// The member of a setting the block holds as it stands.
-TOrdered plain(const TStoredSettings& s, const char* json) {
-  const TSetting& e = *settingbyjson(json);
+// The block's members in the file format's order; a setting given a JSON name later follows them.
+const char* const kOrder[] = {
+    "url",        "urls",  "users", "runs", "wait_s",     "ramp",       "method",
+    "post_bytes", "agent", "proxy", "user", "users_file", "key_offset", "preserve_cookies"};
+
+TOrdered value(const TStoredSettings& s, const TSetting& e) {
   switch (e.kind) {
     case TSettingKind::flag:
       return s.*e.flag;
@@ -22,26 +25,94 @@ TOrdered plain(const TStoredSettings& s, const char* json) {
   return s.*e.text;
 }
 
+TOrdered member(const TStoredSettings& s, const TSetting& e) {
+  const bool used = settingused(e, s);
+  switch (e.jsonshape) {
+    case TJsonShape::plain:
+      break;
+    case TJsonShape::used:
+      if (e.kind == TSettingKind::flag) return used && s.*e.flag;
+      return used ? value(s, e) : TOrdered(nullptr);
+    case TJsonShape::words:
+      return e.jsonwords[s.*e.flag ? 1 : 0];
+    case TJsonShape::length:
+      return used ? (s.*e.text).size() : 0;
+    case TJsonShape::hostport:
+      return used ? TOrdered(s.*e.text + ":" + s.*e.jsonport) : TOrdered(nullptr);
+    case TJsonShape::list:
+      return s.*e.flag ? TOrdered(s.urllist) : TOrdered(nullptr);
+  }
+  return value(s, e);
+}
+
+void read(const nlohmann::json& v, const TSetting& e, TStoredSettings& s) {
+  switch (e.kind) {
+    case TSettingKind::flag:
+      s.*e.flag = v.get<bool>();
+      break;
+    case TSettingKind::number:
+      s.*e.number = v.get<int>();
+      break;
+    case TSettingKind::bignumber:
+      s.*e.bignumber = v.get<int64_t>();
+      break;
+    case TSettingKind::text:
+      s.*e.text = v.get<std::string>();
+      break;
+  }
+}
+
+// The flags: what decides whether a value is used. A flag read on, or a value present, switches
+// on the flag it depends on.
+void readflag(const nlohmann::json& j, const TSetting& e, TStoredSettings& s) {
+  const nlohmann::json& v = j.at(e.json);
+  switch (e.jsonshape) {
+    case TJsonShape::plain:
+    case TJsonShape::used:
+      read(v, e, s);
+      if (s.*e.flag) switchon(e, s);
+      break;
+    case TJsonShape::words:
+      s.*e.flag = v.get<std::string>() == e.jsonwords[1];
+      break;
+    case TJsonShape::list:
+      s.*e.flag = !v.is_null();
+      if (s.*e.flag) s.urllist = v.get<std::vector<std::string>>();
+      break;
+    case TJsonShape::length:
+    case TJsonShape::hostport:
+      break;
+  }
+}
+
+// The values, once the flags are known. A value that another flag sets aside is not looked at;
+// one the settings use must be there.
+void readvalue(const nlohmann::json& j, const TSetting& e, TStoredSettings& s) {
+  if (e.jsonshape == TJsonShape::length) return;  // the text itself was never written
+  if (e.overriddenby != nullptr && s.*e.overriddenby) return;
+  const nlohmann::json& v = j.at(e.json);
+  if (!v.is_null()) switchon(e, s);
+  if (!settingused(e, s)) return;
+  if (e.jsonshape != TJsonShape::hostport) {
+    read(v, e, s);
+    return;
+  }
+  const std::string hostport = v.get<std::string>();
+  const size_t colon = hostport.rfind(':');
+  s.*e.text = hostport.substr(0, colon);
+  s.*e.jsonport = colon == std::string::npos ? std::string() : hostport.substr(colon + 1);
+}
+
 }  // namespace
 
 TOrdered settingsjson(const TestSettings& test, const std::vector<std::string>& urls) {
   TStoredSettings s;
   static_cast<TestSettings&>(s) = test;
+  s.urllist = urls;
   TOrdered j;
-  j["url"] = s.multipleurls ? TOrdered(nullptr) : TOrdered(s.url);
-  j["urls"] = s.multipleurls ? TOrdered(urls) : TOrdered(nullptr);
-  for (const char* name : {"users", "runs", "wait_s", "ramp"}) j[name] = plain(s, name);
-  j["method"] = s.usepost ? "POST" : "GET";
-  j["post_bytes"] = s.usepost ? s.postdata.size() : 0;
-  j["agent"] = s.useagent ? TOrdered(s.agent) : TOrdered(nullptr);
-  j["proxy"] = s.useproxy ? TOrdered(s.proxy + ":" + s.proxyport) : TOrdered(nullptr);
-  j["user"] = s.useuser && !s.usersfromfile ? TOrdered(s.username) : TOrdered(nullptr);
-  j["users_file"] = s.useuser && s.usersfromfile;
-  j["key_offset"] = s.usekey ? TOrdered(s.keyoffset) : TOrdered(nullptr);
-  j["preserve_cookies"] = plain(s, "preserve_cookies");
-  // A setting added to the model later follows the members above.
+  for (const char* name : kOrder) j[name] = member(s, *settingbyjson(name));
   for (const TSetting& e : settingsmodel()) {
-    if (e.json != nullptr && !j.contains(e.json)) j[e.json] = plain(s, e.json);
+    if (e.json != nullptr && !j.contains(e.json)) j[e.json] = member(s, e);
   }
   return j;
 }
@@ -49,47 +120,13 @@ TOrdered settingsjson(const TestSettings& test, const std::vector<std::string>& 
 TestSettings settingsfromjson(const nlohmann::json& j, std::vector<std::string>& urls) {
   TStoredSettings s;
   for (const TSetting& e : settingsmodel()) {
-    if (e.json == nullptr) continue;
-    const nlohmann::json& v = j.at(e.json);
-    switch (e.kind) {
-      case TSettingKind::flag:
-        s.*e.flag = v.get<bool>();
-        break;
-      case TSettingKind::number:
-        s.*e.number = v.get<int>();
-        break;
-      case TSettingKind::bignumber:
-        s.*e.bignumber = v.get<int64_t>();
-        break;
-      case TSettingKind::text:
-        s.*e.text = v.get<std::string>();
-        break;
-    }
+    if (e.json != nullptr && e.kind == TSettingKind::flag) readflag(j, e, s);
   }
-  s.multipleurls = !j.at("urls").is_null();
-  if (s.multipleurls) {
-    urls = j.at("urls").get<std::vector<std::string>>();
-  } else {
-    s.url = j.at("url").get<std::string>();
+  for (const TSetting& e : settingsmodel()) {
+    if (e.json != nullptr && e.kind != TSettingKind::flag) readvalue(j, e, s);
   }
-  s.usepost = j.at("method").get<std::string>() == "POST";
-  if (!j.at("agent").is_null()) {
-    s.useagent = true;
-    s.agent = j.at("agent").get<std::string>();
-  }
-  if (!j.at("proxy").is_null()) {
-    s.useproxy = true;
-    std::string proxy = j.at("proxy").get<std::string>();
-    size_t colon = proxy.rfind(':');
-    s.proxy = proxy.substr(0, colon);
-    s.proxyport = colon == std::string::npos ? std::string() : proxy.substr(colon + 1);
-  }
-  s.usersfromfile = j.at("users_file").get<bool>();
-  if (!j.at("user").is_null()) s.username = j.at("user").get<std::string>();
-  s.useuser = s.usersfromfile || !j.at("user").is_null();
-  if (!j.at("key_offset").is_null()) {
-    s.usekey = true;
-    s.keyoffset = j.at("key_offset").get<int64_t>();
+  for (const TSetting& e : settingsmodel()) {
+    if (e.jsonshape == TJsonShape::list && s.*e.flag) urls = s.urllist;
   }
   return s;
 }

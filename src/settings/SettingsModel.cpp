@@ -1,21 +1,37 @@
 #include "settings/SettingsModel.h"
 
+#include <utility>
+
 namespace {
 
 using K = TSettingKind;
 using S = TStoredSettings;
+using J = TJsonShape;
+
+const char* const kGet = "GET";
+const char* const kPost = "POST";
 
 // clang-format off
 const TSetting kSettings[] = {
-    {.kind = K::text, .text = &S::url, .key = "URLEdit", .control = "URLEdit"},
-    {.kind = K::text, .text = &S::username, .key = "username", .control = "username"},
-    {.kind = K::text, .text = &S::agent, .key = "agent", .control = "agent"},
-    {.kind = K::text, .text = &S::proxy, .key = "Proxy", .control = "proxy"},
-    {.kind = K::text, .text = &S::postdata, .key = "Postdata", .control = "POSTDATA"},
-    {.kind = K::text, .text = &S::proxyport, .key = "Port", .control = "port"},
+    {.kind = K::text, .text = &S::url, .key = "URLEdit", .json = "url", .jsonshape = J::used,
+     .control = "URLEdit", .switchedby = &S::singleurl, .overriddenby = &S::multipleurls},
+    {.kind = K::text, .text = &S::username, .key = "username", .json = "user",
+     .jsonshape = J::used, .control = "username", .switchedby = &S::useuser,
+     .overriddenby = &S::usersfromfile},
+    {.kind = K::text, .text = &S::agent, .key = "agent", .json = "agent", .jsonshape = J::used,
+     .control = "agent", .switchedby = &S::useagent},
+    {.kind = K::text, .text = &S::proxy, .key = "Proxy", .json = "proxy",
+     .jsonshape = J::hostport, .jsonport = &S::proxyport, .control = "proxy",
+     .switchedby = &S::useproxy},
+    // The JSON block holds the body's length only: a body may be large, or private.
+    {.kind = K::text, .text = &S::postdata, .key = "Postdata", .json = "post_bytes",
+     .jsonshape = J::length, .control = "POSTDATA", .switchedby = &S::usepost},
+    {.kind = K::text, .text = &S::proxyport, .key = "Port", .control = "port",
+     .switchedby = &S::useproxy},
     {.kind = K::flag, .flag = &S::singleurl, .key = "singleurl", .commandline = false,
      .control = "singleurl"},
-    {.kind = K::flag, .flag = &S::multipleurls, .key = "multiurl", .control = "multiurl"},
+    {.kind = K::flag, .flag = &S::multipleurls, .key = "multiurl", .json = "urls",
+     .jsonshape = J::list, .control = "multiurl"},
     {.kind = K::flag, .flag = &S::writeheaders, .key = "DisplayHeader",
      .option = "--write-headers", .help = "Log every received header line",
      .control = "HeaderCheckBox"},
@@ -29,9 +45,11 @@ const TSetting kSettings[] = {
     {.kind = K::flag, .flag = &S::useproxy, .key = "UseProxy", .control = "checkproxy"},
     {.kind = K::flag, .flag = &S::useuser, .key = "Useusername", .control = "useusername"},
     {.kind = K::flag, .flag = &S::usersfromfile, .key = "loadusernames", .option = "--users-file",
-     .help = "Take user/password pairs from users.txt", .control = "loadusernames"},
+     .help = "Take user/password pairs from users.txt", .json = "users_file",
+     .jsonshape = J::used, .control = "loadusernames", .switchedby = &S::useuser},
     {.kind = K::flag, .flag = &S::useagent, .key = "Useagent", .control = "useagent"},
-    {.kind = K::flag, .flag = &S::usepost, .key = "Usepost", .control = "usepost"},
+    {.kind = K::flag, .flag = &S::usepost, .key = "Usepost", .json = "method",
+     .jsonshape = J::words, .jsonwords = {kGet, kPost}, .control = "usepost"},
     {.kind = K::flag, .flag = &S::preservecookies, .key = "Usecookie",
      .option = "--preserve-cookies", .help = "Record run 1's cookies in cookies.txt",
      .json = "preserve_cookies", .control = "Checkcookie"},
@@ -53,9 +71,12 @@ const TSetting kSettings[] = {
     {.kind = K::number, .number = &S::waitperrun, .key = "Wait", .min = kMinWait,
      .max = kMaxWait, .option = "--wait", .help = "Seconds between runs, 0-10000 (default 0)",
      .valuename = "SECONDS", .json = "wait_s", .control = "SpinEdit3"},
-    {.kind = K::text, .text = &S::password, .control = "pw"},
+    {.kind = K::text, .text = &S::password, .control = "pw", .switchedby = &S::useuser,
+     .overriddenby = &S::usersfromfile},
     {.kind = K::flag, .flag = &S::usekey, .control = "usekey"},
-    {.kind = K::bignumber, .bignumber = &S::keyoffset, .control = "offset"},
+    // The offset's field stays open while "Key Offset" is off, as it always has.
+    {.kind = K::bignumber, .bignumber = &S::keyoffset, .json = "key_offset",
+     .jsonshape = J::used, .control = "offset", .switchedby = &S::usekey, .formgreys = false},
 };
 // clang-format on
 
@@ -77,4 +98,69 @@ const TSetting* settingbyjson(const std::string& json) {
     if (e.json != nullptr && json == e.json) return &e;
   }
   return nullptr;
+}
+
+const TSetting* settingof(bool TStoredSettings::*m) {
+  for (const TSetting& e : kSettings) {
+    if (e.flag == m) return &e;
+  }
+  return nullptr;
+}
+
+bool settingused(const TSetting& e, const TStoredSettings& s) {
+  return (e.switchedby == nullptr || s.*e.switchedby) &&
+         (e.overriddenby == nullptr || !(s.*e.overriddenby));
+}
+
+void switchon(const TSetting& e, TStoredSettings& s) {
+  if (e.switchedby != nullptr) s.*e.switchedby = true;
+}
+
+namespace {
+
+// The flags live in TStoredSettings' terms, so a plain TestSettings goes through one.
+template <class T>
+void give(TestSettings& settings, T TStoredSettings::*TSetting::*kind, T TestSettings::*m,
+          T value) {
+  TStoredSettings s;
+  static_cast<TestSettings&>(s) = settings;
+  s.*m = std::move(value);
+  for (const TSetting& e : kSettings) {
+    if (e.*kind == m) switchon(e, s);
+  }
+  settings = s;
+}
+
+}  // namespace
+
+void givesetting(TestSettings& s, std::string TestSettings::*m, std::string value) {
+  give(s, &TSetting::text, m, std::move(value));
+}
+
+void givesetting(TestSettings& s, int64_t TestSettings::*m, int64_t value) {
+  give(s, &TSetting::bignumber, m, value);
+}
+
+void switchondependents(TestSettings& settings) {
+  TStoredSettings s;
+  static_cast<TestSettings&>(s) = settings;
+  for (const TSetting& e : kSettings) {
+    if (e.kind == TSettingKind::flag && s.*e.flag) switchon(e, s);
+  }
+  settings = s;
+}
+
+TStoredSettings settledurlchoice(const TStoredSettings& stored) {
+  TStoredSettings s = stored;
+  s.singleurl = stored.singleurl || !stored.multipleurls;
+  s.multipleurls = stored.multipleurls && !stored.singleurl;
+  return s;
+}
+
+const std::string* testedurl(const TestSettings& s) {
+  return s.multipleurls ? nullptr : &s.url;
+}
+
+const char* testmethod(const TestSettings& s) {
+  return s.usepost ? kPost : kGet;
 }

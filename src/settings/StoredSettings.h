@@ -25,7 +25,7 @@ inline constexpr int kMinWait = 0, kMaxWait = 10000;
 
 // The test's settings as the file keeps them (which key holds which: settings/SettingsModel.cpp),
 // with the window's own choices. The two URL choices are kept as read: both may be on in a
-// hand-edited file, and each reader settles that in its own way.
+// hand-edited file, and settledurlchoice() (settings/SettingsModel.h) settles that for the readers.
 struct TStoredSettings : TestSettings {
   bool singleurl = true;
   bool showbrowser = true;

@@ -112,6 +112,22 @@ class FormOptionsTest : public QObject {
     QVERIFY(form->currentsettings().usersfromfile);
   }
 
+  // A dependent option cannot be on while its own is off, however it is set; the key offset's
+  // field stays open whatever "Key Offset" says.
+  void testDependentOptionsAndTheOpenKeyOffset() {
+    form->setusersfromfile(true);
+    QVERIFY(!c<QCheckBox>("loadusernames")->isChecked());
+    QVERIFY(!form->currentsettings().usersfromfile);
+
+    auto* usekey = c<QCheckBox>("usekey");
+    auto* offset = c<QLineEdit>("offset");
+    QVERIFY(!usekey->isChecked() && offset->isEnabled());
+    usekey->click();
+    QVERIFY(offset->isEnabled() && form->currentsettings().usekey);
+    usekey->click();
+    QVERIFY(offset->isEnabled() && !form->currentsettings().usekey);
+  }
+
   void testMultipleUrlsShowTheListWindowAndGreyTheUrl() {
     auto* single = c<QRadioButton>("singleurl");
     auto* multi = c<QRadioButton>("multiurl");

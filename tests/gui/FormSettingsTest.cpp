@@ -222,6 +222,17 @@ class FormSettingsTest : public QObject {
     QCOMPARE(q.value("SpinEdit1"), 20000);
   }
 
+  // Stored options come back with the fields that depend on them: users.txt stored on without
+  // "Use User" stays off, as a click could not have left it.
+  void testStoredOptionsSetTheirFields() {
+    freshsettings("dependent", "[Data]\nloadusernames=1\nUseusername=0\nUseagent=1\nagent=probe\n");
+    TProgram p({programpath("dependent")});
+    QVERIFY(!p.checked("loadusernames") && !p.c<QCheckBox>("loadusernames")->isEnabled());
+    QVERIFY(!p.c<QLineEdit>("username")->isEnabled());
+    QVERIFY(p.c<QComboBox>("agent")->isEnabled());
+    QVERIFY(!p.form->currentsettings().usersfromfile);
+  }
+
   void testCommandLineUrlOverridesTheStoredOne() {
     freshsettings("cmdline", "[Data]\nURLEdit=http://127.0.0.1/stored\n");
     TProgram p({programpath("cmdline"), "http://127.0.0.1:9/given", "ignored"});

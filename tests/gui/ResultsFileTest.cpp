@@ -115,7 +115,7 @@ class ResultsFileTest : public QObject {
     QVERIFY(readfile(first).find("\"program\": \"pressbolt 4") != std::string::npos);
     const TStoredResult saved = stored(first);
     QCOMPARE(saved.records.requests(), size_t(points));
-    QVERIFY(saved.ramptest());
+    QVERIFY(saved.info.settings.ramptest);
     QVERIFY(rig.host.openedpath().empty());
 
     // Opened with the Ramp-Test option off and another test's settings in the form: what shows

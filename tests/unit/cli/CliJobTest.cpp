@@ -194,3 +194,40 @@ TEST(CliJob, MergeTakesFilesAndDirectoriesAndOnlyOutputOptions) {
   EXPECT_EQ(parse({"--merge", empty.path()}).error,
             "--merge: no .json file in \"" + empty.path() + "\"");
 }
+
+TEST(CliJob, AValueGivenSwitchesOnItsOptionAStoredOneDoesNot) {
+  TTempDir dir;
+  const std::string url = "http://127.0.0.1:1/";
+  writefile(dir.file("body"), "a=1");
+  struct TCase {
+    std::vector<std::string> args;
+    bool TestSettings::*option;
+  };
+  for (const TCase& k : {TCase{{"--agent", "probe"}, &TestSettings::useagent},
+                         TCase{{"--post", "a=1"}, &TestSettings::usepost},
+                         TCase{{"--post-file", dir.file("body")}, &TestSettings::usepost},
+                         TCase{{"--key-offset", "-5"}, &TestSettings::usekey},
+                         TCase{{"--users-file"}, &TestSettings::useuser},
+                         TCase{{"--user", "ann"}, &TestSettings::useuser}}) {
+    std::vector<std::string> args = k.args;
+    args.push_back(url);
+    const TParsed p = parse(args);
+    ASSERT_EQ(p.status, -1) << k.args[0] << ": " << p.error;
+    EXPECT_TRUE(p.job.settings.*k.option) << k.args[0];
+    EXPECT_FALSE(parse({url}).job.settings.*k.option) << k.args[0];
+  }
+  EXPECT_EQ(parse({"--post-file", dir.file("body"), url}).job.settings.postdata, "a=1");
+
+  // A stored value keeps its stored option; a stored users.txt choice asks for users.
+  TStoredSettings st;
+  st.url = url;
+  st.agent = "stored agent";
+  st.postdata = "b=2";
+  st.usersfromfile = true;
+  std::string error;
+  ASSERT_TRUE(writestoredsettings(dir.file("p.ini"), st, error));
+  const TParsed p = parse({"--settings", dir.file("p.ini")});
+  ASSERT_EQ(p.status, -1) << p.error;
+  EXPECT_FALSE(p.job.settings.useagent || p.job.settings.usepost);
+  EXPECT_TRUE(p.job.settings.useuser && p.job.settings.usersfromfile);
+}
