@@ -91,7 +91,7 @@ TJson requestcolumns(const TRunRecords& r) {
 }  // namespace
 
 std::string jsonsettings(const TReportInfo& info) {
-  return settingsjson(info.settings, info.urls).dump();
+  return settingsjson(info.settings, info.urls, info.postbytes).dump();
 }
 
 std::string jsonreport(const TReportInfo& info, const TRequestRecords& records,
@@ -102,7 +102,7 @@ std::string jsonreport(const TReportInfo& info, const TRequestRecords& records,
   doc["test_id"] = info.testid;
   doc["started"] = info.started;
   doc["aborted"] = info.aborted;
-  doc["settings"] = settingsjson(info.settings, info.urls);
+  doc["settings"] = settingsjson(info.settings, info.urls, info.postbytes);
   doc["request_urls"] = records.urls();
   doc["runs"] = TJson::array();
   for (size_t i = 0; i < figures.runs.size(); ++i) {

@@ -15,6 +15,9 @@ struct TReportInfo {
   bool aborted = false;
   TestSettings settings;          // the password is never written anywhere
   std::vector<std::string> urls;  // the multiple-URL list, when the test took its URLs from it
+  // A result read back holds the POST body's length, not the body: that length (-1: a test run
+  // here, whose body is settings.postdata).
+  int64_t postbytes = -1;
   // What a merge of a split test needs: which segment this is, when its test clock started on
   // the wall clock (ms since 1970, to the microsecond), the load generator's description, and
   // the first response's length in characters (-1: none here).

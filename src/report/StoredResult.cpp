@@ -37,6 +37,7 @@ bool parsestoredresult(const std::string& path, const std::string& text, TStored
   m.aborted = f.aborted;
   m.settings = f.settings;
   m.urls = f.urls;
+  m.postbytes = f.postbytes;
   m.requesturls = f.requesturls;
   m.clientsystem = f.clientsystem;
   m.firstresponselength = f.firstresponselength;
@@ -59,6 +60,7 @@ bool parsestoredresult(const std::string& path, const std::string& text, TStored
   info.aborted = f.aborted;
   info.settings = f.settings;
   info.urls = f.urls;
+  info.postbytes = f.postbytes;
   info.segment = f.segment;
   info.segments = f.segments;
   info.epochms = f.epochms;

@@ -145,6 +145,7 @@ TReportInfo mergedinfo(const TMergedTest& m) {
   info.aborted = m.aborted;
   info.settings = m.settings;
   info.urls = m.urls;
+  info.postbytes = m.postbytes;
   info.epochms = m.epochms;
   info.clientsystem = m.clientsystem;
   info.firstresponselength = m.firstresponselength;

@@ -219,7 +219,8 @@ bool readfile(const std::string& path, const std::string& text, TSegmentFile& ou
     }
     const TJson& settings = doc.at("settings");
     out.settingstext = settings.dump();
-    out.settings = settingsfromjson(settings, out.urls);
+    out.settings = settingsfromjson(settings, out.urls, out.postbytes);
+    integerin(member(settings, "post_bytes", "settings."), "settings.post_bytes", 0, kMaxBytes);
     integerin(member(settings, "users", "settings."), "settings.users", kMinUsers,
               int64_t(kMaxUsers) * std::max(out.segments, out.mergedsegments));
     integerin(member(settings, "runs", "settings."), "settings.runs", 0, kMaxRuns);

@@ -49,6 +49,7 @@ struct TSegmentFile {
   std::string settingstext;  // the "settings" member as written, compared between segments
   TestSettings settings;
   std::vector<std::string> urls;  // the multiple-URL list
+  int64_t postbytes = 0;          // the POST body's length: the file holds no body
   std::vector<std::string> requesturls;
   std::vector<std::string> clientsystem;  // the two "Client system: " lines, when present
   int64_t firstresponselength = -1;       // characters of the test's first response, or -1

@@ -73,6 +73,7 @@ bool mergesegments(const std::vector<TSegmentFile>& files, TMergedTest& out, std
   out.segments = first.segments;
   out.settings = first.settings;
   out.urls = first.urls;
+  out.postbytes = first.postbytes;
   out.clientsystem = first.clientsystem;
   out.epochms = first.epochms;
   out.started = first.started;

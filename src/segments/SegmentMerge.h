@@ -28,6 +28,7 @@ struct TMergedTest {
   bool aborted = false;
   TestSettings settings;
   std::vector<std::string> urls, requesturls, clientsystem;
+  int64_t postbytes = 0;             // the POST body's length, which no result holds
   int64_t firstresponselength = -1;  // from the segment that owns user 1
   std::vector<TMergedRun> runs;
 };

@@ -25,7 +25,7 @@ TOrdered value(const TStoredSettings& s, const TSetting& e) {
   return s.*e.text;
 }
 
-TOrdered member(const TStoredSettings& s, const TSetting& e) {
+TOrdered member(const TStoredSettings& s, const TSetting& e, int64_t postbytes) {
   const bool used = settingused(e, s);
   switch (e.jsonshape) {
     case TJsonShape::plain:
@@ -36,7 +36,8 @@ TOrdered member(const TStoredSettings& s, const TSetting& e) {
     case TJsonShape::words:
       return e.jsonwords[s.*e.flag ? 1 : 0];
     case TJsonShape::length:
-      return used ? (s.*e.text).size() : 0;
+      if (!used) return 0;
+      return postbytes >= 0 ? TOrdered(postbytes) : TOrdered((s.*e.text).size());
     case TJsonShape::hostport:
       return used ? TOrdered(s.*e.text + ":" + s.*e.jsonport) : TOrdered(nullptr);
     case TJsonShape::list:
@@ -87,8 +88,11 @@ void readflag(const nlohmann::json& j, const TSetting& e, TStoredSettings& s) {
 
 // The values, once the flags are known. A value that another flag sets aside is not looked at;
 // one the settings use must be there.
-void readvalue(const nlohmann::json& j, const TSetting& e, TStoredSettings& s) {
-  if (e.jsonshape == TJsonShape::length) return;  // the text itself was never written
+void readvalue(const nlohmann::json& j, const TSetting& e, TStoredSettings& s, int64_t& postbytes) {
+  if (e.jsonshape == TJsonShape::length) {  // the text itself was never written: its length was
+    postbytes = settingused(e, s) ? j.at(e.json).get<int64_t>() : 0;
+    return;
+  }
   if (e.overriddenby != nullptr && s.*e.overriddenby) return;
   const nlohmann::json& v = j.at(e.json);
   if (!v.is_null()) switchon(e, s);
@@ -105,25 +109,27 @@ void readvalue(const nlohmann::json& j, const TSetting& e, TStoredSettings& s) {
 
 }  // namespace
 
-TOrdered settingsjson(const TestSettings& test, const std::vector<std::string>& urls) {
+TOrdered settingsjson(const TestSettings& test, const std::vector<std::string>& urls,
+                      int64_t postbytes) {
   TStoredSettings s;
   static_cast<TestSettings&>(s) = test;
   s.urllist = urls;
   TOrdered j;
-  for (const char* name : kOrder) j[name] = member(s, *settingbyjson(name));
+  for (const char* name : kOrder) j[name] = member(s, *settingbyjson(name), postbytes);
   for (const TSetting& e : settingsmodel()) {
-    if (e.json != nullptr && !j.contains(e.json)) j[e.json] = member(s, e);
+    if (e.json != nullptr && !j.contains(e.json)) j[e.json] = member(s, e, postbytes);
   }
   return j;
 }
 
-TestSettings settingsfromjson(const nlohmann::json& j, std::vector<std::string>& urls) {
+TestSettings settingsfromjson(const nlohmann::json& j, std::vector<std::string>& urls,
+                              int64_t& postbytes) {
   TStoredSettings s;
   for (const TSetting& e : settingsmodel()) {
     if (e.json != nullptr && e.kind == TSettingKind::flag) readflag(j, e, s);
   }
   for (const TSetting& e : settingsmodel()) {
-    if (e.json != nullptr && e.kind != TSettingKind::flag) readvalue(j, e, s);
+    if (e.json != nullptr && e.kind != TSettingKind::flag) readvalue(j, e, s, postbytes);
   }
   for (const TSetting& e : settingsmodel()) {
     if (e.jsonshape == TJsonShape::list && s.*e.flag) urls = s.urllist;

@@ -7,6 +7,7 @@
 #include <functional>
 #include <nlohmann/json.hpp>
 
+#include "report/JsonReport.h"
 #include "segments/MergedResults.h"
 #include "segments/SegmentMerge.h"
 
@@ -275,4 +276,27 @@ TEST(Merge, ResultsLinesAreThoseOfOneProcess) {
             "only sees his own request!");
   EXPECT_EQ(charts.requests().size(), 8u);
   EXPECT_EQ(charts.chart1title(), "Load test: http://127.0.0.1:1/");
+}
+
+// A result holds a POST body's length, not the body: a merge (or a result read back and saved
+// again) must still say how long it was, and a length below 0 is no length.
+TEST(Merge, APostTestKeepsItsBodyLength) {
+  auto post = [](int i, int64_t bytes) {
+    TJson s = segment(i, 2, 1000000.0, {run(1, 2, 40, {{2, 30, 5, 200, i}})});
+    s["settings"]["method"] = "POST";
+    s["settings"]["post_bytes"] = bytes;
+    return s;
+  };
+  TMergedTest m;
+  std::string error;
+  ASSERT_TRUE(mergesegments({read(post(1, 12), "a"), read(post(2, 12), "b")}, m, error)) << error;
+  TRequestRecords records;
+  mergedrecords(m, records);
+  const TJson merged = TJson::parse(jsonreport(mergedinfo(m), records, testfigures(records)));
+  EXPECT_EQ(merged["settings"]["method"], "POST");
+  EXPECT_EQ(merged["settings"]["post_bytes"], 12);
+
+  TSegmentFile f;
+  EXPECT_FALSE(readsegmentfile("n.json", post(1, -3).dump(), f, error));
+  EXPECT_EQ(error, "n.json: settings.post_bytes: -3 is out of range (0 to 1125899906842624)");
 }

@@ -12,7 +12,9 @@ namespace {
 
 TestSettings readback(const TestSettings& s, const std::vector<std::string>& urls,
                       std::vector<std::string>& urlsback) {
-  return settingsfromjson(nlohmann::json::parse(settingsjson(s, urls).dump()), urlsback);
+  int64_t postbytes = -1;
+  return settingsfromjson(nlohmann::json::parse(settingsjson(s, urls).dump()), urlsback,
+                          postbytes);
 }
 
 TEST(SettingsJson, EveryWrittenSettingReadsBackAndThePasswordStaysOut) {
