@@ -54,20 +54,11 @@ bool parsestoredresult(const std::string& path, const std::string& text, TStored
   mergedrecords(m, out.records);
   mergedviews(m, out.logs, out.charts);
 
-  TReportInfo& info = out.info;
-  info.testid = f.testid;
-  info.started = f.started;
-  info.aborted = f.aborted;
-  info.settings = f.settings;
-  info.urls = f.urls;
-  info.postbytes = f.postbytes;
-  info.segment = f.segment;
-  info.segments = f.segments;
-  info.epochms = f.epochms;
-  info.clientsystem = f.clientsystem;
-  info.firstresponselength = f.firstresponselength;
-  info.mergedsegments = f.mergedsegments;
-  info.startspreadms = f.startspreadms;
+  // As the merge describes its test, but the file's own segment numbers and spreads stand.
+  out.info = mergedinfo(m);
+  out.info.segment = f.segment;
+  out.info.segments = f.segments;
+  out.info.startspreadms = f.startspreadms;
 
   out.figures = testfigures(out.records);
   for (size_t k = 0; k < out.figures.runs.size() && k < f.runfigures.size(); ++k) {

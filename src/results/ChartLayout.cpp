@@ -181,6 +181,13 @@ std::vector<TLegendEntry> requestlegend(const TChartModel& m, TChartText& xtitle
   return legend;
 }
 
+// The chart's title, one line across the top, elided to the width.
+TChartText titleline(const std::string& title, double width, const TChartMetrics& fm) {
+  const double inner = std::max(1.0, width - 2 * kMargin);
+  return text(elidetext(title, inner, fm.titlewidth), {kMargin, kMargin, inner, fm.titleheight},
+              TTextAlign::centre, TChartFont::title);
+}
+
 // The axis title under a horizontal axis: centred under the plot, or under the whole chart when
 // the plot is narrower than the title.
 TChartText xtitlebelow(const std::string& title, const TChartRect& plot, double top,
@@ -243,8 +250,7 @@ TRequestChartLayout layoutrequestchart(const TChartModel& m, double width, doubl
   const double inner = std::max(1.0, width - 2 * kMargin);
   const double th = fm.textheight;
   double y = kMargin;
-  l.title = text(elidetext(m.chart1title(), inner, fm.titlewidth),
-                 {kMargin, y, inner, fm.titleheight}, TTextAlign::centre, TChartFont::title);
+  l.title = titleline(m.chart1title(), width, fm);
   y += fm.titleheight + kGap;
 
   // Every word of the foot lines stays readable: they wrap, and the plot takes what is left.
@@ -252,9 +258,7 @@ TRequestChartLayout layoutrequestchart(const TChartModel& m, double width, doubl
   auto small = [&] {
     TRequestChartLayout s;
     s.bounds = l.bounds;
-    s.title =
-        text(elidetext(m.chart1title(), inner, fm.titlewidth),
-             {kMargin, kMargin, inner, fm.titleheight}, TTextAlign::centre, TChartFont::title);
+    s.title = titleline(m.chart1title(), width, fm);  // l's may have moved aside by now
     s.plotted = false;
     s.plot = {};
     placesmall(s.note, &s.foot, &s.footcut, foot, y, s.bounds, fm);
@@ -323,8 +327,7 @@ TRampChartLayout layoutrampchart(const TChartModel& m, double width, double heig
   const double th = fm.textheight;
   const double marker = 2 * chartstyle::kRampMarkerHalf + 1;
   double y = kMargin;
-  l.title = text(elidetext(m.chart2title(), inner, fm.titlewidth),
-                 {kMargin, y, inner, fm.titleheight}, TTextAlign::centre, TChartFont::title);
+  l.title = titleline(m.chart2title(), width, fm);
   y += fm.titleheight + kGap;
   auto small = [&] {
     TRampChartLayout s;
@@ -438,8 +441,7 @@ TShareChartLayout layoutsharechart(const std::string& title,
   const double inner = std::max(1.0, width - 2 * kMargin);
   const double th = fm.textheight;
   double y = kMargin;
-  l.title = text(elidetext(title, inner, fm.titlewidth), {kMargin, y, inner, fm.titleheight},
-                 TTextAlign::centre, TChartFont::title);
+  l.title = titleline(title, width, fm);
   y += fm.titleheight + kGap;
   auto small = [&] {
     TShareChartLayout s;
