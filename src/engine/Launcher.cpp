@@ -203,16 +203,10 @@ void TLoadEngine::makeclient(const TestSettings& s, int k, TRunSources& sources)
     c->URL = urls[j - 1];
     note = " Used URL#" + std::to_string(j) + ": \"" + maskedurl(urls[j - 1]) + "\"";
   }
-  c->OnRequestDone = [this](THttpCli* sender, THttpRequest rq, uint16_t error) {
-    requestdone(sender, rq, error);
-  };
-  c->OnHeaderData = [this](THttpCli* sender) { HttpCli1HeaderData(sender); };
-  c->OnDocData = [this](THttpCli* sender, const char* buffer, int len) {
-    HttpCli1DocData(sender, buffer, len);
-  };
+  // OnRequestDone, OnHeaderData, OnDocData and OnLocationChange: the engine's one handler.
+  c->SetHandler(&clientevents_);
   c->requestno = k;
   c->SetRxTimestamps(true);
-  c->OnLocationChange = [this](THttpCli* sender) { HttpCli1LocationChange(sender); };
   if (s.usepost) {
     c->postbody = std::make_unique<TSharedStream>(sources.postbody);
     c->PostStream = c->postbody.get();

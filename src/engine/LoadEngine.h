@@ -102,6 +102,25 @@ class TLoadEngine {
   void HttpCli1LocationChange(THttpCli* Sender);
 
  private:
+  // The one handler of every client of the engine: the completion, header-data, doc-data and
+  // location-change events go to the handlers above. One object for all clients, so a client
+  // carries a pointer where it carried a callable per event.
+  class TClientEvents final : public THttpCliHandler {
+   public:
+    explicit TClientEvents(TLoadEngine& engine) : engine_(engine) {}
+    void RequestDone(THttpCli* Sender, THttpRequest RqType, uint16_t Error) override {
+      engine_.requestdone(Sender, RqType, Error);
+    }
+    void HeaderData(THttpCli* Sender) override { engine_.HttpCli1HeaderData(Sender); }
+    void DocData(THttpCli* Sender, const char* Buffer, int Len) override {
+      engine_.HttpCli1DocData(Sender, Buffer, Len);
+    }
+    void LocationChange(THttpCli* Sender) override { engine_.HttpCli1LocationChange(Sender); }
+
+   private:
+    TLoadEngine& engine_;
+  };
+
   // Test start pieces.
   bool validate(const TestSettings& s);
   void preparecharts(const TestSettings& s);
@@ -156,6 +175,7 @@ class TLoadEngine {
   // costs no allocation of its own.
   std::string text_;
   TClientBlock clientblock_;
+  TClientEvents clientevents_{*this};
   std::unique_ptr<TFirstResponseFile> firstresponsefile;
   // The source view of the first response, built as it arrived (the file is never read back).
   std::optional<TSourceView> firstsource_;

@@ -30,15 +30,52 @@ const TSplitUrl& spliturl(const std::string& url) {
 
 }  // namespace
 
-THttpCli::THttpCli(TEventLoop& loop) : notices_(loop), socket_(loop) {
-  socket_.OnDnsLookupDone = [this](TWSocket*, uint16_t error) { DnsLookupDone(error); };
-  socket_.OnSessionConnected = [this](TWSocket*, uint16_t error) { SessionConnected(error); };
-  socket_.OnDataAvailable = [this](TWSocket*, uint16_t) { DataAvailable(); };
-  socket_.OnDataSent = [this](TWSocket*, uint16_t) { DataSent(); };
-  socket_.OnSessionClosed = [this](TWSocket*, uint16_t error) { SocketSessionClosed(error); };
+THttpCli::THttpCli(TEventLoop& loop) : OnStateChange{this}, notices_(loop), socket_(loop) {
+  socket_.SetHandler(this);
 }
 
 THttpCli::~THttpCli() = default;
+
+void THttpCli::SetHandler(THttpCliHandler* handler) {
+  if (events_) {
+    events_->Next = handler;
+  } else {
+    handler_ = handler;
+  }
+}
+
+THttpCliEvents& THttpCli::NamedEvents() {
+  if (!events_) {
+    events_ = std::make_unique<THttpCliEvents>();
+    events_->Next = handler_;
+    handler_ = events_.get();
+  }
+  return *events_;
+}
+
+// ---- The socket's events ----
+
+void THttpCli::SocketDnsLookupDone(TWSocket*, uint16_t Error) {
+  DnsLookupDone(Error);
+}
+
+void THttpCli::SocketSessionConnected(TWSocket*, uint16_t Error) {
+  SessionConnected(Error);
+}
+
+bool THttpCli::SocketDataAvailable(TWSocket*, uint16_t) {
+  DataAvailable();
+  return true;
+}
+
+void THttpCli::SocketDataSent(TWSocket*, uint16_t) {
+  DataSent();
+}
+
+bool THttpCli::SocketSessionClosed(TWSocket*, uint16_t Error) {
+  ConnectionClosed(Error);
+  return true;
+}
 
 void THttpCli::SetMultiThreaded(bool value) {
   multithreaded_ = value;
@@ -210,7 +247,7 @@ void THttpCli::SessionConnected(uint16_t Error) {
 }
 
 void THttpCli::AddRequestLine(const std::string& Line) {
-  if (OnCommand) OnCommand(this, Line);
+  if (handler_ != nullptr) handler_->Command(this, Line);
   RequestBuffer += Line;
   RequestBuffer += "\r\n";
 }
@@ -281,20 +318,20 @@ void THttpCli::DataSent() {
 }
 
 void THttpCli::FireSessionConnected() {
-  if (OnSessionConnected) OnSessionConnected(this);
+  if (handler_ != nullptr) handler_->SessionConnected(this);
 }
 void THttpCli::FireRequestHeaderBegin() {
-  if (OnRequestHeaderBegin) OnRequestHeaderBegin(this);
+  if (handler_ != nullptr) handler_->RequestHeaderBegin(this);
 }
 void THttpCli::FireRequestHeaderEnd() {
-  if (OnRequestHeaderEnd) OnRequestHeaderEnd(this);
+  if (handler_ != nullptr) handler_->RequestHeaderEnd(this);
 }
 void THttpCli::FireSendBegin() {
-  if (OnSendBegin) OnSendBegin(this);
+  if (handler_ != nullptr) handler_->SendBegin(this);
 }
 void THttpCli::FireSendData(const char* Buffer, int Len) {
-  if (OnSendData) OnSendData(this, Buffer, Len);
+  if (handler_ != nullptr) handler_->SendData(this, Buffer, Len);
 }
 void THttpCli::FireSendEnd() {
-  if (OnSendEnd) OnSendEnd(this);
+  if (handler_ != nullptr) handler_->SendEnd(this);
 }

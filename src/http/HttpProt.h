@@ -12,8 +12,10 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "common/NamedEvent.h"
 #include "http/HeaderList.h"
 #include "http/HttpLines.h"
 #include "http/Stream.h"
@@ -46,7 +48,118 @@ using TOnCommand = std::function<void(THttpCli* Sender, const std::string& S)>;
 using TDocDataEvent = std::function<void(THttpCli* Sender, const char* Buffer, int Len)>;
 using THttpRequestDone = std::function<void(THttpCli* Sender, THttpRequest RqType, uint16_t Error)>;
 
-class THttpCli {
+// Receives the events of HTTP clients, one method per event (see THttpCli's named events for
+// when each fires). One handler may serve any number of clients: each call names its client, so
+// a load test's thousands of clients share one handler instead of a set of callables each. The
+// defaults do nothing.
+class THttpCliHandler {
+ public:
+  virtual ~THttpCliHandler() = default;
+  virtual void StateChange(THttpCli* /*Sender*/) {}
+  virtual void SessionConnected(THttpCli* /*Sender*/) {}
+  virtual void RequestHeaderBegin(THttpCli* /*Sender*/) {}
+  virtual void Command(THttpCli* /*Sender*/, const std::string& /*S*/) {}
+  virtual void RequestHeaderEnd(THttpCli* /*Sender*/) {}
+  virtual void SendBegin(THttpCli* /*Sender*/) {}
+  virtual void SendData(THttpCli* /*Sender*/, const char* /*Buffer*/, int /*Len*/) {}
+  virtual void SendEnd(THttpCli* /*Sender*/) {}
+  virtual void HeaderBegin(THttpCli* /*Sender*/) {}
+  virtual void HeaderData(THttpCli* /*Sender*/) {}
+  virtual void HeaderEnd(THttpCli* /*Sender*/) {}
+  virtual void DocBegin(THttpCli* /*Sender*/) {}
+  virtual void DocData(THttpCli* /*Sender*/, const char* /*Buffer*/, int /*Len*/) {}
+  virtual void DocEnd(THttpCli* /*Sender*/) {}
+  virtual void LocationChange(THttpCli* /*Sender*/) {}
+  // The handler may destroy the client here.
+  virtual void RequestDone(THttpCli* /*Sender*/, THttpRequest /*RqType*/, uint16_t /*Error*/) {}
+};
+
+// The named events of a client: a handler that calls the callable assigned to an event, and
+// passes each event that has none on to Next (the handler set with SetHandler). A client makes it
+// when one of its named events is first assigned.
+class THttpCliEvents final : public THttpCliHandler {
+ public:
+  THttpNotify OnStateChange;
+  THttpNotify OnSessionConnected;
+  THttpNotify OnRequestHeaderBegin;
+  TOnCommand OnCommand;
+  THttpNotify OnRequestHeaderEnd;
+  THttpNotify OnSendBegin;
+  TDocDataEvent OnSendData;
+  THttpNotify OnSendEnd;
+  THttpNotify OnHeaderBegin;
+  THttpNotify OnHeaderData;
+  THttpNotify OnHeaderEnd;
+  THttpNotify OnDocBegin;
+  TDocDataEvent OnDocData;
+  THttpNotify OnDocEnd;
+  THttpNotify OnLocationChange;
+  THttpRequestDone OnRequestDone;
+  THttpNotify OnTrace;  // kept for callers; never fired
+  THttpCliHandler* Next = nullptr;
+
+  void StateChange(THttpCli* Sender) override {
+    pass(OnStateChange, &THttpCliHandler::StateChange, Sender);
+  }
+  void SessionConnected(THttpCli* Sender) override {
+    pass(OnSessionConnected, &THttpCliHandler::SessionConnected, Sender);
+  }
+  void RequestHeaderBegin(THttpCli* Sender) override {
+    pass(OnRequestHeaderBegin, &THttpCliHandler::RequestHeaderBegin, Sender);
+  }
+  void Command(THttpCli* Sender, const std::string& S) override {
+    pass(OnCommand, &THttpCliHandler::Command, Sender, S);
+  }
+  void RequestHeaderEnd(THttpCli* Sender) override {
+    pass(OnRequestHeaderEnd, &THttpCliHandler::RequestHeaderEnd, Sender);
+  }
+  void SendBegin(THttpCli* Sender) override {
+    pass(OnSendBegin, &THttpCliHandler::SendBegin, Sender);
+  }
+  void SendData(THttpCli* Sender, const char* Buffer, int Len) override {
+    pass(OnSendData, &THttpCliHandler::SendData, Sender, Buffer, Len);
+  }
+  void SendEnd(THttpCli* Sender) override { pass(OnSendEnd, &THttpCliHandler::SendEnd, Sender); }
+  void HeaderBegin(THttpCli* Sender) override {
+    pass(OnHeaderBegin, &THttpCliHandler::HeaderBegin, Sender);
+  }
+  void HeaderData(THttpCli* Sender) override {
+    pass(OnHeaderData, &THttpCliHandler::HeaderData, Sender);
+  }
+  void HeaderEnd(THttpCli* Sender) override {
+    pass(OnHeaderEnd, &THttpCliHandler::HeaderEnd, Sender);
+  }
+  void DocBegin(THttpCli* Sender) override { pass(OnDocBegin, &THttpCliHandler::DocBegin, Sender); }
+  void DocData(THttpCli* Sender, const char* Buffer, int Len) override {
+    pass(OnDocData, &THttpCliHandler::DocData, Sender, Buffer, Len);
+  }
+  void DocEnd(THttpCli* Sender) override { pass(OnDocEnd, &THttpCliHandler::DocEnd, Sender); }
+  void LocationChange(THttpCli* Sender) override {
+    pass(OnLocationChange, &THttpCliHandler::LocationChange, Sender);
+  }
+  void RequestDone(THttpCli* Sender, THttpRequest RqType, uint16_t Error) override {
+    if (!OnRequestDone) {
+      if (Next != nullptr) Next->RequestDone(Sender, RqType, Error);
+      return;
+    }
+    // A copy: the callable may destroy the client, and with it this adapter.
+    THttpRequestDone done = OnRequestDone;
+    done(Sender, RqType, Error);
+  }
+
+ private:
+  // Calls fn when assigned, else Next's method. Nothing here is touched after the call.
+  template <typename Fn, typename Method, typename... Args>
+  void pass(const Fn& fn, Method method, Args&&... args) {
+    if (fn) {
+      fn(std::forward<Args>(args)...);
+    } else if (Next != nullptr) {
+      (Next->*method)(std::forward<Args>(args)...);
+    }
+  }
+};
+
+class THttpCli : private TSocketHandler {
  public:
   // One POST chunk and one read: the two fixed buffers of a client.
   static constexpr int SendBufferSize = 8193;
@@ -125,24 +238,43 @@ class THttpCli {
   // Asks the kernel for receive stamps on the connections of later requests.
   void SetRxTimestamps(bool value) { socket_.SetRxTimestamps(value); }
 
-  // ---- Events (each optional) ----
-  THttpNotify OnStateChange;         // after every change of State()
-  THttpNotify OnSessionConnected;    // connection up, before the request is sent
-  THttpNotify OnRequestHeaderBegin;  // before the first request line is assembled
-  TOnCommand OnCommand;              // per request line before it is added, last the empty one
-  THttpNotify OnRequestHeaderEnd;    // after the last header line, before the empty line
-  THttpNotify OnSendBegin;           // POST: after the request header went to the socket
-  TDocDataEvent OnSendData;          // POST: per body chunk, before it is sent
-  THttpNotify OnSendEnd;             // POST: body stream exhausted
-  THttpNotify OnHeaderBegin;         // before the first received line of each response
-  THttpNotify OnHeaderData;          // per non-empty header line, after parsing (in LastLine)
-  THttpNotify OnHeaderEnd;           // empty line, or a header-less document
-  THttpNotify OnDocBegin;            // before the first document chunk of each response
-  TDocDataEvent OnDocData;           // per chunk; Buffer[Len] is always a zero byte
-  THttpNotify OnDocEnd;              // at the close, when at least one chunk came
-  THttpNotify OnLocationChange;      // relocated response closed, before the new request
-  THttpRequestDone OnRequestDone;    // once per request, always from the loop
-  THttpNotify OnTrace;               // kept for callers; never fired
+  // ---- Events ----
+  // The handler that takes the client's events (nullptr: none); not owned, and must outlive the
+  // client or be replaced first. Named events that are assigned take precedence over it.
+  THttpCliHandler* Handler() const { return events_ ? events_->Next : handler_; }
+  void SetHandler(THttpCliHandler* handler);
+  // The named events, each optional; assigning one makes the client's THttpCliEvents.
+  template <auto Member>
+  using TEvent = TNamedEvent<THttpCli, Member>;
+  union {
+    TEvent<&THttpCliEvents::OnStateChange> OnStateChange;  // after every change of State()
+    // Connection up, before the request is sent.
+    TEvent<&THttpCliEvents::OnSessionConnected> OnSessionConnected;
+    // Before the first request line is assembled.
+    TEvent<&THttpCliEvents::OnRequestHeaderBegin> OnRequestHeaderBegin;
+    // Per request line before it is added, last the empty one.
+    TEvent<&THttpCliEvents::OnCommand> OnCommand;
+    // After the last header line, before the empty line.
+    TEvent<&THttpCliEvents::OnRequestHeaderEnd> OnRequestHeaderEnd;
+    TEvent<&THttpCliEvents::OnSendBegin> OnSendBegin;  // POST: after the request header went out
+    TEvent<&THttpCliEvents::OnSendData> OnSendData;    // POST: per body chunk, before it is sent
+    TEvent<&THttpCliEvents::OnSendEnd> OnSendEnd;      // POST: body stream exhausted
+    // Before the first received line of each response.
+    TEvent<&THttpCliEvents::OnHeaderBegin> OnHeaderBegin;
+    // Per non-empty header line, after parsing (in LastLine).
+    TEvent<&THttpCliEvents::OnHeaderData> OnHeaderData;
+    TEvent<&THttpCliEvents::OnHeaderEnd> OnHeaderEnd;  // empty line, or a header-less document
+    TEvent<&THttpCliEvents::OnDocBegin> OnDocBegin;    // before the first document chunk
+    TEvent<&THttpCliEvents::OnDocData> OnDocData;  // per chunk; Buffer[Len] is always a zero byte
+    TEvent<&THttpCliEvents::OnDocEnd> OnDocEnd;    // at the close, when at least one chunk came
+    // Relocated response closed, before the new request.
+    TEvent<&THttpCliEvents::OnLocationChange> OnLocationChange;
+    // Once per request, always from the loop.
+    TEvent<&THttpCliEvents::OnRequestDone> OnRequestDone;
+    TEvent<&THttpCliEvents::OnTrace> OnTrace;  // kept for callers; never fired
+  };
+  THttpCliEvents& NamedEvents();
+  THttpCliEvents* FindNamedEvents() const { return events_.get(); }
 
   // ---- Operations ----
   // Start a GET / POST. Return before any network activity has finished; with a dotted address
@@ -156,7 +288,7 @@ class THttpCli {
   void Abort();
 
  protected:
-  // Overridable steps; each Fire… fires the event of its name when assigned.
+  // Overridable steps; each Fire… fires the event of its name at the handler.
   virtual void AddRequestLine(const std::string& Line);  // OnCommand, then Line + CR LF
   virtual void StartConnect();     // State hsDnsLookup and the lookup of ConnectHost
   virtual void CloseConnection();  // closes the socket, Connected = false
@@ -190,7 +322,12 @@ class THttpCli {
   void DoRequest(THttpRequest rq);
   void SetState(THttpClientState value);
   void PostSetReady();
-  // Socket events.
+  // Socket events: the client is its socket's handler.
+  bool SocketDataAvailable(TWSocket* Sender, uint16_t Error) override;
+  void SocketDataSent(TWSocket* Sender, uint16_t Error) override;
+  bool SocketSessionClosed(TWSocket* Sender, uint16_t Error) override;
+  void SocketSessionConnected(TWSocket* Sender, uint16_t Error) override;
+  void SocketDnsLookupDone(TWSocket* Sender, uint16_t Error) override;
   void DnsLookupDone(uint16_t Error);
   void SessionConnected(uint16_t Error);
   void DataAvailable();
@@ -202,7 +339,7 @@ class THttpCli {
   void NoteArrival();    // takes the stamps of a read that brought response bytes
   void DataSent();
   // Error is the socket's: non-zero for a reset.
-  void SocketSessionClosed(uint16_t Error);
+  void ConnectionClosed(uint16_t Error);
   // Request side.
   void SendRequestHeader(const std::string& method, const std::string& version);
   void SendPostChunk();
@@ -222,6 +359,8 @@ class THttpCli {
   void RelocationSessionClosed();
   void Reconnect();
 
+  THttpCliHandler* handler_ = nullptr;      // what fires: the adapter when there is one
+  std::unique_ptr<THttpCliEvents> events_;  // the named events, made on first use
   TNoticeTarget notices_;
   TWSocket socket_;
   THttpClientState state_ = hsReady;

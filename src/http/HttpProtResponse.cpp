@@ -27,12 +27,11 @@ void THttpCli::SetState(THttpClientState value) {
       // The request is over: its buffers go back until the next request needs them.
       ReceiveBuffer.Release();
       SendBuffer.reset();
-      // A copy: the handler may destroy this client (and with it OnRequestDone).
-      THttpRequestDone done = OnRequestDone;
-      if (done) done(this, RequestType, requesterror_);
+      // The handler may destroy this client.
+      if (handler_ != nullptr) handler_->RequestDone(this, RequestType, requesterror_);
     });
   }
-  if (OnStateChange) OnStateChange(this);
+  if (handler_ != nullptr) handler_->StateChange(this);
 }
 
 void THttpCli::PostSetReady() {
@@ -180,7 +179,7 @@ void THttpCli::HeaderLine() {
         if (KeepHeaderBytes(h.value.size())) AuthChallenges.emplace_back(h.value);
       }
     }
-    if (OnHeaderData) OnHeaderData(this);
+    if (handler_ != nullptr) handler_->HeaderData(this);
     // An error page is not worth downloading: the close completes the request.
     if (StatusCode >= 400) CloseConnection();
     return;
@@ -261,7 +260,7 @@ void THttpCli::BufferedBody() {
 
 // ---- End of the response ----
 
-void THttpCli::SocketSessionClosed(uint16_t Error) {
+void THttpCli::ConnectionClosed(uint16_t Error) {
   if (relocationclose_) {
     RelocationSessionClosed();
     return;
@@ -287,7 +286,7 @@ void THttpCli::SocketSessionClosed(uint16_t Error) {
 }
 
 void THttpCli::ResponseClosed(uint16_t Error) {
-  SocketSessionClosed(Error);
+  ConnectionClosed(Error);
 }
 
 void THttpCli::SessionClosed() {
@@ -307,7 +306,7 @@ void THttpCli::RelocationSessionClosed() {
   RelocationPending = false;
   relocationclose_ = false;
   reconnectpending_ = true;
-  if (OnLocationChange) OnLocationChange(this);
+  if (handler_ != nullptr) handler_->LocationChange(this);
   uint32_t serial = serial_;
   notices_.Post([this, serial] {
     // Abort (or a new request) after the relocation cancels the reconnect.
@@ -389,17 +388,17 @@ void THttpCli::ExpectResponse(THttpRequest rq) {
 // ---- Events fired through overridable operations ----
 
 void THttpCli::FireHeaderBegin() {
-  if (OnHeaderBegin) OnHeaderBegin(this);
+  if (handler_ != nullptr) handler_->HeaderBegin(this);
 }
 void THttpCli::FireHeaderEnd() {
-  if (OnHeaderEnd) OnHeaderEnd(this);
+  if (handler_ != nullptr) handler_->HeaderEnd(this);
 }
 void THttpCli::FireDocBegin() {
-  if (OnDocBegin) OnDocBegin(this);
+  if (handler_ != nullptr) handler_->DocBegin(this);
 }
 void THttpCli::FireDocData(const char* Buffer, int Len) {
-  if (OnDocData) OnDocData(this, Buffer, Len);
+  if (handler_ != nullptr) handler_->DocData(this, Buffer, Len);
 }
 void THttpCli::FireDocEnd() {
-  if (OnDocEnd) OnDocEnd(this);
+  if (handler_ != nullptr) handler_->DocEnd(this);
 }

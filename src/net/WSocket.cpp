@@ -37,7 +37,11 @@ int wsalasterror() {
 // ---- Construction -----------------------------------------------------------------------------
 
 TWSocket::TWSocket(TEventLoop& loop)
-    : loop_(loop), notices_(loop), dns_(loop), sendbuffers_(TBuffer::DefaultSize) {
+    : OnDataAvailable{this},
+      loop_(loop),
+      notices_(loop),
+      dns_(loop),
+      sendbuffers_(TBuffer::DefaultSize) {
   // The members start at the values ResetDefaults restores.
   sin_.v4.sin_family = AF_INET;
 }
@@ -151,42 +155,59 @@ int TWSocket::RcvdCount() {
 
 // ---- Events -----------------------------------------------------------------------------------
 
+void TWSocket::SetHandler(TSocketHandler* handler) {
+  if (events_) {
+    events_->Next = handler;
+  } else {
+    handler_ = handler;
+  }
+}
+
+TSocketEvents& TWSocket::NamedEvents() {
+  if (!events_) {
+    events_ = std::make_unique<TSocketEvents>();
+    events_->Next = handler_;
+    handler_ = events_.get();
+  }
+  return *events_;
+}
+
 bool TWSocket::FireDataAvailable(uint16_t Error) {
-  if (!OnDataAvailable || destroying_) return false;
-  OnDataAvailable(this, Error);
-  return true;
+  if (handler_ == nullptr || destroying_) return false;
+  return handler_->SocketDataAvailable(this, Error);
 }
 
 void TWSocket::FireSessionAvailable(uint16_t Error) {
-  if (OnSessionAvailable && !destroying_) OnSessionAvailable(this, Error);
+  if (handler_ != nullptr && !destroying_) handler_->SocketSessionAvailable(this, Error);
 }
 
 void TWSocket::FireSessionConnected(uint16_t Error) {
-  if (OnSessionConnected && !destroying_) OnSessionConnected(this, Error);
+  if (handler_ != nullptr && !destroying_) handler_->SocketSessionConnected(this, Error);
 }
 
-void TWSocket::FireSessionClosed(uint16_t Error) {
-  if (OnSessionClosed && !destroying_) OnSessionClosed(this, Error);
+bool TWSocket::FireSessionClosed(uint16_t Error) {
+  if (handler_ == nullptr || destroying_) return false;
+  return handler_->SocketSessionClosed(this, Error);
 }
 
 void TWSocket::FireDataSent(uint16_t Error) {
-  if (OnDataSent && !destroying_) OnDataSent(this, Error);
+  if (handler_ != nullptr && !destroying_) handler_->SocketDataSent(this, Error);
 }
 
 void TWSocket::FireChangeState(TSocketState OldState, TSocketState NewState) {
-  if (OnChangeState && !destroying_) OnChangeState(this, OldState, NewState);
+  if (handler_ != nullptr && !destroying_) handler_->SocketChangeState(this, OldState, NewState);
 }
 
 void TWSocket::FireDnsLookupDone(uint16_t Error) {
-  if (OnDnsLookupDone && !destroying_) OnDnsLookupDone(this, Error);
+  if (handler_ != nullptr && !destroying_) handler_->SocketDnsLookupDone(this, Error);
 }
 
-void TWSocket::FireError() {
-  if (OnError) OnError(this);
+bool TWSocket::FireError() {
+  return handler_ != nullptr && handler_->SocketError(this);
 }
 
 void TWSocket::FireBgException(const std::exception& E, bool& CanClose) {
-  if (OnBgException && !destroying_) OnBgException(this, E, CanClose);
+  if (handler_ != nullptr && !destroying_) handler_->SocketBgException(this, E, CanClose);
 }
 
 void TWSocket::ChangeState(TSocketState NewState) {
@@ -198,10 +219,7 @@ void TWSocket::ChangeState(TSocketState NewState) {
 // ---- Errors -----------------------------------------------------------------------------------
 
 void TWSocket::ReportError(const std::string& Msg) {
-  if (OnError) {
-    FireError();
-    return;
-  }
+  if (FireError()) return;
   throw ESocketException(Msg);
 }
 
@@ -269,10 +287,14 @@ void TWSocket::CloseSocketHandle(bool Shut, uint16_t Error) {
   uint32_t generation = generation_;
   ChangeState(wsClosed);
   if (!g.alive) return;
-  if (!destroying_ && !closedeventfired_ && OnSessionClosed) {
+  if (!destroying_ && !closedeventfired_) {
     closedeventfired_ = true;
-    FireSessionClosed(Error);
-    if (!g.alive) return;
+    // A close nobody took may still be reported to a handler set before the next close.
+    if (!FireSessionClosed(Error)) {
+      closedeventfired_ = false;
+    } else if (!g.alive) {
+      return;
+    }
   }
   // A handler that connected again inside OnSessionClosed keeps its new connection.
   if (generation_ != generation || hsocket_ != INVALID_SOCKET || state_ != wsClosed) return;

@@ -4,8 +4,9 @@
 //
 // Properties are read with Name() and written with SetName(v). Addr, Port, Proto and LocalPort
 // refuse a change unless the socket is wsClosed (ReportError "Cannot change <Name> if not
-// closed"); their values are trimmed and an empty value unassigns. Events are optional
-// std::function members that fire only when assigned, each through a virtual Fire… operation.
+// closed"); their values are trimmed and an empty value unassigns. Events go to one handler
+// (TSocketHandler), each through a virtual Fire… operation; the named events (OnDataAvailable, ...)
+// are optional callables on top of it, for callers that want a function per event.
 // Errors are Winsock numbers (10061 connection refused, 11001 host not found, ...).
 //
 // Misuse and synchronous failures raise ESocketException (or fire OnError instead when it is
@@ -17,11 +18,13 @@
 #include <cstdint>
 #include <exception>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "common/NamedEvent.h"
 #include "net/ErrorCodes.h"
 #include "net/EventLoop.h"
 #include "net/SocketBuffer.h"
@@ -58,6 +61,114 @@ using TSocketNotify = std::function<void(TWSocket* Sender)>;
 using TBgExceptionEvent =
     std::function<void(TWSocket* Sender, const std::exception& E, bool& CanClose)>;
 
+// Receives the events of sockets. One handler may serve any number of sockets: each call names
+// its socket. A handler may destroy the socket inside any event; the socket then touches nothing
+// of itself afterwards. The defaults do nothing, and the three that return a value answer "not
+// taken", with which the socket behaves as if nobody listened.
+class TSocketHandler {
+ public:
+  virtual ~TSocketHandler() = default;
+  // Data (or the peer's close) can be read. Returns whether the handler took them; otherwise the
+  // socket reads and drops them.
+  virtual bool SocketDataAvailable(TWSocket* /*Sender*/, uint16_t /*Error*/) { return false; }
+  // Every buffered byte was handed over; never inside Send.
+  virtual void SocketDataSent(TWSocket* /*Sender*/, uint16_t /*Error*/) {}
+  // The connection closed, whoever closed it. Returns whether the handler took it: a close that
+  // was taken is not reported again for the same connection.
+  virtual bool SocketSessionClosed(TWSocket* /*Sender*/, uint16_t /*Error*/) { return false; }
+  // A listening socket has a connection to Accept.
+  virtual void SocketSessionAvailable(TWSocket* /*Sender*/, uint16_t /*Error*/) {}
+  // The connect finished: 0 or the failure (10061 ...).
+  virtual void SocketSessionConnected(TWSocket* /*Sender*/, uint16_t /*Error*/) {}
+  // DnsLookup/AddressLookup finished (10004: cancelled).
+  virtual void SocketDnsLookupDone(TWSocket* /*Sender*/, uint16_t /*Error*/) {}
+  // Every state change, also to the same state.
+  virtual void SocketChangeState(TWSocket* /*Sender*/, TSocketState /*OldState*/,
+                                 TSocketState /*NewState*/) {}
+  // ReportError's report. Returns whether the handler took it; otherwise ReportError throws.
+  virtual bool SocketError(TWSocket* /*Sender*/) { return false; }
+  // A handler run from the loop threw; CanClose (true on entry) lets the socket Abort.
+  virtual void SocketBgException(TWSocket* /*Sender*/, const std::exception& /*E*/,
+                                 bool& /*CanClose*/) {}
+};
+
+// The named events of a socket: a handler that calls the callable assigned to an event, and
+// passes each event that has none on to Next (the handler set with SetHandler), so the two
+// combine. A socket makes it when one of its named events is first assigned.
+class TSocketEvents final : public TSocketHandler {
+ public:
+  TDataAvailable OnDataAvailable;
+  TDataSent OnDataSent;
+  TSessionClosed OnSessionClosed;
+  TSessionAvailable OnSessionAvailable;
+  TSessionConnected OnSessionConnected;
+  TDnsLookupDone OnDnsLookupDone;
+  TChangeState OnChangeState;
+  TSocketNotify OnError;
+  TBgExceptionEvent OnBgException;
+  TSocketHandler* Next = nullptr;
+
+  // A callable may destroy the socket, and with it this adapter: nothing here is touched after
+  // a call.
+  bool SocketDataAvailable(TWSocket* Sender, uint16_t Error) override {
+    if (!OnDataAvailable) return Next != nullptr && Next->SocketDataAvailable(Sender, Error);
+    OnDataAvailable(Sender, Error);
+    return true;
+  }
+  void SocketDataSent(TWSocket* Sender, uint16_t Error) override {
+    if (OnDataSent) {
+      OnDataSent(Sender, Error);
+    } else if (Next != nullptr) {
+      Next->SocketDataSent(Sender, Error);
+    }
+  }
+  bool SocketSessionClosed(TWSocket* Sender, uint16_t Error) override {
+    if (!OnSessionClosed) return Next != nullptr && Next->SocketSessionClosed(Sender, Error);
+    OnSessionClosed(Sender, Error);
+    return true;
+  }
+  void SocketSessionAvailable(TWSocket* Sender, uint16_t Error) override {
+    if (OnSessionAvailable) {
+      OnSessionAvailable(Sender, Error);
+    } else if (Next != nullptr) {
+      Next->SocketSessionAvailable(Sender, Error);
+    }
+  }
+  void SocketSessionConnected(TWSocket* Sender, uint16_t Error) override {
+    if (OnSessionConnected) {
+      OnSessionConnected(Sender, Error);
+    } else if (Next != nullptr) {
+      Next->SocketSessionConnected(Sender, Error);
+    }
+  }
+  void SocketDnsLookupDone(TWSocket* Sender, uint16_t Error) override {
+    if (OnDnsLookupDone) {
+      OnDnsLookupDone(Sender, Error);
+    } else if (Next != nullptr) {
+      Next->SocketDnsLookupDone(Sender, Error);
+    }
+  }
+  void SocketChangeState(TWSocket* Sender, TSocketState OldState, TSocketState NewState) override {
+    if (OnChangeState) {
+      OnChangeState(Sender, OldState, NewState);
+    } else if (Next != nullptr) {
+      Next->SocketChangeState(Sender, OldState, NewState);
+    }
+  }
+  bool SocketError(TWSocket* Sender) override {
+    if (!OnError) return Next != nullptr && Next->SocketError(Sender);
+    OnError(Sender);
+    return true;
+  }
+  void SocketBgException(TWSocket* Sender, const std::exception& E, bool& CanClose) override {
+    if (OnBgException) {
+      OnBgException(Sender, E, CanClose);
+    } else if (Next != nullptr) {
+      Next->SocketBgException(Sender, E, CanClose);
+    }
+  }
+};
+
 class TWSocket : private TFdWatchHandler {
  public:
   static constexpr int INVALID_SOCKET = -1;
@@ -68,16 +179,28 @@ class TWSocket : private TFdWatchHandler {
   TWSocket(const TWSocket&) = delete;
   TWSocket& operator=(const TWSocket&) = delete;
 
-  // ---- Events (each optional) ----
-  TDataAvailable OnDataAvailable;        // data (or the peer's close) can be read
-  TDataSent OnDataSent;                  // every buffered byte was handed over; never inside Send
-  TSessionClosed OnSessionClosed;        // exactly once per connection, whoever closed it
-  TSessionAvailable OnSessionAvailable;  // a listening socket has a connection to Accept
-  TSessionConnected OnSessionConnected;  // connect finished: 0 or the failure (10061 ...)
-  TDnsLookupDone OnDnsLookupDone;        // DnsLookup/AddressLookup finished (10004: cancelled)
-  TChangeState OnChangeState;            // every state change, also to the same state
-  TSocketNotify OnError;                 // replaces the exception of ReportError when assigned
-  TBgExceptionEvent OnBgException;       // a handler run from the loop threw; CanClose -> Abort
+  // ---- Events ----
+  // The handler that takes the socket's events (nullptr: none); not owned, and must outlive the
+  // socket or be replaced first. Named events that are assigned take precedence over it.
+  TSocketHandler* Handler() const { return events_ ? events_->Next : handler_; }
+  void SetHandler(TSocketHandler* handler);
+  // The named events, each optional; assigning one makes the socket's TSocketEvents. See
+  // TSocketHandler for what each means.
+  template <auto Member>
+  using TEvent = TNamedEvent<TWSocket, Member>;
+  union {
+    TEvent<&TSocketEvents::OnDataAvailable> OnDataAvailable;
+    TEvent<&TSocketEvents::OnDataSent> OnDataSent;            // never inside Send
+    TEvent<&TSocketEvents::OnSessionClosed> OnSessionClosed;  // exactly once per connection
+    TEvent<&TSocketEvents::OnSessionAvailable> OnSessionAvailable;
+    TEvent<&TSocketEvents::OnSessionConnected> OnSessionConnected;
+    TEvent<&TSocketEvents::OnDnsLookupDone> OnDnsLookupDone;
+    TEvent<&TSocketEvents::OnChangeState> OnChangeState;
+    TEvent<&TSocketEvents::OnError> OnError;              // replaces the exception of ReportError
+    TEvent<&TSocketEvents::OnBgException> OnBgException;  // CanClose -> Abort
+  };
+  TSocketEvents& NamedEvents();
+  TSocketEvents* FindNamedEvents() const { return events_.get(); }
 
   // ---- Properties ----
   const std::string& Addr() const { return addr_; }
@@ -196,16 +319,18 @@ class TWSocket : private TFdWatchHandler {
   virtual void ReportError(const std::string& Msg);
 
  protected:
-  // Event firing; each does nothing when its event is not assigned.
+  // Event firing; each does nothing without a handler.
   // Returns whether a handler took the data (otherwise the socket discards them).
   virtual bool FireDataAvailable(uint16_t Error);
   virtual void FireSessionAvailable(uint16_t Error);
   virtual void FireSessionConnected(uint16_t Error);
-  virtual void FireSessionClosed(uint16_t Error);
+  // Returns whether a handler took the close.
+  virtual bool FireSessionClosed(uint16_t Error);
   virtual void FireDataSent(uint16_t Error);
   virtual void FireChangeState(TSocketState OldState, TSocketState NewState);
   virtual void FireDnsLookupDone(uint16_t Error);
-  virtual void FireError();
+  // Returns whether a handler took the error (otherwise ReportError throws).
+  virtual bool FireError();
   virtual void FireBgException(const std::exception& E, bool& CanClose);
   // An exception escaped a handler run from the loop: OnBgException, then Abort when CanClose.
   virtual void HandleHandlerException(const std::exception& E);
@@ -249,6 +374,8 @@ class TWSocket : private TFdWatchHandler {
   void dropsocket();
 
   TEventLoop& loop_;
+  TSocketHandler* handler_ = nullptr;      // what fires: the adapter when there is one
+  std::unique_ptr<TSocketEvents> events_;  // the named events, made on first use
   TNoticeTarget notices_;
   TDnsLookup dns_;
   TReverseLookup* revlookup_ = nullptr;

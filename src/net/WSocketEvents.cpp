@@ -213,10 +213,13 @@ void TWSocket::closedone(uint16_t Error) {
   // Whatever the peer sent before closing is delivered first.
   readloop(0);
   if (!g.alive || generation_ != generation || hsocket_ == INVALID_SOCKET) return;
-  if (OnSessionClosed && !closedeventfired_) {
+  if (!closedeventfired_) {
     closedeventfired_ = true;
-    FireSessionClosed(Error);
-    if (!g.alive || generation_ != generation) return;
+    if (!FireSessionClosed(Error)) {
+      closedeventfired_ = false;
+    } else if (!g.alive || generation_ != generation) {
+      return;
+    }
   }
   if (state_ != wsClosed) Close();
 }

@@ -81,14 +81,16 @@ TEST(ClientBlock, ALargerRunGetsALargerBlockAndOnlyALargeBlockAsksForHugePages) 
   mythttpcli* one = block.create(loop);
   EXPECT_EQ(vmflagsof(one).find(" hg"), std::string::npos) << vmflagsof(one);
   block.destroy(one);
-  block.reserve(4000);  // about 9 MB
-  ASSERT_GE(block.capacity(), 4000u);
+  const size_t large = (size_t(9) << 20) / sizeof(mythttpcli);  // about 9 MB of clients
+  block.reserve(large);
+  ASSERT_GE(block.capacity(), large);
   EXPECT_GT(block.capacity(), small);
   std::vector<mythttpcli*> all;
-  for (int i = 0; i < 4000; ++i) all.push_back(block.create(loop));
+  for (size_t i = 0; i < large; ++i) all.push_back(block.create(loop));
   EXPECT_TRUE(block.holds(all.back()));
   if (thp) {
-    EXPECT_NE(vmflagsof(all[2000]).find(" hg"), std::string::npos) << vmflagsof(all[2000]);
+    EXPECT_NE(vmflagsof(all[large / 2]).find(" hg"), std::string::npos)
+        << vmflagsof(all[large / 2]);
   }
   for (auto* c : all) block.destroy(c);
 }
