@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -36,6 +37,9 @@ bool& optionmissing() {
   static bool missing = false;
   return missing;
 }
+
+std::atomic<int> windowfrom{DefaultPortWindowFrom};
+std::atomic<int> openconnections{0};
 
 int setwindow(int fd, TPortRange w) {
   // The kernel reads the option as hi << 16 | lo; 0 means the system's range again.
@@ -133,6 +137,19 @@ TPortWindows& portwindows() {
     return w;
   }();
   return windows;
+}
+
+void setportwindowfrom(int open) {
+  windowfrom.store(open, std::memory_order_relaxed);
+}
+
+bool portwindowwanted() {
+  return openconnections.load(std::memory_order_relaxed) >=
+         windowfrom.load(std::memory_order_relaxed);
+}
+
+void noteconnection(int delta) {
+  openconnections.fetch_add(delta, std::memory_order_relaxed);
 }
 
 void setportwindowcalls(TPortWindowCalls c) {

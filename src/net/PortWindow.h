@@ -63,6 +63,17 @@ void setportwindowcalls(TPortWindowCalls calls);
 // Windows tried before the kernel is left to choose from the whole range.
 constexpr int MaxPortWindowTries = 8;
 
+// Connections that must be open in the process before a socket takes a window: below that the
+// kernel's own search finds a free port at once, and the window would only add a call to every
+// connection. Sockets count their open connections with noteconnection.
+constexpr int DefaultPortWindowFrom = 8192;
+// Windows from that many open connections on (0: always); for tests.
+void setportwindowfrom(int open);
+// Whether the next connect should take a window.
+bool portwindowwanted();
+// A connection opened (+1) or closed (-1).
+void noteconnection(int delta);
+
 // connect() with the source port taken from the next window. A full window (EADDRNOTAVAIL or
 // EADDRINUSE) moves on to the next one, at most MaxPortWindowTries times; then the kernel chooses
 // as without windows, and that attempt's outcome is returned. Where the option does not exist

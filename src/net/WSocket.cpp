@@ -13,6 +13,7 @@
 #include <string_view>
 
 #include "common/Text.h"
+#include "net/PortWindow.h"
 #include "net/SocketResolve.h"
 #include "net/WSocketPrivate.h"
 
@@ -262,6 +263,10 @@ void TWSocket::closehandle() {
   }
   hsocket_ = INVALID_SOCKET;
   peerclosed_ = false;
+  if (countedconnection_) {
+    countedconnection_ = false;
+    noteconnection(-1);
+  }
 }
 
 void TWSocket::dropsocket() {

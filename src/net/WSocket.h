@@ -418,5 +418,6 @@ class TWSocket : private TFdWatchHandler {
   bool destroying_ = false;
   bool rxtimestamps_ = false;
   bool rxstamping_ = false;
-  bool* alive_ = nullptr;  // set by TAliveGuard: cleared when the object is destroyed
+  bool countedconnection_ = false;  // counted among the process's open connections (PortWindow)
+  bool* alive_ = nullptr;           // set by TAliveGuard: cleared when the object is destroyed
 };

@@ -192,15 +192,19 @@ void TWSocket::Connect() {
     FireSessionConnected(0);
     return;
   }
-  // An explicitly bound socket already has its port; any other gets one from a port window.
-  int rc = localportnum_ != 0 ? ::connect(hsocket_, &sin_.sa, addresslength(sin_))
-                              : connectfromwindow(hsocket_, &sin_.sa, addresslength(sin_));
+  // An explicitly bound socket already has its port; any other gets one from a port window once
+  // many connections are open.
+  int rc = localportnum_ == 0 && portwindowwanted()
+               ? connectfromwindow(hsocket_, &sin_.sa, addresslength(sin_))
+               : ::connect(hsocket_, &sin_.sa, addresslength(sin_));
   if (rc != 0 && errno != EINPROGRESS) {
     int code = wsalasterror();
     lasterror_ = code;
     failsetup("Connect", code);
     return;
   }
+  noteconnection(1);
+  countedconnection_ = true;
   ChangeState(wsConnecting);
 }
 

@@ -68,8 +68,13 @@ class PortWindowConnect : public ::testing::Test {
     setoptions = 0;
     missing = false;
     setportwindowcalls({recordingsetsockopt, nullptr});
+    // Every socket of these tests takes a window, however few are open.
+    setportwindowfrom(0);
   }
-  void TearDown() override { setportwindowcalls({nullptr, nullptr}); }
+  void TearDown() override {
+    setportwindowcalls({nullptr, nullptr});
+    setportwindowfrom(DefaultPortWindowFrom);
+  }
 
   struct TClient {
     std::unique_ptr<TWSocket> socket;
@@ -208,6 +213,33 @@ TEST_F(PortWindowConnect, WithoutTheOptionTheKernelChooses) {
     EXPECT_EQ(ports.size(), 20u);
     EXPECT_EQ(ports.count(0), 0u);
     EXPECT_EQ(setoptions, 1);  // asked once, then never again
+  }
+  EXPECT_EQ(loop.Close(), 0);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(PortWindowConnect, WindowsStartOnlyOnceManyConnectionsAreOpen) {
+  setportwindowfrom(5);
+  TEventLoop loop;
+  {
+    auto first = connect(loop, 5);
+    // Few connections open: the kernel chooses, and no socket was asked for a window.
+    EXPECT_EQ(setoptions, 0);
+    for (const auto& c : first) EXPECT_GT(c.port, 0);
+    auto more = connect(loop, 3);
+    EXPECT_EQ(setoptions, 3);
+    for (const auto& c : more) {
+      EXPECT_GE(c.port, c.window.lo);
+      EXPECT_LE(c.port, c.window.hi);
+    }
+    // Closed connections no longer count.
+    first.clear();
+    more.clear();
+    auto again = connect(loop, 1);
+    EXPECT_EQ(setoptions, 3);
   }
   EXPECT_EQ(loop.Close(), 0);
 }
