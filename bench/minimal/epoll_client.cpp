@@ -3,9 +3,10 @@
 // log, no statistics, no per-request objects beyond a byte of state.
 //
 // With --port-window each socket takes its source port from its own narrow window of the port
-// range, through the very call the engine's sockets use. Above ~14 000 connections the kernel's
-// own choice of a source port costs more than everything else here, so only with the windows on
-// both sides is the comparison with pressbolt-cli one of the clients' own work.
+// range, through the very calls the engine's sockets use, and from as many open connections on
+// as theirs do. Above ~14 000 connections the kernel's own choice of a source port costs more
+// than everything else here, so only with the windows on both sides is the comparison with
+// pressbolt-cli one of the clients' own work.
 //
 // usage: minimal_epoll_client [--port-window] IPV4 PORT PATH N
 // Prints "done D ok K" (K answers that began with a 200 status line) and exits 0 when D == N.
@@ -61,6 +62,7 @@ int main(int argc, char** argv) {
   auto finish = [&](int fd) {
     state[static_cast<size_t>(fd)] = kDone;
     close(fd);
+    if (windows) noteconnection(-1);
     ++done;
   };
   for (int i = 0; i < n; ++i) {
@@ -75,8 +77,10 @@ int main(int argc, char** argv) {
     ev.data.fd = fd;
     epoll_ctl(ep, EPOLL_CTL_ADD, fd, &ev);
     state[static_cast<size_t>(fd)] = kConnecting;
-    int rc = windows ? connectfromwindow(fd, to)
-                     : connect(fd, reinterpret_cast<sockaddr*>(&to), sizeof to);
+    int rc = windows && portwindowwanted()
+                 ? connectfromwindow(fd, to)
+                 : connect(fd, reinterpret_cast<sockaddr*>(&to), sizeof to);
+    if (windows) noteconnection(1);
     if (rc != 0 && errno != EINPROGRESS) {
       finish(fd);
     }
