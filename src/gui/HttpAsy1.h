@@ -55,7 +55,7 @@ class THttpAsyForm : public QMainWindow, public TWindowView {
   TRequestOptions requestoptions() const override;
   std::vector<std::string> urllines() const override;
   void setusersfromfile(bool on) override;
-  const QString& logfolder() const override { return logfolder_; }
+  const QString& outputdir() const override { return logfolder_; }
   TLogModel& logmodel() override { return logmodel_; }
   void synclogviews() override { mirror_->sync(); }
   void catchuplogviews() override { mirror_->catchup(); }
@@ -82,7 +82,7 @@ class THttpAsyForm : public QMainWindow, public TWindowView {
   TTestReport testreport() const;
 
   // The folder the user chose for the log files and temp.htm ("Log Folder..."), kept in the
-  // settings file; empty for the program's directory or its fallback (logfolder()).
+  // settings file; empty for the program's directory or its fallback (outputdir()).
   void setlogfolder(const QString& folder);
   // "Log Folder...": asks for the folder.
   void LogFolderButtonClick();

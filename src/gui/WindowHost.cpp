@@ -17,7 +17,7 @@ TWindowHost::TWindowHost(TWindowView& form, TEventLoop& loop) : form_(form) {
   // was aborted, wherever the Abort came: during a run or in the wait before the next.
   engine_->setabortfinishes(true);
   form_.onstart = [this] {
-    if (!form_.logfolder().isEmpty()) engine_->setoutputdir(form_.logfolder().toStdString());
+    if (!form_.outputdir().isEmpty()) engine_->setoutputdir(form_.outputdir().toStdString());
     start();
   };
   form_.onabort = [this] { engine_->AbortButtonClick(); };

@@ -27,7 +27,7 @@ class TWindowView {
   virtual std::vector<std::string> urllines() const = 0;
   virtual void setusersfromfile(bool on) = 0;
   // The folder the user chose for the log files and temp.htm; empty for the default.
-  virtual const QString& logfolder() const = 0;
+  virtual const QString& outputdir() const = 0;
 
   // The "Log" and "Results" views follow this model.
   virtual TLogModel& logmodel() = 0;

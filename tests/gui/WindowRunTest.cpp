@@ -206,8 +206,8 @@ class WindowRunTest : public QObject {
       });
       answer.start(20);
       QTest::mouseClick(control<QPushButton>(&form, "LogFolderButton"), Qt::LeftButton);
-      QCOMPARE(form.logfolder(), QString::fromStdString(chosen.path()));
-      QVERIFY(ui(form).LogFolderButton->toolTip().contains(form.logfolder()));
+      QCOMPARE(form.outputdir(), QString::fromStdString(chosen.path()));
+      QVERIFY(ui(form).LogFolderButton->toolTip().contains(form.outputdir()));
 
       ui(form).URLEdit->setText(QString::fromStdString(rig.target.url("/size/10")));
       ui(form).SpinEdit1->setValue(2);
@@ -222,7 +222,7 @@ class WindowRunTest : public QObject {
     Turllistwin urls;
     THttpAsyForm again{urls, {"pressbolt-windowrun"}};
     again.show();
-    QCOMPARE(again.logfolder(), QString::fromStdString(chosen.path()));
+    QCOMPARE(again.outputdir(), QString::fromStdString(chosen.path()));
     std::remove(settings.c_str());
   }
 
