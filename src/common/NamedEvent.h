@@ -10,10 +10,42 @@
 // it through any other is defined.
 //
 // The owner provides NamedEvents() (the adapter, made on demand) and FindNamedEvents() (the
-// adapter or nullptr).
+// adapter or nullptr), usually by deriving from TEventTarget.
 
 #include <cstddef>
+#include <memory>
 #include <utility>
+
+// What an object's events go to: one handler, and the object's named-events adapter once a named
+// event is assigned. The adapter then fires in the handler's place and passes on to the handler
+// (Events::Next) what no assigned callable takes.
+template <typename THandler, typename TEvents>
+class TEventTarget {
+ public:
+  // The handler that takes the events (nullptr: none); not owned, and must outlive the object or
+  // be replaced first. Named events that are assigned take precedence over it.
+  THandler* Handler() const { return events_ ? events_->Next : handler_; }
+  void SetHandler(THandler* handler) {
+    if (events_) {
+      events_->Next = handler;
+    } else {
+      handler_ = handler;
+    }
+  }
+  TEvents& NamedEvents() {
+    if (!events_) {
+      events_ = std::make_unique<TEvents>();
+      events_->Next = handler_;
+      handler_ = events_.get();
+    }
+    return *events_;
+  }
+  TEvents* FindNamedEvents() const { return events_.get(); }
+
+ protected:
+  THandler* handler_ = nullptr;      // what fires: the adapter when there is one
+  std::unique_ptr<TEvents> events_;  // the named events, made on first use
+};
 
 template <typename T>
 struct TNamedEventMember;

@@ -36,23 +36,6 @@ THttpCli::THttpCli(TEventLoop& loop) : OnStateChange{this}, notices_(loop), sock
 
 THttpCli::~THttpCli() = default;
 
-void THttpCli::SetHandler(THttpCliHandler* handler) {
-  if (events_) {
-    events_->Next = handler;
-  } else {
-    handler_ = handler;
-  }
-}
-
-THttpCliEvents& THttpCli::NamedEvents() {
-  if (!events_) {
-    events_ = std::make_unique<THttpCliEvents>();
-    events_->Next = handler_;
-    handler_ = events_.get();
-  }
-  return *events_;
-}
-
 // ---- The socket's events ----
 
 void THttpCli::SocketDnsLookupDone(TWSocket*, uint16_t Error) {

@@ -159,7 +159,7 @@ class THttpCliEvents final : public THttpCliHandler {
   }
 };
 
-class THttpCli : private TSocketHandler {
+class THttpCli : private TSocketHandler, public TEventTarget<THttpCliHandler, THttpCliEvents> {
  public:
   // One POST chunk and one read: the two fixed buffers of a client.
   static constexpr int SendBufferSize = 8193;
@@ -239,11 +239,8 @@ class THttpCli : private TSocketHandler {
   void SetRxTimestamps(bool value) { socket_.SetRxTimestamps(value); }
 
   // ---- Events ----
-  // The handler that takes the client's events (nullptr: none); not owned, and must outlive the
-  // client or be replaced first. Named events that are assigned take precedence over it.
-  THttpCliHandler* Handler() const { return events_ ? events_->Next : handler_; }
-  void SetHandler(THttpCliHandler* handler);
-  // The named events, each optional; assigning one makes the client's THttpCliEvents.
+  // Handler() and SetHandler(): the handler that takes the client's events. The named events, each
+  // optional; assigning one makes the client's THttpCliEvents.
   template <auto Member>
   using TEvent = TNamedEvent<THttpCli, Member>;
   union {
@@ -273,8 +270,6 @@ class THttpCli : private TSocketHandler {
     TEvent<&THttpCliEvents::OnRequestDone> OnRequestDone;
     TEvent<&THttpCliEvents::OnTrace> OnTrace;  // kept for callers; never fired
   };
-  THttpCliEvents& NamedEvents();
-  THttpCliEvents* FindNamedEvents() const { return events_.get(); }
 
   // ---- Operations ----
   // Start a GET / POST. Return before any network activity has finished; with a dotted address
@@ -359,8 +354,6 @@ class THttpCli : private TSocketHandler {
   void RelocationSessionClosed();
   void Reconnect();
 
-  THttpCliHandler* handler_ = nullptr;      // what fires: the adapter when there is one
-  std::unique_ptr<THttpCliEvents> events_;  // the named events, made on first use
   TNoticeTarget notices_;
   TWSocket socket_;
   THttpClientState state_ = hsReady;

@@ -156,23 +156,6 @@ int TWSocket::RcvdCount() {
 
 // ---- Events -----------------------------------------------------------------------------------
 
-void TWSocket::SetHandler(TSocketHandler* handler) {
-  if (events_) {
-    events_->Next = handler;
-  } else {
-    handler_ = handler;
-  }
-}
-
-TSocketEvents& TWSocket::NamedEvents() {
-  if (!events_) {
-    events_ = std::make_unique<TSocketEvents>();
-    events_->Next = handler_;
-    handler_ = events_.get();
-  }
-  return *events_;
-}
-
 bool TWSocket::FireDataAvailable(uint16_t Error) {
   if (handler_ == nullptr || destroying_) return false;
   return handler_->SocketDataAvailable(this, Error);

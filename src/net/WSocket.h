@@ -169,7 +169,7 @@ class TSocketEvents final : public TSocketHandler {
   }
 };
 
-class TWSocket : private TFdWatchHandler {
+class TWSocket : private TFdWatchHandler, public TEventTarget<TSocketHandler, TSocketEvents> {
  public:
   static constexpr int INVALID_SOCKET = -1;
 
@@ -180,12 +180,9 @@ class TWSocket : private TFdWatchHandler {
   TWSocket& operator=(const TWSocket&) = delete;
 
   // ---- Events ----
-  // The handler that takes the socket's events (nullptr: none); not owned, and must outlive the
-  // socket or be replaced first. Named events that are assigned take precedence over it.
-  TSocketHandler* Handler() const { return events_ ? events_->Next : handler_; }
-  void SetHandler(TSocketHandler* handler);
-  // The named events, each optional; assigning one makes the socket's TSocketEvents. See
-  // TSocketHandler for what each means.
+  // Handler() and SetHandler(): the handler that takes the socket's events. The named events, each
+  // optional; assigning one makes the socket's TSocketEvents. See TSocketHandler for what each
+  // means.
   template <auto Member>
   using TEvent = TNamedEvent<TWSocket, Member>;
   union {
@@ -199,8 +196,6 @@ class TWSocket : private TFdWatchHandler {
     TEvent<&TSocketEvents::OnError> OnError;              // replaces the exception of ReportError
     TEvent<&TSocketEvents::OnBgException> OnBgException;  // CanClose -> Abort
   };
-  TSocketEvents& NamedEvents();
-  TSocketEvents* FindNamedEvents() const { return events_.get(); }
 
   // ---- Properties ----
   const std::string& Addr() const { return addr_; }
@@ -374,8 +369,6 @@ class TWSocket : private TFdWatchHandler {
   void dropsocket();
 
   TEventLoop& loop_;
-  TSocketHandler* handler_ = nullptr;      // what fires: the adapter when there is one
-  std::unique_ptr<TSocketEvents> events_;  // the named events, made on first use
   TNoticeTarget notices_;
   TDnsLookup dns_;
   TReverseLookup* revlookup_ = nullptr;
