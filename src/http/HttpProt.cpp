@@ -28,6 +28,13 @@ const TSplitUrl& spliturl(const std::string& url) {
   return last;
 }
 
+// Storage of the request text, kept between requests of this thread: the socket copies what it
+// sends, and a new block for every request cost more than composing the text.
+std::string& sparerequesttext() {
+  thread_local std::string spare;
+  return spare;
+}
+
 }  // namespace
 
 THttpCli::THttpCli(TEventLoop& loop) : OnStateChange{this}, notices_(loop), socket_(loop) {
@@ -258,19 +265,25 @@ void THttpCli::SendRequestHeader(const std::string& method, const std::string& v
   f.ModifiedSince = ModifiedSince;
   f.PostSize = PostStream != nullptr ? PostStream->Size() : 0;
   // Composed before the first OnCommand: a handler that changes a property affects the next
-  // request, not the lines of this one.
-  TRequestHeaderLines lines(f);
-  RequestBuffer.reserve(lines.Bytes() + 2 * size_t(lines.Count() + 1));  // with every CR LF
-  std::string line;
-  for (int i = 0; i < lines.Count(); ++i) {
-    line.assign(lines.Line(i));
-    AddRequestLine(line);
+  // request, not the lines of this one. Held here, so a handler that starts another request
+  // cannot take these lines away.
+  const std::shared_ptr<const TComposedRequest> lines = composedrequest(f);
+  const size_t bytes = lines->bytes + 2 * (lines->lines.size() + 1);  // with every CR LF
+  if (RequestBuffer.empty() && RequestBuffer.capacity() < bytes) {
+    // The storage the last request of this thread left: the text goes out with one copy anyway.
+    std::string& spare = sparerequesttext();
+    if (spare.capacity() >= bytes) RequestBuffer.swap(spare);
   }
+  RequestBuffer.reserve(bytes);
+  for (const std::string& line : lines->lines) AddRequestLine(line);
   FireRequestHeaderEnd();
   AddRequestLine("");
   std::string text;
   text.swap(RequestBuffer);
   socket_.Send(text.data(), int(text.size()));
+  text.clear();
+  std::string& spare = sparerequesttext();
+  if (text.capacity() > spare.capacity()) spare.swap(text);
 }
 
 void THttpCli::SendPostChunk() {

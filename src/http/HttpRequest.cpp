@@ -6,6 +6,14 @@
 
 namespace {
 
+// The texts of the fields in a fixed order, for comparing one header's fields with another's.
+constexpr size_t kTextFields = 14;
+std::array<std::string_view, kTextFields> textfields(const TRequestHeaderFields& f) {
+  return {f.Method,    f.Version, f.RequestTarget, f.TargetHost,      f.Sender,
+          f.Reference, f.Agent,   f.Cookie,        f.ContentTypePost, f.Username,
+          f.Password,  f.Proxy,   f.ProxyUsername, f.ProxyPassword};
+}
+
 std::string credentials(std::string_view user, std::string_view password) {
   std::string pair;
   pair.reserve(user.size() + 1 + password.size());
@@ -49,4 +57,32 @@ void TRequestHeaderLines::Add(std::string_view name, std::string_view value) {
 std::string_view TRequestHeaderLines::Line(int i) const {
   size_t begin = i == 0 ? 0 : ends_[i - 1];
   return std::string_view(text_).substr(begin, ends_[i] - begin);
+}
+
+std::shared_ptr<const TComposedRequest> composedrequest(const TRequestHeaderFields& f) {
+  struct TLast {
+    std::array<std::string, kTextFields> texts;
+    bool nocache = false;
+    double modifiedsince = 0;
+    int64_t postsize = 0;
+    std::shared_ptr<const TComposedRequest> composed;
+  };
+  thread_local TLast last;
+  const std::array<std::string_view, kTextFields> texts = textfields(f);
+  bool same = last.composed != nullptr && last.nocache == f.NoCache &&
+              last.modifiedsince == f.ModifiedSince && last.postsize == f.PostSize;
+  for (size_t i = 0; same && i < kTextFields; ++i) same = last.texts[i] == texts[i];
+  if (same) return last.composed;
+
+  TRequestHeaderLines lines(f);
+  auto composed = std::make_shared<TComposedRequest>();
+  composed->lines.reserve(size_t(lines.Count()));
+  for (int i = 0; i < lines.Count(); ++i) composed->lines.emplace_back(lines.Line(i));
+  composed->bytes = lines.Bytes();
+  for (size_t i = 0; i < kTextFields; ++i) last.texts[i].assign(texts[i]);
+  last.nocache = f.NoCache;
+  last.modifiedsince = f.ModifiedSince;
+  last.postsize = f.PostSize;
+  last.composed = std::move(composed);
+  return last.composed;
 }

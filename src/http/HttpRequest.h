@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -39,3 +40,14 @@ class TRequestHeaderLines {
   std::array<size_t, MaxLines> ends_{};
   int count_ = 0;
 };
+
+// The lines of a request header as separate texts, with their total length.
+struct TComposedRequest {
+  std::vector<std::string> lines;
+  size_t bytes = 0;  // of all lines together
+};
+
+// The lines for f, composed once per thread for as long as the fields stay the same: a load test
+// sends the same header for thousands of users. The result stays valid while it is held, also
+// when a later call composes other lines.
+std::shared_ptr<const TComposedRequest> composedrequest(const TRequestHeaderFields& f);
