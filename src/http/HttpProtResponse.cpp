@@ -14,6 +14,17 @@ void lowercase(std::string& s) {
   for (char& c : s) c = char(std::tolower(static_cast<unsigned char>(c)));
 }
 
+// Room for a usual header line.
+constexpr size_t kLineRoom = 128;
+
+// LastLine's room, given back by a client whose header is complete and taken by the next client
+// of this thread that receives one: clients come and go by the thousand, and each would otherwise
+// take a block of its own.
+std::string& sparelineroom() {
+  thread_local std::string spare;
+  return spare;
+}
+
 }  // namespace
 
 // ---- State and notices ----
@@ -93,9 +104,24 @@ void THttpCli::Received(int count, int room) {
   if (RequestType != rqNone && count > 0) {
     ReceiveBuffer.Commit(std::min(count, room));
     // Header lines are taken into LastLine one after another: room for a usual one at once saves
-    // growing it line by line.
-    if (state_ != hsWaitingBody && LastLine.capacity() < 128) LastLine.reserve(128);
+    // growing it line by line, and the room a finished header gave back saves a new block.
+    if (state_ != hsWaitingBody && LastLine.capacity() < kLineRoom) {
+      std::string& spare = sparelineroom();
+      if (spare.capacity() >= kLineRoom) {
+        spare.assign(LastLine);
+        LastLine.swap(spare);
+        spare.clear();
+      } else {
+        LastLine.reserve(kLineRoom);
+      }
+    }
     SplitReceived();
+    // The header ended with its empty line: LastLine stays empty, and its room serves the next
+    // response of this thread.
+    if (state_ == hsWaitingBody && LastLine.empty() && LastLine.capacity() >= kLineRoom) {
+      std::string& spare = sparelineroom();
+      if (spare.capacity() < kLineRoom) LastLine.swap(spare);
+    }
   }
   // Only an unfinished line needs the storage until the next read; otherwise it goes back at
   // once, and the next read of any client on this thread takes the same block again.
