@@ -1,28 +1,96 @@
 #include "http/HeaderList.h"
 
 #include <algorithm>
+#include <cstring>
+#include <utility>
+
+namespace {
+
+// Room for a usual header at once, instead of growing with each line.
+constexpr size_t kFirstEnds = 16;
+constexpr size_t kFirstText = 512;
+
+// Text bytes rounded up to whole elements of the block.
+size_t textelements(size_t bytes) {
+  return (bytes + sizeof(size_t) - 1) / sizeof(size_t);
+}
+
+}  // namespace
 
 THeaderList::THeaderList(std::initializer_list<std::string_view> lines) {
   for (std::string_view line : lines) push_back(line);
 }
 
-void THeaderList::push_back(std::string_view line) {
-  // Room for a usual header at once, instead of growing with each line.
-  if (ends_.capacity() == 0) {
-    ends_.reserve(16);
-    text_.reserve(512);
+THeaderList::THeaderList(const THeaderList& other) {
+  copyfrom(other);
+}
+
+THeaderList::THeaderList(THeaderList&& other) noexcept
+    : block_(std::move(other.block_)),
+      count_(std::exchange(other.count_, 0)),
+      endroom_(std::exchange(other.endroom_, 0)),
+      textroom_(std::exchange(other.textroom_, 0)) {}
+
+THeaderList& THeaderList::operator=(const THeaderList& other) {
+  if (this != &other) copyfrom(other);
+  return *this;
+}
+
+THeaderList& THeaderList::operator=(THeaderList&& other) noexcept {
+  if (this != &other) {
+    block_ = std::move(other.block_);
+    count_ = std::exchange(other.count_, 0);
+    endroom_ = std::exchange(other.endroom_, 0);
+    textroom_ = std::exchange(other.textroom_, 0);
   }
-  text_.append(line);
-  ends_.push_back(text_.size());
+  return *this;
+}
+
+void THeaderList::copyfrom(const THeaderList& other) {
+  const size_t bytes = other.used();
+  if (other.count_ > endroom_ || bytes > textroom_) {
+    // A copy takes just the room its lines need.
+    block_.reset(new size_t[other.count_ + textelements(bytes)]);
+    endroom_ = other.count_;
+    textroom_ = textelements(bytes) * sizeof(size_t);
+  }
+  count_ = other.count_;
+  if (count_ == 0) return;
+  std::copy(other.block_.get(), other.block_.get() + count_, block_.get());
+  std::memcpy(text(), other.text(), bytes);
+}
+
+void THeaderList::push_back(std::string_view line) {
+  const size_t before = used();
+  const size_t after = before + line.size();
+  if (count_ < endroom_ && after <= textroom_) {
+    if (!line.empty()) std::memcpy(text() + before, line.data(), line.size());
+    block_[count_++] = after;
+    return;
+  }
+  const size_t ends = std::max({kFirstEnds, endroom_ * 2, count_ + 1});
+  const size_t elements = textelements(std::max({kFirstText, textroom_ * 2, after}));
+  std::unique_ptr<size_t[]> block(new size_t[ends + elements]);
+  char* text = reinterpret_cast<char*>(block.get() + ends);
+  if (count_ > 0) {
+    std::copy(block_.get(), block_.get() + count_, block.get());
+    std::memcpy(text, this->text(), before);
+  }
+  // Before the old block goes: the line may be one of this list's own.
+  if (!line.empty()) std::memcpy(text + before, line.data(), line.size());
+  block[count_] = after;
+  block_ = std::move(block);
+  endroom_ = ends;
+  textroom_ = elements * sizeof(size_t);
+  ++count_;
 }
 
 void THeaderList::clear() {
-  text_.clear();
-  ends_.clear();
+  count_ = 0;
 }
 
 bool operator==(const THeaderList& a, const THeaderList& b) {
-  return a.ends_ == b.ends_ && a.text_ == b.text_;
+  return std::equal(a.begin(), a.end(), b.begin(), b.end());
 }
 
 bool operator==(const THeaderList& a, const std::vector<std::string>& b) {

@@ -1,12 +1,14 @@
 #pragma once
 // THeaderList: the header lines of a response, kept one after another in one block of text. A
 // response brings about ten lines, and a heap block for each cost more than all their parsing; a
-// load test receives thousands of responses a second. Reads as a list of texts (string_view);
+// load test receives thousands of responses a second. Where each line ends is kept in the same
+// block, so a response takes one heap block in all. Reads as a list of texts (string_view);
 // converts to std::vector<std::string> for callers that want copies of their own.
 
 #include <cstddef>
 #include <initializer_list>
 #include <iterator>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -56,12 +58,17 @@ class THeaderList {
 
   THeaderList() = default;
   THeaderList(std::initializer_list<std::string_view> lines);
+  THeaderList(const THeaderList& other);
+  THeaderList(THeaderList&& other) noexcept;
+  THeaderList& operator=(const THeaderList& other);
+  THeaderList& operator=(THeaderList&& other) noexcept;
+  ~THeaderList() = default;
 
-  size_t size() const { return ends_.size(); }
-  bool empty() const { return ends_.empty(); }
+  size_t size() const { return count_; }
+  bool empty() const { return count_ == 0; }
   std::string_view operator[](size_t i) const {
-    size_t begin = i == 0 ? 0 : ends_[i - 1];
-    return std::string_view(text_).substr(begin, ends_[i] - begin);
+    size_t begin = i == 0 ? 0 : block_[i - 1];
+    return std::string_view(text() + begin, block_[i] - begin);
   }
   std::string_view front() const { return (*this)[0]; }
   std::string_view back() const { return (*this)[size() - 1]; }
@@ -78,6 +85,15 @@ class THeaderList {
   friend bool operator==(const THeaderList& a, const std::vector<std::string>& b);
 
  private:
-  std::string text_;          // the lines one after another, without separators
-  std::vector<size_t> ends_;  // where each line ends in text_
+  // Bytes of text kept.
+  size_t used() const { return count_ == 0 ? 0 : block_[count_ - 1]; }
+  // The text lies behind the line ends in the block.
+  char* text() const { return reinterpret_cast<char*>(block_.get() + endroom_); }
+  void copyfrom(const THeaderList& other);
+
+  // endroom_ line ends (each where its line ends in the text), then textroom_ bytes of text.
+  std::unique_ptr<size_t[]> block_;
+  size_t count_ = 0;
+  size_t endroom_ = 0;
+  size_t textroom_ = 0;
 };
