@@ -14,15 +14,20 @@ struct TSplitUrl {
   std::string url;
   TUrlParts parts;
   std::string document;
+  std::string target;      // the request target without a proxy
+  std::string originhost;  // the host as hostkey compares it
 };
 
 // The engine starts thousands of clients on the same URL: it is taken apart once for all of them
 // (on each thread), not once per request. The result stays valid until the next call.
 const TSplitUrl& spliturl(const std::string& url) {
-  thread_local TSplitUrl last{"", SplitURL(""), documentname("")};
+  thread_local TSplitUrl last{"", SplitURL(""), documentname(""), "/", hostkey("")};
   if (url != last.url) {
     last.parts = SplitURL(url);
     last.document = documentname(last.parts.path);
+    last.target = requesttarget(last.parts.path);
+    if (last.target.empty()) last.target = "/";
+    last.originhost = hostkey(last.parts.host);
     last.url = url;
   }
   return last;
@@ -120,25 +125,29 @@ void THttpCli::DoRequest(THttpRequest rq) {
   if (!u.password.empty()) Password = u.password;
   DocumentName = split.document;
   if (Proxy.empty()) {
-    RequestTarget = u.path;
+    RequestTarget = split.target;
     ConnectHost = u.host;
     ConnectPort = u.port.empty() ? "80" : u.port;
   } else {
     std::string port = u.port.empty() ? "" : ":" + u.port;
-    RequestTarget = (u.scheme.empty() ? "http" : u.scheme) + "://" + u.host + port + u.path;
+    RequestTarget =
+        requesttarget((u.scheme.empty() ? "http" : u.scheme) + "://" + u.host + port + u.path);
+    if (RequestTarget.empty()) RequestTarget = "/";
     TUrlParts p = SplitURL(Proxy);
     ConnectHost = p.host;
     ConnectPort = p.port.empty() ? ProxyPort : p.port;
   }
-  RequestTarget = requesttarget(RequestTarget);
-  if (RequestTarget.empty()) RequestTarget = "/";
-  originhost_ = hostkey(u.host);
+  originhost_ = split.originhost;
   originport_ = u.port.empty() ? "80" : u.port;
   StartConnect();
 }
 
 bool THttpCli::AtOrigin() const {
-  if (Proxy.empty()) return hostkey(TargetHost) == originhost_ && ConnectPort == originport_;
+  if (Proxy.empty()) {
+    // A host already in the form hostkey gives (the usual case) needs no new key.
+    return (TargetHost == originhost_ || hostkey(TargetHost) == originhost_) &&
+           ConnectPort == originport_;
+  }
   // Through a proxy the request target is the absolute URL.
   TUrlParts t = SplitURL(RequestTarget);
   return hostkey(t.host) == originhost_ && (t.port.empty() ? "80" : t.port) == originport_;
