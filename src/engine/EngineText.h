@@ -10,7 +10,8 @@
 inline void appendnumber(std::string& to, long long value) {
   char digits[24];
   auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
-  to.append(digits, end);
+  // With a length: append of an iterator range goes the general way of replace.
+  to.append(digits, size_t(end - digits));
 }
 
 // Nearest integer with halves to even (the default rounding mode), as decimal text. rint rounds
