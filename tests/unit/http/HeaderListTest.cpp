@@ -48,4 +48,37 @@ TEST(HeaderList, EqualityAndCopiesKeepTheLineBoundaries) {
   EXPECT_EQ(other.back(), "three");
 }
 
+// A list grows, moves and is copied over lists of other sizes without losing a line, also when
+// the line it takes is one of its own and the list must grow for it.
+TEST(HeaderList, GrowingMovingAndCopyingKeepEveryLine) {
+  THeaderList list;
+  std::vector<std::string> expected;
+  for (int i = 0; i < 40; ++i) {
+    if (i == 16 || i == 32 || i % 10 == 9) {  // 16 and 32: the list is full of lines
+      std::string own(list[size_t(i / 2)]);
+      list.push_back(list[size_t(i / 2)]);
+      expected.push_back(own);
+    } else {
+      expected.push_back(std::string(size_t(i * 7 % 50), char('a' + i % 26)));
+      list.push_back(expected.back());
+    }
+  }
+  EXPECT_EQ(list, expected);
+
+  THeaderList moved(std::move(list));
+  EXPECT_EQ(moved, expected);
+  THeaderList small{"x"};
+  small = moved;  // larger than its block
+  EXPECT_EQ(small, expected);
+  THeaderList target{"y", "z"};
+  target = std::move(moved);
+  EXPECT_EQ(target, expected);
+  THeaderList big = target;
+  const THeaderList one{"one"};
+  big = one;  // smaller: into the block it has
+  EXPECT_EQ(big, std::vector<std::string>{"one"});
+  big.push_back("two");
+  EXPECT_EQ(big, (std::vector<std::string>{"one", "two"}));
+}
+
 }  // namespace

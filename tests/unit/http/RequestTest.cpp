@@ -103,4 +103,35 @@ TEST(RequestHeader, MethodMustBeExactlyPostForBodyLines) {
   EXPECT_EQ(lines[1], "Host: h");
 }
 
+// The lines kept for a thread are those of the fields asked for: a field that differs in any
+// way (a user's password, a number) gives that user's lines, and lines still held stay intact
+// when other ones are composed.
+TEST(RequestHeader, ComposedLinesFollowEveryField) {
+  TRequestHeaderFields f;
+  f.Method = "GET";
+  f.RequestTarget = "/a";
+  f.TargetHost = "h";
+  f.Username = "u";
+  f.Password = "one";
+  auto first = composedrequest(f);
+  EXPECT_EQ(first->lines, requestheaderlines(f));
+  EXPECT_EQ(composedrequest(f), first);  // the same fields: the same lines, not composed again
+  size_t bytes = 0;
+  for (const auto& line : first->lines) bytes += line.size();
+  EXPECT_EQ(first->bytes, bytes);
+
+  const std::vector<std::string> before = first->lines;
+  f.Password = "two";
+  EXPECT_EQ(composedrequest(f)->lines, requestheaderlines(f));
+  EXPECT_EQ(first->lines, before);
+  f.Password = "one";
+  f.NoCache = true;
+  EXPECT_EQ(composedrequest(f)->lines, requestheaderlines(f));
+  f.Method = "POST";
+  f.PostSize = 5;
+  EXPECT_EQ(composedrequest(f)->lines, requestheaderlines(f));
+  f.PostSize = 6;
+  EXPECT_EQ(composedrequest(f)->lines, requestheaderlines(f));
+}
+
 }  // namespace
