@@ -2,13 +2,15 @@
 
 namespace {
 
-// A server that answers at once can be stamped while our send call is still returning: its time
-// is then below what the clocks can tell apart, 0. An answer stamped before the call began is
-// no answer to it (the wall clock was stepped): no time.
+// Counted from the moment the final send call began: the request's last byte leaves inside that
+// call, so no server can have seen the request earlier. The call's return would be later still,
+// and a client preempted inside the call (the server already reading) would show the server
+// faster than it was. An answer stamped before the call began is no answer to it (the wall
+// clock was stepped): no time.
 long double sincesent(int64_t rx, const THttpCli::TWireTimes& w, int64_t offsetns) {
   const int64_t at = rx - offsetns;
   if (at < w.sendbegan) return -1;
-  return at <= w.sent ? 0 : static_cast<long double>(at - w.sent) / 1000000;
+  return static_cast<long double>(at - w.sendbegan) / 1000000;
 }
 
 }  // namespace

@@ -14,11 +14,10 @@ struct TServerTime {
 };
 
 // The times of one exchange. offsetns is CLOCK_REALTIME minus CLOCK_MONOTONIC (realtimeoffset),
-// sampled for the run. The departure is the moment the request's final send returned (see
-// TWSocket::LastSendDone): a kernel transmit stamp would arrive on the socket's error queue,
-// which costs a wake-up and a read per request and reads as a failed socket on our edge-triggered
-// watches; on loopback and local links the segment is handed on inside the send call, so the
-// return lags the departure by microseconds. That lag can exceed a server's time that is itself
-// a few microseconds: such an answer counts 0. One stamped before the send call even began (a
-// stepped wall clock) is no time.
+// sampled for the run. The departure is the moment the request's final send call began (see
+// TWSocket::LastSendBegan): the last byte leaves inside that call, so a server's time is never
+// shown shorter than it was; it may include the call itself, microseconds. A kernel transmit
+// stamp would arrive on the socket's error queue, which costs a wake-up and a read per request
+// and reads as a failed socket on our edge-triggered watches. One stamped before the send call
+// began (a stepped wall clock) is no time.
 TServerTime servertime(const THttpCli::TWireTimes& w, int64_t offsetns);
