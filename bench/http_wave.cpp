@@ -5,7 +5,12 @@
 // the CPU seconds (user + sys), the requests per CPU-second and the peak RSS per user of each
 // program (whole processes, start to exit), with our ratios to each peer.
 //
-// usage: bench_http_wave [N ...]   (default 1000 5000 19000; ROUNDS=5 in the environment)
+// The ratio of medians compares figures taken minutes apart; on a shared machine whose load drifts,
+// the CPU ratio of the runs of one round (seconds apart) is steadier, so its median over the rounds
+// is printed too, with its range.
+//
+// usage: bench_http_wave [N ...]   (default 1000 5000 19000; ROUNDS=5 in the environment;
+//        PROGRAMS=pressbolt-cli,minimal races only the programs named, pressbolt-cli always first)
 
 #include <algorithm>
 #include <cstdio>
@@ -118,6 +123,48 @@ double ratio(double a, double b) {
   return b > 0 ? a / b : 0;
 }
 
+// pressbolt-cli's CPU over the peer's in each round where both ran: median, least and most.
+struct TRoundRatios {
+  double median = 0, least = 0, most = 0;
+  int rounds = 0;
+};
+
+TRoundRatios roundratios(const TTool& ours, const TTool& peer) {
+  std::vector<double> r;
+  for (size_t i = 0; i < ours.runs.size() && i < peer.runs.size(); ++i) {
+    const TRun& a = ours.runs[i];
+    const TRun& b = peer.runs[i];
+    if (a.valid && b.valid && b.cpums > 0) r.push_back(a.cpums / b.cpums);
+  }
+  TRoundRatios out;
+  out.rounds = static_cast<int>(r.size());
+  if (r.empty()) return out;
+  out.median = median(r);
+  out.least = *std::min_element(r.begin(), r.end());
+  out.most = *std::max_element(r.begin(), r.end());
+  return out;
+}
+
+// The programs to race: all five, or those PROGRAMS names (pressbolt-cli is always raced first,
+// since every ratio is its own).
+std::vector<TTool> chosentools() {
+  std::vector<TTool> all{{"pressbolt-cli", {}},
+                         {"ab", {}},
+                         {"h2load", {}},
+                         {"minimal", {}},
+                         {"minimal-portwindow", {}}};
+  const char* wanted = std::getenv("PROGRAMS");
+  if (wanted == nullptr || *wanted == 0) return all;
+  const std::string list = std::string(",") + wanted + ",";
+  std::vector<TTool> tools;
+  for (const TTool& t : all) {
+    if (tools.empty() || list.find(std::string(",") + t.name + ",") != std::string::npos) {
+      tools.push_back(t);
+    }
+  }
+  return tools;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -132,8 +179,11 @@ int main(int argc, char** argv) {
       "http_wave: one wave of N users, GET %s (%d bytes) from nginx on loopback, %d rounds,"
       " descriptor limit %d\n",
       bench::TNginx::Path, bench::TNginx::Size, rounds, limit);
+  const std::vector<TTool> racers = chosentools();
   for (const char* p : {"nginx", "ab", "h2load"}) {
-    if (!bench::inpath(p)) {
+    bool raced = std::string(p) == "nginx";
+    for (const TTool& t : racers) raced = raced || std::string(p) == t.name;
+    if (raced && !bench::inpath(p)) {
       std::printf("%s not found (packages nginx-light, apache2-utils, nghttp2-client): no race\n",
                   p);
       return 0;
@@ -154,11 +204,7 @@ int main(int argc, char** argv) {
       continue;
     }
     const std::string N = std::to_string(n);
-    std::vector<TTool> tools{{"pressbolt-cli", {}},
-                             {"ab", {}},
-                             {"h2load", {}},
-                             {"minimal", {}},
-                             {"minimal-portwindow", {}}};
+    std::vector<TTool> tools = racers;
     for (int round = 0; round < rounds; ++round) {
       for (TTool& t : tools) {
         int port = nginx.port(next++);
@@ -190,12 +236,16 @@ int main(int argc, char** argv) {
       std::printf("| %s | %.0f | %.3f | %.0f | %.2f | %.0f |\n", t.name, m.wallms, m.cpus,
                   m.perCpuS, m.rssperuserkb, m.ok);
     }
-    std::printf("\n| pressbolt-cli to | wall | CPU | requests per CPU-s | peak RSS per user |\n");
-    std::printf("|---|---:|---:|---:|---:|\n");
+    std::printf(
+        "\n| pressbolt-cli to | wall | CPU | requests per CPU-s | peak RSS per user |"
+        " CPU, round by round: median (range) |\n");
+    std::printf("|---|---:|---:|---:|---:|---:|\n");
     for (size_t i = 1; i < s.size(); ++i) {
-      std::printf("| %s | %.2f | %.2f | %.2f | %.2f |\n", tools[i].name,
+      const TRoundRatios r = roundratios(tools[0], tools[i]);
+      std::printf("| %s | %.2f | %.2f | %.2f | %.2f | %.2f (%.2f-%.2f) |\n", tools[i].name,
                   ratio(s[0].wallms, s[i].wallms), ratio(s[0].cpus, s[i].cpus),
-                  ratio(s[0].perCpuS, s[i].perCpuS), ratio(s[0].rssperuserkb, s[i].rssperuserkb));
+                  ratio(s[0].perCpuS, s[i].perCpuS), ratio(s[0].rssperuserkb, s[i].rssperuserkb),
+                  r.median, r.least, r.most);
     }
   }
   std::string cleanup = std::string("rm -rf '") + dir + "'";
