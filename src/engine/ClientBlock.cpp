@@ -34,8 +34,11 @@ void TClientBlock::reserve(size_t count) {
   if (huge) bytes = (bytes + kHugePage - 1) / kHugePage * kHugePage;
   void* p = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   if (p == MAP_FAILED) return;  // every client comes from the heap then
-  // Only advice: without transparent huge pages the block is made of ordinary pages.
-  if (huge) madvise(p, bytes, MADV_HUGEPAGE);
+  // Only advice: without transparent huge pages the block is made of ordinary pages. Only the huge
+  // pages the clients fill whole take it: the kernel zeroes a huge page in full at its first touch,
+  // and zeroing costs the CPU the test measures, so a part-used last one stays in ordinary pages.
+  const size_t filled = count * kSlot / kHugePage * kHugePage;
+  if (huge && filled > 0) madvise(p, filled, MADV_HUGEPAGE);
   base_ = static_cast<char*>(p);
   bytes_ = bytes;
   capacity_ = bytes / kSlot;
