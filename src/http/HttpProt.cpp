@@ -183,7 +183,8 @@ void THttpCli::DnsLookupDone(uint16_t Error) {
   try {
     socket_.SetAddr(socket_.DnsResult());
     socket_.SetPort(ConnectPort);
-    socket_.SetProto("tcp");
+    static const std::string tcp = "tcp";  // made once, not for every connection
+    socket_.SetProto(tcp);
     socket_.Connect();
   } catch (const std::exception&) {
     // A refusal without a platform error (no port, say) must still read as a local failure, not
