@@ -11,6 +11,7 @@
 #include <memory>
 #include <new>
 #include <stdexcept>
+#include <string_view>
 
 #include "engine/Cookies.h"
 #include "engine/EngineText.h"
@@ -26,6 +27,9 @@ namespace {
 // How long the first run waits at most for the kernel to start stamping (it takes a work queue's
 // turn, usually well under a millisecond); a kernel that never does leaves the server times null.
 constexpr int kStampStartMs = 200;
+
+// The start of the line logged for every client made; a view, so writing it needs no length count.
+constexpr std::string_view kAllocating = "Allocating Request ";
 
 bool fileexists(const std::string& path) {
   struct stat st {};
@@ -151,7 +155,11 @@ bool TLoadEngine::showallocation(int k, const std::string& run) {
 
 void TLoadEngine::makeclient(const TestSettings& s, int k, TRunSources& sources) {
   auto* c = clientblock_.create(loop_);
-  c->Agent = s.useagent ? s.agent : std::string();
+  if (s.useagent) {
+    c->Agent = s.agent;
+  } else {
+    c->Agent.clear();
+  }
   if (s.useuser) {
     if (s.usersfromfile) {
       if (!sources.users.eof()) {
@@ -212,7 +220,8 @@ void TLoadEngine::makeclient(const TestSettings& s, int k, TRunSources& sources)
     c->PostStream = c->postbody.get();
   }
   if (s.useuser) note += ", Username:" + c->Username;
-  text_.assign("Allocating Request ");
+  text_.clear();
+  text_.append(kAllocating);
   appendnumber(text_, k);
   if (s.usekey) {
     std::string K = std::to_string(s.keyoffset + c->requestno);
@@ -220,7 +229,7 @@ void TLoadEngine::makeclient(const TestSettings& s, int k, TRunSources& sources)
     text_ += ", Key: ";
     text_ += K;
   }
-  text_ += note;
+  if (!note.empty()) text_ += note;
   log(text_);
   if (c->slot == 0 && runindex == 0) keepfirstresponse(c);
   if (s.preservecookies) {
@@ -274,19 +283,23 @@ void TLoadEngine::fire(bool post) {
   rtoffset_ = realtimeoffset();
   // The start loop: nothing but the time, one log line and the start of the request.
   const long double t0 = elapsedms();
+  // The line's own text, written once: each request only puts its number after it. A local
+  // string, so that nothing a request start may log reaches into it.
+  std::string line("Starting request ");
+  const size_t prefix = line.size();
   for (auto* c : clients) {
     c->starttime = elapsedms();
-    text_.assign("Starting request ");
-    appendnumber(text_, c->requestno);
-    log(text_);
+    line.resize(prefix);
+    appendnumber(line, c->requestno);
+    log(line);
     startrequest(c, post);
   }
   const long double t1 = elapsedms();
   startloop_ = {t0, t1};
 
-  const std::string line = createdline(runusers, t1 - t0);
-  log(line);
-  logs_.logdatanocr(line);
+  const std::string created = createdline(runusers, t1 - t0);
+  log(created);
+  logs_.logdatanocr(created);
   // A segment may own no user of a short run: that run is complete at once, from the loop.
   if (clients.empty()) notices_.Post([this] { runcomplete(elapsedms()); });
 }
