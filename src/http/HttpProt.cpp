@@ -16,18 +16,20 @@ struct TSplitUrl {
   std::string document;
   std::string target;      // the request target without a proxy
   std::string originhost;  // the host as hostkey compares it
+  std::string port;        // the URL's port, "80" when it names none
 };
 
 // The engine starts thousands of clients on the same URL: it is taken apart once for all of them
 // (on each thread), not once per request. The result stays valid until the next call.
 const TSplitUrl& spliturl(const std::string& url) {
-  thread_local TSplitUrl last{"", SplitURL(""), documentname(""), "/", hostkey("")};
+  thread_local TSplitUrl last{"", SplitURL(""), documentname(""), "/", hostkey(""), "80"};
   if (url != last.url) {
     last.parts = SplitURL(url);
     last.document = documentname(last.parts.path);
     last.target = requesttarget(last.parts.path);
     if (last.target.empty()) last.target = "/";
     last.originhost = hostkey(last.parts.host);
+    last.port = last.parts.port.empty() ? "80" : last.parts.port;
     last.url = url;
   }
   return last;
@@ -127,7 +129,7 @@ void THttpCli::DoRequest(THttpRequest rq) {
   if (Proxy.empty()) {
     RequestTarget = split.target;
     ConnectHost = u.host;
-    ConnectPort = u.port.empty() ? "80" : u.port;
+    ConnectPort = split.port;
   } else {
     std::string port = u.port.empty() ? "" : ":" + u.port;
     RequestTarget =
@@ -138,7 +140,7 @@ void THttpCli::DoRequest(THttpRequest rq) {
     ConnectPort = p.port.empty() ? ProxyPort : p.port;
   }
   originhost_ = split.originhost;
-  originport_ = u.port.empty() ? "80" : u.port;
+  originport_ = split.port;
   StartConnect();
 }
 
@@ -248,8 +250,7 @@ void THttpCli::SessionConnected(uint16_t Error) {
 
 void THttpCli::AddRequestLine(const std::string& Line) {
   if (handler_ != nullptr) handler_->Command(this, Line);
-  RequestBuffer += Line;
-  RequestBuffer += "\r\n";
+  RequestBuffer.append(Line).append("\r\n", 2);
 }
 
 void THttpCli::SendRequestHeader(const std::string& method, const std::string& version) {
@@ -282,18 +283,22 @@ void THttpCli::SendRequestHeader(const std::string& method, const std::string& v
   if (RequestBuffer.empty() && RequestBuffer.capacity() < bytes) {
     // The storage the last request of this thread left: the text goes out with one copy anyway.
     std::string& spare = sparerequesttext();
-    if (spare.capacity() >= bytes) RequestBuffer.swap(spare);
+    if (spare.capacity() >= bytes) RequestBuffer = std::move(spare);
   }
   RequestBuffer.reserve(bytes);
   for (const std::string& line : lines->lines) AddRequestLine(line);
   FireRequestHeaderEnd();
   AddRequestLine("");
-  std::string text;
-  text.swap(RequestBuffer);
+  // Out of the client before it is sent: a handler that starts another request during the send
+  // cannot change these bytes. Moves, not swaps: the string left behind is dropped anyway.
+  std::string text = std::move(RequestBuffer);
+  RequestBuffer.clear();
   socket_.Send(text.data(), int(text.size()));
-  text.clear();
   std::string& spare = sparerequesttext();
-  if (text.capacity() > spare.capacity()) spare.swap(text);
+  if (text.capacity() > spare.capacity()) {
+    text.clear();
+    spare = std::move(text);
+  }
 }
 
 void THttpCli::SendPostChunk() {
