@@ -253,7 +253,7 @@ void THttpCli::AddRequestLine(const std::string& Line) {
   RequestBuffer.append(Line).append("\r\n", 2);
 }
 
-void THttpCli::SendRequestHeader(const std::string& method, const std::string& version) {
+void THttpCli::SendRequestHeader(std::string_view method, std::string_view version) {
   RequestBuffer.clear();
   FireRequestHeaderBegin();
   TRequestHeaderFields f;
@@ -288,7 +288,8 @@ void THttpCli::SendRequestHeader(const std::string& method, const std::string& v
   RequestBuffer.reserve(bytes);
   for (const std::string& line : lines->lines) AddRequestLine(line);
   FireRequestHeaderEnd();
-  AddRequestLine("");
+  static const std::string emptyline;  // made once, not for every request
+  AddRequestLine(emptyline);
   // Out of the client before it is sent: a handler that starts another request during the send
   // cannot change these bytes. Moves, not swaps: the string left behind is dropped anyway.
   std::string text = std::move(RequestBuffer);

@@ -12,6 +12,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -336,7 +337,7 @@ class THttpCli : private TSocketHandler, public TEventTarget<THttpCliHandler, TH
   // Error is the socket's: non-zero for a reset.
   void ConnectionClosed(uint16_t Error);
   // Request side.
-  void SendRequestHeader(const std::string& method, const std::string& version);
+  void SendRequestHeader(std::string_view method, std::string_view version);
   void SendPostChunk();
   void Fail(uint16_t error, const std::string& reason);
   // Response side.

@@ -30,6 +30,19 @@ std::string_view trimmed(std::string_view v) {
   return trim(v, " \t\r\n");
 }
 
+// A view of another string needs none of the care for overlap that assigning a view takes; one
+// into s itself (a property set to a trimmed part of its own value) still gets it.
+void assignview(std::string& s, std::string_view v) {
+  const auto at = reinterpret_cast<uintptr_t>(v.data());
+  const auto begin = reinterpret_cast<uintptr_t>(s.data());
+  if (at >= begin && at <= begin + s.size()) {
+    s.assign(v);
+  } else {
+    s.clear();
+    s.append(v);
+  }
+}
+
 // Resetting mostly finds the default already there; comparing costs less than assigning.
 void setdefault(std::string& s, std::string_view value) {
   if (s != value) s.assign(value);
@@ -107,7 +120,7 @@ void TWSocket::SetAddr(const std::string& value) {
     ReportError("Cannot change Addr if not closed");
     return;
   }
-  addr_ = v;
+  assignview(addr_, v);
   addrresolved_ = false;
 }
 
@@ -118,7 +131,7 @@ void TWSocket::SetPort(const std::string& value) {
     ReportError("Cannot change Port if not closed");
     return;
   }
-  port_ = v;
+  assignview(port_, v);
   portresolved_ = false;
 }
 
@@ -129,7 +142,7 @@ void TWSocket::SetProto(const std::string& value) {
     ReportError("Cannot change Proto if not closed");
     return;
   }
-  proto_ = v;
+  assignview(proto_, v);
   protoresolved_ = false;
   // The port's service name depends on the protocol.
   portresolved_ = false;
