@@ -100,6 +100,35 @@ TEST(WSocketLookup, TheSocketsOwnResultMayBeLookedUpAgain) {
   EXPECT_EQ(loop.Close(), 0);
 }
 
+// Numeric hosts are parsed once per thread and kept: a later lookup of another text, also one that
+// only begins like the kept one, must reach its own address.
+TEST(WSocketLookup, EachDottedHostConnectsToItsOwnAddress) {
+  TEventLoop loop;
+  TPlainServer server;  // on 127.0.0.1 only: any other address is refused
+  {
+    auto connectto = [&](const std::string& host) {
+      TWSocket s(loop);
+      std::string outcome = "none";
+      s.OnSessionConnected = [&](TWSocket* c, uint16_t e) {
+        outcome = e == 0 ? c->PeerAddress() : "error " + std::to_string(e);
+        if (e == 0) ::close(server.Accept());
+        c->Abort();
+      };
+      s.DnsLookup(host);
+      s.SetAddr(s.DnsResult());
+      s.SetPort(server.port);
+      s.Connect();
+      loop.Run();
+      return outcome;
+    };
+    EXPECT_EQ(connectto("127.0.0.2"), "error 10061");
+    EXPECT_EQ(connectto("127.0.0.1"), "127.0.0.1");
+    EXPECT_EQ(connectto("127.0.0.12"), "error 10061");
+    EXPECT_EQ(connectto("127.0.0.1"), "127.0.0.1");
+  }
+  EXPECT_EQ(loop.Close(), 0);
+}
+
 TEST(WSocketLookup, NamesAreLookedUpLater) {
   TEventLoop loop;
   {
