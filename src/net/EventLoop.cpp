@@ -225,15 +225,15 @@ TFdWatch::Block* TEventLoop::block(uint64_t key) {
 }
 
 uint32_t TEventLoop::acquirewatch(int fd, TFdWatchHandler* handler) {
-  uint32_t slot;
+  const uint32_t gen = ++nextgen_;
   if (freeslots_.empty()) {
-    slot = uint32_t(blocks_.size());
-    blocks_.emplace_back();
-  } else {
-    slot = freeslots_.back();
-    freeslots_.pop_back();
+    const auto slot = uint32_t(blocks_.size());
+    blocks_.push_back(TFdWatch::Block{handler, fd, 0, false, false, slot, gen});
+    return slot;
   }
-  blocks_[slot] = TFdWatch::Block{handler, fd, 0, false, false, slot, ++nextgen_};
+  const uint32_t slot = freeslots_.back();
+  freeslots_.pop_back();
+  blocks_[slot] = TFdWatch::Block{handler, fd, 0, false, false, slot, gen};
   return slot;
 }
 
@@ -351,7 +351,8 @@ int TFdWatch::Start(int events) {
 
 int TFdWatch::StartEdge(int wanted) {
   if (slot_ == NoSlot || fd_ < 0) return UV_EBADF;
-  if (!edge_) Stop();
+  // A level watch that is registered has events; a watch never started has nothing to stop.
+  if (!edge_ && events_ != 0) Stop();
   int rc = loop_.watchfd(block(), wanted, true);
   if (rc != 0) return rc;
   edge_ = true;
