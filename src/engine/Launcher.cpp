@@ -288,7 +288,10 @@ void TLoadEngine::fire(bool post) {
   const long double t0 = elapsedms();
   // The line's own text, written once: each request only puts its number after it. A local
   // string, so that nothing a request start may log reaches into it.
-  std::string line("Starting request ");
+  constexpr std::string_view starting = "Starting request ";
+  std::string line;
+  line.reserve(starting.size() + 20);  // room for any request number: one heap block per run
+  line.append(starting);
   const size_t prefix = line.size();
   for (auto* c : clients) {
     c->starttime = elapsedms();
