@@ -35,9 +35,15 @@ template <size_t N>
 class TLineBuffer {
  public:
   TLineBuffer& operator<<(std::string_view piece) {
-    const size_t n = piece.size() < N - size_ ? piece.size() : N - size_;
-    std::memcpy(data_ + size_, piece.data(), n);
-    size_ += n;
+    // Two branches: a literal's copy then has a length known when compiled, and becomes a few
+    // moves instead of a loop.
+    if (piece.size() <= N - size_) {
+      std::memcpy(data_ + size_, piece.data(), piece.size());
+      size_ += piece.size();
+    } else {
+      std::memcpy(data_ + size_, piece.data(), N - size_);
+      size_ = N;
+    }
     return *this;
   }
   TLineBuffer& operator<<(char ch) {
