@@ -7,7 +7,7 @@ namespace {
 
 struct TText {
   int code;
-  const char* text;
+  std::string_view text;  // its length counted when compiled
 };
 
 constexpr TText kStatusTexts[] = {
@@ -130,7 +130,7 @@ constexpr TText kSocketTexts[] = {
 template <size_t N>
 constexpr bool allfit(const TText (&table)[N]) {
   for (const TText& t : table) {
-    if (std::char_traits<char>::length(t.text) > kLongestText) return false;
+    if (t.text.size() > kLongestText) return false;
   }
   return true;
 }
@@ -141,7 +141,7 @@ template <size_t N>
 std::string_view lookup(const TText (&table)[N], int code, std::string_view unknown) {
   auto it = std::find_if(std::begin(table), std::end(table),
                          [code](const TText& t) { return t.code == code; });
-  return it == std::end(table) ? unknown : std::string_view(it->text);
+  return it == std::end(table) ? unknown : it->text;
 }
 
 }  // namespace
