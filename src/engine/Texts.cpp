@@ -6,8 +6,11 @@
 namespace {
 
 struct TText {
+  constexpr TText(int c, const char* t)
+      : code(c), length(static_cast<uint16_t>(std::char_traits<char>::length(t))), text(t) {}
   int code;
-  std::string_view text;  // its length counted when compiled
+  uint16_t length;  // counted when compiled, in room the entry has anyway
+  const char* text;
 };
 
 constexpr TText kStatusTexts[] = {
@@ -130,7 +133,7 @@ constexpr TText kSocketTexts[] = {
 template <size_t N>
 constexpr bool allfit(const TText (&table)[N]) {
   for (const TText& t : table) {
-    if (t.text.size() > kLongestText) return false;
+    if (t.length > kLongestText) return false;
   }
   return true;
 }
@@ -141,7 +144,7 @@ template <size_t N>
 std::string_view lookup(const TText (&table)[N], int code, std::string_view unknown) {
   auto it = std::find_if(std::begin(table), std::end(table),
                          [code](const TText& t) { return t.code == code; });
-  return it == std::end(table) ? unknown : it->text;
+  return it == std::end(table) ? unknown : std::string_view(it->text, it->length);
 }
 
 }  // namespace
