@@ -165,18 +165,13 @@ bool TLogFileWriter::open(const std::string& path, std::string& error) {
   return true;
 }
 
-char* TLogFileWriter::room(size_t n) {
-  if (blockused_ + n > blocksize_) {
-    if (blockused_ > 0) flush();
-    if (n > blocksize_) {
-      // A line longer than a block gets a block of its own size.
-      blocksize_ = std::max(n, kBlockBytes + 512);
-      block_.reset(new char[blocksize_]);  // filled before it is read: no zeroing
-    }
+void TLogFileWriter::makeroom(size_t n) {
+  if (blockused_ > 0) flush();
+  if (n > blocksize_) {
+    // A line longer than a block gets a block of its own size.
+    blocksize_ = std::max(n, kBlockBytes + 512);
+    block_.reset(new char[blocksize_]);  // filled before it is read: no zeroing
   }
-  char* at = block_.get() + blockused_;
-  blockused_ += n;
-  return at;
 }
 
 void TLogFileWriter::append(const std::string& line) {

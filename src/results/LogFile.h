@@ -72,7 +72,14 @@ class TLogFileWriter {
  private:
   bool flush();
   // Room for n more bytes at the block's end; a full block is written first.
-  char* room(size_t n);
+  char* room(size_t n) {
+    if (blockused_ + n > blocksize_) makeroom(n);
+    char* at = block_.get() + blockused_;
+    blockused_ += n;
+    return at;
+  }
+  // Writes the block, and gives it room for n bytes when it has less.
+  void makeroom(size_t n);
 
   std::string path_;    // as given, for messages
   std::string target_;  // the file renamed over (a link's target)
