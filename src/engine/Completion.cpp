@@ -21,20 +21,16 @@ void TLoadEngine::requestdone(THttpCli* Sender, THttpRequest, uint16_t Error) {
   const long double wait = elapsedms() - c->starttime;
   c->PostStream = nullptr;
   c->postbody.reset();
-  text_.assign("Request ");
-  appendnumber(text_, c->requestno);
-  text_ += " Done: ";
-  appendrounded(text_, wait);
-  text_ += " ms, HTTP-StatusCode = ";
-  appendnumber(text_, c->StatusCode);
-  text_ += " (";
-  text_ += statustext(c->StatusCode);
-  text_ += "), Socketcode = ";
-  appendnumber(text_, Error);
-  text_ += " (";
-  text_ += sockettext(Error);
-  text_ += ')';
-  log(text_);
+  {
+    // Four numbers of at most 20 characters, two table texts and 60 characters of words.
+    TLineBuffer<2 * kLongestText + 160> line;
+    line << "Request ";
+    line.number(c->requestno) << " Done: ";
+    line.rounded(wait) << " ms, HTTP-StatusCode = ";
+    line.number(c->StatusCode) << " (" << statusview(c->StatusCode) << "), Socketcode = ";
+    line.number(Error) << " (" << socketview(Error) << ')';
+    log(line.view());
+  }
   if (c->requestno % 10 == 0 && host_.haswindow()) {
     text_.assign("Request ");
     appendnumber(text_, c->requestno);
@@ -59,7 +55,9 @@ void TLoadEngine::requestdone(THttpCli* Sender, THttpRequest, uint16_t Error) {
   }
   charts_.addrequest(c->starttime - teststart, wait, c->StatusCode,
                      static_cast<double>(server.server), static_cast<double>(server.ttfb));
-  const long double endtime = elapsedms();
+  // The end of the run is the end of its last request: only that one needs the clock here.
+  const bool maybelast = clientsleft <= 1;
+  const long double endtime = maybelast ? elapsedms() : 0;
   waitsum += wait;
   requestscounted += 1;
   tally.statusadd(c->StatusCode);
@@ -107,7 +105,7 @@ void TLoadEngine::requestdone(THttpCli* Sender, THttpRequest, uint16_t Error) {
 
   // The client is inside its own completion callback; it touches nothing after it returns.
   clientblock_.destroy(c);
-  if (clientsleft == 0 && testactive_) runcomplete(endtime);
+  if (clientsleft == 0 && testactive_) runcomplete(maybelast ? endtime : elapsedms());
 }
 
 void TLoadEngine::closecookiecache() {

@@ -3,8 +3,11 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
+#include <string_view>
 
 // Appends value in decimal, as std::to_string writes it.
 inline void appendnumber(std::string& to, long long value) {
@@ -24,6 +27,45 @@ inline std::string rounded(long double value) {
 inline void appendrounded(std::string& to, long double value) {
   appendnumber(to, static_cast<long long>(std::rint(value)));
 }
+
+// A line put together in a buffer of N bytes on the stack, for a line written once per request:
+// each piece is one copy of known length, without a growing string's checks and calls. The
+// caller sizes N for the longest line it writes; a piece that would not fit is cut.
+template <size_t N>
+class TLineBuffer {
+ public:
+  TLineBuffer& operator<<(std::string_view piece) {
+    // Two branches: a literal's copy then has a length known when compiled, and becomes a few
+    // moves instead of a loop.
+    if (piece.size() <= N - size_) {
+      std::memcpy(data_ + size_, piece.data(), piece.size());
+      size_ += piece.size();
+    } else {
+      std::memcpy(data_ + size_, piece.data(), N - size_);
+      size_ = N;
+    }
+    return *this;
+  }
+  TLineBuffer& operator<<(char ch) {
+    if (size_ < N) data_[size_++] = ch;
+    return *this;
+  }
+  // The number in decimal, as std::to_string writes it.
+  TLineBuffer& number(long long value) {
+    auto [end, error] = std::to_chars(data_ + size_, data_ + N, value);
+    if (error == std::errc()) size_ = size_t(end - data_);
+    return *this;
+  }
+  // rounded(value).
+  TLineBuffer& rounded(long double value) {
+    return number(static_cast<long long>(std::rint(value)));
+  }
+  std::string_view view() const { return std::string_view(data_, size_); }
+
+ private:
+  char data_[N];
+  size_t size_ = 0;
+};
 
 // " (equals ~N requests/h)" for a mean request time in msec; "" for a mean of 0, which has no
 // rate (dividing by it would print the smallest 64-bit number).

@@ -160,7 +160,7 @@ class TLoadEngine {
   void dropdetailedlog();
 
   std::string firstresponsepath() const { return resultdir_ + "temp.htm"; }
-  void log(const std::string& text) { logs_.log(text); }
+  void log(std::string_view text) { logs_.log(text); }
 
   TEngineHost& host_;
   TLogModel& logs_;

@@ -101,7 +101,7 @@ void TLoadEngine::ExecButtonClick() {
     host_.errordialog(error);
     return;
   }
-  logs_.setsink([this](const std::string& line) { detailedlog_.append(line); });
+  logs_.setfilesink(&detailedlog_);
   logs_.setkeeplines(host_.haswindow());
   firstsource_.reset();
   writeheader(s);

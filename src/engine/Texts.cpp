@@ -6,7 +6,10 @@
 namespace {
 
 struct TText {
+  constexpr TText(int c, const char* t)
+      : code(c), length(static_cast<uint16_t>(std::char_traits<char>::length(t))), text(t) {}
   int code;
+  uint16_t length;  // counted when compiled, in room the entry has anyway
   const char* text;
 };
 
@@ -128,20 +131,38 @@ constexpr TText kSocketTexts[] = {
 };
 
 template <size_t N>
-std::string lookup(const TText (&table)[N], int code, const char* unknown) {
+constexpr bool allfit(const TText (&table)[N]) {
+  for (const TText& t : table) {
+    if (t.length > kLongestText) return false;
+  }
+  return true;
+}
+static_assert(allfit(kStatusTexts) && allfit(kSocketTexts),
+              "a line buffer sized by kLongestText must hold every text");
+
+template <size_t N>
+std::string_view lookup(const TText (&table)[N], int code, std::string_view unknown) {
   auto it = std::find_if(std::begin(table), std::end(table),
                          [code](const TText& t) { return t.code == code; });
-  return it == std::end(table) ? unknown : it->text;
+  return it == std::end(table) ? unknown : std::string_view(it->text, it->length);
 }
 
 }  // namespace
 
-std::string statustext(int code) {
+std::string_view statusview(int code) {
   return lookup(kStatusTexts, code, "(unknown http result)");
 }
 
-std::string sockettext(uint16_t code) {
+std::string_view socketview(uint16_t code) {
   return lookup(kSocketTexts, code, "(unknown errorcode)");
+}
+
+std::string statustext(int code) {
+  return std::string(statusview(code));
+}
+
+std::string sockettext(uint16_t code) {
+  return std::string(socketview(code));
 }
 
 std::string replaceall(std::string text, const std::string& pattern,

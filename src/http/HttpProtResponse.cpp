@@ -33,23 +33,30 @@ void THttpCli::SetState(THttpClientState value) {
   if (state_ == value) return;
   state_ = value;
   if (value == hsReady) {
-    // Posted before OnStateChange runs, so a handler may even destroy the client.
-    notices_.Post([this] {
-      // The request is over: its buffers go back until the next request needs them.
-      ReceiveBuffer.Release();
-      SendBuffer.reset();
-      // The handler may destroy this client.
-      if (handler_ != nullptr) handler_->RequestDone(this, RequestType, requesterror_);
-    });
+    // Posted before OnStateChange runs, so a handler may even destroy the client. A plain
+    // notice: every request posts this one.
+    notices_.Post(
+        [](void* self, uint32_t) {
+          auto* c = static_cast<THttpCli*>(self);
+          // The request is over: its buffers go back until the next request needs them.
+          c->ReceiveBuffer.Release();
+          c->SendBuffer.reset();
+          // The handler may destroy this client.
+          if (c->handler_ != nullptr) c->handler_->RequestDone(c, c->RequestType, c->requesterror_);
+        },
+        this, 0);
   }
   if (handler_ != nullptr) handler_->StateChange(this);
 }
 
 void THttpCli::PostSetReady() {
-  uint32_t serial = serial_;
-  notices_.Post([this, serial] {
-    if (serial == serial_) SetState(hsReady);
-  });
+  // A plain notice, as every request posts it.
+  notices_.Post(
+      [](void* self, uint32_t serial) {
+        auto* c = static_cast<THttpCli*>(self);
+        if (serial == c->serial_) c->SetState(hsReady);
+      },
+      this, serial_);
 }
 
 // ---- Reading ----

@@ -125,29 +125,60 @@ void TEventLoop::ReportException(const std::string& what) {
   }
 }
 
-void TEventLoop::Post(TNoticeTarget* target, std::function<void()>&& fn) {
+void TEventLoop::Notice::clear() {
+  if (isplain()) {
+    new (&fn) std::function<void()>();
+  } else {
+    fn = nullptr;
+  }
+  targetbits = 0;
+}
+
+void TEventLoop::Notice::take(Notice& from) {
+  targetbits = from.targetbits;
+  if (from.isplain()) {
+    fn.~function();
+    plain = from.plain;
+  } else {
+    fn.swap(from.fn);
+  }
+  from.clear();
+}
+
+TEventLoop::Notice& TEventLoop::newnotice(TNoticeTarget* target) {
   if (queued_ == 0) uv_idle_start(&idle_, &TEventLoop::OnIdle);
   if (queued_ == notices_.size()) {
     std::vector<Notice> grown(notices_.empty() ? 64 : notices_.size() * 2);
-    for (size_t i = 0; i < queued_; ++i) grown[i] = std::move(queued(i));
+    for (size_t i = 0; i < queued_; ++i) grown[i].take(queued(i));
     notices_.swap(grown);
     first_ = 0;
     mask_ = notices_.size() - 1;
   }
   Notice& n = queued(queued_);
-  n.target = target;
-  n.fn.swap(fn);  // the free slot holds an empty function
+  n.targetbits = reinterpret_cast<uintptr_t>(target);
   ++queued_;
   ++target->pending_;
+  return n;
+}
+
+void TEventLoop::Post(TNoticeTarget* target, std::function<void()>&& fn) {
+  newnotice(target).fn.swap(fn);  // the free slot holds an empty function
+  Kick();
+}
+
+void TEventLoop::Post(TNoticeTarget* target, const PlainCall& call) {
+  Notice& n = newnotice(target);
+  n.fn.~function();  // empty: nothing to release
+  n.plain = call;
+  n.targetbits |= 1;
   Kick();
 }
 
 void TEventLoop::Cancel(TNoticeTarget* target) {
   for (size_t i = 0; i < queued_; ++i) {
     Notice& n = queued(i);
-    if (n.target == target) {
-      n.target = nullptr;
-      n.fn = nullptr;
+    if (n.targetbits != 0 && n.target() == target) {
+      n.clear();
       ++cancelled_;
     }
   }
@@ -165,9 +196,7 @@ void TEventLoop::Deliver() {
   while (n-- > 0 && queued_ > 0) {
     // Taken out of the ring first: the notice may post others, and the ring may grow.
     Notice& front = queued(0);
-    TNoticeTarget* target = front.target;
-    std::function<void()> fn;
-    fn.swap(front.fn);  // leaves the slot empty for its next notice
+    TNoticeTarget* target = front.target();
     first_ = (first_ + 1) & mask_;
     --queued_;
     if (target == nullptr) {
@@ -175,6 +204,15 @@ void TEventLoop::Deliver() {
       continue;
     }
     --target->pending_;
+    if (front.isplain()) {
+      const PlainCall call = front.plain;
+      front.clear();
+      guarded([&call] { call.fn(call.owner, call.arg); });
+      continue;
+    }
+    std::function<void()> fn;
+    fn.swap(front.fn);  // leaves the slot empty for its next notice
+    front.targetbits = 0;
     guarded(fn);
   }
   if (queued_ == 0) uv_idle_stop(&idle_);
@@ -190,6 +228,10 @@ TNoticeTarget::~TNoticeTarget() {
 
 void TNoticeTarget::Post(std::function<void()> fn) {
   loop_.Post(this, std::move(fn));
+}
+
+void TNoticeTarget::Post(TPlainNotice fn, void* owner, uint32_t arg) {
+  loop_.Post(this, TEventLoop::PlainCall{fn, owner, arg});
 }
 
 // ---- TFdWatch ---------------------------------------------------------------------------------

@@ -25,6 +25,10 @@ class TNoticeTarget {
   // Queues fn behind every notice posted before it (by any target). It runs later, from the loop;
   // never inside Post.
   void Post(std::function<void()> fn);
+  // The same for a notice that calls fn(owner, arg): for a notice posted once per request, where
+  // building, moving and destroying a std::function costs more than the notice's own work.
+  using TPlainNotice = void (*)(void* owner, uint32_t arg);
+  void Post(TPlainNotice fn, void* owner, uint32_t arg);
   // Number of this target's notices not yet delivered.
   uint32_t Pending() const { return pending_; }
   TEventLoop& Loop() const { return loop_; }
@@ -195,11 +199,41 @@ class TEventLoop {
  private:
   friend class TNoticeTarget;
   friend class TFdWatch;
+  // A queued notice: a std::function, or a plain call in the same room (a slot is no larger
+  // for it). A free slot holds an empty function.
+  struct PlainCall {
+    TNoticeTarget::TPlainNotice fn;
+    void* owner;
+    uint32_t arg;
+  };
   struct Notice {
-    TNoticeTarget* target = nullptr;
-    std::function<void()> fn;
+    Notice() : fn() {}
+    ~Notice() {
+      if (!isplain()) fn.~function();
+    }
+    Notice(const Notice&) = delete;
+    Notice& operator=(const Notice&) = delete;
+    // Back to a free slot.
+    void clear();
+    // Takes over from's notice; this slot was free, from is free afterwards.
+    void take(Notice& from);
+
+    TNoticeTarget* target() const {
+      return reinterpret_cast<TNoticeTarget*>(targetbits & ~uintptr_t(1));
+    }
+    bool isplain() const { return (targetbits & 1) != 0; }
+
+    // The target's address, with its lowest bit (always 0 for a target) set for a plain call:
+    // a flag of its own would make every slot of the ring larger.
+    uintptr_t targetbits = 0;
+    union {
+      std::function<void()> fn;
+      PlainCall plain;
+    };
   };
   void Post(TNoticeTarget* target, std::function<void()>&& fn);
+  void Post(TNoticeTarget* target, const PlainCall& call);
+  Notice& newnotice(TNoticeTarget* target);
   void Cancel(TNoticeTarget* target);
   Notice& queued(size_t i) { return notices_[(first_ + i) & mask_]; }
   static void OnIdle(uv_idle_t* idle);

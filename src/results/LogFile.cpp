@@ -8,6 +8,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -20,6 +21,18 @@ namespace {
 // The block size of a log write: a log of many thousand lines is neither written line by line nor
 // kept whole in memory, and the block's memory is taken once and reused.
 constexpr size_t kBlockBytes = size_t(64) << 10;
+
+bool writebytes(int fd, const char* bytes, size_t size) {
+  size_t done = 0;
+  while (done < size) {
+    ssize_t n = ::write(fd, bytes + done, size - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n == 0) errno = EIO;
+    if (n <= 0) return false;
+    done += static_cast<size_t>(n);
+  }
+  return true;
+}
 
 template <typename Text>
 bool writelines(const std::string& path, size_t count, Text text, std::string& error) {
@@ -126,7 +139,7 @@ bool TLogFileWriter::open(const std::string& path, std::string& error) {
   discard();
   path_ = path;
   errno_ = 0;
-  block_.clear();
+  blockused_ = 0;
   // A link is followed, so the file it names is the one replaced. A device or a pipe (/dev/full,
   // /dev/stdout) cannot be replaced at all: it is written in place.
   std::string target = linktarget(path);
@@ -152,29 +165,45 @@ bool TLogFileWriter::open(const std::string& path, std::string& error) {
   return true;
 }
 
+void TLogFileWriter::makeroom(size_t n) {
+  if (blockused_ > 0) flush();
+  if (n > blocksize_) {
+    // A line longer than a block gets a block of its own size.
+    blocksize_ = std::max(n, kBlockBytes + 512);
+    block_.reset(new char[blocksize_]);  // filled before it is read: no zeroing
+  }
+}
+
 void TLogFileWriter::append(const std::string& line) {
   if (fd_ < 0 || errno_ != 0) return;
-  if (block_.capacity() < kBlockBytes) block_.reserve(kBlockBytes + 512);
-  block_ += line;
-  block_ += "\r\n";
-  if (block_.size() >= kBlockBytes) flush();
+  char* at = room(line.size() + 2);
+  std::memcpy(at, line.data(), line.size());
+  at[line.size()] = '\r';
+  at[line.size() + 1] = '\n';
+  if (blockused_ >= kBlockBytes) flush();
+}
+
+void TLogFileWriter::appendstamped(std::string_view stamp, std::string_view text) {
+  if (fd_ < 0 || errno_ != 0) return;
+  char* at = room(stamp.size() + text.size() + 4);
+  std::memcpy(at, stamp.data(), stamp.size());
+  at += stamp.size();
+  at[0] = ':';
+  at[1] = ' ';
+  std::memcpy(at + 2, text.data(), text.size());
+  at += 2 + text.size();
+  at[0] = '\r';
+  at[1] = '\n';
+  if (blockused_ >= kBlockBytes) flush();
 }
 
 bool writeall(int fd, const std::string& bytes) {
-  size_t done = 0;
-  while (done < bytes.size()) {
-    ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n == 0) errno = EIO;
-    if (n <= 0) return false;
-    done += static_cast<size_t>(n);
-  }
-  return true;
+  return writebytes(fd, bytes.data(), bytes.size());
 }
 
 bool TLogFileWriter::flush() {
-  if (errno_ == 0 && !writeall(fd_, block_)) errno_ = errno;
-  block_.clear();
+  if (errno_ == 0 && !writebytes(fd_, block_.get(), blockused_)) errno_ = errno;
+  blockused_ = 0;
   return errno_ == 0;
 }
 
@@ -213,7 +242,7 @@ void TLogFileWriter::discard() {
   forgettemp(tempslot_);
   tempslot_ = -1;
   temp_.clear();
-  block_.clear();
+  blockused_ = 0;
 }
 
 bool canwritein(const std::string& dir, std::string& reason) {

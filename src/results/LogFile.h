@@ -2,7 +2,10 @@
 // Where the files of a test go, and writing the two log files. The window and the command line
 // both save from the log model through these, so they write identical files.
 
+#include <cstddef>
+#include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "results/LogModel.h"
@@ -56,6 +59,9 @@ class TLogFileWriter {
   bool isopen() const { return fd_ >= 0; }
   // Appends the line and CR LF (buffered). After a write error the rest is dropped; commit tells.
   void append(const std::string& line);
+  // Appends stamp, ": ", text and CR LF: a time-stamped log line, without putting it together
+  // first (the detailed log takes a line per request event).
+  void appendstamped(std::string_view stamp, std::string_view text);
   // Writes what is buffered, closes and renames the file into place. On failure returns false
   // with error = "Cannot write file \"path\". " + the reason, removes the temporary file and
   // leaves the previous file untouched.
@@ -65,12 +71,24 @@ class TLogFileWriter {
 
  private:
   bool flush();
+  // Room for n more bytes at the block's end; a full block is written first.
+  char* room(size_t n) {
+    if (blockused_ + n > blocksize_) makeroom(n);
+    char* at = block_.get() + blockused_;
+    blockused_ += n;
+    return at;
+  }
+  // Writes the block, and gives it room for n bytes when it has less.
+  void makeroom(size_t n);
 
   std::string path_;    // as given, for messages
   std::string target_;  // the file renamed over (a link's target)
   std::string temp_;    // empty when written in place
   int tempslot_ = -1;   // temp_ on the list a forced exit removes
-  std::string block_;
+  // Bytes not yet written: a plain buffer, filled by copies of known length.
+  std::unique_ptr<char[]> block_;
+  size_t blockused_ = 0;
+  size_t blocksize_ = 0;
   int fd_ = -1;
   int errno_ = 0;  // the first write error
 };

@@ -2,6 +2,8 @@
 
 #include <ctime>
 
+#include "results/LogFile.h"
+
 namespace {
 
 TLogModel::TimeSource timesource = nullptr;
@@ -33,12 +35,14 @@ void TLogModel::settimestampsource(TimeSource source) {
   timesource = source;
 }
 
-void TLogModel::log(const std::string& text) {
-  if (timesource) {
-    line_ = timesource();
-  } else {
-    line_.assign(localstamp());
+void TLogModel::log(std::string_view text) {
+  if (timesource) stamp_ = timesource();
+  const std::string& stamp = timesource ? stamp_ : localstamp();
+  if (file_ != nullptr) {
+    file_->appendstamped(stamp, text);
+    if (!keeplines_) return;
   }
+  line_.assign(stamp);
   line_ += ": ";
   line_ += text;
   if (sink_) {

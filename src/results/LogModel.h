@@ -8,7 +8,10 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
+
+class TLogFileWriter;
 
 enum class TLineStyle { plain, bold, highlight };
 
@@ -25,7 +28,7 @@ class TLogModel {
   using TSink = std::function<void(const std::string& line)>;
 
   // "Log": the local date and time (short date, a blank, long time), ": ", then text.
-  void log(const std::string& text);
+  void log(std::string_view text);
   // "Results": text as a line, then a line holding a single blank.
   void logdata(const std::string& text);
   // "Results": text as a line.
@@ -36,8 +39,17 @@ class TLogModel {
   void logdatared(const std::string& text);
 
   // Every "Log" line from now on is also handed to sink (the detailed log file as the test runs);
-  // an empty sink ends that.
-  void setsink(TSink sink) { sink_ = std::move(sink); }
+  // an empty sink ends that (and ends a file sink as well).
+  void setsink(TSink sink) {
+    sink_ = std::move(sink);
+    file_ = nullptr;
+  }
+  // As a sink that appends each line to file, but written there directly: the line is not put
+  // together first. Replaces the sink; nullptr (or setsink) ends it.
+  void setfilesink(TLogFileWriter* file) {
+    sink_ = nullptr;
+    file_ = file;
+  }
   // Lines kept in memory before the view is cut with a closing note (tests make it small).
   void setmaxloglines(size_t count) { maxloglines_ = count; }
   // With keep off, a "Log" line that goes to the sink is not kept in memory as well (nobody shows
@@ -67,8 +79,10 @@ class TLogModel {
 
  private:
   std::vector<std::string> log_;
-  std::string line_;  // the line being written, reused so a line costs no allocation of its own
+  std::string line_;   // the line being written, reused so a line costs no allocation of its own
+  std::string stamp_;  // a test clock's time stamp
   TSink sink_;
+  TLogFileWriter* file_ = nullptr;
   bool keeplines_ = true;
   size_t maxloglines_ = kMaxLogLines;
   bool logcut_ = false;

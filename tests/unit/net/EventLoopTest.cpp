@@ -10,6 +10,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -87,6 +88,45 @@ TEST(EventLoop, LongQueuesKeepTheirOrderAcrossPassesAndCancels) {
   EXPECT_EQ(order, expected);
   EXPECT_EQ(keep.Pending(), 0u);
   EXPECT_EQ(loop.PendingNotices(), 0u);
+  EXPECT_EQ(loop.Close(), 0);
+}
+
+// A plain notice shares the ring's slots with the std::function ones: the order, the growth of
+// the ring, a cancel and the release of a function's captures must not notice the difference.
+TEST(EventLoop, PlainNoticesKeepTheirPlaceAmongTheOthers) {
+  TEventLoop loop;
+  std::vector<int> order;
+  auto held = std::make_shared<int>(0);
+  TNoticeTarget keep(loop);
+  auto* gone = new TNoticeTarget(loop);
+  const TNoticeTarget::TPlainNotice record = [](void* to, uint32_t value) {
+    static_cast<std::vector<int>*>(to)->push_back(static_cast<int>(value));
+  };
+  for (uint32_t i = 0; i < 200; ++i) {
+    if (i % 2 == 0) {
+      keep.Post(record, &order, i);
+    } else {
+      keep.Post([&order, held, i] { order.push_back(static_cast<int>(i)); });
+    }
+    if (i % 5 == 0) gone->Post(record, &order, 10000 + i);
+    if (i % 7 == 0) gone->Post([&order, held] { order.push_back(-1); });
+  }
+  EXPECT_EQ(loop.PendingNotices(), 200u + 40u + 29u);
+  delete gone;
+  EXPECT_EQ(held.use_count(), 1 + 100);
+  keep.Post(
+      [](void* target, uint32_t) {
+        // A plain notice that posts: the slot it came from is free again.
+        static_cast<TNoticeTarget*>(target)->Post([] {});
+      },
+      &keep, 0);
+  loop.Run();
+  std::vector<int> expected;
+  for (int i = 0; i < 200; ++i) expected.push_back(i);
+  EXPECT_EQ(order, expected);
+  EXPECT_EQ(held.use_count(), 1);
+  EXPECT_EQ(loop.PendingNotices(), 0u);
+  EXPECT_EQ(keep.Pending(), 0u);
   EXPECT_EQ(loop.Close(), 0);
 }
 

@@ -230,6 +230,27 @@ TEST(LogFile, WriterStreamsLinesAndReplacesTheFileOnlyAtCommit) {
             1);
 }
 
+TEST(LogFile, AFileSinkWritesEveryLineAsTheViewKeepsIt) {
+  TTempDir dir;
+  std::string path = dir.file("detailed.log");
+  std::string error;
+  TLogFileWriter writer;
+  ASSERT_TRUE(writer.open(path, error)) << error;
+  TLogModel model;
+  model.setfilesink(&writer);
+  model.log("first");
+  model.log("");
+  // Longer than a block, between lines that fill several blocks.
+  for (int i = 0; i < 3000; ++i) model.log("line " + std::to_string(i) + std::string(30, 'x'));
+  model.log(std::string(200000, 'L'));
+  for (int i = 0; i < 3000; ++i) model.log("after " + std::to_string(i));
+  ASSERT_TRUE(writer.commit(error)) << error;
+  std::string expected;
+  for (const std::string& line : model.loglines()) expected += line + "\r\n";
+  ASSERT_EQ(model.loglines().size(), 6003u);
+  EXPECT_EQ(readfile(path), expected);
+}
+
 TEST(LogFile, AForcedExitFindsEveryOpenTemporaryFileAndOnlyThose) {
   TTempDir dir;
   const std::string path = dir.file("Pressbolt Results.log");
