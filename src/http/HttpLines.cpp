@@ -48,23 +48,6 @@ void TReceiveBuffer::Commit(int n) {
   data_[start_ + count_] = 0;
 }
 
-bool TReceiveBuffer::TakeLine(std::string& line) {
-  if (count_ == 0) return false;
-  const char* text = data_.get() + start_;
-  // The bytes always end with a zero byte, so this finds no LF behind the first zero byte.
-  const char* lf = std::strchr(text, '\n');
-  if (lf == nullptr) return false;
-  size_t len = size_t(lf - text);
-  size_t linelen = len > 0 && text[len - 1] == '\r' ? len - 1 : len;
-  // Not assign: the text never overlaps line, and append skips the checks for that.
-  line.clear();
-  line.append(text, linelen);
-  start_ += int(len) + 1;
-  count_ -= int(len) + 1;
-  if (count_ == 0) start_ = 0, data_[0] = 0;
-  return true;
-}
-
 void TReceiveBuffer::TakeAll(std::string& out) {
   out.assign(Data(), size_t(count_));
   Clear();

@@ -3,6 +3,7 @@
 // header line. Neither does any I/O, so both are driven directly by tests and fuzzers.
 
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -26,7 +27,22 @@ class TReceiveBuffer {
   void Commit(int n);
   // Takes the next line: the text before the first LF that lies before the first zero byte, with
   // one CR directly before the LF removed. Returns false (consuming nothing) when there is none.
-  bool TakeLine(std::string& line);
+  // Inline: it runs once for every header line of every response.
+  bool TakeLine(std::string& line) {
+    if (count_ == 0) return false;
+    const char* text = data_.get() + start_;
+    // The bytes always end with a zero byte, so this finds no LF behind the first zero byte.
+    const char* lf = std::strchr(text, '\n');
+    if (lf == nullptr) return false;
+    const size_t len = size_t(lf - text);
+    // Not assign: the text never overlaps line, and append skips the checks for that.
+    line.clear();
+    line.append(text, len > 0 && lf[-1] == '\r' ? len - 1 : len);
+    start_ += int(len) + 1;
+    count_ -= int(len) + 1;
+    if (count_ == 0) start_ = 0, data_[0] = 0;
+    return true;
+  }
   // Moves every unconsumed byte (zero bytes included) into out and empties the buffer.
   void TakeAll(std::string& out);
   // Empties the buffer but lends its bytes, still followed by their zero byte, until EndLend:

@@ -107,12 +107,17 @@ void THttpCli::Received(int count, int room) {
     // growing it line by line, and the room a finished header gave back saves a new block.
     if (state_ != hsWaitingBody && LastLine.capacity() < kLineRoom) {
       std::string& spare = sparelineroom();
-      if (spare.capacity() >= kLineRoom) {
+      if (spare.capacity() < kLineRoom) {
+        LastLine.reserve(kLineRoom);
+      } else if (LastLine.empty()) {
+        // Both are empty: a move hands the block over in a few stores, where swap takes the
+        // general path for every response.
+        LastLine = std::move(spare);
+        spare.clear();
+      } else {
         spare.assign(LastLine);
         LastLine.swap(spare);
         spare.clear();
-      } else {
-        LastLine.reserve(kLineRoom);
       }
     }
     SplitReceived();
@@ -120,7 +125,10 @@ void THttpCli::Received(int count, int room) {
     // response of this thread.
     if (state_ == hsWaitingBody && LastLine.empty() && LastLine.capacity() >= kLineRoom) {
       std::string& spare = sparelineroom();
-      if (spare.capacity() < kLineRoom) LastLine.swap(spare);
+      if (spare.capacity() < kLineRoom) {
+        spare = std::move(LastLine);
+        LastLine.clear();
+      }
     }
   }
   // Only an unfinished line needs the storage until the next read; otherwise it goes back at
