@@ -76,23 +76,13 @@ void TReceiveBuffer::Release() {
   start_ = 0;
 }
 
-THeaderView viewheaderline(std::string_view line) {
-  THeaderView h;
-  if (line.starts_with("HTTP/1.0") || line.starts_with("HTTP/1.1")) {
-    h.kind = THeaderKind::Status;
-    return h;
-  }
-  size_t colon = line.find(':');
-  if (colon == std::string_view::npos) return h;
-  h.kind = THeaderKind::Field;
-  h.name = line.substr(0, colon);
-  size_t v = colon + 1;
-  while (v < line.size() && (line[v] == ' ' || line[v] == '\t')) ++v;
-  h.value = line.substr(v);
-  return h;
-}
-
 bool statuscode(const std::string& line, int& code) {
+  // Nearly every status line has three digits there, which decimal would read the same way.
+  if (line.size() >= 12 && unsigned(line[9] - '0') < 10 && unsigned(line[10] - '0') < 10 &&
+      unsigned(line[11] - '0') < 10) {
+    code = (line[9] - '0') * 100 + (line[10] - '0') * 10 + (line[11] - '0');
+    return true;
+  }
   int64_t v;
   if (line.size() <= 9 || !decimal(std::string_view(line).substr(9, 3), v)) return false;
   code = int(v);  // at most three characters: always fits

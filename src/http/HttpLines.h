@@ -74,7 +74,25 @@ struct THeaderView {
   THeaderKind kind = THeaderKind::Other;
   std::string_view name, value;
 };
-THeaderView viewheaderline(std::string_view line);
+// Inline: it runs for every header line, and a call would return the view through memory.
+inline THeaderView viewheaderline(std::string_view line) {
+  THeaderView h;
+  if (line.size() >= 8 && std::memcmp(line.data(), "HTTP/1.", 7) == 0 &&
+      (line[7] == '0' || line[7] == '1')) {
+    h.kind = THeaderKind::Status;
+    return h;
+  }
+  if (line.empty()) return h;
+  const char* colon = static_cast<const char*>(std::memchr(line.data(), ':', line.size()));
+  if (colon == nullptr) return h;
+  const char* end = line.data() + line.size();
+  const char* v = colon + 1;
+  while (v < end && (*v == ' ' || *v == '\t')) ++v;
+  h.kind = THeaderKind::Field;
+  h.name = std::string_view(line.data(), size_t(colon - line.data()));
+  h.value = std::string_view(v, size_t(end - v));
+  return h;
+}
 
 // Whether text equals lower (which is lower case) when ASCII letters are compared without case.
 inline bool samename(std::string_view text, std::string_view lower) {

@@ -11,7 +11,12 @@
 namespace {
 
 void lowercase(std::string& s) {
-  for (char& c : s) c = char(std::tolower(static_cast<unsigned char>(c)));
+  for (char& c : s) {
+    // Only capitals and bytes beyond ASCII can change, whatever the locale; the rest (nearly
+    // every byte of a media type) needs no call.
+    const unsigned char u = static_cast<unsigned char>(c);
+    if ((u >= 'A' && u <= 'Z') || u >= 0x80) c = char(std::tolower(u));
+  }
 }
 
 // Room for a usual header line.
@@ -179,7 +184,8 @@ void THttpCli::HeaderLine() {
   if (headerlines_ == 0) FireHeaderBegin();
   ++headerlines_;
 
-  if (samename(std::string_view(LastLine).substr(0, 6), "<html>")) {
+  const std::string_view line(LastLine);
+  if (line.size() >= 6 && samename(std::string_view(line.data(), 6), "<html>")) {
     // No header at all: the document starts with this very line.
     if (ContentType.empty()) ContentType = "text/html";
     SetState(hsWaitingBody);
@@ -190,9 +196,9 @@ void THttpCli::HeaderLine() {
     return;
   }
 
-  if (!LastLine.empty()) {
-    if (KeepHeaderBytes(LastLine.size())) ResponseHeaders.push_back(LastLine);
-    THeaderView h = viewheaderline(LastLine);
+  if (!line.empty()) {
+    if (KeepHeaderBytes(line.size())) ResponseHeaders.push_back(line);
+    const THeaderView h = viewheaderline(line);
     // A status code or length that is not a number drops the line: the field keeps its value.
     if (h.kind == THeaderKind::Status) {
       int code = 0;
@@ -200,17 +206,31 @@ void THttpCli::HeaderLine() {
       StatusCode = code;
       ReasonPhrase = reasonphrase(LastLine);
     } else if (h.kind == THeaderKind::Field) {
-      if (samename(h.name, "location")) {
-        if (!h.value.empty()) Relocate(std::string(h.value));
-      } else if (samename(h.name, "content-length")) {
-        int64_t length = 0;
-        if (!decimal(h.value, length)) return;
-        ContentLength = length;
-      } else if (samename(h.name, "content-type")) {
-        ContentType.assign(h.value);
-        lowercase(ContentType);
-      } else if (samename(h.name, "www-authenticate")) {
-        if (KeepHeaderBytes(h.value.size())) AuthChallenges.emplace_back(h.value);
+      // The names this client reads differ in length: one comparison of text at most.
+      switch (h.name.size()) {
+        case 8:
+          if (samename(h.name, "location") && !h.value.empty()) Relocate(std::string(h.value));
+          break;
+        case 14:
+          if (samename(h.name, "content-length")) {
+            int64_t length = 0;
+            if (!decimal(h.value, length)) return;
+            ContentLength = length;
+          }
+          break;
+        case 12:
+          if (samename(h.name, "content-type")) {
+            ContentType.assign(h.value);
+            lowercase(ContentType);
+          }
+          break;
+        case 16:
+          if (samename(h.name, "www-authenticate") && KeepHeaderBytes(h.value.size())) {
+            AuthChallenges.emplace_back(h.value);
+          }
+          break;
+        default:
+          break;
       }
     }
     if (handler_ != nullptr) handler_->HeaderData(this);
@@ -245,7 +265,8 @@ void THttpCli::HeaderLine() {
     return;
   }
 
-  if (extensionof(DocumentName) == ".exe" && ContentType == "text/html") {
+  // The type first: it is a plain comparison, and the extension is a new text.
+  if (ContentType == "text/html" && extensionof(DocumentName) == ".exe") {
     DocumentName = ChangeExtension(DocumentName, "htm");
   }
   SetState(hsWaitingBody);
