@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstring>
 
 #include "http/HttpProt.h"
 #include "http/UrlSplit.h"
@@ -17,6 +18,14 @@ void lowercase(std::string& s) {
     const unsigned char u = static_cast<unsigned char>(c);
     if ((u >= 'A' && u <= 'Z') || u >= 0x80) c = char(std::tolower(u));
   }
+}
+
+// A field name compared without case. The spelling nearly every server sends is tried first:
+// as a whole it is compared a word at a time, where samename goes byte by byte.
+template <size_t N>
+bool isname(std::string_view name, const char (&usual)[N], const char (&lower)[N]) {
+  return (name.size() == N - 1 && std::memcmp(name.data(), usual, N - 1) == 0) ||
+         samename(name, lower);
 }
 
 // Room for a usual header line.
@@ -185,7 +194,7 @@ void THttpCli::HeaderLine() {
   ++headerlines_;
 
   const std::string_view line(LastLine);
-  if (line.size() >= 6 && samename(std::string_view(line.data(), 6), "<html>")) {
+  if (line.size() >= 6 && line[0] == '<' && samename(std::string_view(line.data(), 6), "<html>")) {
     // No header at all: the document starts with this very line.
     if (ContentType.empty()) ContentType = "text/html";
     SetState(hsWaitingBody);
@@ -209,23 +218,25 @@ void THttpCli::HeaderLine() {
       // The names this client reads differ in length: one comparison of text at most.
       switch (h.name.size()) {
         case 8:
-          if (samename(h.name, "location") && !h.value.empty()) Relocate(std::string(h.value));
+          if (isname(h.name, "Location", "location") && !h.value.empty())
+            Relocate(std::string(h.value));
           break;
         case 14:
-          if (samename(h.name, "content-length")) {
+          if (isname(h.name, "Content-Length", "content-length")) {
             int64_t length = 0;
             if (!decimal(h.value, length)) return;
             ContentLength = length;
           }
           break;
         case 12:
-          if (samename(h.name, "content-type")) {
+          if (isname(h.name, "Content-Type", "content-type")) {
             ContentType.assign(h.value);
             lowercase(ContentType);
           }
           break;
         case 16:
-          if (samename(h.name, "www-authenticate") && KeepHeaderBytes(h.value.size())) {
+          if (isname(h.name, "WWW-Authenticate", "www-authenticate") &&
+              KeepHeaderBytes(h.value.size())) {
             AuthChallenges.emplace_back(h.value);
           }
           break;
