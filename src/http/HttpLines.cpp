@@ -94,6 +94,16 @@ std::string reasonphrase(const std::string& line) {
 }
 
 bool decimal(std::string_view text, int64_t& value) {
+  // Nearly every text is digits alone, too few to overflow: read directly, the same value.
+  if (!text.empty() && text.size() <= 18) {
+    int64_t v = 0;
+    size_t i = 0;
+    for (; i < text.size() && unsigned(text[i] - '0') < 10; ++i) v = v * 10 + (text[i] - '0');
+    if (i == text.size()) {
+      value = v;
+      return true;
+    }
+  }
   text.remove_prefix(std::min(text.find_first_not_of(' '), text.size()));
   // from_chars reads a minus sign but not a plus sign.
   if (!text.empty() && text.front() == '+') {

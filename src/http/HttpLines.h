@@ -66,6 +66,28 @@ class TReceiveBuffer {
 
 enum class THeaderKind { Status, Field, Other };
 
+// A header line's parts, for a caller that needs a field's value only for some names (see
+// viewheaderline). All inline: they run for every header line.
+
+// Whether line is a status line.
+inline bool isstatusline(std::string_view line) {
+  return line.size() >= 8 && std::memcmp(line.data(), "HTTP/1.", 7) == 0 &&
+         (line[7] == '0' || line[7] == '1');
+}
+// Where a field's name ends: the first ":" (npos when there is none).
+inline size_t fieldnameend(std::string_view line) {
+  if (line.empty()) return std::string_view::npos;
+  const void* colon = std::memchr(line.data(), ':', line.size());
+  return colon == nullptr ? std::string_view::npos
+                          : size_t(static_cast<const char*>(colon) - line.data());
+}
+// The value of a field whose name ends at colon.
+inline std::string_view fieldvalue(std::string_view line, size_t colon) {
+  size_t v = colon + 1;
+  while (v < line.size() && (line[v] == ' ' || line[v] == '\t')) ++v;
+  return std::string_view(line.data() + v, line.size() - v);
+}
+
 // One header line taken apart without a copy: a status line ("HTTP/1.0" or "HTTP/1.1" at the
 // start), a field (name before the first ":"; value after it without leading blanks and tabs) or
 // anything else. Name and value point into line, and the name keeps the case it was sent in
@@ -74,23 +96,17 @@ struct THeaderView {
   THeaderKind kind = THeaderKind::Other;
   std::string_view name, value;
 };
-// Inline: it runs for every header line, and a call would return the view through memory.
 inline THeaderView viewheaderline(std::string_view line) {
   THeaderView h;
-  if (line.size() >= 8 && std::memcmp(line.data(), "HTTP/1.", 7) == 0 &&
-      (line[7] == '0' || line[7] == '1')) {
+  if (isstatusline(line)) {
     h.kind = THeaderKind::Status;
     return h;
   }
-  if (line.empty()) return h;
-  const char* colon = static_cast<const char*>(std::memchr(line.data(), ':', line.size()));
-  if (colon == nullptr) return h;
-  const char* end = line.data() + line.size();
-  const char* v = colon + 1;
-  while (v < end && (*v == ' ' || *v == '\t')) ++v;
+  const size_t colon = fieldnameend(line);
+  if (colon == std::string_view::npos) return h;
   h.kind = THeaderKind::Field;
-  h.name = std::string_view(line.data(), size_t(colon - line.data()));
-  h.value = std::string_view(v, size_t(end - v));
+  h.name = std::string_view(line.data(), colon);
+  h.value = fieldvalue(line, colon);
   return h;
 }
 

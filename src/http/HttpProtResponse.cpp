@@ -207,37 +207,42 @@ void THttpCli::HeaderLine() {
 
   if (!line.empty()) {
     if (KeepHeaderBytes(line.size())) ResponseHeaders.push_back(line);
-    const THeaderView h = viewheaderline(line);
     // A status code or length that is not a number drops the line: the field keeps its value.
-    if (h.kind == THeaderKind::Status) {
+    // A field's value is looked at only for the names this client reads.
+    if (isstatusline(line)) {
       int code = 0;
       if (!statuscode(LastLine, code)) return;
       StatusCode = code;
       ReasonPhrase = reasonphrase(LastLine);
-    } else if (h.kind == THeaderKind::Field) {
+    } else if (const size_t colon = fieldnameend(line); colon != std::string_view::npos) {
+      const std::string_view name(line.data(), colon);
       // The names this client reads differ in length: one comparison of text at most.
-      switch (h.name.size()) {
+      switch (colon) {
         case 8:
-          if (isname(h.name, "Location", "location") && !h.value.empty())
-            Relocate(std::string(h.value));
+          if (isname(name, "Location", "location")) {
+            const std::string_view value = fieldvalue(line, colon);
+            if (!value.empty()) Relocate(std::string(value));
+          }
           break;
         case 14:
-          if (isname(h.name, "Content-Length", "content-length")) {
+          if (isname(name, "Content-Length", "content-length")) {
             int64_t length = 0;
-            if (!decimal(h.value, length)) return;
+            if (!decimal(fieldvalue(line, colon), length)) return;
             ContentLength = length;
           }
           break;
         case 12:
-          if (isname(h.name, "Content-Type", "content-type")) {
-            ContentType.assign(h.value);
+          if (isname(name, "Content-Type", "content-type")) {
+            // Not assign: the value never overlaps ContentType, and append skips that check.
+            ContentType.clear();
+            ContentType.append(fieldvalue(line, colon));
             lowercase(ContentType);
           }
           break;
         case 16:
-          if (isname(h.name, "WWW-Authenticate", "www-authenticate") &&
-              KeepHeaderBytes(h.value.size())) {
-            AuthChallenges.emplace_back(h.value);
+          if (isname(name, "WWW-Authenticate", "www-authenticate")) {
+            const std::string_view value = fieldvalue(line, colon);
+            if (KeepHeaderBytes(value.size())) AuthChallenges.emplace_back(value);
           }
           break;
         default:
