@@ -39,6 +39,17 @@ std::string& sparelineroom() {
   return spare;
 }
 
+// After the header LastLine stays empty: its room goes to the next response of this thread.
+void givelineroom(std::string& line) {
+  if (line.empty() && line.capacity() >= kLineRoom) {
+    std::string& spare = sparelineroom();
+    if (spare.capacity() < kLineRoom) {
+      spare = std::move(line);
+      line.clear();
+    }
+  }
+}
+
 }  // namespace
 
 // ---- State and notices ----
@@ -74,6 +85,20 @@ void THttpCli::DataAvailable() {
     // that the peer's close still arrives and readiness does not repeat for ever.
     char scratch[1024];
     socket_.Receive(scratch, sizeof scratch);
+    return;
+  }
+  if (state_ == hsWaitingBody && linehandler_ == lhBodyData && ReceiveBuffer.Count() == 0) {
+    // Document bytes go to their handler straight from the read: the receive buffer is needed
+    // only for an unfinished line, and taking its storage and giving it back would cost more
+    // than the chunk's handling (the read that finds the close is one of these too).
+    char chunk[TReceiveBuffer::Capacity + 1];
+    const int count = socket_.Receive(chunk, TReceiveBuffer::Capacity);
+    if (count > 0) NoteArrival();
+    if (RequestType != rqNone && count > 0) {
+      chunk[count] = 0;  // the chunk reads as a C string too
+      BodyData(chunk, count);
+      if (state_ == hsWaitingBody) givelineroom(LastLine);
+    }
     return;
   }
   int room = 0;
@@ -135,15 +160,7 @@ void THttpCli::Received(int count, int room) {
       }
     }
     SplitReceived();
-    // The header ended with its empty line: LastLine stays empty, and its room serves the next
-    // response of this thread.
-    if (state_ == hsWaitingBody && LastLine.empty() && LastLine.capacity() >= kLineRoom) {
-      std::string& spare = sparelineroom();
-      if (spare.capacity() < kLineRoom) {
-        spare = std::move(LastLine);
-        LastLine.clear();
-      }
-    }
+    if (state_ == hsWaitingBody) givelineroom(LastLine);
   }
   // Only an unfinished line needs the storage until the next read; otherwise it goes back at
   // once, and the next read of any client on this thread takes the same block again.
