@@ -180,7 +180,14 @@ void THttpCli::SplitReceived() {
     return;
   }
   while (ReceiveBuffer.Count() > 0 && ReceiveBuffer.TakeLine(LastLine)) {
-    if (state_ == hsWaitingHeader || state_ == hsWaitingBody) HandleLine();
+    if (state_ == hsWaitingHeader || state_ == hsWaitingBody) {
+      // The header's lines directly: HandleLine would be a call per line.
+      if (linehandler_ == lhHeaderLine) {
+        HeaderLine();
+      } else {
+        HandleLine();
+      }
+    }
   }
 }
 
@@ -206,7 +213,9 @@ bool THttpCli::KeepHeaderBytes(size_t n) {
   return true;
 }
 
-void THttpCli::HeaderLine() {
+// Inline wherever it is called, above all in the line loop of SplitReceived: it runs for every
+// header line, and the call with the six registers it saves came to some 20 instructions a line.
+[[gnu::always_inline]] inline void THttpCli::HeaderLine() {
   if (headerlines_ == 0) FireHeaderBegin();
   ++headerlines_;
 
