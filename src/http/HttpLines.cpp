@@ -89,10 +89,6 @@ bool statuscode(const std::string& line, int& code) {
   return true;
 }
 
-std::string reasonphrase(const std::string& line) {
-  return line.size() > 13 ? line.substr(13) : std::string();
-}
-
 bool decimal(std::string_view text, int64_t& value) {
   // Nearly every text is digits alone, too few to overflow: read directly, the same value.
   if (!text.empty() && text.size() <= 18) {

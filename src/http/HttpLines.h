@@ -124,7 +124,10 @@ inline bool samename(std::string_view text, std::string_view lower) {
 // The status code of a status line: the number in its characters 10 to 12; false when those are
 // not a decimal number. The reason phrase is the line from character 14 on.
 bool statuscode(const std::string& line, int& code);
-std::string reasonphrase(const std::string& line);
+// A view into line: the caller copies it where it keeps it.
+inline std::string_view reasonphrase(std::string_view line) {
+  return line.size() > 13 ? line.substr(13) : std::string_view();
+}
 
 // A whole text as a decimal number: leading blanks skipped, an optional sign, digits and nothing
 // else. False when it is not one or does not fit into 64 bits.

@@ -239,7 +239,9 @@ bool THttpCli::KeepHeaderBytes(size_t n) {
       int code = 0;
       if (!statuscode(LastLine, code)) return;
       StatusCode = code;
-      ReasonPhrase = reasonphrase(LastLine);
+      // Not assign: the phrase never overlaps ReasonPhrase, and append skips that check.
+      ReasonPhrase.clear();
+      ReasonPhrase.append(reasonphrase(line));
     } else if (const size_t colon = fieldnameend(line); colon != std::string_view::npos) {
       const std::string_view name(line.data(), colon);
       // The names this client reads differ in length: one comparison of text at most.
