@@ -86,14 +86,9 @@ void THeaderList::copyfrom(const THeaderList& other) {
   std::memcpy(text(), other.text(), bytes);
 }
 
-void THeaderList::push_back(std::string_view line) {
+void THeaderList::grow(std::string_view line) {
   const size_t before = used();
   const size_t after = before + line.size();
-  if (count_ < endroom_ && after <= textroom_) {
-    if (!line.empty()) std::memcpy(text() + before, line.data(), line.size());
-    block_[count_++] = after;
-    return;
-  }
   const size_t ends = std::max({kFirstEnds, endroom_ * 2, count_ + 1});
   const size_t elements = textelements(std::max({kFirstText, textroom_ * 2, after}));
   std::unique_ptr<size_t[]> block;

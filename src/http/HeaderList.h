@@ -7,6 +7,7 @@
 // converts to std::vector<std::string> for callers that want copies of their own.
 
 #include <cstddef>
+#include <cstring>
 #include <initializer_list>
 #include <iterator>
 #include <memory>
@@ -76,7 +77,17 @@ class THeaderList {
   const_iterator begin() const { return {this, 0}; }
   const_iterator end() const { return {this, size()}; }
 
-  void push_back(std::string_view line);
+  // Inline: it runs for every header line, and nearly always fits into the room there is.
+  void push_back(std::string_view line) {
+    const size_t before = used();
+    const size_t after = before + line.size();
+    if (count_ < endroom_ && after <= textroom_) {
+      if (!line.empty()) std::memcpy(text() + before, line.data(), line.size());
+      block_[count_++] = after;
+      return;
+    }
+    grow(line);
+  }
   // Empties the list; the storage stays for the next lines.
   void clear();
 
@@ -91,6 +102,8 @@ class THeaderList {
   // The text lies behind the line ends in the block.
   char* text() const { return reinterpret_cast<char*>(block_.get() + endroom_); }
   void copyfrom(const THeaderList& other);
+  // push_back of a line that needs a larger block.
+  void grow(std::string_view line);
   // Gives a block of the first size back to the thread's stock (else to the heap).
   void release();
 

@@ -48,23 +48,6 @@ void TReceiveBuffer::Commit(int n) {
   data_[start_ + count_] = 0;
 }
 
-bool TReceiveBuffer::TakeLine(std::string& line) {
-  if (count_ == 0) return false;
-  const char* text = data_.get() + start_;
-  // The bytes always end with a zero byte, so this finds no LF behind the first zero byte.
-  const char* lf = std::strchr(text, '\n');
-  if (lf == nullptr) return false;
-  size_t len = size_t(lf - text);
-  size_t linelen = len > 0 && text[len - 1] == '\r' ? len - 1 : len;
-  // Not assign: the text never overlaps line, and append skips the checks for that.
-  line.clear();
-  line.append(text, linelen);
-  start_ += int(len) + 1;
-  count_ -= int(len) + 1;
-  if (count_ == 0) start_ = 0, data_[0] = 0;
-  return true;
-}
-
 void TReceiveBuffer::TakeAll(std::string& out) {
   out.assign(Data(), size_t(count_));
   Clear();
@@ -93,34 +76,30 @@ void TReceiveBuffer::Release() {
   start_ = 0;
 }
 
-THeaderView viewheaderline(std::string_view line) {
-  THeaderView h;
-  if (line.starts_with("HTTP/1.0") || line.starts_with("HTTP/1.1")) {
-    h.kind = THeaderKind::Status;
-    return h;
-  }
-  size_t colon = line.find(':');
-  if (colon == std::string_view::npos) return h;
-  h.kind = THeaderKind::Field;
-  h.name = line.substr(0, colon);
-  size_t v = colon + 1;
-  while (v < line.size() && (line[v] == ' ' || line[v] == '\t')) ++v;
-  h.value = line.substr(v);
-  return h;
-}
-
 bool statuscode(const std::string& line, int& code) {
+  // Nearly every status line has three digits there, which decimal would read the same way.
+  if (line.size() >= 12 && unsigned(line[9] - '0') < 10 && unsigned(line[10] - '0') < 10 &&
+      unsigned(line[11] - '0') < 10) {
+    code = (line[9] - '0') * 100 + (line[10] - '0') * 10 + (line[11] - '0');
+    return true;
+  }
   int64_t v;
   if (line.size() <= 9 || !decimal(std::string_view(line).substr(9, 3), v)) return false;
   code = int(v);  // at most three characters: always fits
   return true;
 }
 
-std::string reasonphrase(const std::string& line) {
-  return line.size() > 13 ? line.substr(13) : std::string();
-}
-
 bool decimal(std::string_view text, int64_t& value) {
+  // Nearly every text is digits alone, too few to overflow: read directly, the same value.
+  if (!text.empty() && text.size() <= 18) {
+    int64_t v = 0;
+    size_t i = 0;
+    for (; i < text.size() && unsigned(text[i] - '0') < 10; ++i) v = v * 10 + (text[i] - '0');
+    if (i == text.size()) {
+      value = v;
+      return true;
+    }
+  }
   text.remove_prefix(std::min(text.find_first_not_of(' '), text.size()));
   // from_chars reads a minus sign but not a plus sign.
   if (!text.empty() && text.front() == '+') {

@@ -3,6 +3,7 @@
 // header line. Neither does any I/O, so both are driven directly by tests and fuzzers.
 
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -26,7 +27,22 @@ class TReceiveBuffer {
   void Commit(int n);
   // Takes the next line: the text before the first LF that lies before the first zero byte, with
   // one CR directly before the LF removed. Returns false (consuming nothing) when there is none.
-  bool TakeLine(std::string& line);
+  // Inline: it runs once for every header line of every response.
+  bool TakeLine(std::string& line) {
+    if (count_ == 0) return false;
+    const char* text = data_.get() + start_;
+    // The bytes always end with a zero byte, so this finds no LF behind the first zero byte.
+    const char* lf = std::strchr(text, '\n');
+    if (lf == nullptr) return false;
+    const size_t len = size_t(lf - text);
+    // Not assign: the text never overlaps line, and append skips the checks for that.
+    line.clear();
+    line.append(text, len > 0 && lf[-1] == '\r' ? len - 1 : len);
+    start_ += int(len) + 1;
+    count_ -= int(len) + 1;
+    if (count_ == 0) start_ = 0, data_[0] = 0;
+    return true;
+  }
   // Moves every unconsumed byte (zero bytes included) into out and empties the buffer.
   void TakeAll(std::string& out);
   // Empties the buffer but lends its bytes, still followed by their zero byte, until EndLend:
@@ -50,6 +66,28 @@ class TReceiveBuffer {
 
 enum class THeaderKind { Status, Field, Other };
 
+// A header line's parts, for a caller that needs a field's value only for some names (see
+// viewheaderline). All inline: they run for every header line.
+
+// Whether line is a status line.
+inline bool isstatusline(std::string_view line) {
+  return line.size() >= 8 && std::memcmp(line.data(), "HTTP/1.", 7) == 0 &&
+         (line[7] == '0' || line[7] == '1');
+}
+// Where a field's name ends: the first ":" (npos when there is none).
+inline size_t fieldnameend(std::string_view line) {
+  if (line.empty()) return std::string_view::npos;
+  const void* colon = std::memchr(line.data(), ':', line.size());
+  return colon == nullptr ? std::string_view::npos
+                          : size_t(static_cast<const char*>(colon) - line.data());
+}
+// The value of a field whose name ends at colon.
+inline std::string_view fieldvalue(std::string_view line, size_t colon) {
+  size_t v = colon + 1;
+  while (v < line.size() && (line[v] == ' ' || line[v] == '\t')) ++v;
+  return std::string_view(line.data() + v, line.size() - v);
+}
+
 // One header line taken apart without a copy: a status line ("HTTP/1.0" or "HTTP/1.1" at the
 // start), a field (name before the first ":"; value after it without leading blanks and tabs) or
 // anything else. Name and value point into line, and the name keeps the case it was sent in
@@ -58,7 +96,19 @@ struct THeaderView {
   THeaderKind kind = THeaderKind::Other;
   std::string_view name, value;
 };
-THeaderView viewheaderline(std::string_view line);
+inline THeaderView viewheaderline(std::string_view line) {
+  THeaderView h;
+  if (isstatusline(line)) {
+    h.kind = THeaderKind::Status;
+    return h;
+  }
+  const size_t colon = fieldnameend(line);
+  if (colon == std::string_view::npos) return h;
+  h.kind = THeaderKind::Field;
+  h.name = std::string_view(line.data(), colon);
+  h.value = fieldvalue(line, colon);
+  return h;
+}
 
 // Whether text equals lower (which is lower case) when ASCII letters are compared without case.
 inline bool samename(std::string_view text, std::string_view lower) {
@@ -74,7 +124,10 @@ inline bool samename(std::string_view text, std::string_view lower) {
 // The status code of a status line: the number in its characters 10 to 12; false when those are
 // not a decimal number. The reason phrase is the line from character 14 on.
 bool statuscode(const std::string& line, int& code);
-std::string reasonphrase(const std::string& line);
+// A view into line: the caller copies it where it keeps it.
+inline std::string_view reasonphrase(std::string_view line) {
+  return line.size() > 13 ? line.substr(13) : std::string_view();
+}
 
 // A whole text as a decimal number: leading blanks skipped, an optional sign, digits and nothing
 // else. False when it is not one or does not fit into 64 bits.

@@ -258,6 +258,28 @@ TEST(ClientRequest, ReusedForASecondRequest) {
   EXPECT_EQ(s.log.Doc.size(), 30u);
 }
 
+// A document of many reads: every chunk, from the first read or a later one, is followed by a
+// zero byte (handlers may read it as a C string), and together the chunks are the document.
+TEST(ClientRequest, EveryChunkEndsInAZeroByte) {
+  TTargetServer target;
+  TClientSession s;
+  s.cli.URL = target.url("/size/50000");
+  int chunks = 0;
+  int unterminated = 0;
+  std::string doc;
+  s.cli.OnDocData = [&](THttpCli*, const char* b, int n) {
+    ++chunks;
+    if (b[n] != 0) ++unterminated;
+    doc.append(b, size_t(n));
+  };
+  s.cli.Get();
+  ASSERT_TRUE(s.finish());
+  EXPECT_GT(chunks, 1);
+  EXPECT_EQ(unterminated, 0);
+  EXPECT_EQ(doc.size(), 50000u);
+  EXPECT_EQ(s.cli.BytesReceived, 50000);
+}
+
 TEST(ClientRequest, DestroyedInsideOnRequestDone) {
   TTargetServer target;
   TEventLoop loop;

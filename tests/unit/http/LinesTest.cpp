@@ -198,6 +198,9 @@ TEST(HeaderLine, StatusCodeAndReason) {
   EXPECT_TRUE(statuscode("HTTP/1.1 20", code));
   EXPECT_EQ(code, 20);
   EXPECT_EQ(reasonphrase("HTTP/1.1 20"), "");
+  // Not three digits: read as a decimal number.
+  EXPECT_TRUE(statuscode("HTTP/1.1  20 OK", code));
+  EXPECT_EQ(code, 20);
   code = 7;
   EXPECT_FALSE(statuscode("HTTP/1.0 abc OK", code));
   EXPECT_FALSE(statuscode("HTTP/1.0", code));
@@ -217,6 +220,11 @@ TEST(HeaderLine, Decimal) {
   EXPECT_EQ(v, INT64_MIN);
   EXPECT_TRUE(decimal(" +7", v));
   EXPECT_EQ(v, 7);
+  // The longest run of digits read directly, and leading zeros.
+  EXPECT_TRUE(decimal("999999999999999999", v));
+  EXPECT_EQ(v, 999999999999999999);
+  EXPECT_TRUE(decimal("000000000000000000012", v));
+  EXPECT_EQ(v, 12);
   v = 42;
   for (const char* bad : {"", " ", "+", "-", "+-5", "--5", "- 5", "12 ", "1a", "0x10",
                           "9223372036854775808", "-9223372036854775809", "\t1"}) {
