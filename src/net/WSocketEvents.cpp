@@ -263,18 +263,26 @@ void TWSocket::writedone() {
 }
 
 void TWSocket::postwritenotice() {
-  uint32_t generation = generation_;
-  notices_.Post([this, generation] {
-    // A notice for an earlier connection, or one that arrives while paused, is ignored.
-    if (generation != generation_ || hsocket_ == INVALID_SOCKET || paused_) return;
-    guardedcall([this] {
-      TAliveGuard g(this);
-      uint32_t gen = generation_;
-      if (state_ != wsConnected) return;
-      writedone();
-      if (g.alive && gen == generation_ && hsocket_ != INVALID_SOCKET) updatewatch();
-    });
-  });
+  // A plain notice: one is posted for every request sent, and a std::function's making and
+  // destroying would cost more than the notice's own work.
+  notices_.Post(
+      [](void* owner, uint32_t generation) {
+        auto* self = static_cast<TWSocket*>(owner);
+        // A notice for an earlier connection, or one that arrives while paused, is ignored.
+        if (generation != self->generation_ || self->hsocket_ == INVALID_SOCKET || self->paused_) {
+          return;
+        }
+        self->guardedcall([self] {
+          TAliveGuard g(self);
+          uint32_t gen = self->generation_;
+          if (self->state_ != wsConnected) return;
+          self->writedone();
+          if (g.alive && gen == self->generation_ && self->hsocket_ != INVALID_SOCKET) {
+            self->updatewatch();
+          }
+        });
+      },
+      this, generation_);
 }
 
 void TWSocket::Pause() {
