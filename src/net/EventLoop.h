@@ -61,6 +61,11 @@ class TFdWatch {
 
   // Set in FdReady's events of an edge watch when the descriptor hung up (no error reported).
   static constexpr int Hangup = 0x100;
+  // Set in FdReady's events of an edge watch when the peer's end of the stream had arrived, with
+  // no hang-up, error or urgent data beside it: everything the peer sent is already queued, so
+  // a read that leaves room in its buffer has taken the rest, and the next read can only find
+  // the end.
+  static constexpr int PeerFin = 0x200;
 
   // Watches the given events (replacing the previous mask), level-triggered: readiness repeats
   // while it lasts. Returns 0 or a negative libuv error.

@@ -15,7 +15,8 @@
 
 namespace {
 
-constexpr uint32_t kEdgeMask = EPOLLIN | EPOLLOUT | EPOLLRDHUP | EPOLLET;
+// EPOLLPRI only so that an event tells when urgent data wait: a read stops short at their mark.
+constexpr uint32_t kEdgeMask = EPOLLIN | EPOLLOUT | EPOLLRDHUP | EPOLLPRI | EPOLLET;
 
 uint32_t epollmask(int events) {
   uint32_t m = 0;
@@ -136,6 +137,10 @@ void TEventLoop::dispatchsockets() {
     pevents &= b->events;
     if (pevents == 0) continue;
     if (b->edge && (evs[i].events & EPOLLHUP) != 0) pevents |= TFdWatch::Hangup;
+    constexpr uint32_t kEndMask = EPOLLRDHUP | EPOLLHUP | EPOLLERR | EPOLLPRI;
+    if (b->edge && (pevents & UV_DISCONNECT) != 0 && (evs[i].events & kEndMask) == EPOLLRDHUP) {
+      pevents |= TFdWatch::PeerFin;
+    }
     guarded([&] { h->FdReady(0, pevents); });
   }
 }

@@ -106,6 +106,7 @@ void TWSocket::ResetDefaults() {
   sendbuffers_.Clear();
   paused_ = false;
   peerclosed_ = false;
+  finqueued_ = endahead_ = readshut_ = false;
   readcount_ = 0;
   closedeventfired_ = false;
   flushtimeout_ = 60;
@@ -265,6 +266,7 @@ void TWSocket::closehandle() {
   }
   hsocket_ = INVALID_SOCKET;
   peerclosed_ = false;
+  finqueued_ = endahead_ = readshut_ = false;
   if (countedconnection_) {
     countedconnection_ = false;
     noteconnection(-1);
@@ -331,7 +333,12 @@ void TWSocket::Abort() {
 }
 
 void TWSocket::Shutdown(int How) {
-  if (hsocket_ != INVALID_SOCKET) ::shutdown(hsocket_, How);
+  if (hsocket_ == INVALID_SOCKET) return;
+  if (How != 1) {
+    readshut_ = true;
+    finqueued_ = endahead_ = false;
+  }
+  ::shutdown(hsocket_, How);
 }
 
 // ---- Addresses --------------------------------------------------------------------------------

@@ -406,6 +406,13 @@ class TWSocket : private TFdWatchHandler, public TEventTarget<TSocketHandler, TS
   bool closedeventfired_ = false;
   bool paused_ = false;
   bool peerclosed_ = false;
+  // The peer's end of the stream had arrived at a readiness of this connection (TFdWatch::PeerFin),
+  // and since then a read left room in its buffer: the queue is empty and can never fill again,
+  // so the next read returns the end without asking the kernel. Not after our own shutdown for
+  // receiving, which looks the same to epoll but lets data still arrive.
+  bool finqueued_ = false;
+  bool endahead_ = false;
+  bool readshut_ = false;
   bool lastreadfull_ = false;  // the last receive filled its buffer: more may wait
   bool resetonclose_ = false;  // linger on with 0 s was applied: the close resets
   bool destroying_ = false;

@@ -115,6 +115,9 @@ void TWSocket::dispatch(int status, int events) {
     return g.alive && generation_ == generation && hsocket_ != INVALID_SOCKET && !paused_;
   };
 
+  if ((events & TFdWatch::PeerFin) != 0 && socktype_ == SOCK_STREAM && !readshut_) {
+    finqueued_ = true;
+  }
   if (status < 0) {
     // An error or reset arrives with libuv's watch already stopped: SO_ERROR says what happened,
     // and must be read before anything else.

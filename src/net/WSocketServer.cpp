@@ -80,6 +80,7 @@ void TWSocket::Dup(int NewHSocket) {
   ++generation_;
   closedeventfired_ = false;
   peerclosed_ = false;
+  finqueued_ = endahead_ = readshut_ = false;
   sendbuffers_.Clear();
   sendqueueempty_ = true;
   int flags = fcntl(hsocket_, F_GETFL);

@@ -491,6 +491,55 @@ TEST(WSocketClose, PendingDataArriveBeforeSessionClosed) {
   EXPECT_EQ(loop.Close(), 0);
 }
 
+// The socket answers the read after the peer's end itself when it knows the queue is empty. Data
+// that arrive after a short read, or beyond an urgent mark where a read stops short, must still
+// come from the kernel.
+TEST(WSocketClose, EveryByteArrivesBeforeAnEndTheSocketAnswersItself) {
+  struct TCase {
+    const char* name;
+    bool urgent;  // "X" sent as urgent data between the two halves
+    bool later;   // the second half and the close come only after the first half was read
+  };
+  for (const TCase& t : {TCase{"together", false, false}, TCase{"urgent mark", true, false},
+                         TCase{"second half later", false, true}}) {
+    SCOPED_TRACE(t.name);
+    TEventLoop loop;
+    TPlainServer server;
+    {
+      TWSocket s(loop);
+      std::string got;
+      int closed = 0, reads = 0;
+      int peer = -1;
+      auto rest = [&] {
+        writeall(peer, "def");
+        ::close(peer);
+      };
+      prepare(s, server.port);
+      s.OnSessionConnected = [&](TWSocket*, uint16_t) {
+        peer = server.Accept();
+        writeall(peer, "abc");
+        if (t.urgent) ::send(peer, "X", 1, MSG_OOB);
+        if (!t.later) rest();
+      };
+      s.OnDataAvailable = [&](TWSocket* c, uint16_t) {
+        char buf[64];
+        int n = c->Receive(buf, sizeof buf);
+        if (n > 0) got.append(buf, static_cast<size_t>(n));
+        if (n > 0 && t.later && ++reads == 1) rest();
+      };
+      s.OnSessionClosed = [&](TWSocket*, uint16_t e) {
+        EXPECT_EQ(e, 0);
+        ++closed;
+      };
+      s.Connect();
+      loop.Run();
+      EXPECT_EQ(got, "abcdef");  // the urgent byte is not part of the stream
+      EXPECT_EQ(closed, 1);
+    }
+    EXPECT_EQ(loop.Close(), 0);
+  }
+}
+
 TEST(WSocketClose, SessionClosedFiresOnceWhateverCloses) {
   TEventLoop loop;
   TPlainServer server;
