@@ -1,9 +1,7 @@
 #pragma once
 // TClientBlock: the memory of a run's clients in one piece. A run creates thousands of clients at
 // once and drops them as their requests complete; one block instead of a heap allocation each
-// spares the allocator's bookkeeping, later runs reuse the pages the first one touched, and where
-// the system offers transparent huge pages a large block takes one page fault per 2 MB instead
-// of one per 4 kB.
+// spares the allocator's bookkeeping, and later runs reuse the pages the first one touched.
 
 #include <cstddef>
 

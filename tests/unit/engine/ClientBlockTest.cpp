@@ -1,10 +1,9 @@
 // The run's clients in one block: no place handed out twice, the heap beyond the block, reuse
-// across runs, and huge-page advice for a large block.
+// across runs, and no huge-page advice even for a large block.
 
 #include "engine/ClientBlock.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <fstream>
@@ -72,10 +71,10 @@ TEST(ClientBlock, EveryLiveClientHasAPlaceOfItsOwnAndTheBlockComesBackForTheNext
   block.destroy(nullptr);
 }
 
-TEST(ClientBlock, ALargerRunGetsALargerBlockAndOnlyALargeBlockAsksForHugePages) {
+// Huge pages cost a wave more CPU than they save on virtual machines (see ClientBlock.cpp).
+TEST(ClientBlock, ALargerRunGetsALargerBlockWithoutHugePageAdvice) {
   TEventLoop loop;
   TClientBlock block;
-  const bool thp = access("/sys/kernel/mm/transparent_hugepage/enabled", F_OK) == 0;
   block.reserve(3);
   const size_t small = block.capacity();
   mythttpcli* one = block.create(loop);
@@ -88,9 +87,6 @@ TEST(ClientBlock, ALargerRunGetsALargerBlockAndOnlyALargeBlockAsksForHugePages) 
   std::vector<mythttpcli*> all;
   for (size_t i = 0; i < large; ++i) all.push_back(block.create(loop));
   EXPECT_TRUE(block.holds(all.back()));
-  if (thp) {
-    EXPECT_NE(vmflagsof(all[large / 2]).find(" hg"), std::string::npos)
-        << vmflagsof(all[large / 2]);
-  }
+  EXPECT_EQ(vmflagsof(all[large / 2]).find(" hg"), std::string::npos) << vmflagsof(all[large / 2]);
   for (auto* c : all) block.destroy(c);
 }
