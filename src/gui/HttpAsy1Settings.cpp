@@ -166,8 +166,9 @@ void THttpAsyForm::applystored(const TStoredSettings& stored) {
   urllistwin_.resize(list.size());
   // A stored position counts when it is on a screen; otherwise the window goes beside the main
   // window.
-  if (s.urlwindow.left && s.urlwindow.top && QGuiApplication::screenAt(list.center()) != nullptr) {
-    urllistwin_.setGeometry(list);
+  QScreen* liston = QGuiApplication::screenAt(list.center());
+  if (s.urlwindow.left && s.urlwindow.top && liston != nullptr) {
+    urllistwin_.setGeometry(Turllistwin::keptinside(list, liston->availableGeometry()));
     urllistplaced_ = true;
   } else if (urllistwin_.isVisible()) {
     placeurllistwin();

@@ -145,16 +145,32 @@ bool Turllistwin::placebeside(const QWidget& main) {
   return true;
 }
 
+namespace {
+// The window system adds a frame that is not known before the window is shown: about this much on
+// each side and at the bottom, and twice as much for the title bar.
+constexpr int kFrame = 8;
+}  // namespace
+
+QRect Turllistwin::keptinside(const QRect& place, const QRect& avail) {
+  const int width = std::max(1, std::min(place.width(), avail.width() - 2 * kFrame));
+  const int height = std::max(1, std::min(place.height(), avail.height() - 3 * kFrame));
+  // The top left corner wins where the screen is too small for even that: the title bar stays.
+  const int x =
+      std::max(avail.left() + kFrame, std::min(place.x(), avail.right() + 1 - kFrame - width));
+  const int y =
+      std::max(avail.top() + 2 * kFrame, std::min(place.y(), avail.bottom() + 1 - kFrame - height));
+  return {x, y, width, height};
+}
+
 QRect Turllistwin::besidemain(const QRect& mainframe, const QRect& avail, const QSize& size) {
-  // The window system adds a frame that is not known before the window is shown.
-  const int frame = 8;
+  const int frame = kFrame;
   const int right = avail.right() - mainframe.right() - 2 * frame;
   const int left = mainframe.left() - avail.left() - 2 * frame;
   if (std::max(left, right) < size.width()) return {};
   const int x =
       right >= left ? mainframe.right() + 1 + frame : mainframe.left() - frame - size.width();
   const int y = std::max(avail.top() + 2 * frame, mainframe.top() + frame);
-  return {QPoint(x, y), size};
+  return keptinside({QPoint(x, y), size}, avail);
 }
 
 void Turllistwin::follow(QWidget& main) {

@@ -61,6 +61,10 @@ class Turllistwin : public QWidget {
   // the main window's. A null rectangle when neither side has room for it: it keeps its size
   // rather than shrink.
   static QRect besidemain(const QRect& mainframe, const QRect& avail, const QSize& size);
+  // A place (the client area) moved, and shrunk where it must, so that the window with its frame
+  // stays on the screen's available area: a place stored on a larger screen, or one beside a main
+  // window near the bottom, would leave a part of it out of reach.
+  static QRect keptinside(const QRect& place, const QRect& avail);
 
   // From now on the window goes and comes with main: it is hidden while main is minimised, and
   // whenever main is shown, restored or activated it comes back, also from being minimised

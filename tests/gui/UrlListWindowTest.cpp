@@ -53,6 +53,22 @@ class UrlListWindowTest : public QObject {
              QRect(931, 108, 300, 150));
   }
 
+  void testKeptOnTheScreenWithItsFrame() {
+    const QRect screen(0, 0, 1280, 1024);
+    // Inside already: unchanged.
+    QCOMPARE(Turllistwin::keptinside(QRect(100, 100, 400, 199), screen), QRect(100, 100, 400, 199));
+    // Stored on a larger screen, hanging over the right and bottom edges: moved in, frame and all.
+    QCOMPARE(Turllistwin::keptinside(QRect(900, 840, 400, 199), screen), QRect(872, 817, 400, 199));
+    // Above and left of the screen: the title bar comes back into reach.
+    QCOMPARE(Turllistwin::keptinside(QRect(-50, -30, 400, 199), screen), QRect(8, 16, 400, 199));
+    // Larger than the screen: shrunk to what fits.
+    QCOMPARE(Turllistwin::keptinside(QRect(0, 0, 2000, 1500), screen), QRect(8, 16, 1264, 1000));
+    // Beside a main window that sits low on the screen: lifted until its bottom edge shows.
+    QCOMPARE(Turllistwin::besidemain(QRect(600, 900, 567, 100), QRect(0, 0, 1920, 1080),
+                                     Turllistwin::kDesignSize),
+             QRect(1175, 873, 400, 199));
+  }
+
   void testComesBackWithTheMainWindow() {
     QWidget main;
     Turllistwin w;
