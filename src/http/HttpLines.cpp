@@ -53,15 +53,6 @@ void TReceiveBuffer::TakeAll(std::string& out) {
   Clear();
 }
 
-std::string_view TReceiveBuffer::Lend() {
-  std::string_view bytes(Data(), size_t(count_));
-  // No zero byte is written at the start: it would cut the lent bytes. Count says it is empty.
-  start_ = 0;
-  count_ = 0;
-  lent_ = true;
-  return bytes;
-}
-
 void TReceiveBuffer::Clear() {
   start_ = 0;
   count_ = 0;
@@ -69,7 +60,7 @@ void TReceiveBuffer::Clear() {
 }
 
 void TReceiveBuffer::Release() {
-  if (count_ != 0 || lent_) return;
+  if (count_ != 0) return;
   auto& spare = sparebuffers();
   if (data_ && spare.size() < MaxSpareBuffers) spare.push_back(std::move(data_));
   data_.reset();

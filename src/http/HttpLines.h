@@ -45,11 +45,6 @@ class TReceiveBuffer {
   }
   // Moves every unconsumed byte (zero bytes included) into out and empties the buffer.
   void TakeAll(std::string& out);
-  // Empties the buffer but lends its bytes, still followed by their zero byte, until EndLend:
-  // a document chunk goes to its handler without a copy, and a handler that reads again finds an
-  // empty buffer rather than the chunk once more. Release keeps the storage while lent.
-  std::string_view Lend();
-  void EndLend() { lent_ = false; }
   void Clear();
   // Gives the storage back when no byte is left in it.
   void Release();
@@ -61,7 +56,6 @@ class TReceiveBuffer {
   std::unique_ptr<char[]> data_;
   int start_ = 0;  // first unconsumed byte
   int count_ = 0;  // unconsumed bytes
-  bool lent_ = false;
 };
 
 enum class THeaderKind { Status, Field, Other };

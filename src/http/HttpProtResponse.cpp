@@ -357,11 +357,16 @@ void THttpCli::BodyData(const char* data, int len) {
 }
 
 void THttpCli::BufferedBody() {
-  // Straight from the receive buffer, which keeps a zero byte behind its bytes, so the chunk
-  // reads as a C string too; no copy of up to a whole buffer per client and chunk.
-  std::string_view chunk = ReceiveBuffer.Lend();
-  BodyData(chunk.data(), int(chunk.size()));
-  ReceiveBuffer.EndLend();
+  // A copy on the stack, still followed by its zero byte, rather than the buffer's own bytes: a
+  // handler may end the request and start the next exchange on this client before it is done
+  // with the chunk, and that exchange reads into the buffer. Only the bytes that came with the
+  // header, or after an unfinished line, pass here; the rest of a document goes straight from
+  // its read to the handler.
+  char chunk[TReceiveBuffer::Capacity + 1];
+  const int count = ReceiveBuffer.Count();
+  std::memcpy(chunk, ReceiveBuffer.Data(), size_t(count) + 1);
+  ReceiveBuffer.Clear();
+  BodyData(chunk, count);
 }
 
 // ---- End of the response ----

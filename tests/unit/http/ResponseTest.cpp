@@ -121,6 +121,26 @@ TEST_F(ResponseTest, HeaderAndFirstBodyBytesInOneReadGiveOneChunk) {
   EXPECT_EQ(copy.Data(), "hello\0worldmore"s);
 }
 
+// The chunk that came with the header is lent from the receive buffer. A handler may end the
+// request and start the next one before it is done with the chunk: the new request's use of the
+// buffer must not change the bytes the handler still holds.
+TEST_F(ResponseTest, ALentChunkSurvivesANewRequestStartedByItsHandler) {
+  std::string before, after;
+  cli->OnDocData = [&](THttpCli* c, const char* b, int n) {
+    if (!before.empty()) return;
+    before.assign(b, size_t(n + 1));  // with the zero byte behind
+    c->Abort();
+    c->URL = "http://127.0.0.1:1/next";  // a closed port on this machine
+    auto* p = static_cast<TProbe*>(c);
+    p->ExpectResponse(rqGet);
+    p->Read("HTTP/1.0 200 OK\r\nX-Overwrite: " + std::string(200, 'x'));
+    after.assign(b, size_t(n + 1));
+  };
+  cli->Read(simple);
+  EXPECT_EQ(before, "hello\0world\0"s);
+  EXPECT_EQ(after, before);
+}
+
 TEST_F(ResponseTest, OnlyHeadersGiveNoDocumentEvents) {
   cli->Read("HTTP/1.1 204 No Content\r\nServer: x\r\n\r\n");
   drain();
