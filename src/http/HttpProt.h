@@ -5,7 +5,8 @@
 // connection; the client has no time limit of its own (a caller that wants one calls Abort).
 //
 // Request side: HttpProt.cpp (start, lookup, connect, request text, POST body).
-// Response side: HttpProtResponse.cpp (reading, header lines, document, relocation, end, Abort).
+// Response side: HttpProtResponse.cpp (reading, header lines, document, relocation); the end of a
+// request and Abort: HttpProtEnd.cpp.
 
 #include <cstdint>
 #include <functional>
