@@ -2,10 +2,9 @@
 
 #include <algorithm>
 
-namespace {
+#include "results/Outcome.h"
 
-// The socket code of a request ended by Abort.
-constexpr int kAbortedSocketCode = 3;
+namespace {
 
 void count(std::vector<std::pair<int, size_t>>& tally, int code, size_t n = 1) {
   auto it =
