@@ -106,6 +106,7 @@ void THttpCli::DoRequest(THttpRequest rq) {
   discarding_ = false;
   ReceiveBuffer.Clear();
   storedbytes_ = 0;
+  headersnoted_ = false;
   wiretimes_ = TWireTimes();
   SetState(hsStarting);
 
@@ -219,6 +220,9 @@ void THttpCli::SessionConnected(uint16_t Error) {
   FireSessionConnected();
   if (state_ != hsConnected) return;  // the handler aborted
   ReceiveBuffer.Clear();
+  // Each connection brings one response of its own.
+  cutting_ = false;
+  bodylength_ = -1;
   linehandler_ = lhHeaderLine;
   SetState(hsWaitingHeader);
   try {

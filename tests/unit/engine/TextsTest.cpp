@@ -129,6 +129,7 @@ const std::vector<std::pair<int, std::string>> kSocket = {
     {11022, "ICMP_UNLOAD"},
     {11050, "ICMP_GENERAL_FAILURE"},
     {11255, "ICMP_PENDING"},
+    {12001, "Body cut short: the connection closed before Content-Length bytes arrived."},
 };
 
 TEST(StatusText, EveryCodeOfTheTable) {
@@ -149,7 +150,7 @@ TEST(StatusText, EveryOtherCodeIsUnknown) {
 }
 
 TEST(SocketText, EveryCodeOfTheTable) {
-  ASSERT_EQ(kSocket.size(), 66u);
+  ASSERT_EQ(kSocket.size(), 67u);
   for (const auto& [code, text] : kSocket) {
     EXPECT_EQ(sockettext(static_cast<uint16_t>(code)), text) << code;
   }
