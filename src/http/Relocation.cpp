@@ -35,7 +35,8 @@ std::string relocationurl(const THttpTarget& current, const std::string& v, bool
     // No host names no other server: the request stays where it is.
     if (hostof(t.authority).empty()) t.authority = hostport(base.authority);
     t.hasauthority = true;
-    if (t.path.empty()) t.path = "/";
+    // Behind an authority a path begins with "/" (it would run into the host otherwise).
+    if (!t.path.starts_with('/')) t.path.insert(0, "/");
   }
   return composeuri(t);
 }

@@ -69,6 +69,10 @@ TEST(Relocate, WithoutAndWithProxy) {
   }
   EXPECT_EQ(relocate({"proxy", "3128", "old", "http://old/start"}, "/n", true).RequestTarget,
             "http://old/n");
+  // An http URL without a host, against a proxied URL of another scheme: the old host, and a
+  // path that cannot run into it.
+  EXPECT_EQ(show(relocate({"proxy", "3128", "old", "ftp://old/dir/f"}, "http:x", true)),
+            show({"proxy", "3128", "old", "http://old/x"}));
   // A name relative to an IPv6 host through a proxy keeps the host's brackets and port.
   EXPECT_EQ(relocate({"proxy", "3128", "[::1]", "http://[::1]:86/start"}, "/n", true).RequestTarget,
             "http://[::1]:86/n");
