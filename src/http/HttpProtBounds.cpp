@@ -13,6 +13,8 @@ bool THttpCli::KeepHeaderBytes(size_t n, size_t overhead) {
     if (!headersnoted_) {
       headersnoted_ = true;
       ResponseHeaders.push_back(HeaderCutNote);
+      // Nothing is added from here on: the list gives back the room its growth took ahead.
+      ResponseHeaders = THeaderList(ResponseHeaders);
     }
     return false;
   }
@@ -58,8 +60,8 @@ bool THttpCli::EndCutLine() {
       cuttext_.pop_back();
     }
   }
-  LastLine = std::move(cuttext_);
-  cuttext_ = std::string();
+  LastLine.swap(cuttext_);
+  std::string().swap(cuttext_);
   // A handler may have ended the request while the line was dropped.
   if (state_ != hsWaitingHeader || linehandler_ != lhHeaderLine) return true;
   if (cutdropped_ == 0) {
@@ -68,8 +70,10 @@ bool THttpCli::EndCutLine() {
     return true;
   }
   cutkept_ = LastLine.size();
-  LastLine += " (line of " + std::to_string(int64_t(cutkept_) + cutdropped_) + " bytes cut to " +
-              std::to_string(cutkept_) + ")";
+  const std::string note = " (line of " + std::to_string(int64_t(cutkept_) + cutdropped_) +
+                           " bytes cut to " + std::to_string(cutkept_) + ")";
+  LastLine.reserve(cutkept_ + note.size());  // just that: the room is given back with the header
+  LastLine += note;
   HandleLine();
   cutkept_ = std::string::npos;
   return true;

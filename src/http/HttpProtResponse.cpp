@@ -41,12 +41,15 @@ std::string& sparelineroom() {
 }
 
 // After the header LastLine stays empty: its room goes to the next response of this thread.
+// The room of a long line (up to a cut one's) is not kept for the rest of the response either.
 void givelineroom(std::string& line) {
   if (line.empty() && line.capacity() >= kLineRoom) {
     std::string& spare = sparelineroom();
     if (spare.capacity() < kLineRoom) {
       spare = std::move(line);
       line.clear();
+    } else if (line.capacity() > 8 * kLineRoom) {
+      std::string().swap(line);
     }
   }
 }
