@@ -24,8 +24,8 @@ bool THttpCli::KeepHeaderBytes(size_t n, size_t overhead) {
 
 void THttpCli::StartCutLine() {
   const char* data = ReceiveBuffer.Data();
-  if (headerlines_ == 0 && samename(std::string_view(data, 6), "<html>")) {
-    // No header at all: a long first line is the document's, and nothing of it is dropped.
+  if (samename(std::string_view(data, 6), "<html>")) {
+    // A line that starts the document (the header-less kind): nothing of it is dropped.
     ReceiveBuffer.TakeAll(LastLine);
     HandleLine();
     return;

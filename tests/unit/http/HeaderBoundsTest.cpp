@@ -76,6 +76,10 @@ TEST(HeaderBounds, AHeaderlessDocumentLosesNothingOfALongFirstLine) {
     EXPECT_EQ(r.log.Doc, doc) << step;
     EXPECT_EQ(r.cli.StatusCode, 0);
     EXPECT_EQ(r.log.Error, 0);
+    // The same behind a status line: the "<html>" line starts the document.
+    TRun late("HTTP/1.0 200 OK\r\n" + doc, step);
+    EXPECT_EQ(late.log.Doc, doc) << step;
+    EXPECT_EQ(late.cli.StatusCode, 200);
   }
 }
 
