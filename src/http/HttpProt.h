@@ -216,7 +216,7 @@ class THttpCli : private TSocketHandler, public TEventTarget<THttpCliHandler, TH
   std::string ContentType;                  // lower-cased "content-type" (not reset per request)
   std::string Location;                     // URL; after a relocation the new request target
   std::string ConnectHost, ConnectPort;     // where the socket connects (URL's or proxy's)
-  std::string TargetHost;                   // "Host: " value (no port)
+  std::string TargetHost;                   // host of the "Host: " line (its port: HostField)
   std::string RequestTarget;                // path, or absolute URI through a proxy
   std::string DocumentName;                 // file name derived from the URL
   int64_t BytesReceived = 0;                // document bytes delivered in this request
@@ -350,6 +350,9 @@ class THttpCli : private TSocketHandler, public TEventTarget<THttpCliHandler, TH
   // Whether the request now goes to the host and port of URL, for which credentials and cookies
   // were given; a relocation elsewhere must not carry them.
   bool AtOrigin() const;
+  // The "Host: " value of the request about to be sent: the host with its port unless that is
+  // the scheme's default.
+  std::string HostField() const;
   // Whether n more bytes of header lines may be kept; counts them when so.
   bool KeepHeaderBytes(size_t n);
   void SessionClosed();
