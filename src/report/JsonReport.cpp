@@ -123,6 +123,8 @@ std::string jsonreport(const TReportInfo& info, const TRequestRecords& records,
   doc["client_system"] = info.clientsystem;
   doc["first_response_length"] =
       info.firstresponselength >= 0 ? TJson(info.firstresponselength) : TJson(nullptr);
+  doc["first_response_bytes"] =
+      info.firstresponsebytes >= 0 ? TJson(info.firstresponsebytes) : TJson(nullptr);
 
   // Compact where it is bulky (a run's columns), one line per member where a reader looks.
   std::string text = "{\n";

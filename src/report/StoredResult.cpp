@@ -41,6 +41,7 @@ bool parsestoredresult(const std::string& path, const std::string& text, TStored
   m.requesturls = f.requesturls;
   m.clientsystem = f.clientsystem;
   m.firstresponselength = f.firstresponselength;
+  m.firstresponsebytes = f.firstresponsebytes;
   for (size_t k = 0; k < f.runs.size(); ++k) {
     TMergedRun r;
     r.run = f.runs[k].run;

@@ -233,6 +233,10 @@ bool readfile(const std::string& path, const std::string& text, TSegmentFile& ou
       out.firstresponselength =
           integerin(doc.at("first_response_length"), "first_response_length", 0, kMaxBytes);
     }
+    if (doc.contains("first_response_bytes") && !doc.at("first_response_bytes").is_null()) {
+      out.firstresponsebytes =
+          integerin(doc.at("first_response_bytes"), "first_response_bytes", 0, kMaxBytes);
+    }
     const TJson& runs = doc.at("runs");
     if (!runs.is_array() || runs.size() > size_t(out.settings.runs)) {
       throw TFieldError{"runs", "holds " + std::to_string(runs.size()) + " runs of a test of " +

@@ -53,6 +53,7 @@ struct TSegmentFile {
   std::vector<std::string> requesturls;
   std::vector<std::string> clientsystem;  // the two "Client system: " lines, when present
   int64_t firstresponselength = -1;       // characters of the test's first response, or -1
+  int64_t firstresponsebytes = -1;        // bytes of its body, or -1
   std::vector<TSegmentRun> runs;
   // Read by readresultfile only: K of a merged result (0: not merged) with each run's start
   // spread, and each run's and the totals' stored figures.

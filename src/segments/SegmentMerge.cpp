@@ -88,6 +88,7 @@ bool mergesegments(const std::vector<TSegmentFile>& files, TMergedTest& out, std
     if (r1 != nullptr && f->firstresponselength >= 0 &&
         std::find(r1->user.begin(), r1->user.end(), 1) != r1->user.end()) {
       out.firstresponselength = f->firstresponselength;
+      out.firstresponsebytes = f->firstresponsebytes;
     }
   }
 
