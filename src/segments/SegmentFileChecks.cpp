@@ -89,15 +89,15 @@ TFileProblem figureproblem(const TStoredFigures& s, const std::string& field,
     return wrong("avg_request_processing_ms", s.avgprocessing,
                  "is not overall_ms per user, " + ms(processing));
   }
-  const bool rate = users > 0 && s.avgprocessing > 0;
-  const double fastest = rate ? 3600000.0 * users / std::max(lo, 1e-9) : 0;
-  const double slowest = rate ? 3600000.0 * users / hi : 0;
+  // A time that rounded to 0 may have been 0 (no rate at all) or a little more (any rate).
+  const double fastest = users > 0 ? 3600000.0 * users / std::max(lo, 1e-9) : 0;
+  const double slowest = users > 0 && lo > 0 ? 3600000.0 * users / hi : 0;
   if (s.requestsperhour > fastest + 1 || s.requestsperhour < slowest - 1) {
     return wrong("requests_per_hour", s.requestsperhour,
                  "does not follow from avg_request_processing_ms");
   }
-  const double most = s.overallms > 0 ? bytes / std::max(lo, 1e-9) : 0;
-  const double least = s.overallms > 0 ? bytes / hi : 0;
+  const double most = bytes / std::max(lo, 1e-9);
+  const double least = lo > 0 ? bytes / hi : 0;
   if (s.throughput > most + kRounding || s.throughput < least - kRounding) {
     return wrong("throughput_kb_per_s", s.throughput, "does not follow from the requests' bytes");
   }
