@@ -25,7 +25,6 @@
 #include "segments/SegmentOption.h"
 #include "segments/StartTime.h"
 #include "settings/SettingsModel.h"
-#include "settings/UrlListFile.h"
 
 namespace {
 
@@ -158,42 +157,6 @@ void takesettings(const TCliOptions& o, TCliJob& job) {
     if (auto f = o.flags.find(e.option); f != o.flags.end() && f->second) s.*e.flag = *f->second;
   }
   job.settings = s;
-}
-
-// The URL, or the URL list with only the lines the test's users take (user k takes line
-// ((k - 1) mod lines) + 1): the rest of a long file is checked but not kept, nor listed in the
-// outputs. Needs the number of users.
-void takeurls(const TCliOptions& o, TCliJob& job) {
-  TestSettings& s = job.settings;
-  const char* option = o.urlsfile ? "--urls" : "--settings";
-  bool any = false;
-  auto check = [&](size_t number, std::string_view line) {
-    if (line.empty()) return;
-    any = true;
-    const std::string url(line);
-    if (std::string problem = urlproblem(url); !problem.empty()) {
-      fail(option, "line " + std::to_string(number) + ": " + quoted(url) + " " + problem);
-    }
-  };
-  const size_t used = size_t(s.users);
-  if (o.urlsfile) {
-    if (!o.url.empty()) fail("--urls", "give either a URL or --urls FILE, not both");
-    job.urls = firsturllines(readinput("--urls", *o.urlsfile), used, check);
-    s.multipleurls = true;
-  } else if (!o.url.empty()) {
-    s.url = o.url;
-    s.multipleurls = false;
-  } else if (s.multipleurls) {
-    for (size_t i = 0; i < job.urls.size(); ++i) check(i + 1, job.urls[i]);
-    if (job.urls.size() > used) job.urls.resize(used);
-  }
-  if (s.multipleurls) {
-    if (!any) fail(option, "the URL list holds no URL");
-  } else {
-    if (s.url.empty()) fail("url", "no URL to test (see --help)");
-    std::string problem = urlproblem(s.url);
-    if (!problem.empty()) fail("url", quoted(s.url) + " " + problem);
-  }
 }
 
 void takecredentials(const TCliOptions& o, std::istream& passwordsource, TCliJob& job) {

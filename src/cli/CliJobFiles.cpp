@@ -1,5 +1,5 @@
 // The files a command line names: the outputs it writes (checked before anything runs, so that a
-// refused command line has touched nothing) and the stored results it reads.
+// refused command line has touched nothing), the stored results and the URL list it reads.
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -14,6 +14,7 @@
 #include "report/Baseline.h"
 #include "report/OutputFile.h"
 #include "results/LogFile.h"
+#include "settings/UrlListFile.h"
 
 void fail(const std::string& option, const std::string& problem) {
   throw TBadInput{option + ": " + problem};
@@ -151,4 +152,40 @@ void takebaseline(const TCliOptions& o, TCliJob& job, const TestSettings* now) {
   const std::string problem = now ? baselinemismatch(job.baselineresult->info, *now) : "";
   if (!problem.empty())
     fail("--baseline", "cannot compare with " + quoted(job.baseline) + ": " + problem);
+}
+
+// The URL, or the URL list with only the lines the test's users take (user k takes line
+// ((k - 1) mod lines) + 1): the rest of a long file is checked but not kept, nor listed in the
+// outputs. Needs the number of users.
+void takeurls(const TCliOptions& o, TCliJob& job) {
+  TestSettings& s = job.settings;
+  const char* option = o.urlsfile ? "--urls" : "--settings";
+  bool any = false;
+  auto check = [&](size_t number, std::string_view line) {
+    if (line.empty()) return;
+    any = true;
+    const std::string url(line);
+    if (std::string problem = urlproblem(url); !problem.empty()) {
+      fail(option, "line " + std::to_string(number) + ": " + quoted(url) + " " + problem);
+    }
+  };
+  const size_t used = size_t(s.users);
+  if (o.urlsfile) {
+    if (!o.url.empty()) fail("--urls", "give either a URL or --urls FILE, not both");
+    job.urls = firsturllines(readinput("--urls", *o.urlsfile), used, check);
+    s.multipleurls = true;
+  } else if (!o.url.empty()) {
+    s.url = o.url;
+    s.multipleurls = false;
+  } else if (s.multipleurls) {
+    for (size_t i = 0; i < job.urls.size(); ++i) check(i + 1, job.urls[i]);
+    if (job.urls.size() > used) job.urls.resize(used);
+  }
+  if (s.multipleurls) {
+    if (!any) fail(option, "the URL list holds no URL");
+  } else {
+    if (s.url.empty()) fail("url", "no URL to test (see --help)");
+    std::string problem = urlproblem(s.url);
+    if (!problem.empty()) fail("url", quoted(s.url) + " " + problem);
+  }
 }

@@ -32,6 +32,9 @@ std::string readinput(const std::string& option, const std::string& path,
 // --json, --requests-csv, --html and --output-dir: each writable, no two of them one file.
 void takeoutputs(const TCliOptions& o, TCliJob& job);
 
+// The URL, or the lines of the URL list the test's users take (needs the number of users).
+void takeurls(const TCliOptions& o, TCliJob& job);
+
 // --baseline and --max-regression. now: the settings of the result to compare, when known
 // before it is made.
 void takebaseline(const TCliOptions& o, TCliJob& job, const TestSettings* now);
