@@ -7,6 +7,7 @@
 
 #include "cli/CliJob.h"
 #include "common/WholeFile.h"
+#include "report/StoredResult.h"
 
 struct TBadInput {
   std::string text;
@@ -16,9 +17,6 @@ struct TBadInput {
 std::string quoted(const std::string& s);
 // A decimal number with an optional fraction ("2", "0.5"), at least min and at most max.
 double decimal(const std::string& option, const std::string& text, double min, double max);
-
-// The most a stored result is read of: far more than any result holds, far less than memory.
-inline constexpr size_t kMaxResultBytes = size_t(512) << 20;
 
 // What keeps path from being read, from readwholefile's error (not 0): "\"x\" is a device, not
 // a file", "\"x\" is larger than 512 MiB, more than this input can be", "cannot read ...".

@@ -4,6 +4,7 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <functional>
 #include <nlohmann/json.hpp>
@@ -11,6 +12,7 @@
 #include "report/JsonReport.h"
 #include "report/StoredResult.h"
 #include "segments/SegmentMerge.h"
+#include "support/TestSupport.h"
 
 using ::testing::HasSubstr;
 using ::testing::StartsWith;
@@ -135,4 +137,18 @@ TEST(ResultChecks, SegmentsThatStartedFarApartAreNoOneTest) {
   EXPECT_EQ(error,
             "s2: started_epoch_ms: started 43200 minutes after s1; the segments of one "
             "test start within 10 minutes");
+}
+
+// The window opens results by name: neither a device nor a FIFO keeps it reading or waiting.
+TEST(ResultChecks, AResultOpenedByNameIsARegularFile) {
+  TTempDir dir;
+  ASSERT_EQ(mkfifo(dir.file("fifo").c_str(), 0600), 0);
+  TStoredResult r;
+  std::string error;
+  EXPECT_FALSE(readstoredresult("/dev/zero", r, error));
+  EXPECT_EQ(error, "cannot read \"/dev/zero\": it is not a regular file");
+  EXPECT_FALSE(readstoredresult(dir.file("fifo"), r, error));
+  EXPECT_THAT(error, HasSubstr("fifo\": it is not a regular file"));
+  writefile(dir.file("r.json"), result());
+  EXPECT_TRUE(readstoredresult(dir.file("r.json"), r, error)) << error;
 }
