@@ -1,5 +1,6 @@
 #include "report/StoredResult.h"
 
+#include <cerrno>
 #include <cstring>
 
 #include "common/WholeFile.h"
@@ -73,8 +74,12 @@ bool parsestoredresult(const std::string& path, const std::string& text, TStored
 
 bool readstoredresult(const std::string& path, TStoredResult& out, std::string& error) {
   std::string text;
-  if (const int e = readwholefile(path, text, TFileKinds::AnyReadable); e != 0) {
-    error = "cannot read \"" + path + "\": " + std::strerror(e);
+  // A result is a regular file: a device or a FIFO would never end, or never begin.
+  if (const int e = readwholefile(path, text, TFileKinds::RegularOnly, kMaxResultBytes); e != 0) {
+    error = "cannot read \"" + path + "\": " +
+            (e == EINVAL  ? std::string("it is not a regular file")
+             : e == EFBIG ? "it is larger than " + std::to_string(kMaxResultBytes >> 20) + " MiB"
+                          : std::strerror(e));
     return false;
   }
   return parsestoredresult(path, text, out, error);
