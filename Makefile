@@ -5,7 +5,7 @@ SAN_BUILD  ?= build-sanitize
 JOBS       ?= $(shell nproc)
 FUZZ_SECONDS ?= 20
 
-.PHONY: all deps configure build run test check unit-test fuzz sanitize bench package clean
+.PHONY: all deps configure build run test check unit-test fuzz sanitize bench package interop clean
 
 all: build
 
@@ -59,6 +59,13 @@ sanitize: deps
 # a false "invalid vptr": the two tests that exhaust the descriptor table run in the main build
 # only. The container image check compares the image with the real build's libraries.
 SAN_EXCLUDE = ^(WSocketErrors\.TooManyOpenFilesIsAnOrdinaryError|Cli\.TwentyThousandUsersOutgrowTheDescriptorTableCleanly|deploy_kubernetes)$$
+
+# pressbolt-cli against real servers and proxies from Debian's packages (Apache, lighttpd, nginx,
+# squid, HAProxy, tinyproxy), each started on loopback ports and compared with its own access log.
+# CI runs it; `make test` does not. It installs what it uses.
+interop: build
+	@bash scripts/install-interop-deps.sh
+	python3 tests/interop/interop.py --cli $(BUILD)/src/pressbolt-cli
 
 bench: build
 	bash bench/run.sh $(BUILD)

@@ -21,7 +21,9 @@ struct TCliJob {
   std::vector<std::string> urls;  // the multiple-URL list, when the test takes its URLs from it
   std::string outputdir;          // empty: the engine's default location
   std::string json, requestscsv, html;  // empty: not wanted; "-": stdout
-  std::optional<double> timeout;        // seconds
+  bool stdoutoutput =
+      false;  // one of them writes to stdout ("-", /dev/stdout): text goes to stderr
+  std::optional<double> timeout;  // seconds
   std::optional<double> maxerrorrate, maxavgwait, maxp99wait, maxp99server;
   bool quiet = false;
   // This process fires segment `segment` of `segments` (1 of 1: the whole test), run 1 at the

@@ -1,11 +1,13 @@
 #include "cli/CliMerge.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <sstream>
 
 #include "cli/CliJob.h"
 #include "cli/CliReport.h"
 #include "cli/CliRun.h"
+#include "cli/JobParts.h"
 #include "common/WholeFile.h"
 #include "report/Baseline.h"
 #include "report/CsvReport.h"
@@ -27,9 +29,11 @@ bool readsegments(const std::vector<std::string>& paths, std::vector<TSegmentFil
     std::string text;
     TSegmentFile file;
     std::string error;
-    if (readwholefile(path, text, TFileKinds::AnyReadable) != 0 ||
-        !readsegmentfile(path, text, file, error)) {
-      complain("--merge: " + (error.empty() ? "cannot read \"" + path + "\"" : error));
+    if (const int e = readwholefile(path, text, TFileKinds::RegularOrStdin, kMaxResultBytes)) {
+      complain("--merge: " + inputproblem(e, path, TFileKinds::RegularOrStdin, kMaxResultBytes));
+      ok = false;
+    } else if (!readsegmentfile(path, text, file, error)) {
+      complain("--merge: " + error);
       ok = false;
     } else {
       files.push_back(std::move(file));
@@ -77,6 +81,15 @@ int writeresults(const TCliJob& job, const TRequestRecords& records, const TLogM
   const TBaselineReport baseline = baselinereport(job, json);
   if (baseline.compared) json = baseline.json;
 
+  // Made only now: a merge or a comparison that was refused leaves no trace.
+  if (!job.outputdir.empty()) {
+    std::error_code ec;
+    std::filesystem::create_directories(job.outputdir, ec);
+    if (ec) {
+      complain("--output-dir: cannot create \"" + job.outputdir + "\": " + ec.message());
+      return kExitBadInput;
+    }
+  }
   bool written = true;
   auto write = [&](const std::string& path, const std::string& bytes) {
     if (path.empty()) return;
@@ -89,7 +102,7 @@ int writeresults(const TCliJob& job, const TRequestRecords& records, const TLogM
   for (const auto& line : logs.resultlines()) text += line.text + "\n";
   text += baseline.text;
   if (!job.quiet) {
-    if (job.json == "-" || job.requestscsv == "-") {
+    if (job.stdoutoutput) {
       std::fputs(text.c_str(), stderr);
     } else {
       write("-", text);

@@ -101,14 +101,16 @@ void addoptions(CLI::App& app, TCliOptions& o) {
                  "receive stamps) exceeds MS")
       ->type_name("MS");
   app.add_option("--baseline", o.baseline,
-                 "Compare with an earlier JSON result of the same test (users, runs, ramp)")
+                 "Compare with an earlier JSON result of the same test (users, runs, ramp); - for "
+                 "standard input")
       ->type_name("FILE");
   app.add_option("--max-regression", o.maxregression,
                  "Exit status 3 when the median or p99 wait or the server time got worse than in "
                  "--baseline by more than PERCENT and by more than 1 ms")
       ->type_name("PERCENT");
   app.add_option("--report", o.report,
-                 "Write the outputs of a stored or merged JSON result instead of running a test")
+                 "Write the outputs of a stored or merged JSON result instead of running a test; - "
+                 "for standard input")
       ->type_name("FILE");
   app.add_flag("-q,--quiet", o.quiet, "No progress line and no results on stdout");
   app.add_flag("--demo", o.demo,

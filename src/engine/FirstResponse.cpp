@@ -14,6 +14,7 @@ void TSourceCounter::put(const char* data, size_t size) {
 }
 
 void TSourceCounter::add(const char* data, size_t size) {
+  bytes_ += size;
   // Lines end at LF, CR LF or a lone CR, as a text file reader splits them; each becomes CR LF.
   const char* end = data + size;
   while (data < end) {
@@ -47,6 +48,7 @@ TSourceView TSourceCounter::view() const {
   }
   TSourceView view;
   view.length = length;
+  view.bytes = bytes_;
   const std::string rule(44, '-');
   if (view.length > kViewChars) {
     view.text = "HTML Source (" + std::to_string(view.length) +

@@ -12,6 +12,7 @@
 struct TSourceView {
   std::string text;   // the view's whole text
   size_t length = 0;  // characters of the response with every line end made CR LF
+  size_t bytes = 0;   // bytes of the body as they came
 };
 
 // The source view of a response body: its lines joined again with CR LF after each; over 31000
@@ -30,6 +31,7 @@ class TSourceCounter {
   void put(const char* data, size_t size);
   std::string head_;        // the first kViewChars characters of the normalised text
   size_t length_ = 0;       // normalised characters so far
+  size_t bytes_ = 0;        // bytes added so far
   bool pendingcr_ = false;  // the last byte was a CR, so an LF next belongs to it
   bool openline_ = false;   // the last line has no line end yet
 };

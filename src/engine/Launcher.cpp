@@ -81,7 +81,10 @@ bool TLoadEngine::launchrun() {
 }
 
 void TLoadEngine::opensources(TestSettings& s, TRunSources& sources) {
-  if (s.usepost) sources.postbody = std::make_shared<const std::string>(std::move(s.postdata));
+  if (s.usepost) {
+    sources.postbody =
+        s.sharedpost ? s.sharedpost : std::make_shared<const std::string>(std::move(s.postdata));
+  }
   if (s.preservecookies && (runindex >= 1 || !cookiecachewritable)) {
     sources.cookiesopen = sources.cookies.open("cookies.txt");
     if (!sources.cookiesopen) {

@@ -73,6 +73,10 @@ class TLoadEngine {
   std::optional<size_t> firstresponselength() const {
     return firstsource_ ? std::optional<size_t>(firstsource_->length) : std::nullopt;
   }
+  // Bytes of the test's first response body as they came; nullopt until it has completed.
+  std::optional<size_t> firstresponsebytes() const {
+    return firstsource_ ? std::optional<size_t>(firstsource_->bytes) : std::nullopt;
+  }
   // The directory the current (or last) test writes to, with a trailing "/".
   const std::string& resultdir() const { return resultdir_; }
 

@@ -6,6 +6,7 @@
 // (settings/SettingsModel.h); the initial values here are the defaults of a first start.
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 struct TestSettings {
@@ -31,10 +32,18 @@ struct TestSettings {
   bool ramptest = false;
   bool usepost = false;
   std::string postdata;
+  // A body read from a file (megabytes, maybe) is held here once instead, shared by every
+  // snapshot of the settings and every user who sends it; postdata is then empty.
+  std::shared_ptr<const std::string> sharedpost;
   bool writeheaders = false;  // log every received header line
   bool writedata = false;     // log every received document chunk
   bool onerroronly = false;   // ... only of non-200 answers
 };
+
+// The POST body of a test, wherever it is held.
+inline const std::string& postbody(const TestSettings& s) {
+  return s.sharedpost ? *s.sharedpost : s.postdata;
+}
 
 // The one-line description of a test, e.g. "20 simultaneous users, Username=\"joe\"  - 3 runs -
 // wait for 5s". With withproxy, " - using proxy: host:port" is appended when useproxy is on (the

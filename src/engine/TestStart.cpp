@@ -148,7 +148,7 @@ void TLoadEngine::writeheader(const TestSettings& s) {
   log("Settings: " + testdescription(s));
   if (s.useproxy) log("Settings: Proxy: " + s.proxy + ":" + s.proxyport);
   if (s.usepost) {
-    log("Settings: use POST requests using POST-data=" + loggedpostdata(s.postdata));
+    log("Settings: use POST requests using POST-data=" + loggedpostdata(postbody(s)));
     logs_.logdatanocr("Settings: use POST requests");
   } else {
     log("Settings: use GET requests");

@@ -156,6 +156,16 @@ bool THttpCli::AtOrigin() const {
   return hostkey(t.host) == originhost_ && (t.port.empty() ? "80" : t.port) == originport_;
 }
 
+std::string THttpCli::HostField() const {
+  if (!Proxy.empty()) {
+    // The proxy checks the Host line against the authority of the absolute request target.
+    TUrlParts t = SplitURL(RequestTarget);
+    if (!t.host.empty()) return hostfield(t.scheme, t.host, t.port);
+  }
+  // A direct connection speaks plain http to the port it connected to.
+  return hostfield("http", TargetHost, ConnectPort);
+}
+
 void THttpCli::StartConnect() {
   selfclosed_ = false;
   SetState(hsDnsLookup);
@@ -264,7 +274,8 @@ void THttpCli::SendRequestHeader(std::string_view method, std::string_view versi
   f.Method = method;
   f.Version = version;
   f.RequestTarget = RequestTarget;
-  f.TargetHost = TargetHost;
+  const std::string host = HostField();
+  f.TargetHost = host;
   f.Sender = Sender;
   f.Reference = Reference;
   f.Agent = Agent;

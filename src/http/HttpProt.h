@@ -228,7 +228,7 @@ class THttpCli : private TSocketHandler, public TEventTarget<THttpCliHandler, TH
   std::string ContentType;                  // lower-cased "content-type" (not reset per request)
   std::string Location;                     // URL; after a relocation the new request target
   std::string ConnectHost, ConnectPort;     // where the socket connects (URL's or proxy's)
-  std::string TargetHost;                   // "Host: " value (no port)
+  std::string TargetHost;                   // host of the "Host: " line (its port: HostField)
   std::string RequestTarget;                // path, or absolute URI through a proxy
   std::string DocumentName;                 // file name derived from the URL
   int64_t BytesReceived = 0;                // document bytes delivered in this request
@@ -375,6 +375,9 @@ class THttpCli : private TSocketHandler, public TEventTarget<THttpCliHandler, TH
   // The method of the request that follows a relocation: after 303, and after 301 and 302 to a
   // POST, a GET without body.
   void RelocatedMethod();
+  // The "Host: " value of the request about to be sent: the host with its port unless that is
+  // the scheme's default.
+  std::string HostField() const;
   void SessionClosed();
   void RelocationSessionClosed();
   void Reconnect();

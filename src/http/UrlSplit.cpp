@@ -97,6 +97,16 @@ TUrlParts SplitURL(const std::string& url) {
   return p;
 }
 
+std::string hostfield(std::string_view scheme, std::string_view host, std::string_view port) {
+  std::string field(host);
+  // Leading zeros name the same port ("080" is 80); a scheme of its own has no default to omit.
+  std::string_view number = port.substr(std::min(port.find_first_not_of('0'), port.size()));
+  const bool http = scheme.empty() || samename(scheme, "http");
+  const bool standard = (http && number == "80") || (samename(scheme, "https") && number == "443");
+  if (!port.empty() && !standard) field.append(":").append(port);
+  return field;
+}
+
 std::string documentname(const std::string& target) {
   // The fragment is never sent, so it is no part of the document's name either.
   std::string_view name = std::string_view(target).substr(0, target.find('#'));

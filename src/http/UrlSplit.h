@@ -3,6 +3,7 @@
 // name. Where a "location" header sends the next request: Relocation.h.
 
 #include <string>
+#include <string_view>
 
 struct TUrlParts {
   std::string scheme, user, password, host, port, path;
@@ -23,6 +24,12 @@ std::string hostproblem(const std::string& host);
 // The host as two spellings of the same host compare: lower case, and an IPv6 address in the
 // short form ("[0:0::1]" and "[::1]" are one host).
 std::string hostkey(const std::string& host);
+
+// The value of a "Host: " line: the host as it stands in a URL (an IPv6 address in brackets),
+// then ":" and the port unless the port is empty or the scheme's default (80 for http, which an
+// empty scheme means, and 443 for https). Servers build their redirects from it, and proxies check
+// it against the request target.
+std::string hostfield(std::string_view scheme, std::string_view host, std::string_view port);
 
 // A file name for the document at a request target: the last segment without its query and
 // fragment, or "document.htm" for an empty target or "/".

@@ -1,5 +1,7 @@
 #include "report/CsvReport.h"
 
+#include "engine/EngineText.h"
+
 #include <cstdio>
 
 namespace {
@@ -26,7 +28,7 @@ std::string csvreport(const TRequestRecords& records) {
   std::string out =
       "run,user,url,start_ms,wait_ms,ttfb_ms,status,socket,bytes,server_ms,server_ttfb_ms\n";
   std::vector<std::string> urls;
-  for (const std::string& url : records.urls()) urls.push_back(csvfield(url));
+  for (const std::string& url : records.urls()) urls.push_back(csvfield(maskedurl(url)));
   for (const TRunRecords& r : records.runs()) {
     const std::string run = std::to_string(r.run + 1);
     for (size_t i = 0; i < r.size(); ++i) {

@@ -103,7 +103,15 @@ std::string jsonreport(const TReportInfo& info, const TRequestRecords& records,
   doc["started"] = info.started;
   doc["aborted"] = info.aborted;
   doc["settings"] = settingsjson(info.settings, info.urls, info.postbytes);
-  doc["request_urls"] = records.urls();
+  // A password in a URL is never written: the file is shared as freely as a log.
+  if (doc["settings"]["url"].is_string()) {
+    doc["settings"]["url"] = maskedurl(doc["settings"]["url"].get<std::string>());
+  }
+  if (doc["settings"]["urls"].is_array()) {
+    for (TJson& url : doc["settings"]["urls"]) url = maskedurl(url.get<std::string>());
+  }
+  doc["request_urls"] = TJson::array();
+  for (const std::string& url : records.urls()) doc["request_urls"].push_back(maskedurl(url));
   doc["runs"] = TJson::array();
   for (size_t i = 0; i < figures.runs.size(); ++i) {
     const TRunFigures& f = figures.runs[i];
@@ -123,6 +131,8 @@ std::string jsonreport(const TReportInfo& info, const TRequestRecords& records,
   doc["client_system"] = info.clientsystem;
   doc["first_response_length"] =
       info.firstresponselength >= 0 ? TJson(info.firstresponselength) : TJson(nullptr);
+  doc["first_response_bytes"] =
+      info.firstresponsebytes >= 0 ? TJson(info.firstresponsebytes) : TJson(nullptr);
 
   // Compact where it is bulky (a run's columns), one line per member where a reader looks.
   std::string text = "{\n";

@@ -20,11 +20,12 @@ struct TReportInfo {
   int64_t postbytes = -1;
   // What a merge of a split test needs: which segment this is, when its test clock started on
   // the wall clock (ms since 1970, to the microsecond), the load generator's description, and
-  // the first response's length in characters (-1: none here).
+  // the first response's length in characters and its body's bytes (-1: none here).
   int segment = 1, segments = 1;
   double epochms = 0;
   std::vector<std::string> clientsystem;
   int64_t firstresponselength = -1;
+  int64_t firstresponsebytes = -1;
   // A merged result: how many segments it was merged from, and per run how far apart their
   // run starts were (ms).
   int mergedsegments = 0;

@@ -1,5 +1,6 @@
 #include "report/StoredResult.h"
 
+#include <cerrno>
 #include <cstring>
 
 #include "common/WholeFile.h"
@@ -41,6 +42,7 @@ bool parsestoredresult(const std::string& path, const std::string& text, TStored
   m.requesturls = f.requesturls;
   m.clientsystem = f.clientsystem;
   m.firstresponselength = f.firstresponselength;
+  m.firstresponsebytes = f.firstresponsebytes;
   for (size_t k = 0; k < f.runs.size(); ++k) {
     TMergedRun r;
     r.run = f.runs[k].run;
@@ -72,8 +74,12 @@ bool parsestoredresult(const std::string& path, const std::string& text, TStored
 
 bool readstoredresult(const std::string& path, TStoredResult& out, std::string& error) {
   std::string text;
-  if (const int e = readwholefile(path, text, TFileKinds::AnyReadable); e != 0) {
-    error = "cannot read \"" + path + "\": " + std::strerror(e);
+  // A result is a regular file: a device or a FIFO would never end, or never begin.
+  if (const int e = readwholefile(path, text, TFileKinds::RegularOnly, kMaxResultBytes); e != 0) {
+    error = "cannot read \"" + path + "\": " +
+            (e == EINVAL  ? std::string("it is not a regular file")
+             : e == EFBIG ? "it is larger than " + std::to_string(kMaxResultBytes >> 20) + " MiB"
+                          : std::strerror(e));
     return false;
   }
   return parsestoredresult(path, text, out, error);

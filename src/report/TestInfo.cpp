@@ -23,4 +23,5 @@ void endtestinfo(TReportInfo& info, const TLoadEngine& engine) {
   info.aborted = engine.aborted;
   // Counted as the response arrived: temp.htm may be huge and is never read back.
   if (auto length = engine.firstresponselength()) info.firstresponselength = int64_t(*length);
+  if (auto bytes = engine.firstresponsebytes()) info.firstresponsebytes = int64_t(*bytes);
 }

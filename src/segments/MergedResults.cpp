@@ -149,6 +149,7 @@ TReportInfo mergedinfo(const TMergedTest& m) {
   info.epochms = m.epochms;
   info.clientsystem = m.clientsystem;
   info.firstresponselength = m.firstresponselength;
+  info.firstresponsebytes = m.firstresponsebytes;
   info.mergedsegments = m.segments;
   for (const TMergedRun& run : m.runs) info.startspreadms.push_back(run.startspreadms);
   return info;

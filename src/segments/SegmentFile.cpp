@@ -8,6 +8,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "segments/SegmentFileChecks.h"
 #include "settings/SettingsJson.h"
 #include "settings/StoredSettings.h"
 
@@ -233,22 +234,29 @@ bool readfile(const std::string& path, const std::string& text, TSegmentFile& ou
       out.firstresponselength =
           integerin(doc.at("first_response_length"), "first_response_length", 0, kMaxBytes);
     }
+    if (doc.contains("first_response_bytes") && !doc.at("first_response_bytes").is_null()) {
+      out.firstresponsebytes =
+          integerin(doc.at("first_response_bytes"), "first_response_bytes", 0, kMaxBytes);
+    }
     const TJson& runs = doc.at("runs");
     if (!runs.is_array() || runs.size() > size_t(out.settings.runs)) {
       throw TFieldError{"runs", "holds " + std::to_string(runs.size()) + " runs of a test of " +
                                     std::to_string(out.settings.runs)};
     }
     for (size_t k = 0; k < runs.size(); ++k) out.runs.push_back(runfrom(runs[k], k, out));
-    if (!merging) {
-      for (size_t k = 0; k < runs.size(); ++k) {
-        const std::string field = "runs[" + std::to_string(k) + "].";
-        out.runfigures.push_back(storedfigures(runs[k], field));
-        if (out.mergedsegments > 0) {
-          out.startspreadms.push_back(numberin(member(runs[k], "segment_start_spread_ms", field),
-                                               field + "segment_start_spread_ms", 0, kMaxMs));
-        }
+    // The stored figures are read for a merge as well: it makes its own, but a file whose
+    // figures contradict its requests is refused alike wherever it is read.
+    for (size_t k = 0; k < runs.size(); ++k) {
+      const std::string field = "runs[" + std::to_string(k) + "].";
+      out.runfigures.push_back(storedfigures(runs[k], field));
+      if (out.mergedsegments > 0) {
+        out.startspreadms.push_back(numberin(member(runs[k], "segment_start_spread_ms", field),
+                                             field + "segment_start_spread_ms", 0, kMaxMs));
       }
-      if (doc.contains("totals")) out.totals = storedfigures(doc.at("totals"), "totals.");
+    }
+    if (doc.contains("totals")) out.totals = storedfigures(doc.at("totals"), "totals.");
+    if (const TFileProblem p = fileproblem(out); !p.field.empty()) {
+      throw TFieldError{p.field, p.reason};
     }
   } catch (const TFieldError& e) {
     error = path + ": " + e.field + ": " + e.reason;
@@ -286,8 +294,19 @@ bool resultfiles(const std::string& path, const std::string& except,
                  std::vector<std::string>& files, std::string& error) {
   namespace fs = std::filesystem;
   std::error_code ec;
+  // "-" is standard input; a named result is a regular file: a device or a FIFO never ends or
+  // never begins.
+  if (path == "-") {
+    files.push_back(path);
+    return true;
+  }
   if (!fs::is_directory(path, ec)) {
-    if (!std::ifstream(path, std::ios::binary)) {
+    const fs::file_status st = fs::status(path, ec);
+    if (!ec && fs::exists(st) && !fs::is_regular_file(st)) {
+      error = "\"" + path + "\" is not a regular file (give \"-\" for standard input)";
+      return false;
+    }
+    if (ec || !std::ifstream(path, std::ios::binary)) {
       error = "cannot read \"" + path + "\"";
       return false;
     }

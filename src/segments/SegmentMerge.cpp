@@ -7,6 +7,9 @@
 
 namespace {
 
+// The furthest apart the segments of one test may have started.
+constexpr double kMaxSegmentSpreadMs = 10 * 60 * 1000;
+
 // Problems that stop a merge, one line each.
 std::vector<std::string> checkset(const std::vector<TSegmentFile>& files) {
   std::vector<std::string> problems;
@@ -42,6 +45,18 @@ std::vector<std::string> checkset(const std::vector<TSegmentFile>& files) {
   if (!missing.empty()) {
     problems.push_back("missing segment(s) " + missing + " of " + std::to_string(first.segments) +
                        " of test " + first.testid);
+  }
+  // The segments of one test start together (at --start-at, or as their pods come up): starts
+  // far apart are separate tests, whose merged rates would mean nothing.
+  auto [early, late] = std::minmax_element(
+      files.begin(), files.end(),
+      [](const TSegmentFile& a, const TSegmentFile& b) { return a.epochms < b.epochms; });
+  if (late->epochms - early->epochms > kMaxSegmentSpreadMs) {
+    problems.push_back(late->path + ": started_epoch_ms: started " +
+                       std::to_string(int64_t((late->epochms - early->epochms) / 60000)) +
+                       " minutes after " + early->path +
+                       "; the segments of one test start within " +
+                       std::to_string(int64_t(kMaxSegmentSpreadMs / 60000)) + " minutes");
   }
   return problems;
 }
@@ -88,6 +103,7 @@ bool mergesegments(const std::vector<TSegmentFile>& files, TMergedTest& out, std
     if (r1 != nullptr && f->firstresponselength >= 0 &&
         std::find(r1->user.begin(), r1->user.end(), 1) != r1->user.end()) {
       out.firstresponselength = f->firstresponselength;
+      out.firstresponsebytes = f->firstresponsebytes;
     }
   }
 

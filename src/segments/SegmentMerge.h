@@ -30,6 +30,7 @@ struct TMergedTest {
   std::vector<std::string> urls, requesturls, clientsystem;
   int64_t postbytes = 0;             // the POST body's length, which no result holds
   int64_t firstresponselength = -1;  // from the segment that owns user 1
+  int64_t firstresponsebytes = -1;   // the same
   std::vector<TMergedRun> runs;
 };
 

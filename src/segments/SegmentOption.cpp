@@ -28,8 +28,12 @@ bool parsesegment(const std::string& text, TSegmentChoice& out, std::string& err
     error = "\"" + text + "\": at most " + std::to_string(kMaxSegments) + " segments";
     return false;
   }
-  if (k < 1 || i < 1 || i > k) {
-    error = "\"" + text + "\": the segment number must be 1 to " + std::to_string(k < 1 ? 1 : k);
+  if (k < 1) {
+    error = "\"" + text + "\": the number of segments K must be at least 1";
+    return false;
+  }
+  if (i < 1 || i > k) {
+    error = "\"" + text + "\": the segment number must be 1 to " + std::to_string(k);
     return false;
   }
   out = {i, k};

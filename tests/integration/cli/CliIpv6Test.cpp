@@ -23,8 +23,9 @@ TEST(CliIpv6, LoadTestOnTheLoopbackAddress) {
   if (!haveipv6loopback()) GTEST_SKIP() << kNoIpv6Loopback;
   TTempDir dir;
   TTargetServer target({"--bind", "::1", "--log"}, dir.file("target.log"));
-  // The target answers 200 only when the Host line is exactly "[::1]".
-  const std::string url = target.url("/host?is=[::1]");
+  // The target answers 200 only when the Host line is exactly its address and port.
+  const std::string check = "/host?is=" + target.hostport();
+  const std::string url = target.url(check);
   TCliResult r = clirun(dir,
                         "-q --users 50 --runs 2 --output-dir . --json r.json --requests-csv "
                         "r.csv --html r.html " +
@@ -38,7 +39,7 @@ TEST(CliIpv6, LoadTestOnTheLoopbackAddress) {
     EXPECT_EQ(run["status_codes"]["200"], 50) << run["status_codes"].dump();
     EXPECT_EQ(run["errors"], 0);
   }
-  EXPECT_EQ(count(readfile(dir.file("target.log")), "GET /host?is=[::1] 200\n"), 100u);
+  EXPECT_EQ(count(readfile(dir.file("target.log")), "GET " + check + " 200\n"), 100u);
   EXPECT_EQ(count(readfile(dir.file("r.csv")), "," + url + ","), 100u);
   EXPECT_NE(readfile(dir.file("r.html")).find(url), std::string::npos);
   std::string log = readfile(dir.file("Pressbolt Detailed Results.log"));

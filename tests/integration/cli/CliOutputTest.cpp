@@ -103,6 +103,9 @@ TEST(CliOutput, JsonShapeAndPercentilesAgreeWithTheDetailedLog) {
     all.insert(all.end(), waits.begin(), waits.end());
   }
   EXPECT_EQ(j["totals"]["completed"], 80);
+  // The first response: its body's bytes, beside the length of its view with CR LF line ends.
+  EXPECT_EQ(j["first_response_bytes"], 300);
+  EXPECT_GE(j["first_response_length"].get<int>(), 300);
   EXPECT_NEAR(j["totals"]["wait_ms"]["p90"].get<double>(), rank(all, 90), 1e-9);
 }
 

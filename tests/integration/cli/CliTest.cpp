@@ -1,5 +1,5 @@
-// pressbolt-cli as scripts run it: options, exit status, stdout, the log files, and a run of
-// 20000 users that outgrows the descriptor table.
+// pressbolt-cli as scripts run it: options, exit status, stdout, the log files, the Host line
+// servers and proxies see, and a run of 20000 users that outgrows the descriptor table.
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -103,6 +103,30 @@ TEST(Cli, ProxyOptionSendsTheAbsoluteTarget) {
   EXPECT_NE(log.find("GET http://example.test/echo HTTP/1.0\r\n"), std::string::npos);
   EXPECT_NE(log.find("Settings: Proxy: 127.0.0.1:" + std::to_string(target.port())),
             std::string::npos);
+}
+
+// Servers build their redirects from the Host line and proxies hold it against the request target:
+// it names a port other than 80 on the first request, after a relocation and through a proxy. The
+// target answers 200 only when the Host line is exactly the "is" parameter.
+TEST(Cli, TheHostLineNamesAPortOtherThan80) {
+  TTempDir dir;
+  TTargetServer target({"--log"}, dir.file("target.log"));
+  const std::string here = "127.0.0.1:" + std::to_string(target.port());
+  const std::string check = "/host?is=" + here;
+  const std::string moved =
+      "/redirect?to=%2Fhost%3Fis%3D127.0.0.1%3A" + std::to_string(target.port());
+  for (const std::string& args :
+       {"--users 20 " + target.url(check), "--users 20 " + target.url(moved),
+        "--users 20 --proxy " + here + " 'http://origin.invalid:81/host?is=origin.invalid:81'",
+        "--users 20 --proxy " + here + " 'http://origin.invalid:80/host?is=origin.invalid'"}) {
+    TRun r = runcli(dir.path(), "-q --output-dir . " + args);
+    ASSERT_EQ(r.status, 0) << args;
+    EXPECT_EQ(count(readfile(dir.file("Pressbolt Results.log")), "20x\"200\""), 1) << args;
+  }
+  std::string served = readfile(dir.file("target.log"));
+  EXPECT_EQ(count(served, "GET " + check + " 200\n"), 40);
+  EXPECT_EQ(count(served, "GET http://origin.invalid:81/host?is=origin.invalid:81 200\n"), 20);
+  EXPECT_EQ(count(served, " 400\n"), 0);
 }
 
 // More users than descriptors: the users beyond the table complete as 404 with code 10024, and the

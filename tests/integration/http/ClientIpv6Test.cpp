@@ -36,7 +36,7 @@ TEST_F(ClientIpv6, TheHostLineKeepsTheBrackets) {
   EXPECT_EQ(s.log.Error, 0);
   EXPECT_EQ(s.cli.ConnectHost, "[::1]");
   EXPECT_EQ(s.cli.DocumentName, "echo");
-  EXPECT_EQ(s.log.Doc, "GET /echo HTTP/1.0\r\nHost: [::1]\r\n\r\n");
+  EXPECT_EQ(s.log.Doc, "GET /echo HTTP/1.0\r\nHost: " + target->hostport() + "\r\n\r\n");
 }
 
 TEST_F(ClientIpv6, AProxyWrittenAsALiteral) {
@@ -47,7 +47,7 @@ TEST_F(ClientIpv6, AProxyWrittenAsALiteral) {
   s.cli.Get();
   ASSERT_TRUE(s.finish());
   EXPECT_EQ(s.cli.StatusCode, 200);
-  EXPECT_EQ(s.log.Doc, "GET http://[::2]:81/echo HTTP/1.0\r\nHost: [::2]\r\n\r\n");
+  EXPECT_EQ(s.log.Doc, "GET http://[::2]:81/echo HTTP/1.0\r\nHost: [::2]:81\r\n\r\n");
 }
 
 TEST_F(ClientIpv6, RelocationToALiteralAndCredentialsPerHost) {
@@ -67,13 +67,14 @@ TEST_F(ClientIpv6, RelocationToALiteralAndCredentialsPerHost) {
   // From 127.0.0.1 to [::1]: another host, so the credentials stay behind.
   std::string away = sent("http://alice:s3cret@" + v4.hostport() +
                           "/redirect?to=" + urlencode("http://[::1]:" + port + "/echo"));
-  EXPECT_NE(away.find("GET /echo HTTP/1.0\r\nHost: [::1]\r\n"), std::string::npos) << away;
+  EXPECT_NE(away.find("GET /echo HTTP/1.0\r\nHost: [::1]:" + port + "\r\n"), std::string::npos)
+      << away;
   EXPECT_EQ(away.find("Authorization"), std::string::npos) << away;
   // Another spelling of the same address and port is the same server: they go along.
   std::string same = sent("http://alice:s3cret@[::1]:" + port + "/redirect?to=" +
                           urlencode("http://[0:0:0:0:0:0:0:1]:" + port + "/echo"));
   EXPECT_NE(same.find(auth), std::string::npos) << same;
-  EXPECT_NE(same.find("Host: [0:0:0:0:0:0:0:1]\r\n"), std::string::npos) << same;
+  EXPECT_NE(same.find("Host: [0:0:0:0:0:0:0:1]:" + port + "\r\n"), std::string::npos) << same;
 }
 
 TEST_F(ClientIpv6, AClosedPortIsAConnectionError) {

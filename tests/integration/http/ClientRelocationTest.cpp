@@ -5,6 +5,7 @@
 
 #include "ClientSession.h"
 #include "RawServer.h"
+#include "http/UrlSplit.h"
 #include "support/TargetServer.h"
 
 namespace {
@@ -48,7 +49,7 @@ TEST(ClientRelocation, PathOnTheSameHost) {
             (std::vector<std::string>{
                 "State hsDnsLookup", "State hsConnecting", "State hsConnected", "SessionConnected",
                 "State hsWaitingHeader", "RequestHeaderBegin", "Command GET /size/10 HTTP/1.0",
-                "Command Host: 127.0.0.1", "RequestHeaderEnd"}));
+                "Command Host: " + target.hostport(), "RequestHeaderEnd"}));
   EXPECT_EQ(count(s.log.Events, "HeaderBegin"), 2);
   EXPECT_EQ(count(s.log.Events, "DocBegin"), 1);
   EXPECT_EQ(s.log.Events.back(), "RequestDone 1 0");
@@ -106,7 +107,8 @@ TEST(ClientRelocation, RelocatedPostSendsItsBodyAgain) {
   ASSERT_TRUE(s.finish());
   EXPECT_EQ(s.log.Doc,
             "POST /echo HTTP/1.0\r\nContent-Type: application/x-www-form-urlencoded\r\n"
-            "Host: 127.0.0.1\r\nContent-Length: 7\r\n\r\na=1&b=2");
+            "Host: " +
+                target.hostport() + "\r\nContent-Length: 7\r\n\r\na=1&b=2");
   EXPECT_EQ(s.log.Events.back(), "RequestDone 2 0");
 }
 
@@ -119,7 +121,38 @@ TEST(ClientRelocation, ThroughAProxyKeepsTheOriginsPort) {
   ASSERT_TRUE(s.finish());
   EXPECT_EQ(s.cli.ConnectHost, "127.0.0.1");
   EXPECT_EQ(s.log.Doc,
-            "GET http://origin.invalid:81/echo HTTP/1.0\r\nHost: origin.invalid\r\n\r\n");
+            "GET http://origin.invalid:81/echo HTTP/1.0\r\nHost: origin.invalid:81\r\n\r\n");
+}
+
+// The Host line follows the request to its new host and port: a server that builds its redirects
+// from it, or a proxy that holds it against the request target, must see the port.
+TEST(ClientRelocation, TheHostLineFollowsTheNewHostAndPort) {
+  TTargetServer origin, other;
+  auto sent = [](const std::string& url, const std::string& proxy) {
+    TClientSession s;
+    s.cli.URL = url;
+    s.cli.Proxy = proxy;
+    s.cli.Get();
+    EXPECT_TRUE(s.finish()) << url;
+    EXPECT_EQ(s.cli.StatusCode, 200) << url;
+    return s.log.Doc;
+  };
+  const std::string theirs = std::to_string(other.port());
+  for (const std::string& to : {other.url("/echo"), "http://localhost:" + theirs + "/echo"}) {
+    std::string doc = sent(origin.url("/redirect?to=" + urlencode(to)), "");
+    EXPECT_NE(doc.find("\r\nHost: " + SplitURL(to).host + ":" + theirs + "\r\n"), std::string::npos)
+        << to << ":\n"
+        << doc;
+  }
+  // Through a proxy the Host line names the absolute target's host, and its port unless that is 80.
+  const std::string via = origin.hostport();
+  for (const auto& [to, host] : std::vector<std::pair<std::string, std::string>>{
+           {"http://other.invalid:82/echo", "other.invalid:82"},
+           {"http://other.invalid/echo", "other.invalid"},
+           {"/echo", "origin.invalid:81"}}) {
+    std::string doc = sent("http://origin.invalid:81/redirect?to=" + urlencode(to), via);
+    EXPECT_NE(doc.find("\r\nHost: " + host + "\r\n"), std::string::npos) << to << ":\n" << doc;
+  }
 }
 
 TEST(ClientRelocation, CredentialsAndCookiesStayWithTheHostAndPortTheyWereGivenFor) {

@@ -23,7 +23,7 @@ TEST(ClientRequest, GetEventsAndResults) {
   EXPECT_EQ(s.cli.DocumentName, "100");
   ASSERT_FALSE(s.cli.ResponseHeaders.empty());
   EXPECT_EQ(s.cli.ResponseHeaders[0], "HTTP/1.0 200 OK");
-  EXPECT_EQ(s.log.Events, s.getsequence({"GET /size/100 HTTP/1.0", "Host: 127.0.0.1"},
+  EXPECT_EQ(s.log.Events, s.getsequence({"GET /size/100 HTTP/1.0", "Host: " + target.hostport()},
                                         s.cli.ResponseHeaders, true));
   EXPECT_EQ(s.log.Done, 1);
   EXPECT_EQ(s.cli.State(), hsReady);
@@ -46,13 +46,15 @@ TEST(ClientRequest, GetTextAsReceivedWithEveryOptionalLine) {
             "From: me@example.test\r\n"
             "Referer: http://127.0.0.1/from\r\n"
             "User-Agent: Agent/2.0\r\n"
-            "Host: 127.0.0.1\r\n"
-            "Pragma: no-cache\r\n"
-            "If-Modified-Since: Sat, 01 Jan 2000 12:00:00 GMT\r\n"
-            "Authorization: Basic dXNlcjpzZWNyZXQ=\r\n"
-            "Cookie: a=1\r\n"
-            "Cookie: b=2\r\n"
-            "\r\n");
+            "Host: " +
+                target.hostport() +
+                "\r\n"
+                "Pragma: no-cache\r\n"
+                "If-Modified-Since: Sat, 01 Jan 2000 12:00:00 GMT\r\n"
+                "Authorization: Basic dXNlcjpzZWNyZXQ=\r\n"
+                "Cookie: a=1\r\n"
+                "Cookie: b=2\r\n"
+                "\r\n");
   EXPECT_EQ(s.cli.Username, "user");
   EXPECT_EQ(s.cli.Password, "secret");
   EXPECT_EQ(s.cli.ContentType, "text/plain");
@@ -75,10 +77,11 @@ TEST(ClientRequest, PropertiesChangedByOnCommandWaitForTheNextRequest) {
   s.cli.Get();
   ASSERT_TRUE(s.finish());
   const std::string sent =
-      "GET /echo HTTP/1.0\r\nUser-Agent: Agent/2.0\r\nHost: 127.0.0.1\r\nCookie: a=1\r\n\r\n";
+      "GET /echo HTTP/1.0\r\nUser-Agent: Agent/2.0\r\nHost: " + target.hostport() +
+      "\r\nCookie: a=1\r\n\r\n";
   EXPECT_EQ(s.log.Doc, sent);
   EXPECT_EQ(commands, (std::vector<std::string>{"GET /echo HTTP/1.0", "User-Agent: Agent/2.0",
-                                                "Host: 127.0.0.1", "Cookie: a=1", ""}));
+                                                "Host: " + target.hostport(), "Cookie: a=1", ""}));
 }
 
 TEST(ClientRequest, PostSendsTheBodyInChunksOfAtMost8193) {
@@ -103,9 +106,11 @@ TEST(ClientRequest, PostSendsTheBodyInChunksOfAtMost8193) {
   EXPECT_EQ(s.log.Doc,
             "POST /echo HTTP/1.0\r\n"
             "Content-Type: application/x-www-form-urlencoded\r\n"
-            "Host: 127.0.0.1\r\n"
-            "Content-Length: 20000\r\n"
-            "\r\n" +
+            "Host: " +
+                target.hostport() +
+                "\r\n"
+                "Content-Length: 20000\r\n"
+                "\r\n" +
                 body);
   EXPECT_EQ(s.log.Events.back(), "RequestDone 2 0");
 }
@@ -140,9 +145,8 @@ TEST(ClientRequest, EmptyPostSendsLengthZeroAndNoData) {
   s.cli.PostStream = &post;
   s.cli.Post();
   ASSERT_TRUE(s.finish());
-  EXPECT_EQ(s.log.Doc,
-            "POST /echo HTTP/1.0\r\nContent-Type: text/plain\r\nHost: 127.0.0.1\r\n"
-            "Content-Length: 0\r\n\r\n");
+  EXPECT_EQ(s.log.Doc, "POST /echo HTTP/1.0\r\nContent-Type: text/plain\r\nHost: " +
+                           target.hostport() + "\r\nContent-Length: 0\r\n\r\n");
   EXPECT_NE(std::find(s.log.Events.begin(), s.log.Events.end(), "SendEnd"), s.log.Events.end());
   EXPECT_EQ(std::find(s.log.Events.begin(), s.log.Events.end(), "SendData"), s.log.Events.end());
 }
@@ -159,7 +163,7 @@ TEST(ClientRequest, ProxyGetsTheAbsoluteTarget) {
   EXPECT_EQ(s.cli.ConnectHost, "127.0.0.1");
   EXPECT_EQ(s.log.Doc,
             "GET http://origin.invalid:81/echo?x=1 HTTP/1.0\r\n"
-            "Host: origin.invalid\r\n"
+            "Host: origin.invalid:81\r\n"
             "Authorization: Basic dTpw\r\n"
             "Proxy-Authorization: Basic cHU6cHA=\r\n"
             "\r\n");
@@ -175,6 +179,15 @@ TEST(ClientRequest, ProxyWithoutPortUsesProxyPort) {
   ASSERT_TRUE(s.finish());
   EXPECT_EQ(s.cli.ConnectPort, std::to_string(target.port()));
   EXPECT_EQ(s.log.Doc, "GET http://origin.invalid/echo HTTP/1.0\r\nHost: origin.invalid\r\n\r\n");
+
+  // Port 80 is http's own and stays out of the Host line; the request target keeps it as given.
+  TClientSession t;
+  t.cli.URL = "http://origin.invalid:80/echo";
+  t.cli.Proxy = target.hostport();
+  t.cli.Get();
+  ASSERT_TRUE(t.finish());
+  EXPECT_EQ(t.log.Doc,
+            "GET http://origin.invalid:80/echo HTTP/1.0\r\nHost: origin.invalid\r\n\r\n");
 }
 
 TEST(ClientRequest, HeaderlessDocument) {

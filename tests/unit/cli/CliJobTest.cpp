@@ -216,7 +216,7 @@ TEST(CliJob, AValueGivenSwitchesOnItsOptionAStoredOneDoesNot) {
     EXPECT_TRUE(p.job.settings.*k.option) << k.args[0];
     EXPECT_FALSE(parse({url}).job.settings.*k.option) << k.args[0];
   }
-  EXPECT_EQ(parse({"--post-file", dir.file("body"), url}).job.settings.postdata, "a=1");
+  EXPECT_EQ(postbody(parse({"--post-file", dir.file("body"), url}).job.settings), "a=1");
 
   // A stored value keeps its stored option; a stored users.txt choice asks for users.
   TStoredSettings st;

@@ -13,6 +13,7 @@ const std::string kRule(44, '-');
 TEST(SourceView, LineEndsAreNormalisedAndCounted) {
   TSourceView v = sourceview("a\nbb\r\nccc");  // no final line end: one is added
   EXPECT_EQ(v.length, 12u);
+  EXPECT_EQ(v.bytes, 9u);  // the body as it came
   EXPECT_EQ(v.text, "HTML Source (12 Bytes)\r\n" + kRule + "\r\na\r\nbb\r\nccc\r\n");
   EXPECT_EQ(sourceview("").length, 0u);
 }
@@ -48,6 +49,7 @@ TEST(SourceView, PiecesGiveTheViewOfTheWhole) {
       }
       TSourceView whole = sourceview(body);
       EXPECT_EQ(counter.view().length, whole.length) << step;
+      EXPECT_EQ(counter.view().bytes, body.size()) << step;
       EXPECT_EQ(counter.view().text, whole.text) << step;
     }
   }

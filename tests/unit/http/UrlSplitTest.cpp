@@ -101,6 +101,22 @@ TEST(SplitURL, HostKeyComparesSpellingsOfOneHost) {
   EXPECT_EQ(hostkey("[zz]"), "[zz]");
 }
 
+TEST(HostField, ThePortOnlyWhenItIsNotTheSchemesDefault) {
+  EXPECT_EQ(hostfield("http", "127.0.0.1", "18081"), "127.0.0.1:18081");
+  EXPECT_EQ(hostfield("http", "example.test", "80"), "example.test");
+  EXPECT_EQ(hostfield("HTTP", "example.test", "080"), "example.test");
+  EXPECT_EQ(hostfield("", "example.test", "80"), "example.test");
+  EXPECT_EQ(hostfield("http", "example.test", ""), "example.test");
+  EXPECT_EQ(hostfield("http", "example.test", "443"), "example.test:443");
+  EXPECT_EQ(hostfield("https", "example.test", "443"), "example.test");
+  EXPECT_EQ(hostfield("https", "example.test", "80"), "example.test:80");
+  EXPECT_EQ(hostfield("ftp", "example.test", "80"), "example.test:80");
+  EXPECT_EQ(hostfield("http", "[::1]", "8080"), "[::1]:8080");
+  EXPECT_EQ(hostfield("http", "[::1]", "80"), "[::1]");
+  EXPECT_EQ(hostfield("http", "example.test", "8"), "example.test:8");
+  EXPECT_EQ(hostfield("http", "example.test", "800"), "example.test:800");
+}
+
 TEST(DocumentName, DerivedFromTarget) {
   const std::pair<const char*, const char*> cases[] = {
       {"", "document.htm"},

@@ -84,7 +84,8 @@ TJson segment(int i, int k, double epochms, std::vector<TJson> runs, int users =
           {"segment", {{"number", i}, {"of", k}}},
           {"started_epoch_ms", epochms},
           {"client_system", {"Client system: A", "Client system: B"}},
-          {"first_response_length", i == 1 ? TJson(12) : TJson(nullptr)}};
+          {"first_response_length", i == 1 ? TJson(12) : TJson(nullptr)},
+          {"first_response_bytes", i == 1 ? TJson(11) : TJson(nullptr)}};
 }
 
 TSegmentFile read(const TJson& doc, const std::string& path) {
@@ -218,6 +219,7 @@ TEST(Merge, PutsTheRequestsOfEveryRunOnOneTimeLine) {
   ASSERT_TRUE(mergesegments(files, m, error)) << error;
   EXPECT_EQ(m.epochms, 1000000.0);
   EXPECT_EQ(m.firstresponselength, 12);
+  EXPECT_EQ(m.firstresponsebytes, 11);
   ASSERT_EQ(m.runs.size(), 1u);
   const TMergedRun& r = m.runs[0];
   EXPECT_EQ(r.users, 4);
