@@ -109,6 +109,8 @@ int TLoadEngine::beginrun(const TestSettings& s) {
   runusers = N;
   launchedrun_ = runindex;
   tally.reset();
+  runwaitsum = runrequests = 0;
+  runclienterrors = 0;
   log("Allocating memory");
   releaseclients();
   return N;
@@ -305,6 +307,8 @@ void TLoadEngine::fire(bool post) {
   }
   const long double t1 = elapsedms();
   startloop_ = {t0, t1};
+  host_.startloopdone(launchedrun_, {static_cast<double>(t0 - teststart),
+                                     static_cast<double>(t1 - t0), startrate(runusers, t1 - t0)});
 
   const std::string created = createdline(runusers, t1 - t0);
   log(created);

@@ -93,6 +93,10 @@ class TLoadEngine {
   // of that name is left as it was.
   bool savefailed = false;
   long double waitsum = 0, requestscounted = 0, runtimesum = 0, runscounted = 0;
+  // The current run's own wait sum and requests, and the requests this machine failed itself
+  // (they stay in the tally, but never count against the server).
+  long double runwaitsum = 0, runrequests = 0;
+  int32_t runclienterrors = 0;
   TStatusTally tally;
   // Clients of the current run whose requests have not completed, in user order. A completed
   // client leaves a null slot, so removal is O(1) and the order stays for Abort.
@@ -130,6 +134,9 @@ class TLoadEngine {
   void preparecharts(const TestSettings& s);
   void writeheader(const TestSettings& s);
   bool preparecookiecache(const TestSettings& s);
+  // Says once, in the log and to the host, when the users of a run cannot all have a socket or a
+  // local port on this machine.
+  void warnoflimits(const TestSettings& s);
 
   // Launch of one run; false when it could not be launched (the test is then over). Its steps:
   // open what the run reads, size the run, make one client per own user, then fire them all.

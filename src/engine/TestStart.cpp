@@ -11,6 +11,7 @@
 #include "engine/LoadEngine.h"
 #include "engine/RunText.h"
 #include "engine/StartChecks.h"
+#include "engine/StartLimits.h"
 #include "results/Clock.h"
 #include "results/LogFile.h"
 #include "results/SysInfo.h"
@@ -106,6 +107,7 @@ void TLoadEngine::ExecButtonClick() {
   firstsource_.reset();
   writeheader(s);
   if (!note.empty()) log(note);
+  warnoflimits(s);
 
   teststart = elapsedms();
   charts_.clearrequests();
@@ -170,6 +172,15 @@ void TLoadEngine::writeheader(const TestSettings& s) {
   log("Test is starting");
   logs_.logdata("Test run on " + localdatetime());
   log("----------------------------------------------------");
+}
+
+void TLoadEngine::warnoflimits(const TestSettings& s) {
+  // A ramp test's last step has all its users; a segment fires its own share of them.
+  const long long users = s.users >= segment_ ? (s.users - segment_) / segments_ + 1 : 0;
+  for (const std::string& warning : limitwarnings(users, machinelimits())) {
+    log(warning);
+    host_.warning(warning);
+  }
 }
 
 bool TLoadEngine::preparecookiecache(const TestSettings& s) {

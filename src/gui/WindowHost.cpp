@@ -42,6 +42,7 @@ void TWindowHost::start() {
   info.program = "pressbolt";
   TRequestRecords records;
   std::swap(records, records_);
+  warning_.clear();
   engine_->ExecButtonClick();
   if (form_.logmodel().resultgeneration() == shown) {
     // Refused before the views were cleared: they still show the last result.
@@ -205,7 +206,7 @@ void TWindowHost::errordialog(const std::string& text) {
 }
 
 void TWindowHost::setstatus(const std::string& text) {
-  status_ = text;
+  status_ = text.empty() ? warning_ : text;
   statusdirty_ = true;
 }
 

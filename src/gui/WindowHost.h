@@ -80,6 +80,14 @@ class TWindowHost : public QObject, public TEngineHost {
   // a run of 20000 users costs about a megabyte. Kept from one test's start to the next's.
   void requestcompleted(const TRequestOutcome& r) override { records_.add(r); }
   void runcompleted(int runindex, int users, long double overallms, bool aborted) override;
+  void startloopdone(int runindex, const TStartLoopRecord& loop) override {
+    records_.setstartloop(runindex, loop);
+  }
+  // The warning stays in the status bar while no other text is shown, until the next start.
+  void warning(const std::string& text) override {
+    warning_ = text;
+    setstatus(text);
+  }
 
  private:
   // "Start Test": a test that does not start leaves the shown result, and what can be saved of
@@ -99,7 +107,7 @@ class TWindowHost : public QObject, public TEngineHost {
   std::unique_ptr<TLoadEngine> engine_;
   QTimer timer_;
   // The status text changes once per user during a launch; the label follows at display rate.
-  std::string status_;
+  std::string status_, warning_;
   bool statusdirty_ = false;
   QElapsedTimer statusshown_;
   // What the engine sent to the first-response views while they could not be repainted.

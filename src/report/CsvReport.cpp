@@ -4,6 +4,8 @@
 
 #include <cstdio>
 
+#include "results/Outcome.h"
+
 namespace {
 
 std::string csvfield(const std::string& s) {
@@ -26,7 +28,8 @@ void appendms(std::string& out, double v) {
 
 std::string csvreport(const TRequestRecords& records) {
   std::string out =
-      "run,user,url,start_ms,wait_ms,ttfb_ms,status,socket,bytes,server_ms,server_ttfb_ms\n";
+      "run,user,url,start_ms,wait_ms,ttfb_ms,status,socket,bytes,server_ms,server_ttfb_ms,"
+      "client_error\n";
   std::vector<std::string> urls;
   for (const std::string& url : records.urls()) urls.push_back(csvfield(maskedurl(url)));
   for (const TRunRecords& r : records.runs()) {
@@ -44,7 +47,7 @@ std::string csvreport(const TRequestRecords& records) {
       if (r.server[i] >= 0) appendms(out, r.server[i]);
       out += ',';
       if (r.serverttfb[i] >= 0) appendms(out, r.serverttfb[i]);
-      out += '\n';
+      out += isclientfailure(r.socketcode[i]) ? ",1\n" : ",0\n";
     }
   }
   return out;

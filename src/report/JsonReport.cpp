@@ -37,6 +37,7 @@ TJson figuresjson(const TRunFigures& f) {
   TJson j;
   j["completed"] = f.requests;
   j["aborted_requests"] = f.abortedrequests;
+  j["client_errors"] = f.clienterrors;
   j["errors"] = f.errors;
   j["error_rate_percent"] = ms(f.errorrate);
   j["overall_ms"] = ms(f.overallms);
@@ -120,6 +121,13 @@ std::string jsonreport(const TReportInfo& info, const TRequestRecords& records,
     run["users"] = f.users;
     run["aborted"] = f.aborted;
     run.update(figuresjson(f));
+    // The run's "Created ..." line as the test wrote it (a result read back without it: none).
+    if (const TStartLoopRecord& loop = records.runs()[i].startloop; loop.known()) {
+      run["start_loop_offset_ms"] = ms(loop.offsetms);
+      run["start_loop_ms"] = ms(loop.ms);
+      run["start_loop_requests_per_s"] =
+          loop.persecond >= 0 ? TJson(loop.persecond) : TJson(nullptr);
+    }
     if (i < info.startspreadms.size()) run["segment_start_spread_ms"] = ms(info.startspreadms[i]);
     run["requests"] = requestcolumns(records.runs()[i]);
     doc["runs"].push_back(std::move(run));

@@ -50,9 +50,13 @@ bool parsestoredresult(const std::string& path, const std::string& text, TStored
     r.aborted = f.runs[k].aborted;
     r.overallms = f.runs[k].overallms;
     r.startspreadms = k < f.startspreadms.size() ? f.startspreadms[k] : 0;
+    if (k < f.runfigures.size() && f.runfigures[k].written) {
+      r.requestsperhour = f.runfigures[k].requestsperhour;
+    }
     r.requests = std::move(f.runs[k]);
     m.runs.push_back(std::move(r));
   }
+  if (f.totals.written) m.requestsperhour = f.totals.requestsperhour;
   mergedrecords(m, out.records);
   mergedviews(m, out.logs, out.charts);
 

@@ -92,6 +92,14 @@ TSegmentRun runfrom(const TJson& j, size_t k, const TSegmentFile& f) {
   if (!aborted.is_boolean()) throw TFieldError{field + "aborted", "is not true or false"};
   r.aborted = aborted.get<bool>();
   r.overallms = numberin(member(j, "overall_ms", field), field + "overall_ms", 0, kMaxMs);
+  if (j.contains("start_loop_ms")) {
+    r.startloop.ms = numberin(j.at("start_loop_ms"), field + "start_loop_ms", 0, kMaxMs);
+    r.startloop.offsetms = numberin(member(j, "start_loop_offset_ms", field),
+                                    field + "start_loop_offset_ms", 0, kMaxMs);
+    const TJson& rate = member(j, "start_loop_requests_per_s", field);
+    r.startloop.persecond =
+        rate.is_null() ? -1 : integerin(rate, field + "start_loop_requests_per_s", 0, kMaxBytes);
+  }
   const TJson& c = member(j, "requests", field);
   const TJson& waits = member(c, "wait_ms", field + "requests.");
   const size_t rows = waits.is_array() ? waits.size() : 0;

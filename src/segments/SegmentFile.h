@@ -8,6 +8,7 @@
 
 #include "engine/TestSettings.h"
 #include "results/Percentiles.h"
+#include "results/RequestRecords.h"
 
 struct TSegmentRun {
   int run = 0;  // from 1
@@ -23,6 +24,8 @@ struct TSegmentRun {
   std::vector<uint32_t> url;
   // The server's own times; below 0 where the kernel gave none (or the file predates them).
   std::vector<double> server, serverttfb;
+  // The run's start loop as its "Created ..." line told it; unknown in older results.
+  TStartLoopRecord startloop;
 
   size_t size() const { return wait.size(); }
 };

@@ -5,6 +5,8 @@
 #include <numeric>
 #include <unordered_map>
 
+#include "engine/RunText.h"
+
 namespace {
 
 // The furthest apart the segments of one test may have started.
@@ -124,6 +126,10 @@ bool mergesegments(const std::vector<TSegmentFile>& files, TMergedTest& out, std
     TSegmentRun all;
     std::vector<double> done;  // completion time of each row of all
     std::vector<double> starts;
+    // The start loops of every segment that ran the run, on the merged time line.
+    bool loopsknown = true;
+    double loopbegin = 0, loopend = 0;
+    int loops = 0;
     for (size_t s = 0; s < segs.size(); ++s) {
       const TSegmentRun* run = findrun(*segs[s], m.run);
       if (run == nullptr) {
@@ -132,8 +138,17 @@ bool mergesegments(const std::vector<TSegmentFile>& files, TMergedTest& out, std
       }
       m.users += run->users;
       m.aborted = m.aborted || run->aborted;
-      if (run->size() == 0) continue;
       const double shift = segs[s]->epochms - out.epochms;
+      if (run->startloop.known()) {
+        const double begin = run->startloop.offsetms + shift;
+        const double end = begin + run->startloop.ms;
+        loopbegin = loops == 0 ? begin : std::min(loopbegin, begin);
+        loopend = loops == 0 ? end : std::max(loopend, end);
+        ++loops;
+      } else {
+        loopsknown = false;
+      }
+      if (run->size() == 0) continue;
       double lastdone = 0;
       for (size_t i = 0; i < run->size(); ++i) {
         all.start.push_back(run->start[i] + shift);
@@ -167,6 +182,12 @@ bool mergesegments(const std::vector<TSegmentFile>& files, TMergedTest& out, std
     TSegmentRun& sorted = m.requests;
     sorted.run = m.run;
     sorted.users = m.users;
+    if (loopsknown && loops > 0) {
+      // From the first segment's loop start to the last one's end, as one process's loop.
+      sorted.startloop.offsetms = loopbegin;
+      sorted.startloop.ms = loopend - loopbegin;
+      sorted.startloop.persecond = startrate(int(order.size()), sorted.startloop.ms);
+    }
     for (size_t i : order) {
       sorted.start.push_back(all.start[i]);
       sorted.wait.push_back(all.wait[i]);
