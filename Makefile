@@ -5,7 +5,7 @@ SAN_BUILD  ?= build-sanitize
 JOBS       ?= $(shell nproc)
 FUZZ_SECONDS ?= 20
 
-.PHONY: all deps configure build run test check unit-test fuzz sanitize bench package clean
+.PHONY: all deps configure build run test check unit-test fuzz sanitize bench package image-check clean
 
 all: build
 
@@ -59,6 +59,11 @@ sanitize: deps
 # a false "invalid vptr": the two tests that exhaust the descriptor table run in the main build
 # only. The container image check compares the image with the real build's libraries.
 SAN_EXCLUDE = ^(WSocketErrors\.TooManyOpenFilesIsAnOrdinaryError|Cli\.TwentyThousandUsersOutgrowTheDescriptorTableCleanly|deploy_kubernetes)$$
+
+# The load generators' container image, built with podman and run as the Kubernetes Job runs it
+# (network namespaces for hosts, so as root). CI runs it; it needs no build of its own.
+image-check:
+	bash deploy/test/image-check.sh
 
 bench: build
 	bash bench/run.sh $(BUILD)
