@@ -113,6 +113,7 @@ std::string jsonreport(const TReportInfo& info, const TRequestRecords& records,
     run["aborted"] = f.aborted;
     run.update(figuresjson(f));
     if (i < info.startspreadms.size()) run["segment_start_spread_ms"] = ms(info.startspreadms[i]);
+    if (i < info.runmembers.size()) run.update(TJson::parse(info.runmembers[i]));
     run["requests"] = requestcolumns(records.runs()[i]);
     doc["runs"].push_back(std::move(run));
   }
@@ -123,6 +124,7 @@ std::string jsonreport(const TReportInfo& info, const TRequestRecords& records,
   doc["client_system"] = info.clientsystem;
   doc["first_response_length"] =
       info.firstresponselength >= 0 ? TJson(info.firstresponselength) : TJson(nullptr);
+  for (const auto& [key, value] : info.members) doc[key] = TJson::parse(value);
 
   // Compact where it is bulky (a run's columns), one line per member where a reader looks.
   std::string text = "{\n";

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "common/WholeFile.h"
+#include "segments/MergeNotes.h"
 #include "segments/MergedResults.h"
 
 namespace {
@@ -51,11 +52,15 @@ bool parsestoredresult(const std::string& path, const std::string& text, TStored
     r.requests = std::move(f.runs[k]);
     m.runs.push_back(std::move(r));
   }
+  TReportInfo notes;
+  readmergenotes(text, m, notes);
   mergedrecords(m, out.records);
   mergedviews(m, out.logs, out.charts);
 
   // As the merge describes its test, but the file's own segment numbers and spreads stand.
   out.info = mergedinfo(m);
+  out.info.members = std::move(notes.members);
+  out.info.partial = std::move(notes.partial);
   out.info.segment = f.segment;
   out.info.segments = f.segments;
   out.info.startspreadms = f.startspreadms;

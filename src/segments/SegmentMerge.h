@@ -31,9 +31,15 @@ struct TMergedTest {
   int64_t postbytes = 0;             // the POST body's length, which no result holds
   int64_t firstresponselength = -1;  // from the segment that owns user 1
   std::vector<TMergedRun> runs;
+  // Segments absent from a partial merge (empty: the whole test), and lines the Results text
+  // states below its header (what is missing, the segments' clocks, runs fired late).
+  std::vector<int> missing;
+  std::vector<std::string> notes;
 };
 
 // Checks that files are the segments 1 .. K of one test, each once, then merges them. False with
 // one line per problem in error: results of different tests or settings, a different K,
-// duplicate or missing segments.
-bool mergesegments(const std::vector<TSegmentFile>& files, TMergedTest& out, std::string& error);
+// duplicate or missing segments. With allowpartial, missing segments are no problem: the merge
+// holds the others and lists the missing ones in out.missing.
+bool mergesegments(const std::vector<TSegmentFile>& files, TMergedTest& out, std::string& error,
+                   bool allowpartial = false);
