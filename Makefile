@@ -5,7 +5,7 @@ SAN_BUILD  ?= build-sanitize
 JOBS       ?= $(shell nproc)
 FUZZ_SECONDS ?= 20
 
-.PHONY: all deps configure build run test check unit-test fuzz sanitize bench package interop clean
+.PHONY: all deps configure build run test check unit-test fuzz sanitize bench package interop image-check clean
 
 all: build
 
@@ -66,6 +66,11 @@ SAN_EXCLUDE = ^(WSocketErrors\.TooManyOpenFilesIsAnOrdinaryError|Cli\.TwentyThou
 interop: build
 	@bash scripts/install-interop-deps.sh
 	python3 tests/interop/interop.py --cli $(BUILD)/src/pressbolt-cli
+
+# The load generators' container image, built with podman and run as the Kubernetes Job runs it
+# (network namespaces for hosts, so as root). CI runs it; it needs no build of its own.
+image-check:
+	bash deploy/test/image-check.sh
 
 bench: build
 	bash bench/run.sh $(BUILD)

@@ -218,6 +218,12 @@ void takesegment(const TCliOptions& o, TCliJob& job) {
     if (!problem.empty()) fail("--start-at", problem);
     job.startat = at;
   }
+  if (o.runinterval) {
+    if (job.segments < 2 || !job.startat) {
+      fail("--run-interval", "goes with a split test's --start-at (--segment or --segments)");
+    }
+    job.runinterval = decimal("--run-interval", *o.runinterval, 0.001, 86400);
+  }
 }
 
 // Standard input can be read once: by one result named "-" or by --password-stdin.
@@ -263,7 +269,8 @@ void takemerge(const TCliOptions& o, TCliJob& job) {
       {"--timeout", bool(o.timeout)},
       {"--segment", bool(o.segment)},
       {"--segments", bool(o.segments)},
-      {"--start-at", bool(o.startat)}};
+      {"--start-at", bool(o.startat)},
+      {"--run-interval", bool(o.runinterval)}};
   for (const auto& [name, given] : testoptions) {
     if (given) refuse(name);
   }
@@ -282,6 +289,7 @@ void takemerge(const TCliOptions& o, TCliJob& job) {
     std::string problem;
     if (!resultfiles(path, job.json, job.merge, problem)) fail("--merge", problem);
   }
+  job.allowpartial = o.allowpartial;
   job.quiet = o.quiet;
 }
 
@@ -332,8 +340,10 @@ bool resolvejob(const TCliOptions& o, std::istream& passwordsource, TCliJob& job
     stdinonce(o);
     if (!o.merge.empty() || o.report) {
       takemerge(o, job);
+      if (o.allowpartial && o.merge.empty()) fail("--allow-partial", "goes with --merge");
       return true;
     }
+    if (o.allowpartial) fail("--allow-partial", "goes with --merge");
     takesegment(o, job);
     if (o.settingsfile) {
       readinput("--settings", *o.settingsfile);  // a missing file must not read as defaults

@@ -30,8 +30,11 @@ struct TCliJob {
   // wall-clock instant startat (epoch ms) when given.
   int segment = 1, segments = 1;
   std::optional<int64_t> startat;
-  // Result files to merge instead of running a test (directories already expanded).
+  std::optional<double> runinterval;  // seconds between the shared run instants
+  // Result files to merge instead of running a test (directories already expanded), and whether
+  // missing segments make a partial result rather than a refusal.
   std::vector<std::string> merge;
+  bool allowpartial = false;
   // --baseline, read and checked; --max-regression in percent; --report's result, read.
   std::string baseline, report;
   std::shared_ptr<const TStoredResult> baselineresult, reportresult;

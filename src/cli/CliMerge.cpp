@@ -15,6 +15,7 @@
 #include "report/JsonReport.h"
 #include "report/OutputFile.h"
 #include "results/LogFile.h"
+#include "segments/MergeNotes.h"
 #include "segments/MergedResults.h"
 
 namespace {
@@ -23,7 +24,8 @@ void complain(const std::string& text) {
   std::fprintf(stderr, "pressbolt-cli: %s\n", printable(text).c_str());
 }
 
-bool readsegments(const std::vector<std::string>& paths, std::vector<TSegmentFile>& files) {
+bool readsegments(const std::vector<std::string>& paths, std::vector<TSegmentFile>& files,
+                  std::vector<TSegmentNotes>& notes) {
   bool ok = true;
   for (const std::string& path : paths) {
     std::string text;
@@ -37,6 +39,7 @@ bool readsegments(const std::vector<std::string>& paths, std::vector<TSegmentFil
       ok = false;
     } else {
       files.push_back(std::move(file));
+      if (TSegmentNotes n; readsegmentnotes(text, n)) notes.push_back(std::move(n));
     }
   }
   return ok;
@@ -46,22 +49,29 @@ bool readsegments(const std::vector<std::string>& paths, std::vector<TSegmentFil
 
 int runmerge(const TCliJob& job) {
   std::vector<TSegmentFile> files;
-  if (!readsegments(job.merge, files)) return kExitBadInput;
+  std::vector<TSegmentNotes> notes;
+  if (!readsegments(job.merge, files, notes)) return kExitBadInput;
   TMergedTest merged;
   std::string error;
-  if (!mergesegments(files, merged, error)) {
+  if (!mergesegments(files, merged, error, job.allowpartial)) {
     std::istringstream lines(error);
     for (std::string line; std::getline(lines, line);) complain("--merge: " + line);
     return kExitBadInput;
   }
   files.clear();  // the merged copy is all that is needed from here
+  notemerge(merged, notes);
+  // A partial result and a clock that was not synchronised are said where they cannot be missed.
+  for (const std::string& line : merged.notes) {
+    if (line.rfind("Partial result: ", 0) == 0 || line.rfind("Warning: ", 0) == 0) complain(line);
+  }
 
   TRequestRecords records;
   mergedrecords(merged, records);
   TLogModel logs;
   TChartModel charts;
   mergedviews(merged, logs, charts);
-  const TReportInfo info = mergedinfo(merged);
+  TReportInfo info = mergedinfo(merged);
+  describemerge(merged, notes, info);
   const TTestFigures figures = testfigures(records);
   return writeresults(job, records, logs, charts, info, figures);
 }

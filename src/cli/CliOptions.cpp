@@ -128,6 +128,13 @@ void addoptions(CLI::App& app, TCliOptions& o) {
                  "Wait until TIME (RFC 3339 with offset, or epoch milliseconds; at most a day "
                  "ahead) before run 1")
       ->type_name("TIME");
+  app.add_option("--run-interval", o.runinterval,
+                 "In a split test with --start-at, fire run r at the start plus (r - 1) x "
+                 "SECONDS in every segment (default: the wait between runs plus 30)")
+      ->type_name("SECONDS");
+  app.add_flag("--allow-partial", o.allowpartial,
+               "With --merge, merge the segments that are there and mark the result partial, "
+               "naming the missing segments and their users");
   app.add_option("--merge", o.merge,
                  "Merge the JSON results of a split test's segments (files, or a directory of "
                  "them) into one result instead of running a test")

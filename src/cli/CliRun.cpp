@@ -10,6 +10,7 @@
 #include "cli/CliHost.h"
 #include "cli/CliJob.h"
 #include "cli/CliReport.h"
+#include "cli/CliSegment.h"
 #include "cli/Progress.h"
 #include "cli/Signals.h"
 #include "engine/LoadEngine.h"
@@ -76,13 +77,6 @@ bool withinlimits(const TCliJob& job, const TTestFigures& figures) {
 
 namespace {
 
-std::string segmentmarkers(const TReportInfo& info, const std::string& json) {
-  const std::string which =
-      "segment " + std::to_string(info.segment) + "/" + std::to_string(info.segments);
-  return "=== pressbolt json begin " + which + " " + info.testid + " ===\n" + json +
-         "=== pressbolt json end " + which + " ===\n";
-}
-
 std::string resultstext(const TLogModel& logs) {
   std::string text;
   for (const auto& line : logs.resultlines()) text += line.text + "\n";
@@ -126,6 +120,8 @@ TCliOutcome runjob(const TCliJob& job) {
   info.segments = job.segments;
   // Every segment of one split test must carry the same id, so it is derived, not drawn.
   if (job.segments > 1) info.testid = segmenttestid(jsonsettings(info), job.segments, job.startat);
+  TCliSegment segment(job);
+  segment.prepare(engine, loop);
 
   bool timedout = false;
   bool waited = false;  // the start came (at once, or at --start-at)
@@ -150,6 +146,7 @@ TCliOutcome runjob(const TCliJob& job) {
     }
     if (!job.startat || waituntil(loop, *job.startat, cancelled)) {
       waited = true;
+      segment.started();
       engine.ExecButtonClick();
       info.epochms = testepochms(engine);
       // From the start instant itself: a second clock read apart may still be in the second
@@ -187,6 +184,7 @@ TCliOutcome runjob(const TCliJob& job) {
   bool written = !engine.savefailed && host.errors() == 0;
 
   endtestinfo(info, engine);
+  segment.describe(info);
   const TTestFigures figures = needfigures(job) ? testfigures(host.records()) : TTestFigures();
   std::string error;
   auto write = [&](const std::string& path, const std::string& bytes) {
@@ -208,9 +206,8 @@ TCliOutcome runjob(const TCliJob& job) {
     }
   }
   if (!job.json.empty()) {
-    // A pod's log holds more than the JSON: marker lines let a script cut it out.
-    if (outputdescriptor(job.json) == STDOUT_FILENO && job.segments > 1)
-      json = segmentmarkers(info, json);
+    // A pod's log holds more than the JSON: the frame keeps it whole among other lines.
+    if (outputdescriptor(job.json) == STDOUT_FILENO) json = segment.stdoutresult(info, json);
     write(job.json, json);
   }
   if (!job.requestscsv.empty()) write(job.requestscsv, csvreport(host.records()));

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -60,6 +61,9 @@ class TLoadEngine {
   void setsegment(int segment, int segments);
   int segment() const { return segment_; }
   int segments() const { return segments_; }
+  // When set, run runindex + 1 (runindex from 0) fires delay(runindex) ms after the previous
+  // run's end instead of after the wait per run: a split test's runs fire at shared instants.
+  void setrundelay(std::function<uint64_t(int runindex)> delay) { rundelay_ = std::move(delay); }
 
   TPhase phase() const;
   // The last run's start loop on the test clock (elapsedms): from the first request started to
@@ -181,6 +185,7 @@ class TLoadEngine {
   TNoticeTarget notices_;
   std::string outputdir_;
   int segment_ = 1, segments_ = 1;
+  std::function<uint64_t(int)> rundelay_;
   std::string resultdir_;
   // The per-request log and status lines are composed here: the buffer is reused, so a line
   // costs no allocation of its own.

@@ -150,6 +150,7 @@ std::string htmlreport(const TReportInfo& info, const TLogModel& logs, const TCh
   page += "<p>Test " + htmlescape(info.testid) + ", started " + htmlescape(info.started) +
           " (UTC), Pressbolt " + kVersion + ".</p>\n";
   if (info.aborted) page += "<p class=\"aborted\">Test aborted</p>\n";
+  if (!info.partial.empty()) page += "<p class=\"aborted\">" + htmlescape(info.partial) + "</p>\n";
   page += "<h2>Requests</h2>\n<div class=\"chart\">" + svgrequestchart(charts) + "</div>\n";
   const bool servertimes = hasservertimes(records);
   if (servertimes) {

@@ -129,6 +129,7 @@ std::string jsonreport(const TReportInfo& info, const TRequestRecords& records,
           loop.persecond >= 0 ? TJson(loop.persecond) : TJson(nullptr);
     }
     if (i < info.startspreadms.size()) run["segment_start_spread_ms"] = ms(info.startspreadms[i]);
+    if (i < info.runmembers.size()) run.update(TJson::parse(info.runmembers[i]));
     run["requests"] = requestcolumns(records.runs()[i]);
     doc["runs"].push_back(std::move(run));
   }
@@ -141,6 +142,7 @@ std::string jsonreport(const TReportInfo& info, const TRequestRecords& records,
       info.firstresponselength >= 0 ? TJson(info.firstresponselength) : TJson(nullptr);
   doc["first_response_bytes"] =
       info.firstresponsebytes >= 0 ? TJson(info.firstresponsebytes) : TJson(nullptr);
+  for (const auto& [key, value] : info.members) doc[key] = TJson::parse(value);
 
   // Compact where it is bulky (a run's columns), one line per member where a reader looks.
   std::string text = "{\n";

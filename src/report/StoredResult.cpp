@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "common/WholeFile.h"
+#include "segments/MergeNotes.h"
 #include "segments/MergedResults.h"
 
 namespace {
@@ -57,11 +58,15 @@ bool parsestoredresult(const std::string& path, const std::string& text, TStored
     m.runs.push_back(std::move(r));
   }
   if (f.totals.written) m.requestsperhour = f.totals.requestsperhour;
+  TReportInfo notes;
+  readmergenotes(text, m, notes);
   mergedrecords(m, out.records);
   mergedviews(m, out.logs, out.charts);
 
   // As the merge describes its test, but the file's own segment numbers and spreads stand.
   out.info = mergedinfo(m);
+  out.info.members = std::move(notes.members);
+  out.info.partial = std::move(notes.partial);
   out.info.segment = f.segment;
   out.info.segments = f.segments;
   out.info.startspreadms = f.startspreadms;

@@ -95,6 +95,7 @@ void mergedviews(const TMergedTest& m, TLogModel& logs, TChartModel& charts) {
   logs.clear();
   charts.clear();
   header(m, logs, charts);
+  for (const std::string& line : m.notes) logs.logdatared(line);
 
   long double waitsum = 0, requestscounted = 0, runtimesum = 0, runscounted = 0;
   for (const TMergedRun& run : m.runs) {

@@ -13,7 +13,8 @@ namespace {
 constexpr double kMaxSegmentSpreadMs = 10 * 60 * 1000;
 
 // Problems that stop a merge, one line each.
-std::vector<std::string> checkset(const std::vector<TSegmentFile>& files) {
+std::vector<std::string> checkset(const std::vector<TSegmentFile>& files, bool allowpartial,
+                                  std::vector<int>& absent) {
   std::vector<std::string> problems;
   if (files.empty()) return {"no segment results to merge"};
   const TSegmentFile& first = files.front();
@@ -37,6 +38,7 @@ std::vector<std::string> checkset(const std::vector<TSegmentFile>& files) {
     auto it = bynumber.find(i);
     if (it == bynumber.end()) {
       missing += (missing.empty() ? "" : ", ") + std::to_string(i);
+      absent.push_back(i);
     } else if (it->second.size() > 1) {
       std::string where;
       for (const TSegmentFile* f : it->second) where += (where.empty() ? "" : ", ") + f->path;
@@ -44,7 +46,7 @@ std::vector<std::string> checkset(const std::vector<TSegmentFile>& files) {
                          " appears " + std::to_string(it->second.size()) + " times: " + where);
     }
   }
-  if (!missing.empty()) {
+  if (!missing.empty() && !allowpartial) {
     problems.push_back("missing segment(s) " + missing + " of " + std::to_string(first.segments) +
                        " of test " + first.testid);
   }
@@ -72,8 +74,10 @@ const TSegmentRun* findrun(const TSegmentFile& f, int run) {
 
 }  // namespace
 
-bool mergesegments(const std::vector<TSegmentFile>& files, TMergedTest& out, std::string& error) {
-  std::vector<std::string> problems = checkset(files);
+bool mergesegments(const std::vector<TSegmentFile>& files, TMergedTest& out, std::string& error,
+                   bool allowpartial) {
+  std::vector<int> absent;
+  std::vector<std::string> problems = checkset(files, allowpartial, absent);
   if (!problems.empty()) {
     error.clear();
     for (const std::string& p : problems) error += (error.empty() ? "" : "\n") + p;
@@ -94,6 +98,7 @@ bool mergesegments(const std::vector<TSegmentFile>& files, TMergedTest& out, std
   out.clientsystem = first.clientsystem;
   out.epochms = first.epochms;
   out.started = first.started;
+  out.missing = absent;
   size_t runs = 0;
   for (const TSegmentFile* f : segs) {
     out.epochms = std::min(out.epochms, f->epochms);

@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cstdio>
 
+#include "engine/LoadEngine.h"
 #include "segments/StartTime.h"
 
 namespace {
@@ -77,4 +78,14 @@ std::string segmenttestid(const std::string& settings, int segments,
   char tail[32];
   std::snprintf(tail, sizeof tail, "-k%d-%08x", segments, static_cast<unsigned>(hash >> 32));
   return when + tail;
+}
+
+int64_t plannedrequests(const TestSettings& s, int segment, int segments) {
+  int64_t total = 0;
+  for (int r = 0; r < s.runs; ++r) {
+    const int64_t users = s.ramptest ? rampusers(s.users, s.runs, r) : s.users;
+    // Users segment, segment + K, segment + 2K ... up to users.
+    if (users >= segment) total += (users - segment) / segments + 1;
+  }
+  return total;
 }
