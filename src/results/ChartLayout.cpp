@@ -145,14 +145,13 @@ void placesmall(TChartText& note, std::vector<TChartText>* foot, bool* footcut,
 // room there is no legend (the foot lines carry the counts too).
 std::vector<TLegendEntry> requestlegend(const TChartModel& m, TChartText& xtitle,
                                         const TChartRect& plot, const TChartMetrics& fm) {
-  size_t ok = 0, error = 0, timeout = 0;
-  for (const auto& o : m.outcomes())
-    (o.statuscode == 200 ? ok : o.statuscode == 0 ? timeout : error) += o.count;
   const double marker = 2 * chartstyle::kRequestPointHalf + 1, textgap = 3, entrygap = 10;
   std::vector<std::pair<std::string, TChartColour>> items;
-  if (ok > 0) items.push_back({"ok " + std::to_string(ok), chartstyle::pointcolour(200)});
-  if (error > 0) items.push_back({"error " + std::to_string(error), chartstyle::kError});
-  if (timeout > 0) items.push_back({"timeout " + std::to_string(timeout), chartstyle::kTimeOut});
+  for (TOutcome o : {ocOk, ocError, ocTimeout, ocAborted, ocClientError}) {
+    if (const size_t n = m.outcomecount(o); n > 0)
+      items.push_back(
+          {std::string(outcomename(o)) + " " + std::to_string(n), chartstyle::outcomecolour(o)});
+  }
   double total = 0;
   for (const auto& [label, colour] : items)
     total += marker + textgap + fm.textwidth(label) + (total > 0 ? entrygap : 0);
@@ -215,32 +214,6 @@ bool TRequestChartLayout::sameplot(const TRequestChartLayout& o) const {
   return plotted == o.plotted && plot.left == o.plot.left && plot.top == o.plot.top &&
          plot.width == o.plot.width && plot.height == o.plot.height && same(xaxis, o.xaxis) &&
          same(yaxis, o.yaxis);
-}
-
-std::vector<int> pointlayers(const TChartModel& m) {
-  std::vector<int> layers;
-  for (const auto& o : m.outcomes()) layers.push_back(o.statuscode);
-  return layers;
-}
-
-int layerof(const std::vector<int>& layers, int statuscode) {
-  for (size_t i = 0; i < layers.size(); ++i)
-    if (layers[i] == statuscode) return static_cast<int>(i);
-  return -1;
-}
-
-std::vector<size_t> pointorder(const TChartModel& m) {
-  const auto& points = m.requests();
-  const std::vector<int> layers = pointlayers(m);
-  std::vector<int> layer(points.size());
-  for (size_t i = 0; i < points.size(); ++i) layer[i] = layerof(layers, points[i].statuscode);
-  std::vector<size_t> order(points.size());
-  for (size_t i = 0; i < order.size(); ++i) order[i] = i;
-  // Completions arrive in any order; within its layer a request covers the earlier-started ones.
-  std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
-    return layer[a] != layer[b] ? layer[a] < layer[b] : points[a].x < points[b].x;
-  });
-  return order;
 }
 
 TRequestChartLayout layoutrequestchart(const TChartModel& m, double width, double height,

@@ -16,13 +16,12 @@
 namespace {
 
 // The colour a pixel must show: that of the point covering it in the highest layer, there the
-// latest-started (equal starts: the later completion), or none.
+// deepest (equal depths: the later completion), or none.
 std::optional<QColor> expectedat(const TRequestChartLayout& l, const TChartModel& m, QPoint px) {
   const auto& pts = m.requests();
-  const std::vector<int> layers = pointlayers(m);
   auto above = [&](size_t a, size_t b) {
-    const int la = layerof(layers, pts[a].statuscode), lb = layerof(layers, pts[b].statuscode);
-    return la != lb ? la > lb : pts[a].x >= pts[b].x;
+    const int la = pointlayer(pts[a]), lb = pointlayer(pts[b]);
+    return la != lb ? la > lb : pointdepth(pts[a], a) >= pointdepth(pts[b], b);
   };
   std::optional<size_t> best;
   for (size_t i = 0; i < pts.size(); ++i) {
@@ -32,7 +31,7 @@ std::optional<QColor> expectedat(const TRequestChartLayout& l, const TChartModel
     if (!best || above(i, *best)) best = i;
   }
   if (!best) return std::nullopt;
-  return qcolour(chartstyle::pointcolour(pts[*best].statuscode));
+  return qcolour(chartstyle::outcomecolour(pts[*best].outcome()));
 }
 
 }  // namespace
