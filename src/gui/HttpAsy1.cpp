@@ -4,6 +4,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QScreen>
+#include <QTimer>
 #include <QStatusBar>
 
 #include "browser/FirstResponseView.h"
@@ -123,7 +124,7 @@ void THttpAsyForm::OpenResultsClick() {
 }
 
 void THttpAsyForm::closelater() {
-  QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+  QTimer::singleShot(0, this, [this] { close(); });
 }
 
 void THttpAsyForm::SaveResultsClick() {

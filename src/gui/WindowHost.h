@@ -49,6 +49,9 @@ class TWindowHost : public QObject, public TEngineHost {
   std::function<void(const std::string&)> dialoghook;
   // Replaces the yes/no question of a close during a test; true for yes.
   std::function<bool(const std::string&)> questionhook;
+  // What "Save Results..." says when there is nothing to save.
+  static constexpr const char* kNothingToSave =
+      "There are no results to save yet. Run a test or open results, then save them.";
   // The question asked when the window is closed during a test.
   static constexpr const char* kCloseQuestion =
       "A test is running. Abort it, save the runs that have completed and close the window?";
@@ -95,8 +98,6 @@ class TWindowHost : public QObject, public TEngineHost {
   bool busy();
   // "Save Results...": false, after a message box saying why, when there is nothing to save now.
   bool cansave();
-  static constexpr const char* kNothingToSave =
-      "There are no results to save yet. Run a test or open results, then save them.";
   // The window's close: refused during a test, unless the user chooses to abort it; the window
   // then closes once the test has ended and written what completed.
   bool mayclose();

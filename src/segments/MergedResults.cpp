@@ -84,7 +84,7 @@ void mergedviews(const TMergedTest& m, TLogModel& logs, TChartModel& charts) {
     TStatusTally tally;
     for (size_t i = 0; i < r.size(); ++i) {
       charts.addrequest(r.start[i], r.wait[i], r.status[i], r.server[i], r.serverttfb[i],
-                        r.socketcode[i]);
+                        r.socket[i]);
       waitsum += r.wait[i];
       requestscounted += 1;
       tally.statusadd(r.status[i]);
