@@ -88,6 +88,8 @@ bool TWindowHost::mayclose() {
                    : QMessageBox::question(form_.dialogparent(), QApplication::applicationName(),
                                            kCloseQuestion) == QMessageBox::Yes;
   if (!yes) return false;
+  // The test may have ended while the question was open.
+  if (engine_->phase() == TLoadEngine::TPhase::idle) return true;
   // The test's end closes the window: at once for an Abort between runs, after the outstanding
   // requests have completed for one during a run.
   closeatend_ = true;
