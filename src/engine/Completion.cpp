@@ -62,7 +62,7 @@ void TLoadEngine::requestdone(THttpCli* Sender, THttpRequest, uint16_t Error) {
         "; server_ms and server_ttfb_ms are null where it gives none");
   }
   charts_.addrequest(c->starttime - teststart, wait, c->StatusCode,
-                     static_cast<double>(server.server), static_cast<double>(server.ttfb));
+                     static_cast<double>(server.server), static_cast<double>(server.ttfb), Error);
   // The end of the run is the end of its last request: only that one needs the clock here.
   const bool maybelast = clientsleft <= 1;
   const long double endtime = maybelast ? elapsedms() : 0;

@@ -13,6 +13,7 @@
 #include <stdexcept>
 #include <string_view>
 
+#include "common/Text.h"
 #include "engine/Cookies.h"
 #include "engine/EngineText.h"
 #include "engine/LineReader.h"
@@ -41,6 +42,12 @@ bool fileexists(const std::string& path) {
 int rampusers(int users, int runs, int runindex) {
   long double n = std::nearbyint(static_cast<long double>(users) / runs * (runindex + 1));
   return n < 1 ? 1 : static_cast<int>(n);
+}
+
+std::vector<std::string> TLoadEngine::urllist() {
+  std::vector<std::string> lines = host_.urllines();
+  for (std::string& l : lines) l = std::string(trim(l, " \t"));
+  return lines;
 }
 
 void TLoadEngine::releaseclients() {
@@ -101,7 +108,7 @@ void TLoadEngine::opensources(TestSettings& s, TRunSources& sources) {
       log("Tried to load user/password data from \"users.txt\", but file was not found");
     }
   }
-  if (s.multipleurls) sources.urls = host_.urllines();
+  if (s.multipleurls) sources.urls = urllist();
 }
 
 int TLoadEngine::beginrun(const TestSettings& s) {

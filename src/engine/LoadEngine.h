@@ -133,6 +133,10 @@ class TLoadEngine {
     TLoadEngine& engine_;
   };
 
+  // The host's multiple-URL lines as a run uses them: blanks and tabs at either end are cut, as
+  // the settings file's reading cuts them, so a list behaves the same after a restart.
+  std::vector<std::string> urllist();
+
   // Test start pieces.
   bool validate(const TestSettings& s);
   void preparecharts(const TestSettings& s);

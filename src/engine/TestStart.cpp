@@ -37,7 +37,7 @@ std::string localdatetime() {
 }  // namespace
 
 bool TLoadEngine::validate(const TestSettings& s) {
-  if (s.multipleurls && host_.urllines().empty()) {
+  if (s.multipleurls && urllist().empty()) {
     host_.errordialog(kNoUrls);
     return false;
   }
@@ -45,8 +45,7 @@ bool TLoadEngine::validate(const TestSettings& s) {
     host_.errordialog(kNoHttps);
     return false;
   }
-  std::string refusal =
-      startrefusal(s, s.multipleurls ? host_.urllines() : std::vector<std::string>());
+  std::string refusal = startrefusal(s, s.multipleurls ? urllist() : std::vector<std::string>());
   if (!refusal.empty()) {
     host_.errordialog(refusal);
     return false;
@@ -141,7 +140,7 @@ void TLoadEngine::writeheader(const TestSettings& s) {
   } else {
     log("Testing Multiple URLs:");
     logs_.logdata("Testing Multiple URLs");
-    std::vector<std::string> lines = host_.urllines();
+    std::vector<std::string> lines = urllist();
     for (size_t i = 0; i < lines.size(); ++i) {
       log("URL#" + std::to_string(i + 1) + ": " + maskedurl(lines[i]));
     }

@@ -112,7 +112,8 @@ void mergedviews(const TMergedTest& m, TLogModel& logs, TChartModel& charts) {
     long double runwaitsum = 0;
     int clienterrors = 0;
     for (size_t i = 0; i < r.size(); ++i) {
-      charts.addrequest(r.start[i], r.wait[i], r.status[i], r.server[i], r.serverttfb[i]);
+      charts.addrequest(r.start[i], r.wait[i], r.status[i], r.server[i], r.serverttfb[i],
+                        r.socket[i]);
       waitsum += r.wait[i];
       runwaitsum += r.wait[i];
       requestscounted += 1;
