@@ -216,15 +216,9 @@ bool TRequestChartLayout::sameplot(const TRequestChartLayout& o) const {
          same(yaxis, o.yaxis);
 }
 
-namespace {
-
-// The request chart with the foot lines shown: all of them (wrapped), or fewer whose last ends
-// in "…" (cut); a chart too small for a plot shows as much of all of them as fits.
-TRequestChartLayout layoutwithfoot(const TChartModel& m, double width, double height,
-                                   const TChartMetrics& fm, const std::vector<std::string>& shown,
-                                   const std::vector<std::string>& all, bool cut) {
+TRequestChartLayout layoutrequestchart(const TChartModel& m, double width, double height,
+                                       const TChartMetrics& fm) {
   TRequestChartLayout l;
-  l.footcut = cut;
   l.bounds = {0, 0, width, height};
   const double inner = std::max(1.0, width - 2 * kMargin);
   const double th = fm.textheight;
@@ -232,14 +226,15 @@ TRequestChartLayout layoutwithfoot(const TChartModel& m, double width, double he
   l.title = titleline(m.chart1title(), width, fm);
   y += fm.titleheight + kGap;
 
-  const std::vector<std::string>& foot = shown;
+  // Every word of the foot lines stays readable: they wrap, and the plot takes what is left.
+  const std::vector<std::string> foot = footlines(m, inner, fm);
   auto small = [&] {
     TRequestChartLayout s;
     s.bounds = l.bounds;
     s.title = titleline(m.chart1title(), width, fm);  // l's may have moved aside by now
     s.plotted = false;
     s.plot = {};
-    placesmall(s.note, &s.foot, &s.footcut, all, y, s.bounds, fm);
+    placesmall(s.note, &s.foot, &s.footcut, foot, y, s.bounds, fm);
     return s;
   };
   double foottop = height - kMargin - th * static_cast<double>(foot.size());
@@ -294,27 +289,6 @@ TRequestChartLayout layoutwithfoot(const TChartModel& m, double width, double he
     return small();
   l.xtitle = xtitlebelow(kRequestXTitle, l.plot, xtitletop, l.bounds, fm);
   l.legend = requestlegend(m, l.xtitle, l.plot, fm);
-  return l;
-}
-
-}  // namespace
-
-TRequestChartLayout layoutrequestchart(const TChartModel& m, double width, double height,
-                                       const TChartMetrics& fm) {
-  // Every word of the foot lines stays readable: they wrap, and the plot takes what is left.
-  const double inner = std::max(1.0, width - 2 * kMargin);
-  const std::vector<std::string> all = footlines(m, inner, fm);
-  TRequestChartLayout l = layoutwithfoot(m, width, height, fm, all, all, false);
-  // A low chart keeps its plot while it can: the foot gives up lines, its last shown one ends in
-  // "…", and the tool tip holds them all.
-  for (size_t k = all.size(); !l.plotted && k-- > 1;) {
-    std::vector<std::string> shown(all.begin(), all.begin() + static_cast<std::ptrdiff_t>(k));
-    std::string rest;
-    for (size_t i = k - 1; i < all.size(); ++i) rest += (rest.empty() ? "" : " ") + all[i];
-    shown.back() = elidetext(rest, inner, fm.textwidth);
-    const TRequestChartLayout cut = layoutwithfoot(m, width, height, fm, shown, all, true);
-    if (cut.plotted) return cut;
-  }
   return l;
 }
 
