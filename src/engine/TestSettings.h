@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 struct TestSettings {
   std::string url;            // the single URL to test
@@ -34,7 +35,15 @@ struct TestSettings {
   bool writeheaders = false;  // log every received header line
   bool writedata = false;     // log every received document chunk
   bool onerroronly = false;   // ... only of non-200 answers
+  std::string cafile;         // https: PEM file of CAs trusted beside the system's store
+  bool insecure = false;      // https: accept any certificate
 };
+
+// Whether the test has an https URL (the single URL, or any of the list's).
+bool testshttps(const TestSettings& s, const std::vector<std::string>& urls);
+// What https connections trust, for the header and the log: "certificates checked against the
+// system's store", "... and FILE", or "certificates not checked (insecure)".
+std::string trusttext(const TestSettings& s);
 
 // The one-line description of a test, e.g. "20 simultaneous users, Username=\"joe\"  - 3 runs -
 // wait for 5s". With withproxy, " - using proxy: host:port" is appended when useproxy is on (the

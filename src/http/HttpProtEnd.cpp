@@ -14,6 +14,7 @@ void THttpCli::ConnectionClosed(uint16_t Error) {
     RelocationSessionClosed();
     return;
   }
+  if (tls_ != nullptr && !tls_->Established()) TlsClosed(Error);
   // A header-less document whose first line ends with the close is still a document.
   if (state_ == hsWaitingHeader && linehandler_ == lhHeaderLine && ReceiveBuffer.Count() >= 6 &&
       samename(std::string_view(ReceiveBuffer.Data(), 6), "<html>")) {

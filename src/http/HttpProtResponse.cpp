@@ -66,6 +66,7 @@ void THttpCli::SetState(THttpClientState value) {
           // The request is over: its buffers go back until the next request needs them.
           c->ReceiveBuffer.Release();
           c->SendBuffer.reset();
+          c->tls_.reset();
           // The handler may destroy this client.
           if (c->handler_ != nullptr) c->handler_->RequestDone(c, c->RequestType, c->requesterror_);
         },
@@ -87,6 +88,10 @@ void THttpCli::PostSetReady() {
 // ---- Reading ----
 
 void THttpCli::DataAvailable() {
+  if (tls_ != nullptr) {
+    TlsDataAvailable();
+    return;
+  }
   if (discarding_) {
     // After a line that is too long nothing more is handled; the data are read and dropped so
     // that the peer's close still arrives and readiness does not repeat for ever.
@@ -116,7 +121,7 @@ void THttpCli::DataAvailable() {
 }
 
 void THttpCli::NoteArrival() {
-  const int64_t stamp = socket_.LastRxStamp();
+  const int64_t stamp = tls_ != nullptr ? tls_->LastRxStamp() : socket_.LastRxStamp();
   if (stamp == 0) {
     wiretimes_.unstamped = true;
     return;
@@ -328,9 +333,10 @@ bool THttpCli::KeepHeaderBytes(size_t n) {
 
 void THttpCli::Relocate(const std::string& value) {
   RelocationPending = true;
-  std::string scheme = SplitURL(value).scheme;
+  const TUrlParts parts = SplitURL(value);
+  std::string scheme = parts.scheme;
   lowercase(scheme);
-  if (!scheme.empty() && scheme != "http") {
+  if (!scheme.empty() && scheme != "http" && scheme != "https") {
     refusedscheme_ = scheme + ":";
     Location = value;
     return;
@@ -338,6 +344,11 @@ void THttpCli::Relocate(const std::string& value) {
   refusedscheme_.clear();
   THttpTarget t =
       relocate({ConnectHost, ConnectPort, TargetHost, RequestTarget}, value, !Proxy.empty());
+  if (!scheme.empty() && !parts.host.empty() && Proxy.empty()) {
+    // An absolute URL names the scheme of the next connection, and https's port by default.
+    secure_ = scheme == "https";
+    if (secure_ && parts.port.empty()) t.ConnectPort = "443";
+  }
   ConnectHost = t.ConnectHost;
   ConnectPort = t.ConnectPort;
   TargetHost = t.TargetHost;

@@ -24,7 +24,9 @@ void appendms(std::string& out, double v) {
 
 std::string csvreport(const TRequestRecords& records) {
   std::string out =
-      "run,user,url,start_ms,wait_ms,ttfb_ms,status,socket,bytes,server_ms,server_ttfb_ms\n";
+      "run,user,url,start_ms,wait_ms,ttfb_ms,status,socket,bytes,server_ms,server_ttfb_ms,connect_"
+      "ms,"
+      "tls_ms\n";
   std::vector<std::string> urls;
   for (const std::string& url : records.urls()) urls.push_back(csvfield(url));
   for (const TRunRecords& r : records.runs()) {
@@ -42,6 +44,10 @@ std::string csvreport(const TRequestRecords& records) {
       if (r.server[i] >= 0) appendms(out, r.server[i]);
       out += ',';
       if (r.serverttfb[i] >= 0) appendms(out, r.serverttfb[i]);
+      out += ',';
+      if (i < r.connect.size() && r.connect[i] >= 0) appendms(out, r.connect[i]);
+      out += ',';
+      if (i < r.tls.size() && r.tls[i] >= 0) appendms(out, r.tls[i]);
       out += '\n';
     }
   }

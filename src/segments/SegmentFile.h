@@ -23,6 +23,8 @@ struct TSegmentRun {
   std::vector<uint32_t> url;
   // The server's own times; below 0 where the kernel gave none (or the file predates them).
   std::vector<double> server, serverttfb;
+  // The connection's phases (connect, TLS handshake); below 0 where there was none.
+  std::vector<double> connect, tls;
 
   size_t size() const { return wait.size(); }
 };

@@ -21,9 +21,10 @@ TRequestRecords sample() {
   static const std::string a = "http://127.0.0.1/a", b = "http://127.0.0.1/b,\"x\"";
   TRequestRecords r;
   // Server times where a response came: below the waits, which hold our own delays too.
-  r.add({0, 2, &a, 1.5, 30, 10, 200, 0, 100, 4.25, 1.5});
+  // The first came over TLS; the 404 never connected.
+  r.add({0, 2, &a, 1.5, 30, 10, 200, 0, 100, 4.25, 1.5, 0.25, 3.5});
   r.add({0, 1, &b, 1.0, 10, -1, 404, 10061, 0});
-  r.add({0, 3, &a, 2.0, 20, 5, 200, 0, 300, 2.0, 0.75});
+  r.add({0, 3, &a, 2.0, 20, 5, 200, 0, 300, 2.0, 0.75, 0.125});
   r.endrun(0, 3, 40, false);
   r.add({1, 1, &a, 5000, 7, -1, 0, 0, 0});
   r.endrun(1, 1, 8, true);
@@ -152,6 +153,14 @@ TEST(JsonReport, CarriesSettingsFiguresAndColumnsButNoPassword) {
   EXPECT_EQ(j["runs"][1]["server_ms"]["count"], 0);
   EXPECT_TRUE(j["runs"][1]["server_ms"]["p99"].is_null());
   EXPECT_EQ(j["totals"]["server_ms"]["count"], 2);
+  // The phases: a null where a request had none (no connection; no TLS), never a 0.
+  EXPECT_EQ(cols["connect_ms"], nlohmann::json::parse("[0.25, null, 0.125]"));
+  EXPECT_EQ(cols["tls_ms"], nlohmann::json::parse("[3.5, null, null]"));
+  EXPECT_EQ(run["connect_ms"]["count"], 2);
+  EXPECT_EQ(run["connect_ms"]["max"], 0.25);
+  EXPECT_EQ(run["tls_ms"]["count"], 1);
+  EXPECT_EQ(run["tls_ms"]["median"], 3.5);
+  EXPECT_EQ(j["runs"][1]["tls_ms"]["count"], 0);
   EXPECT_EQ(j["request_urls"][cols["url"][1].get<size_t>()], "http://127.0.0.1/b,\"x\"");
   EXPECT_EQ(j["totals"]["completed"], 4);
   EXPECT_TRUE(j["runs"][1]["aborted"].get<bool>());
@@ -160,11 +169,12 @@ TEST(JsonReport, CarriesSettingsFiguresAndColumnsButNoPassword) {
 TEST(CsvReport, OneRowPerRequestWithQuotedUrls) {
   std::string csv = csvreport(sample());
   EXPECT_EQ(csv,
-            "run,user,url,start_ms,wait_ms,ttfb_ms,status,socket,bytes,server_ms,server_ttfb_ms\n"
-            "1,2,http://127.0.0.1/a,1.500,30.000,10.000,200,0,100,4.250,1.500\n"
-            "1,1,\"http://127.0.0.1/b,\"\"x\"\"\",1.000,10.000,,404,10061,0,,\n"
-            "1,3,http://127.0.0.1/a,2.000,20.000,5.000,200,0,300,2.000,0.750\n"
-            "2,1,http://127.0.0.1/a,5000.000,7.000,,0,0,0,,\n");
+            "run,user,url,start_ms,wait_ms,ttfb_ms,status,socket,bytes,server_ms,server_ttfb_ms,"
+            "connect_ms,tls_ms\n"
+            "1,2,http://127.0.0.1/a,1.500,30.000,10.000,200,0,100,4.250,1.500,0.250,3.500\n"
+            "1,1,\"http://127.0.0.1/b,\"\"x\"\"\",1.000,10.000,,404,10061,0,,,,\n"
+            "1,3,http://127.0.0.1/a,2.000,20.000,5.000,200,0,300,2.000,0.750,0.125,\n"
+            "2,1,http://127.0.0.1/a,5000.000,7.000,,0,0,0,,,,\n");
 }
 
 // A time on a decimal half (binary just below or above it) is rounded alike in both outputs, so a
