@@ -44,9 +44,15 @@ bool TLoadEngine::validate(const TestSettings& s) {
     return false;
   }
   // One TLS context for every https connection of the test (a relocation to https included),
-  // made now so that an unreadable CA file stops the start.
+  // made now so that an unreadable CA file stops the start. A plain test with the default trust
+  // makes none: a relocation to https then takes the process's default, which is the same, and
+  // plain HTTP pays nothing for TLS.
+  tlscontext_.reset();
   try {
-    tlscontext_ = std::make_shared<TTlsContext>(TTlsOptions{s.cafile, s.insecure});
+    if (!s.cafile.empty() || s.insecure ||
+        testshttps(s, s.multipleurls ? host_.urllines() : std::vector<std::string>())) {
+      tlscontext_ = std::make_shared<TTlsContext>(TTlsOptions{s.cafile, s.insecure});
+    }
   } catch (const ETlsSetup& e) {
     host_.errordialog(std::string("\r\n\r\n") + e.what() + ". The test was not started.\r\n\r\n");
     return false;
