@@ -227,6 +227,16 @@ TEST(HtmlReport, EscapesTextAndDrawsOnePointPerRequest) {
   EXPECT_NE(page.find("<td class=\"l\">1</td><td>2</td><td>2.00</td><td>2.00</td><td>4.25</td>"
                       "<td>4.25</td><td>4.25</td><td>0.75</td>"),
             std::string::npos);
+  // The phases: run 1 has two connections (0.125, shown halved to even, and 0.25) and one handshake
+  // (3.5); run 2 none.
+  EXPECT_NE(page.find("<h2>Connection phases</h2>"), std::string::npos);
+  EXPECT_NE(page.find("<td class=\"l\">1</td><td>2</td><td>0.12</td><td>0.12</td><td>0.25</td>"
+                      "<td>0.25</td><td>0.25</td><td>1</td><td>3.50</td>"),
+            std::string::npos)
+      << page;
+  EXPECT_NE(page.find("<td class=\"l\">2 (aborted)</td><td>0</td><td colspan=\"5\">none</td>"
+                      "<td>0</td><td colspan=\"5\">none</td>"),
+            std::string::npos);
   info.settings.ramptest = true;
   page = htmlreport(info, logs, charts, testfigures(records), records);
   svgs = 0;
