@@ -5,7 +5,7 @@ SAN_BUILD  ?= build-sanitize
 JOBS       ?= $(shell nproc)
 FUZZ_SECONDS ?= 20
 
-.PHONY: all deps configure build run test check unit-test fuzz sanitize bench package interop clean
+.PHONY: all deps configure build run test check unit-test fuzz sanitize bench package interop image-check clean
 
 all: build
 
@@ -56,9 +56,9 @@ sanitize: deps
 	  ctest --test-dir $(SAN_BUILD) --output-on-failure -j $(JOBS) -E '$(SAN_EXCLUDE)'
 
 # With every descriptor taken, the sanitizers' own memory probe (a pipe) fails and UBSan reports
-# a false "invalid vptr": the two tests that exhaust the descriptor table run in the main build
+# a false "invalid vptr": the three tests that exhaust the descriptor table run in the main build
 # only. The container image check compares the image with the real build's libraries.
-SAN_EXCLUDE = ^(WSocketErrors\.TooManyOpenFilesIsAnOrdinaryError|Cli\.TwentyThousandUsersOutgrowTheDescriptorTableCleanly|deploy_kubernetes)$$
+SAN_EXCLUDE = ^(WSocketErrors\.TooManyOpenFilesIsAnOrdinaryError|Cli\.TwentyThousandUsersOutgrowTheDescriptorTableCleanly|EngineTest\.DescriptorsShortOfTheUsersAreWarnedOfAndCountedAsClientErrors|deploy_kubernetes)$$
 
 # pressbolt-cli against real servers and proxies from Debian's packages (Apache, lighttpd, nginx,
 # squid, HAProxy, tinyproxy), each started on loopback ports and compared with its own access log.
@@ -66,6 +66,11 @@ SAN_EXCLUDE = ^(WSocketErrors\.TooManyOpenFilesIsAnOrdinaryError|Cli\.TwentyThou
 interop: build
 	@bash scripts/install-interop-deps.sh
 	python3 tests/interop/interop.py --cli $(BUILD)/src/pressbolt-cli
+
+# The load generators' container image, built with podman and run as the Kubernetes Job runs it
+# (network namespaces for hosts, so as root). CI runs it; it needs no build of its own.
+image-check:
+	bash deploy/test/image-check.sh
 
 bench: build
 	bash bench/run.sh $(BUILD)

@@ -7,8 +7,11 @@
 // longest stall of the window's event loop outside the run's start loop (a 1 ms timer notes the
 // gaps between its ticks; the start loop processes no events by design), and the share of the
 // window process's CPU that threads other than the main thread took from the click to the run's
-// last completion. Medians of
-// ROUNDS (default 3) tests each, window and command line taking turns.
+// last completion, and the paints, layouts and window updates the window did after the start loop
+// while the run's requests were out (there should be none). Medians of ROUNDS (default 3) tests
+// each, window and command line taking turns. With one user, a line sets the window's median wait
+// against the command line's, both with a new user's default settings, and gives the wait of the
+// window's first test of the session on its own.
 //
 // usage: bench_window_parity [N ...]   (default 1 1000 5000 19000)
 
@@ -132,6 +135,39 @@ std::map<long, double> threadcpu() {
   return cpu;
 }
 
+// Counts the paints, layouts and window updates between a run's start loop and its last
+// completion.
+class TPaintCount : public QObject {
+ public:
+  explicit TPaintCount(TWindowHost& host) : host_(host) { qApp->installEventFilter(this); }
+  ~TPaintCount() override { qApp->removeEventFilter(this); }
+  long seen = 0;
+
+ protected:
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (!host_.holding()) {
+      held_ = false;
+      return false;
+    }
+    const long double loopend = host_.engine().laststartloop().end;
+    if (!held_) {
+      held_ = true;
+      before_ = loopend;
+    }
+    const QEvent::Type t = event->type();
+    if (loopend != before_ &&
+        (t == QEvent::Paint || t == QEvent::LayoutRequest || t == QEvent::UpdateRequest)) {
+      ++seen;
+    }
+    return false;
+  }
+
+ private:
+  TWindowHost& host_;
+  bool held_ = false;
+  long double before_ = 0;
+};
+
 // The window's host, noting each run's overall time as the engine reports it.
 class TParityHost : public TWindowHost {
  public:
@@ -156,6 +192,7 @@ struct TFigures {
   double wholetestms = 0;     // window only
   double startloopms = 0;     // window only
   quint64 passes = 0;         // window only: passes of the network loop during the test
+  long paints = 0;            // window only: paints, layouts, updates while requests were out
   std::string busiestthread;  // window only: the other thread that took the most CPU
   long ok = 0;
 };
@@ -193,6 +230,7 @@ class TParity {
       last = now;
     });
     ended_ = false;
+    TPaintCount paints(host_);
     host_.users = 0;
     host_.cpuatrunend.clear();
     const std::map<long, double> before = threadcpu();
@@ -206,6 +244,7 @@ class TParity {
     const std::map<long, double> after =
         host_.cpuatrunend.empty() ? threadcpu() : host_.cpuatrunend;
     f.passes = bridge_.passes() - passes;
+    f.paints = paints.seen;
     f.wholetestms = clock.nsecsElapsed() / 1e6;
     // The views catch up after the run, the chart repaints and the first-response view loads its
     // page: a stall there is one the user sees too, so the ticks go on meanwhile.
@@ -342,6 +381,9 @@ int main(int argc, char** argv) {
               display.name().c_str(), rendering.reason.c_str(), rounds);
   TParity parity(form, host, bridge, dir);
   std::vector<std::string> table;
+  std::string oneuser;
+  double firstwindowwait = -1;  // the window's first test of the session, when of one user
+  bool firstwindow = true;
   int port = 0;
   for (int users : sizes) {
     if (users + 64 > limit) {
@@ -356,15 +398,20 @@ int main(int argc, char** argv) {
         const int p = nginx.port(port++);
         TFigures f = windowturn ? parity.window(users, p) : parity.cli(users, p);
         (windowturn ? w : c).push_back(f);
+        if (windowturn && firstwindow) {
+          firstwindow = false;
+          if (users == 1) firstwindowwait = f.avgwaitms;
+        }
         std::printf("N = %d, round %d, %s: %.0f requests/h, avg wait %.3f ms, ok %ld", users,
                     round + 1, windowturn ? "window" : "cli", f.requestsperhour, f.avgwaitms, f.ok);
         if (!windowturn) std::printf(", start loop %.1f ms", f.startloopms);
         if (windowturn) {
           std::printf(
               ", stall %.0f ms, other threads %.1f %%, whole test %.0f ms, start loop %.1f ms, "
-              "%llu network passes, busiest other thread \"%s\"",
+              "%llu network passes, %ld paints while requests were out, busiest other thread "
+              "\"%s\"",
               f.stallms, f.othercpu * 100, f.wholetestms, f.startloopms,
-              static_cast<unsigned long long>(f.passes), f.busiestthread.c_str());
+              static_cast<unsigned long long>(f.passes), f.paints, f.busiestthread.c_str());
         }
         std::printf("\n");
       }
@@ -381,12 +428,27 @@ int main(int argc, char** argv) {
                   pick(c, &TFigures::avgwaitms), pick(w, &TFigures::stallms),
                   pick(w, &TFigures::othercpu) * 100);
     table.push_back(line);
+    if (users == 1 && !w.empty()) {
+      // The one-user figures; the first test of the session on its own, as a new user meets it.
+      const double ww = pick(w, &TFigures::avgwaitms), cw = pick(c, &TFigures::avgwaitms);
+      std::snprintf(line, sizeof line,
+                    "one user, default settings: window median wait %.3f ms, command line %.3f "
+                    "ms, difference %.3f ms (%d tests each)",
+                    ww, cw, ww - cw, static_cast<int>(w.size()));
+      oneuser = line;
+      if (firstwindowwait >= 0) {
+        std::snprintf(line, sizeof line, "; the window's first test of the session waited %.3f ms",
+                      firstwindowwait);
+        oneuser += line;
+      }
+    }
   }
   std::printf(
       "\n| users | window requests/h | cli requests/h | window/cli | window avg wait ms "
       "| cli avg wait ms | longest stall outside the start loop ms | other threads' "
       "CPU |\n|---:|---:|---:|---:|---:|---:|---:|---:|\n");
   for (const auto& l : table) std::printf("%s\n", l.c_str());
+  if (!oneuser.empty()) std::printf("\n%s\n", oneuser.c_str());
   if (chdir("/") != 0) return 1;
   std::string cleanup = std::string("rm -rf '") + dir + "'";
   if (std::system(cleanup.c_str()) != 0) std::fprintf(stderr, "could not remove %s\n", dir);

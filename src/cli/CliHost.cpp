@@ -11,6 +11,10 @@ void TCliHost::errordialog(const std::string& text) {
   ++errors_;
 }
 
+void TCliHost::warning(const std::string& text) {
+  std::fprintf(stderr, "pressbolt-cli: %s\n", text.c_str());
+}
+
 void TCliHost::runcompleted(int runindex, int users, long double overallms, bool aborted) {
   records_.endrun(runindex, users, overallms, aborted);
   if (reportruns_ && !aborted) {

@@ -35,6 +35,10 @@ class TCliHost : public TEngineHost {
     if (keeprecords_) records_.add(r);
   }
   void runcompleted(int runindex, int users, long double overallms, bool aborted) override;
+  void startloopdone(int runindex, const TStartLoopRecord& loop) override {
+    if (keeprecords_) records_.setstartloop(runindex, loop);
+  }
+  void warning(const std::string& text) override;
 
   // Off: no record of the single requests is kept (no output asks for them).
   void keeprecords(bool on) { keeprecords_ = on; }

@@ -7,13 +7,15 @@
 #include <cerrno>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <istream>
 #include <sstream>
+#include <string_view>
 
-#include "cli/OutputPaths.h"
+#include "cli/JobParts.h"
 #include "common/Text.h"
 #include "common/WholeFile.h"
 #include "http/UrlSplit.h"
@@ -25,19 +27,6 @@
 #include "settings/SettingsModel.h"
 
 namespace {
-
-// Thrown inside resolvejob only, to keep each check a single line.
-struct TBadInput {
-  std::string text;
-};
-
-[[noreturn]] void fail(const std::string& option, const std::string& problem) {
-  throw TBadInput{option + ": " + problem};
-}
-
-std::string quoted(const std::string& s) {
-  return "\"" + s + "\"";
-}
 
 // Whole text as a decimal integer within [min, max]: digits with an optional sign, nothing else
 // (no "0x", no octal reading of a leading zero, no blanks).
@@ -57,11 +46,15 @@ int64_t integer(const std::string& option, const std::string& text, int64_t min,
   return v;
 }
 
-// A decimal number with an optional fraction ("2", "0.5"), at least min and at most max.
+}  // namespace
+
 double decimal(const std::string& option, const std::string& text, double min, double max) {
-  bool plain = !text.empty();
+  // A sign is read so that "-1" is told apart from a typo: it is a number, out of range.
+  const bool negative = !text.empty() && text.front() == '-';
+  const std::string_view digitstext = std::string_view(text).substr(negative ? 1 : 0);
+  bool plain = !digitstext.empty();
   int digits = 0, dots = 0;
-  for (char c : text) {
+  for (char c : digitstext) {
     if (std::isdigit(static_cast<unsigned char>(c))) {
       ++digits;
     } else if (c == '.') {
@@ -72,14 +65,19 @@ double decimal(const std::string& option, const std::string& text, double min, d
   }
   if (!plain || digits == 0 || dots > 1) fail(option, quoted(text) + " is not a decimal number");
   double v = 0;
-  std::from_chars(text.data(), text.data() + text.size(), v, std::chars_format::fixed);
+  std::from_chars(digitstext.data(), digitstext.data() + digitstext.size(), v,
+                  std::chars_format::fixed);
+  if (negative) v = -v;
   if (v < min || v > max) {
-    std::ostringstream range;
-    range << min << " to " << max;
-    fail(option, text + " is out of range (" + range.str() + ")");
+    char range[64];
+    std::snprintf(range, sizeof range, "(%.15g to %.15g)", min, max);
+    if (negative && v != 0 && min >= 0) fail(option, text + " must not be negative " + range);
+    fail(option, text + " is out of range " + range);
   }
   return v;
 }
+
+namespace {
 
 bool hascontrol(const std::string& s) {
   for (char c : s) {
@@ -90,15 +88,6 @@ bool hascontrol(const std::string& s) {
 
 void plaintext(const std::string& option, const std::string& s) {
   if (hascontrol(s)) fail(option, "line breaks and control characters are not allowed");
-}
-
-// The file must be a readable regular file; returns its bytes.
-std::string readinput(const std::string& option, const std::string& path) {
-  std::string bytes;
-  const int error = readwholefile(path, bytes, TFileKinds::AnyReadable);
-  if (error == EISDIR) fail(option, quoted(path) + " is a directory, not a file");
-  if (error != 0) fail(option, "cannot read " + quoted(path) + ": " + std::strerror(error));
-  return bytes;
 }
 
 bool validhost(const std::string& host) {
@@ -172,38 +161,6 @@ void takesettings(const TCliOptions& o, TCliJob& job) {
   job.settings = s;
 }
 
-void takeurls(const TCliOptions& o, TCliJob& job) {
-  TestSettings& s = job.settings;
-  if (o.urlsfile) {
-    if (!o.url.empty()) fail("--urls", "give either a URL or --urls FILE, not both");
-    std::string text = readinput("--urls", *o.urlsfile);
-    // Editors on some systems begin a UTF-8 file with a byte order mark; it is no part of a URL.
-    if (text.rfind("\xEF\xBB\xBF", 0) == 0) text.erase(0, 3);
-    job.urls = splitlines(text);
-    s.multipleurls = true;
-  } else if (!o.url.empty()) {
-    s.url = o.url;
-    s.multipleurls = false;
-  }
-  if (s.multipleurls) {
-    bool any = false;
-    for (size_t i = 0; i < job.urls.size(); ++i) {
-      if (job.urls[i].empty()) continue;
-      any = true;
-      std::string problem = urlproblem(job.urls[i]);
-      if (!problem.empty()) {
-        fail(o.urlsfile ? "--urls" : "--settings",
-             "line " + std::to_string(i + 1) + ": " + quoted(job.urls[i]) + " " + problem);
-      }
-    }
-    if (!any) fail(o.urlsfile ? "--urls" : "--settings", "the URL list holds no URL");
-  } else {
-    if (s.url.empty()) fail("url", "no URL to test (see --help)");
-    std::string problem = urlproblem(s.url);
-    if (!problem.empty()) fail("url", quoted(s.url) + " " + problem);
-  }
-}
-
 void takecredentials(const TCliOptions& o, std::istream& passwordsource, TCliJob& job) {
   TestSettings& s = job.settings;
   if (o.user) {
@@ -228,58 +185,6 @@ void takecredentials(const TCliOptions& o, std::istream& passwordsource, TCliJob
   }
   // The users.txt option, stored or given, asks for users.
   switchondependents(s);
-}
-
-void takeoutputs(const TCliOptions& o, TCliJob& job) {
-  struct TOut {
-    const char* option;
-    const std::optional<std::string>& value;
-    std::string& target;
-    bool stdoutok;
-  };
-  TOut outs[] = {{"--json", o.json, job.json, true},
-                 {"--requests-csv", o.requestscsv, job.requestscsv, true},
-                 {"--html", o.html, job.html, false}};
-  int tostdout = 0;
-  for (TOut& out : outs) {
-    if (!out.value) continue;
-    if (out.value->empty()) fail(out.option, "needs a file name");
-    if (*out.value == "-") {
-      if (!out.stdoutok) fail(out.option, "cannot write to stdout; give a file name");
-      if (++tostdout > 1) fail(out.option, "only one output can go to stdout");
-    } else {
-      std::string problem = outputproblem(*out.value);
-      if (!problem.empty()) fail(out.option, problem);
-    }
-    out.target = *out.value;
-  }
-  if (o.outputdir) {
-    const std::string& dir = *o.outputdir;
-    if (dir.empty()) fail("--output-dir", "needs a directory name");
-    struct stat st {};
-    if (stat(dir.c_str(), &st) == 0) {
-      if (!S_ISDIR(st.st_mode)) fail("--output-dir", quoted(dir) + " is a file, not a directory");
-      if (access(dir.c_str(), W_OK | X_OK) != 0) {
-        fail("--output-dir", "cannot write into " + quoted(dir) + ": " + std::strerror(errno));
-      }
-    }
-    job.outputdir = dir;
-  }
-  // One file under two spellings would be written twice, and one of the outputs lost.
-  std::vector<std::pair<std::string, std::string>> files;  // resolved path, what writes it
-  if (o.merge.empty() && !o.report) {
-    const std::string dir = logdirfor(job.outputdir) + "/";
-    for (const char* name : {resultsfilename, detailedfilename, "temp.htm"})
-      files.emplace_back(resolvedoutput(dir + name), quoted(name));
-  }
-  for (const TOut& out : outs) {
-    if (!out.value || *out.value == "-") continue;
-    const std::string file = resolvedoutput(*out.value);
-    for (const auto& [other, what] : files) {
-      if (other == file) fail(out.option, quoted(*out.value) + " is the same file as " + what);
-    }
-    files.emplace_back(file, out.option);
-  }
 }
 
 void takelimits(const TCliOptions& o, TCliJob& job) {
@@ -315,38 +220,26 @@ void takesegment(const TCliOptions& o, TCliJob& job) {
     if (!problem.empty()) fail("--start-at", problem);
     job.startat = at;
   }
+  if (o.runinterval) {
+    if (job.segments < 2 || !job.startat) {
+      fail("--run-interval", "goes with a split test's --start-at (--segment or --segments)");
+    }
+    job.runinterval = decimal("--run-interval", *o.runinterval, 0.001, 86400);
+  }
 }
 
-// A stored result read whole: a file that is no result of ours is bad input like any other.
-std::shared_ptr<const TStoredResult> takeresult(const std::string& option,
-                                                const std::string& path) {
-  auto result = std::make_shared<TStoredResult>();
-  std::string problem;
-  if (!parsestoredresult(path, readinput(option, path), *result, problem)) fail(option, problem);
-  return result;
-}
-
-// --baseline and --max-regression. now: the settings of the result to compare, when known
-// before it is made.
-void takebaseline(const TCliOptions& o, TCliJob& job, const TestSettings* now) {
-  if (o.maxregression) {
-    if (!o.baseline) fail("--max-regression", "needs --baseline FILE");
-    job.maxregression = decimal("--max-regression", *o.maxregression, 0, 1e6);
+// Standard input can be read once: by one result named "-" or by --password-stdin.
+void stdinonce(const TCliOptions& o) {
+  std::vector<std::string> readers;
+  if (o.passwordstdin) readers.push_back("--password-stdin");
+  if (o.baseline && *o.baseline == "-") readers.push_back("--baseline");
+  if (o.report && *o.report == "-") readers.push_back("--report");
+  for (const std::string& path : o.merge) {
+    if (path == "-") readers.push_back("--merge");
   }
-  if (!o.baseline) return;
-  if (o.segment || o.segments) {
-    fail("--baseline", "a segment is part of a test: compare the merged result (--merge)");
+  if (readers.size() > 1) {
+    fail(readers[1], "standard input is read once, and " + readers[0] + " reads it already");
   }
-  job.baseline = *o.baseline;
-  job.baselineresult = takeresult("--baseline", job.baseline);
-  // One segment holds a share of the users only: set against a whole test, every figure misleads.
-  if (const TReportInfo& b = job.baselineresult->info; b.segments > 1) {
-    fail("--baseline", quoted(job.baseline) + " is segment " + std::to_string(b.segment) + "/" +
-                           std::to_string(b.segments) + " of a split test: give the merged result");
-  }
-  const std::string problem = now ? baselinemismatch(job.baselineresult->info, *now) : "";
-  if (!problem.empty())
-    fail("--baseline", "cannot compare with " + quoted(job.baseline) + ": " + problem);
 }
 
 // --merge: the result files, a directory standing for the .json files in it; --report: one
@@ -378,7 +271,8 @@ void takemerge(const TCliOptions& o, TCliJob& job) {
       {"--timeout", bool(o.timeout)},
       {"--segment", bool(o.segment)},
       {"--segments", bool(o.segments)},
-      {"--start-at", bool(o.startat)}};
+      {"--start-at", bool(o.startat)},
+      {"--run-interval", bool(o.runinterval)}};
   for (const auto& [name, given] : testoptions) {
     if (given) refuse(name);
   }
@@ -397,6 +291,7 @@ void takemerge(const TCliOptions& o, TCliJob& job) {
     std::string problem;
     if (!resultfiles(path, job.json, job.merge, problem)) fail("--merge", problem);
   }
+  job.allowpartial = o.allowpartial;
   job.quiet = o.quiet;
 }
 
@@ -441,40 +336,24 @@ std::string urlproblem(const std::string& url) {
   return std::string();
 }
 
-std::string outputproblem(const std::string& path) {
-  struct stat st {};
-  if (stat(path.c_str(), &st) == 0) {
-    if (S_ISDIR(st.st_mode)) return quoted(path) + " is a directory, not a file";
-    if (access(path.c_str(), W_OK) != 0) {
-      return "cannot write " + quoted(path) + ": " + std::strerror(errno);
-    }
-  }
-  size_t slash = path.rfind('/');
-  std::string dir = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
-  if (stat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
-    return "the directory " + quoted(dir) + " does not exist";
-  }
-  if (access(dir.c_str(), W_OK | X_OK) != 0) {
-    return "cannot write into " + quoted(dir) + ": " + std::strerror(errno);
-  }
-  return std::string();
-}
-
 bool resolvejob(const TCliOptions& o, std::istream& passwordsource, TCliJob& job,
                 std::string& error) {
   try {
     TestSettings& s = job.settings;
+    stdinonce(o);
     if (!o.merge.empty() || o.report) {
       takemerge(o, job);
+      if (o.allowpartial && o.merge.empty()) fail("--allow-partial", "goes with --merge");
       return true;
     }
+    if (o.allowpartial) fail("--allow-partial", "goes with --merge");
     takesegment(o, job);
     if (o.settingsfile) {
       readinput("--settings", *o.settingsfile);  // a missing file must not read as defaults
       applystored(readstoredsettings(*o.settingsfile), job);
     }
-    takeurls(o, job);
     takesettings(o, job);
+    takeurls(o, job);
     if (o.agent) {
       plaintext("--agent", *o.agent);
       givesetting(s, &TestSettings::agent, *o.agent);
@@ -500,7 +379,11 @@ bool resolvejob(const TCliOptions& o, std::istream& passwordsource, TCliJob& job
     takecredentials(o, passwordsource, job);
     if (o.post && o.postfile) fail("--post-file", "give either --post or --post-file, not both");
     if (o.post) givesetting(s, &TestSettings::postdata, *o.post);
-    if (o.postfile) givesetting(s, &TestSettings::postdata, readinput("--post-file", *o.postfile));
+    if (o.postfile) {
+      // One copy of the body for the whole test, however many times the settings are copied.
+      givesetting(s, &TestSettings::postdata, std::string());
+      s.sharedpost = std::make_shared<const std::string>(readinput("--post-file", *o.postfile));
+    }
     if (const auto& offset = typed(o, "--key-offset")) {
       // The highest key is offset + users: it must stay a 64-bit number.
       givesetting(s, &TestSettings::keyoffset,

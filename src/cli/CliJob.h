@@ -21,15 +21,20 @@ struct TCliJob {
   std::vector<std::string> urls;  // the multiple-URL list, when the test takes its URLs from it
   std::string outputdir;          // empty: the engine's default location
   std::string json, requestscsv, html;  // empty: not wanted; "-": stdout
-  std::optional<double> timeout;        // seconds
+  bool stdoutoutput =
+      false;  // one of them writes to stdout ("-", /dev/stdout): text goes to stderr
+  std::optional<double> timeout;  // seconds
   std::optional<double> maxerrorrate, maxavgwait, maxp99wait, maxp99server;
   bool quiet = false;
   // This process fires segment `segment` of `segments` (1 of 1: the whole test), run 1 at the
   // wall-clock instant startat (epoch ms) when given.
   int segment = 1, segments = 1;
   std::optional<int64_t> startat;
-  // Result files to merge instead of running a test (directories already expanded).
+  std::optional<double> runinterval;  // seconds between the shared run instants
+  // Result files to merge instead of running a test (directories already expanded), and whether
+  // missing segments make a partial result rather than a refusal.
   std::vector<std::string> merge;
+  bool allowpartial = false;
   // --baseline, read and checked; --max-regression in percent; --report's result, read.
   std::string baseline, report;
   std::shared_ptr<const TStoredResult> baselineresult, reportresult;

@@ -1,11 +1,13 @@
 #include "cli/CliMerge.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <sstream>
 
 #include "cli/CliJob.h"
 #include "cli/CliReport.h"
 #include "cli/CliRun.h"
+#include "cli/JobParts.h"
 #include "common/WholeFile.h"
 #include "report/Baseline.h"
 #include "report/CsvReport.h"
@@ -13,6 +15,7 @@
 #include "report/JsonReport.h"
 #include "report/OutputFile.h"
 #include "results/LogFile.h"
+#include "segments/MergeNotes.h"
 #include "segments/MergedResults.h"
 
 namespace {
@@ -21,18 +24,22 @@ void complain(const std::string& text) {
   std::fprintf(stderr, "pressbolt-cli: %s\n", printable(text).c_str());
 }
 
-bool readsegments(const std::vector<std::string>& paths, std::vector<TSegmentFile>& files) {
+bool readsegments(const std::vector<std::string>& paths, std::vector<TSegmentFile>& files,
+                  std::vector<TSegmentNotes>& notes) {
   bool ok = true;
   for (const std::string& path : paths) {
     std::string text;
     TSegmentFile file;
     std::string error;
-    if (readwholefile(path, text, TFileKinds::AnyReadable) != 0 ||
-        !readsegmentfile(path, text, file, error)) {
-      complain("--merge: " + (error.empty() ? "cannot read \"" + path + "\"" : error));
+    if (const int e = readwholefile(path, text, TFileKinds::RegularOrStdin, kMaxResultBytes)) {
+      complain("--merge: " + inputproblem(e, path, TFileKinds::RegularOrStdin, kMaxResultBytes));
+      ok = false;
+    } else if (!readsegmentfile(path, text, file, error)) {
+      complain("--merge: " + error);
       ok = false;
     } else {
       files.push_back(std::move(file));
+      if (TSegmentNotes n; readsegmentnotes(text, n)) notes.push_back(std::move(n));
     }
   }
   return ok;
@@ -42,22 +49,29 @@ bool readsegments(const std::vector<std::string>& paths, std::vector<TSegmentFil
 
 int runmerge(const TCliJob& job) {
   std::vector<TSegmentFile> files;
-  if (!readsegments(job.merge, files)) return kExitBadInput;
+  std::vector<TSegmentNotes> notes;
+  if (!readsegments(job.merge, files, notes)) return kExitBadInput;
   TMergedTest merged;
   std::string error;
-  if (!mergesegments(files, merged, error)) {
+  if (!mergesegments(files, merged, error, job.allowpartial)) {
     std::istringstream lines(error);
     for (std::string line; std::getline(lines, line);) complain("--merge: " + line);
     return kExitBadInput;
   }
   files.clear();  // the merged copy is all that is needed from here
+  notemerge(merged, notes);
+  // A partial result and a clock that was not synchronised are said where they cannot be missed.
+  for (const std::string& line : merged.notes) {
+    if (line.rfind("Partial result: ", 0) == 0 || line.rfind("Warning: ", 0) == 0) complain(line);
+  }
 
   TRequestRecords records;
   mergedrecords(merged, records);
   TLogModel logs;
   TChartModel charts;
   mergedviews(merged, logs, charts);
-  const TReportInfo info = mergedinfo(merged);
+  TReportInfo info = mergedinfo(merged);
+  describemerge(merged, notes, info);
   const TTestFigures figures = testfigures(records);
   return writeresults(job, records, logs, charts, info, figures);
 }
@@ -77,6 +91,15 @@ int writeresults(const TCliJob& job, const TRequestRecords& records, const TLogM
   const TBaselineReport baseline = baselinereport(job, json);
   if (baseline.compared) json = baseline.json;
 
+  // Made only now: a merge or a comparison that was refused leaves no trace.
+  if (!job.outputdir.empty()) {
+    std::error_code ec;
+    std::filesystem::create_directories(job.outputdir, ec);
+    if (ec) {
+      complain("--output-dir: cannot create \"" + job.outputdir + "\": " + ec.message());
+      return kExitBadInput;
+    }
+  }
   bool written = true;
   auto write = [&](const std::string& path, const std::string& bytes) {
     if (path.empty()) return;
@@ -89,7 +112,7 @@ int writeresults(const TCliJob& job, const TRequestRecords& records, const TLogM
   for (const auto& line : logs.resultlines()) text += line.text + "\n";
   text += baseline.text;
   if (!job.quiet) {
-    if (job.json == "-" || job.requestscsv == "-") {
+    if (job.stdoutoutput) {
       std::fputs(text.c_str(), stderr);
     } else {
       write("-", text);

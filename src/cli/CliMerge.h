@@ -16,7 +16,7 @@ int runmerge(const TCliJob& job);
 
 // Writes a finished result that needs no test: the Results text (with the comparison of
 // --baseline) to stdout, the log file of --output-dir, JSON, CSV and HTML; then the limits.
-// Returns the exit status; kExitBadInput, with nothing written, when the result cannot be
-// compared with the baseline.
+// Makes --output-dir when it is missing. Returns the exit status; kExitBadInput, with nothing
+// written or made, when the result cannot be compared with the baseline.
 int writeresults(const TCliJob& job, const TRequestRecords& records, const TLogModel& logs,
                  const TChartModel& charts, const TReportInfo& info, const TTestFigures& figures);

@@ -101,14 +101,16 @@ void addoptions(CLI::App& app, TCliOptions& o) {
                  "receive stamps) exceeds MS")
       ->type_name("MS");
   app.add_option("--baseline", o.baseline,
-                 "Compare with an earlier JSON result of the same test (users, runs, ramp)")
+                 "Compare with an earlier JSON result of the same test (users, runs, ramp); - for "
+                 "standard input")
       ->type_name("FILE");
   app.add_option("--max-regression", o.maxregression,
                  "Exit status 3 when the median or p99 wait or the server time got worse than in "
                  "--baseline by more than PERCENT and by more than 1 ms")
       ->type_name("PERCENT");
   app.add_option("--report", o.report,
-                 "Write the outputs of a stored or merged JSON result instead of running a test")
+                 "Write the outputs of a stored or merged JSON result instead of running a test; - "
+                 "for standard input")
       ->type_name("FILE");
   app.add_flag("-q,--quiet", o.quiet, "No progress line and no results on stdout");
   app.add_flag("--demo", o.demo,
@@ -126,6 +128,13 @@ void addoptions(CLI::App& app, TCliOptions& o) {
                  "Wait until TIME (RFC 3339 with offset, or epoch milliseconds; at most a day "
                  "ahead) before run 1")
       ->type_name("TIME");
+  app.add_option("--run-interval", o.runinterval,
+                 "In a split test with --start-at, fire run r at the start plus (r - 1) x "
+                 "SECONDS in every segment (default: the wait between runs plus 30)")
+      ->type_name("SECONDS");
+  app.add_flag("--allow-partial", o.allowpartial,
+               "With --merge, merge the segments that are there and mark the result partial, "
+               "naming the missing segments and their users");
   app.add_option("--merge", o.merge,
                  "Merge the JSON results of a split test's segments (files, or a directory of "
                  "them) into one result instead of running a test")

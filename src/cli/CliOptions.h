@@ -31,8 +31,9 @@ struct TCliOptions {
   bool quiet = false;
   bool demo = false;
   // A test split over several processes, and the merge of their results.
-  std::optional<std::string> segment, segments, startat;
+  std::optional<std::string> segment, segments, startat, runinterval;
   std::vector<std::string> merge;
+  bool allowpartial = false;
 };
 
 // The exit statuses, as --help and the README document them.

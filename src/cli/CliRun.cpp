@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <sstream>
@@ -9,6 +10,7 @@
 #include "cli/CliHost.h"
 #include "cli/CliJob.h"
 #include "cli/CliReport.h"
+#include "cli/CliSegment.h"
 #include "cli/Progress.h"
 #include "cli/Signals.h"
 #include "engine/LoadEngine.h"
@@ -75,13 +77,6 @@ bool withinlimits(const TCliJob& job, const TTestFigures& figures) {
 
 namespace {
 
-std::string segmentmarkers(const TReportInfo& info, const std::string& json) {
-  const std::string which =
-      "segment " + std::to_string(info.segment) + "/" + std::to_string(info.segments);
-  return "=== pressbolt json begin " + which + " " + info.testid + " ===\n" + json +
-         "=== pressbolt json end " + which + " ===\n";
-}
-
 std::string resultstext(const TLogModel& logs) {
   std::string text;
   for (const auto& line : logs.resultlines()) text += line.text + "\n";
@@ -119,14 +114,22 @@ TCliOutcome runjob(const TCliJob& job) {
   if (!job.outputdir.empty()) engine.setoutputdir(job.outputdir);
 
   TReportInfo info = starttestinfo(job.settings, job.urls);
+  // The outputs give the body's length; a body held apart from postdata is measured here.
+  if (job.settings.sharedpost) info.postbytes = int64_t(job.settings.sharedpost->size());
   info.segment = job.segment;
   info.segments = job.segments;
   // Every segment of one split test must carry the same id, so it is derived, not drawn.
   if (job.segments > 1) info.testid = segmenttestid(jsonsettings(info), job.segments, job.startat);
+  TCliSegment segment(job);
+  segment.prepare(engine, loop);
 
   bool timedout = false;
+  bool waited = false;  // the start came (at once, or at --start-at)
   {
-    TSignalAbort signals(loop, [&engine] { engine.AbortButtonClick(); });
+    // A signal after the last run completed finds a finished test: nothing is left to abort.
+    TSignalAbort signals(loop, [&engine, &host] {
+      if (!host.finished()) engine.AbortButtonClick();
+    });
     TTimer timeout(loop);
     if (job.timeout) {
       timeout.Start(static_cast<uint64_t>(*job.timeout * 1000), [&] {
@@ -142,9 +145,14 @@ TCliOutcome runjob(const TCliJob& job) {
                    rfc3339(*job.startat).c_str());
     }
     if (!job.startat || waituntil(loop, *job.startat, cancelled)) {
-      info.started = utcnow();
+      waited = true;
+      segment.started();
       engine.ExecButtonClick();
       info.epochms = testepochms(engine);
+      // From the start instant itself: a second clock read apart may still be in the second
+      // before it. The two clocks mixed in epochms may land a hair before --start-at.
+      info.started =
+          utcsecond(job.startat ? std::max(info.epochms, double(*job.startat)) : info.epochms);
       if (host.errors() == 0 || engine.phase() != TLoadEngine::TPhase::idle) {
         while (!host.ended() && loop.RunOnce(true)) {
         }
@@ -156,6 +164,10 @@ TCliOutcome runjob(const TCliJob& job) {
   outcome.resultdir = engine.resultdir();
   if (!host.finished()) {
     if (TSignalAbort::caught() != 0) {
+      if (!waited) {
+        complain(std::string("test aborted by ") + signalname(TSignalAbort::caught()) +
+                 " before the start at " + rfc3339(*job.startat) + "; nothing was sent");
+      }
       outcome.status = kExitSignalBase + TSignalAbort::caught();
     } else if (timedout && job.startat) {
       complain("--timeout " + number(*job.timeout) + " s passed before the start at " +
@@ -172,6 +184,7 @@ TCliOutcome runjob(const TCliJob& job) {
   bool written = !engine.savefailed && host.errors() == 0;
 
   endtestinfo(info, engine);
+  segment.describe(info);
   const TTestFigures figures = needfigures(job) ? testfigures(host.records()) : TTestFigures();
   std::string error;
   auto write = [&](const std::string& path, const std::string& bytes) {
@@ -185,17 +198,16 @@ TCliOutcome runjob(const TCliJob& job) {
       !job.json.empty() || job.baselineresult ? jsonreport(info, host.records(), figures) : "";
   const TBaselineReport baseline = baselinereport(job, json);
   if (baseline.compared) json = baseline.json;
-  const bool stdouttaken = job.json == "-" || job.requestscsv == "-";
   if (!job.quiet) {
-    if (stdouttaken) {
+    if (job.stdoutoutput) {
       std::fputs((resultstext(logs) + baseline.text).c_str(), stderr);
     } else {
       write("-", resultstext(logs) + baseline.text);
     }
   }
   if (!job.json.empty()) {
-    // A pod's log holds more than the JSON: marker lines let a script cut it out.
-    if (job.json == "-" && job.segments > 1) json = segmentmarkers(info, json);
+    // A pod's log holds more than the JSON: the frame keeps it whole among other lines.
+    if (outputdescriptor(job.json) == STDOUT_FILENO) json = segment.stdoutresult(info, json);
     write(job.json, json);
   }
   if (!job.requestscsv.empty()) write(job.requestscsv, csvreport(host.records()));
@@ -208,7 +220,8 @@ TCliOutcome runjob(const TCliJob& job) {
   const bool regression = withinregression(job, baseline);
   const bool limitsok = limits && regression;
 
-  const int sig = TSignalAbort::caught();
+  // A signal that came after the last run completed aborted nothing: the test is finished.
+  const int sig = info.aborted ? TSignalAbort::caught() : 0;
   if (sig != 0) {
     complain(std::string("test aborted by ") + signalname(sig) +
              "; the completed runs are written");

@@ -54,7 +54,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "pressbolt-cli: %s\n", printable(error).c_str());
     return kExitBadInput;
   }
-  if (!job.outputdir.empty()) {
+  // A merge and a report make the directory once their input has been accepted.
+  if (job.merge.empty() && !job.reportresult && !job.outputdir.empty()) {
     std::error_code ec;
     std::filesystem::create_directories(job.outputdir, ec);
     if (ec) {

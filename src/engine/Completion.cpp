@@ -9,6 +9,7 @@
 #include "engine/ServerTime.h"
 #include "engine/Texts.h"
 #include "results/Clock.h"
+#include "results/Outcome.h"
 
 // The engine attaches its handlers to its own clients only, so every sender is a mythttpcli.
 static mythttpcli* client(THttpCli* sender) {
@@ -63,12 +64,15 @@ void TLoadEngine::requestdone(THttpCli* Sender, THttpRequest, uint16_t Error) {
         "; server_ms and server_ttfb_ms are null where it gives none");
   }
   charts_.addrequest(c->starttime - teststart, wait, c->StatusCode,
-                     static_cast<double>(server.server), static_cast<double>(server.ttfb));
+                     static_cast<double>(server.server), static_cast<double>(server.ttfb), Error);
   // The end of the run is the end of its last request: only that one needs the clock here.
   const bool maybelast = clientsleft <= 1;
   const long double endtime = maybelast ? elapsedms() : 0;
   waitsum += wait;
   requestscounted += 1;
+  runwaitsum += wait;
+  runrequests += 1;
+  if (isclientfailure(Error)) ++runclienterrors;
   tally.statusadd(c->StatusCode);
   TRequestOutcome outcome{launchedrun_, c->requestno,  &c->URL,       c->starttime - teststart,
                           wait,         c->firstbyte,  c->StatusCode, Error,
@@ -153,6 +157,11 @@ void TLoadEngine::writerunstatistics(const TestSettings& s, long double endtime)
   const std::string summary = statussummary(tally);
   logs_.logdatanocr(summary);
   charts_.setfoot(0, summary);
+  if (runclienterrors > 0) {
+    const std::string clientline = clienterrorline(runclienterrors, runusers);
+    log(clientline);
+    logs_.logdatanocr(clientline);
+  }
 
   log(" ");
   log("Average Results of this Run:");
@@ -162,10 +171,8 @@ void TLoadEngine::writerunstatistics(const TestSettings& s, long double endtime)
   std::string line = "  Average Request Processing Time: " + rounded(avg) + " msec";
   if (overall != 0) line += " (equals ~" + rounded(1 / avg * 1000 * 60 * 60) + " requests/h)";
   log(line);
-  if (requestscounted > 0) {
-    log("  Average User Wait Time: " + rounded(waitsum / requestscounted) + " msec for " +
-        std::to_string(runusers) + " simultaneous users");
-  }
+  // This run's own requests: the lines for all runs follow below.
+  if (runrequests > 0) log(waitfoot(runwaitsum / runrequests, runusers));
   line = "  Total Bytes: " + std::to_string(runbytes) + " Bytes (" +
          std::to_string(runbytes / 1000) + " kB)";
   if (overall != 0) {
@@ -175,19 +182,15 @@ void TLoadEngine::writerunstatistics(const TestSettings& s, long double endtime)
 
   runtimesum += avg;
   runscounted += 1;
-  const long double mean = runtimesum / runscounted;
-  std::string foot2 = std::string(charts_.foot()[2]);
-  if (s.ramptest) {
-    if (runtimesum > 0) foot2 = rampfoot(runusers, mean);
-    charts_.addramp(runusers, mean, ramplabel(tally.errors(), runusers));
-    if (requestscounted > 0) charts_.addrampwait(runusers, waitsum / requestscounted);
-  } else {
-    foot2 = runsfoot(runscounted, mean);
-  }
-  charts_.setfoot(2, foot2);
-  if (requestscounted > 0) {
-    charts_.setfoot(3, waitfoot(waitsum / requestscounted, runusers));
-  }
+  TRunFoot foot;
+  foot.users = runusers;
+  foot.mean = runtimesum / runscounted;
+  foot.runscounted = runscounted;
+  foot.errors = tally.errors();
+  foot.clienterrors = runclienterrors;
+  if (runrequests > 0) foot.runwait = runwaitsum / runrequests;
+  if (requestscounted > 0) foot.allwait = waitsum / requestscounted;
+  runfoot(s.ramptest, foot, charts_);
   log("RUN DONE");
   log(std::string(51, '='));
   log("");

@@ -58,6 +58,11 @@ class TEngineHost {
   // A request has completed (after its log line, chart point and tally entry). For hosts that
   // keep per-request records; the default keeps nothing.
   virtual void requestcompleted(const TRequestOutcome&) {}
+  // Every request of run runindex has been started: the start loop its "Created ..." line tells.
+  virtual void startloopdone(int /*runindex*/, const TStartLoopRecord& /*loop*/) {}
+  // A warning at the start of a test that the log holds too: the command line writes it to
+  // stderr, the window shows it in its status bar.
+  virtual void warning(const std::string& /*text*/) {}
   // The last request of run runindex has completed; overallms is the run's overall time.
   virtual void runcompleted(int /*runindex*/, int /*users*/, long double /*overallms*/,
                             bool /*aborted*/) {}

@@ -13,6 +13,7 @@
 #include <stdexcept>
 #include <string_view>
 
+#include "common/Text.h"
 #include "engine/Cookies.h"
 #include "engine/EngineText.h"
 #include "engine/LineReader.h"
@@ -41,6 +42,12 @@ bool fileexists(const std::string& path) {
 int rampusers(int users, int runs, int runindex) {
   long double n = std::nearbyint(static_cast<long double>(users) / runs * (runindex + 1));
   return n < 1 ? 1 : static_cast<int>(n);
+}
+
+std::vector<std::string> TLoadEngine::urllist() {
+  std::vector<std::string> lines = host_.urllines();
+  for (std::string& l : lines) l = std::string(trim(l, " \t"));
+  return lines;
 }
 
 void TLoadEngine::releaseclients() {
@@ -81,7 +88,10 @@ bool TLoadEngine::launchrun() {
 }
 
 void TLoadEngine::opensources(TestSettings& s, TRunSources& sources) {
-  if (s.usepost) sources.postbody = std::make_shared<const std::string>(std::move(s.postdata));
+  if (s.usepost) {
+    sources.postbody =
+        s.sharedpost ? s.sharedpost : std::make_shared<const std::string>(std::move(s.postdata));
+  }
   if (s.preservecookies && (runindex >= 1 || !cookiecachewritable)) {
     sources.cookiesopen = sources.cookies.open("cookies.txt");
     if (!sources.cookiesopen) {
@@ -98,7 +108,7 @@ void TLoadEngine::opensources(TestSettings& s, TRunSources& sources) {
       log("Tried to load user/password data from \"users.txt\", but file was not found");
     }
   }
-  if (s.multipleurls) sources.urls = host_.urllines();
+  if (s.multipleurls) sources.urls = urllist();
 }
 
 int TLoadEngine::beginrun(const TestSettings& s) {
@@ -106,6 +116,8 @@ int TLoadEngine::beginrun(const TestSettings& s) {
   runusers = N;
   launchedrun_ = runindex;
   tally.reset();
+  runwaitsum = runrequests = 0;
+  runclienterrors = 0;
   log("Allocating memory");
   releaseclients();
   return N;
@@ -303,6 +315,8 @@ void TLoadEngine::fire(bool post) {
   }
   const long double t1 = elapsedms();
   startloop_ = {t0, t1};
+  host_.startloopdone(launchedrun_, {static_cast<double>(t0 - teststart),
+                                     static_cast<double>(t1 - t0), startrate(runusers, t1 - t0)});
 
   const std::string created = createdline(runusers, t1 - t0);
   log(created);

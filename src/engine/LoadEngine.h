@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -61,6 +62,9 @@ class TLoadEngine {
   void setsegment(int segment, int segments);
   int segment() const { return segment_; }
   int segments() const { return segments_; }
+  // When set, run runindex + 1 (runindex from 0) fires delay(runindex) ms after the previous
+  // run's end instead of after the wait per run: a split test's runs fire at shared instants.
+  void setrundelay(std::function<uint64_t(int runindex)> delay) { rundelay_ = std::move(delay); }
 
   TPhase phase() const;
   // The last run's start loop on the test clock (elapsedms): from the first request started to
@@ -94,6 +98,10 @@ class TLoadEngine {
   // of that name is left as it was.
   bool savefailed = false;
   long double waitsum = 0, requestscounted = 0, runtimesum = 0, runscounted = 0;
+  // The current run's own wait sum and requests, and the requests this machine failed itself
+  // (they stay in the tally, but never count against the server).
+  long double runwaitsum = 0, runrequests = 0;
+  int32_t runclienterrors = 0;
   TStatusTally tally;
   // Clients of the current run whose requests have not completed, in user order. A completed
   // client leaves a null slot, so removal is O(1) and the order stays for Abort.
@@ -126,11 +134,18 @@ class TLoadEngine {
     TLoadEngine& engine_;
   };
 
+  // The host's multiple-URL lines as a run uses them: blanks and tabs at either end are cut, as
+  // the settings file's reading cuts them, so a list behaves the same after a restart.
+  std::vector<std::string> urllist();
+
   // Test start pieces.
   bool validate(const TestSettings& s);
   void preparecharts(const TestSettings& s);
   void writeheader(const TestSettings& s);
   bool preparecookiecache(const TestSettings& s);
+  // Says once, in the log and to the host, when the users of a run cannot all have a socket or a
+  // local port on this machine.
+  void warnoflimits(const TestSettings& s);
 
   // Launch of one run; false when it could not be launched (the test is then over). Its steps:
   // open what the run reads, size the run, make one client per own user, then fire them all.
@@ -175,6 +190,7 @@ class TLoadEngine {
   TNoticeTarget notices_;
   std::string outputdir_;
   int segment_ = 1, segments_ = 1;
+  std::function<uint64_t(int)> rundelay_;
   std::string resultdir_;
   // The per-request log and status lines are composed here: the buffer is reused, so a line
   // costs no allocation of its own.

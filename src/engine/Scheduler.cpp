@@ -22,7 +22,9 @@ void TLoadEngine::endofrun() {
   TestSettings s = host_.settings();
   if (runindex + 1 < s.runs) {
     ++runindex;
-    Timer1.Start(static_cast<uint64_t>(s.waitperrun) * 1000 + 5, [this] { Timer1Timer(); });
+    const uint64_t ms =
+        rundelay_ ? rundelay_(runindex) : static_cast<uint64_t>(s.waitperrun) * 1000 + 5;
+    Timer1.Start(ms, [this] { Timer1Timer(); });
     return;
   }
   finish();

@@ -1,5 +1,6 @@
 #include "engine/StartChecks.h"
 
+#include <algorithm>
 #include <limits>
 
 #include "engine/EngineText.h"
@@ -20,6 +21,16 @@ std::string hostrefusal(const std::string& what, const std::string& url,
          ". Please correct it; the test was not started.";
 }
 
+// A port the connection could never use: every request would fail on its own with a socket
+// error. Digits only count here; a service name is looked up when the request starts.
+std::string portproblem(const std::string& port) {
+  const std::string p = trimmed(port);
+  if (p.empty() || p.find_first_not_of("0123456789") != std::string::npos) return std::string();
+  const size_t digits = p.size() - std::min(p.find_first_not_of('0'), p.size());
+  if (digits <= 5 && (digits == 0 || std::stol(p) <= 65535)) return std::string();
+  return "names port " + p + ", above the highest port 65535";
+}
+
 }  // namespace
 
 bool hasheaderbreak(const std::string& text) {
@@ -30,8 +41,12 @@ std::string startproblem(const TestSettings& s, const std::vector<std::string>& 
   if (s.multipleurls) {
     for (size_t i = 0; i < urls.size(); ++i) {
       if (hasheaderbreak(urls[i])) return breakrefusal("URL#" + std::to_string(i + 1));
-      if (std::string v6 = hostproblem(SplitURL(trimmed(urls[i])).host); !v6.empty()) {
+      const TUrlParts parts = SplitURL(trimmed(urls[i]));
+      if (std::string v6 = hostproblem(parts.host); !v6.empty()) {
         return hostrefusal("URL#" + std::to_string(i + 1), urls[i], v6);
+      }
+      if (std::string port = portproblem(parts.port); !port.empty()) {
+        return hostrefusal("URL#" + std::to_string(i + 1), urls[i], port);
       }
     }
   } else if (hasheaderbreak(s.url)) {
@@ -46,6 +61,8 @@ std::string startproblem(const TestSettings& s, const std::vector<std::string>& 
            "example http://127.0.0.1:8080/; the test was not started.";
   } else if (std::string v6 = hostproblem(SplitURL(trimmed(s.url)).host); !v6.empty()) {
     return hostrefusal("The URL", s.url, v6);
+  } else if (std::string port = portproblem(SplitURL(trimmed(s.url)).port); !port.empty()) {
+    return hostrefusal("The URL", s.url, port);
   }
   if (s.useagent && hasheaderbreak(s.agent)) return breakrefusal("The user agent");
   if (s.useproxy && (hasheaderbreak(s.proxy) || hasheaderbreak(s.proxyport))) {
@@ -55,6 +72,13 @@ std::string startproblem(const TestSettings& s, const std::vector<std::string>& 
     if (std::string v6 = hostproblem(SplitURL(trimmed(s.proxy)).host); !v6.empty()) {
       return "The proxy \"" + trimmed(s.proxy) + "\" " + v6 +
              ". Please correct it; the test was not started.";
+    }
+  }
+  if (s.useproxy) {
+    if (std::string port = portproblem(s.proxyport); !port.empty()) {
+      return "The proxy port \"" + trimmed(s.proxyport) +
+             "\" is above the highest port 65535. "
+             "Please correct it; the test was not started.";
     }
   }
   if (s.useproxy && trimmed(s.proxy).empty()) {

@@ -6,6 +6,7 @@
 // (settings/SettingsModel.h); the initial values here are the defaults of a first start.
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -32,12 +33,20 @@ struct TestSettings {
   bool ramptest = false;
   bool usepost = false;
   std::string postdata;
+  // A body read from a file (megabytes, maybe) is held here once instead, shared by every
+  // snapshot of the settings and every user who sends it; postdata is then empty.
+  std::shared_ptr<const std::string> sharedpost;
   bool writeheaders = false;  // log every received header line
   bool writedata = false;     // log every received document chunk
   bool onerroronly = false;   // ... only of non-200 answers
   std::string cafile;         // https: PEM file of CAs trusted beside the system's store
   bool insecure = false;      // https: accept any certificate
 };
+
+// The POST body of a test, wherever it is held.
+inline const std::string& postbody(const TestSettings& s) {
+  return s.sharedpost ? *s.sharedpost : s.postdata;
+}
 
 // Whether the test has an https URL (the single URL, or any of the list's).
 bool testshttps(const TestSettings& s, const std::vector<std::string>& urls);

@@ -11,6 +11,7 @@
 #include "engine/LoadEngine.h"
 #include "engine/RunText.h"
 #include "engine/StartChecks.h"
+#include "engine/StartLimits.h"
 #include "results/Clock.h"
 #include "results/LogFile.h"
 #include "results/SysInfo.h"
@@ -33,12 +34,11 @@ std::string localdatetime() {
 }  // namespace
 
 bool TLoadEngine::validate(const TestSettings& s) {
-  if (s.multipleurls && host_.urllines().empty()) {
+  if (s.multipleurls && urllist().empty()) {
     host_.errordialog(kNoUrls);
     return false;
   }
-  std::string refusal =
-      startrefusal(s, s.multipleurls ? host_.urllines() : std::vector<std::string>());
+  std::string refusal = startrefusal(s, s.multipleurls ? urllist() : std::vector<std::string>());
   if (!refusal.empty()) {
     host_.errordialog(refusal);
     return false;
@@ -50,7 +50,7 @@ bool TLoadEngine::validate(const TestSettings& s) {
   tlscontext_.reset();
   try {
     if (!s.cafile.empty() || s.insecure ||
-        testshttps(s, s.multipleurls ? host_.urllines() : std::vector<std::string>())) {
+        testshttps(s, s.multipleurls ? urllist() : std::vector<std::string>())) {
       tlscontext_ = std::make_shared<TTlsContext>(TTlsOptions{s.cafile, s.insecure});
     }
   } catch (const ETlsSetup& e) {
@@ -113,6 +113,7 @@ void TLoadEngine::ExecButtonClick() {
   firstsource_.reset();
   writeheader(s);
   if (!note.empty()) log(note);
+  warnoflimits(s);
 
   teststart = elapsedms();
   charts_.clearrequests();
@@ -146,7 +147,7 @@ void TLoadEngine::writeheader(const TestSettings& s) {
   } else {
     log("Testing Multiple URLs:");
     logs_.logdata("Testing Multiple URLs");
-    std::vector<std::string> lines = host_.urllines();
+    std::vector<std::string> lines = urllist();
     for (size_t i = 0; i < lines.size(); ++i) {
       log("URL#" + std::to_string(i + 1) + ": " + maskedurl(lines[i]));
     }
@@ -155,7 +156,7 @@ void TLoadEngine::writeheader(const TestSettings& s) {
   log("Settings: " + testdescription(s));
   if (s.useproxy) log("Settings: Proxy: " + s.proxy + ":" + s.proxyport);
   if (s.usepost) {
-    log("Settings: use POST requests using POST-data=" + loggedpostdata(s.postdata));
+    log("Settings: use POST requests using POST-data=" + loggedpostdata(postbody(s)));
     logs_.logdatanocr("Settings: use POST requests");
   } else {
     log("Settings: use GET requests");
@@ -163,7 +164,7 @@ void TLoadEngine::writeheader(const TestSettings& s) {
   }
   if (s.useagent) log("Settings: User Agent: " + s.agent);
   logs_.logdatanocr("Settings: " + testdescription(s));
-  if (testshttps(s, host_.urllines())) {
+  if (testshttps(s, urllist())) {
     log("Settings: https: " + trusttext(s));
     logs_.logdatanocr("Settings: https: " + trusttext(s));
   }
@@ -181,6 +182,15 @@ void TLoadEngine::writeheader(const TestSettings& s) {
   log("Test is starting");
   logs_.logdata("Test run on " + localdatetime());
   log("----------------------------------------------------");
+}
+
+void TLoadEngine::warnoflimits(const TestSettings& s) {
+  // A ramp test's last step has all its users; a segment fires its own share of them.
+  const long long users = s.users >= segment_ ? (s.users - segment_) / segments_ + 1 : 0;
+  for (const std::string& warning : limitwarnings(users, machinelimits())) {
+    log(warning);
+    host_.warning(warning);
+  }
 }
 
 bool TLoadEngine::preparecookiecache(const TestSettings& s) {

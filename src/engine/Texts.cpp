@@ -130,6 +130,8 @@ constexpr TText kSocketTexts[] = {
     {11022, "ICMP_UNLOAD"},
     {11050, "ICMP_GENERAL_FAILURE"},
     {11255, "ICMP_PENDING"},
+    // The HTTP client's own code for an answer that ended before its Content-Length.
+    {12001, "Body cut short: the connection closed before Content-Length bytes arrived."},
 };
 
 template <size_t N>

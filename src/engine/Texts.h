@@ -11,8 +11,8 @@
 std::string statustext(int code);
 
 // Text of a request's completion error code (Winsock numbers; 11001 .. 11255 read as the names of
-// the ICMP status codes); "(unknown errorcode)" for any other code. Callers pass the code
-// zero-extended from 16 bits.
+// the ICMP status codes; 12001 is the HTTP client's body cut short); "(unknown errorcode)" for
+// any other code. Callers pass the code zero-extended from 16 bits.
 std::string sockettext(uint16_t code);
 
 // The same texts without a copy, for a line written once per request. None is longer than

@@ -153,7 +153,7 @@ void paintrequestpoints(QPainter& p, const TRequestChartLayout& l, const TChartM
   p.setPen(Qt::NoPen);
   for (size_t i : order) {
     p.fillRect(qrect(l.pointrect(points[i])),
-               qcolour(chartstyle::pointcolour(points[i].statuscode)));
+               qcolour(chartstyle::outcomecolour(points[i].outcome())));
   }
   p.restore();
 }

@@ -38,9 +38,9 @@ QRectF qrect(const TChartRect& r);
 // The request chart without its points: background, title, axes, grid, labels, axis titles,
 // legend, foot lines or the note of a chart too small to plot, at the layout's bounds.
 void paintrequestframe(QPainter& p, const TRequestChartLayout& l, const TChartFonts& f);
-// The request points in pointorder(), each in its outcome's colour, clipped to the plot: a
-// failure is drawn over every success, a rarer outcome over a commoner one, and within one
-// outcome a later request over an earlier one. Nothing while the layout is not plotted.
+// The request points in pointorder(), each in its outcome class's colour, clipped to the plot: a
+// failure is drawn over every success, the failure classes interleaved, and a later-started
+// success over an earlier one. Nothing while the layout is not plotted.
 void paintrequestpoints(QPainter& p, const TRequestChartLayout& l, const TChartModel& m);
 // The whole ramp chart.
 void paintrampchart(QPainter& p, const TRampChartLayout& l, const TChartModel& m,

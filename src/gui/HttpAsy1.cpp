@@ -4,6 +4,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QScreen>
+#include <QTimer>
 #include <QStatusBar>
 
 #include "browser/FirstResponseView.h"
@@ -42,13 +43,11 @@ THttpAsyForm::~THttpAsyForm() = default;
 void THttpAsyForm::runoptionhandlers() {
   for (const TSetting& e : settingsmodel()) followswitch(e);
   multiurlClick();
-  RampClick();
 }
 
 void THttpAsyForm::connecthandlers() {
   bindswitches();
   connect(multiurl, &QRadioButton::toggled, this, &THttpAsyForm::multiurlClick);
-  connect(Ramp, &QCheckBox::toggled, this, &THttpAsyForm::RampClick);
   for (QLineEdit* field : {url1, URLEdit, Edit2})
     connect(field, &QLineEdit::textChanged, this, &THttpAsyForm::syncurl);
   connect(ExecButton, &QPushButton::clicked, this, [this] {
@@ -67,6 +66,10 @@ void THttpAsyForm::connecthandlers() {
   connect(OpenResultsButton, &QPushButton::clicked, this, &THttpAsyForm::OpenResultsClick);
   connect(SaveResultsButton, &QPushButton::clicked, this, &THttpAsyForm::SaveResultsClick);
   connectbrowserview();
+  for (TPlotWidget* chart :
+       {static_cast<TPlotWidget*>(Panel3->chart1()), static_cast<TPlotWidget*>(Panel3->chart2())}) {
+    chart->oncopied = [this] { setstatustext("Graph copied to the clipboard"); };
+  }
 }
 
 void THttpAsyForm::connectbrowserview() {
@@ -102,14 +105,8 @@ void quitonclose(THttpAsyForm& form) {
   QObject::connect(&form, &THttpAsyForm::closed, qApp, [] { QCoreApplication::exit(0); });
 }
 
-void THttpAsyForm::RampClick() {
-  Panel3->chart2()->setVisible(Ramp->isChecked() || openedramp_);
-}
-
-void THttpAsyForm::setopenedresult(const QString& path, bool ramp) {
+void THttpAsyForm::setopenedresult(const QString& path) {
   openedpath_ = path;
-  openedramp_ = !path.isEmpty() && ramp;
-  RampClick();
   if (!path.isEmpty()) {
     setstatustext("Opened results: " + QFileInfo(path).fileName());
     StatusText->setToolTip(path);
@@ -126,7 +123,13 @@ void THttpAsyForm::OpenResultsClick() {
     onopenresults(open.selectedFiles().first());
 }
 
+void THttpAsyForm::closelater() {
+  QTimer::singleShot(0, this, [this] { close(); });
+}
+
 void THttpAsyForm::SaveResultsClick() {
+  // Nothing to save is said before a file name is asked for.
+  if (oncansave && !oncansave()) return;
   QFileDialog save(this, "Save Results", QString(), "Results (*.json);;All Files (*)");
   save.setObjectName("saveresults");
   save.setAcceptMode(QFileDialog::AcceptSave);

@@ -59,6 +59,8 @@ class THttpAsyForm : public QMainWindow, public TWindowView {
   TLogModel& logmodel() override { return logmodel_; }
   void synclogviews() override { mirror_->sync(); }
   void catchuplogviews() override { mirror_->catchup(); }
+  void showlogviewsfromtop() override { mirror_->showfromtop(); }
+  void closelater() override;
   void holdlogviews(std::function<bool()> hold) override { mirror_->setholdwhile(std::move(hold)); }
   void setstatustext(const QString& text) override;
   void setstartenabled(bool on) override;
@@ -70,7 +72,7 @@ class THttpAsyForm : public QMainWindow, public TWindowView {
   void setbrowserlabel(const QString& text) override;
   void navigatebrowser(const QString& folder, const QString& url) override;
   QWidget* dialogparent() override { return this; }
-  void setopenedresult(const QString& path, bool ramp) override;
+  void setopenedresult(const QString& path) override;
 
   // Finishes what is being typed in the number fields, as leaving them would: an entry out of
   // range becomes the nearest allowed value, an empty key offset 0. "Start Test" and the close
@@ -93,11 +95,9 @@ class THttpAsyForm : public QMainWindow, public TWindowView {
   // Where the settings are kept (derived from the program's name).
   const std::string& settingsfile() const { return settingsfile_; }
 
-  // Option handlers: the URL list window shows with "multiple URLs", the ramp chart with
-  // "Ramp-Test". The fields that depend on an option follow it by the settings model
-  // (followswitch()).
+  // Option handlers: the URL list window shows with "multiple URLs". The fields that depend on an
+  // option follow it by the settings model (followswitch()).
   void multiurlClick();
-  void RampClick();
   // Every option handler once, so the dependent fields match their options.
   void runoptionhandlers();
   // Puts the URL list window beside the main window, on the side with more room on the screen,
@@ -144,7 +144,6 @@ class THttpAsyForm : public QMainWindow, public TWindowView {
   QString logfolder_;
   // The file of the opened result the views show; empty for a test run here.
   QString openedpath_;
-  bool openedramp_ = false;
   TLogModel logmodel_;
   TLogMirror* mirror_ = nullptr;
 

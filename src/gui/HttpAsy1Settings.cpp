@@ -14,6 +14,7 @@
 #include <QSpinBox>
 
 #include "gui/HttpAsy1.h"
+#include "results/LogFile.h"
 #include "settings/SettingsModel.h"
 
 namespace {
@@ -225,6 +226,10 @@ bool THttpAsyForm::FormClose() {
 }
 
 void THttpAsyForm::closeEvent(QCloseEvent* event) {
+  if (onclose && !onclose()) {
+    event->ignore();
+    return;
+  }
   // Settings that cannot be written are reported and lost: refusing the close instead would
   // leave a window that can never be closed.
   FormClose();
@@ -241,7 +246,22 @@ void THttpAsyForm::setlogfolder(const QString& folder) {
 }
 
 void THttpAsyForm::LogFolderButtonClick() {
-  const QString start = logfolder_.isEmpty() ? QDir::homePath() : logfolder_;
-  const QString chosen = QFileDialog::getExistingDirectory(this, "Folder for the log files", start);
-  if (!chosen.isEmpty()) setlogfolder(chosen);
+  // The dialog opens where the log files go now.
+  const QString start = logfolder_.isEmpty() ? qs(::outputdir()) : logfolder_;
+  QFileDialog dialog(this, "Folder for the log files", start);
+  dialog.setObjectName("logfolder");
+  dialog.setFileMode(QFileDialog::Directory);
+  dialog.setOption(QFileDialog::ShowDirsOnly, true);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+  const QString chosen = dialog.selectedFiles().first();
+  // Refused now rather than at the next start.
+  std::string reason;
+  if (!canwritein(chosen.toStdString(), reason)) {
+    QMessageBox::critical(this, windowTitle(),
+                          "The log files cannot be written to \"" + chosen + "\": " + qs(reason) +
+                              ". Please choose another folder; the log folder stays " +
+                              (logfolder_.isEmpty() ? qs(::outputdir()) : logfolder_) + ".");
+    return;
+  }
+  setlogfolder(chosen);
 }

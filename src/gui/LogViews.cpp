@@ -68,6 +68,16 @@ void TLogMirror::sync() {
   syncresults();
 }
 
+void TLogMirror::showfromtop() {
+  log_->moveCursor(QTextCursor::Start);
+  results_->moveCursor(QTextCursor::Start);
+  for (QAbstractScrollArea* view :
+       {static_cast<QAbstractScrollArea*>(log_), static_cast<QAbstractScrollArea*>(results_)}) {
+    view->verticalScrollBar()->setValue(0);
+    view->horizontalScrollBar()->setValue(0);
+  }
+}
+
 void TLogMirror::catchup() {
   synclog(kBatchLines);
   syncresults();

@@ -45,6 +45,8 @@ class TLogMirror : public QObject {
   // As sync(), but adds at most kBatchLines log lines now and the rest in the next passes of the
   // event loop: a test of many users leaves tens of thousands of lines to show at its end.
   void catchup();
+  // Both views at their first line: an opened result is read from its start.
+  void showfromtop();
   // While hold() is true the timer leaves the views as they are (sync() still catches up).
   void setholdwhile(std::function<bool()> hold) { hold_ = std::move(hold); }
 

@@ -91,4 +91,5 @@ void TPlotWidget::PrintGraphClick() {
 
 void TPlotWidget::CopyGraphClick() {
   QApplication::clipboard()->setImage(image());
+  if (oncopied) oncopied();
 }

@@ -9,6 +9,7 @@
 #include <QPainter>
 #include <QPrinter>
 #include <QWidget>
+#include <functional>
 
 #include "gui/ChartPainter.h"
 
@@ -29,6 +30,9 @@ class TPlotWidget : public QWidget {
   // "Print Graph": print dialog, landscape. "Copy Graph": image() onto the clipboard.
   void PrintGraphClick();
   void CopyGraphClick();
+
+  // Called when "Copy Graph" has put the chart onto the clipboard.
+  std::function<void()> oncopied;
 
   QAction* printaction() const { return print_; }
   QAction* copyaction() const { return copy_; }

@@ -112,17 +112,32 @@ struct TTextSlice {
   double from = 0, to = 0;
 };
 
+// A heading of the results text: a line in bold (the run headings are bold and coloured).
+bool isheading(const QTextBlock& b) {
+  const QTextBlock::iterator first = b.begin();
+  return !first.atEnd() && first.fragment().charFormat().fontWeight() >= QFont::Bold;
+}
+
 // Cuts the text into pages between its lines: the first page has what the title band leaves
-// of the body, the others the whole body. A line taller than a page is cut where it must be.
+// of the body, the others the whole body. A heading that would end a page goes to the next with
+// the lines it heads. A line taller than a page is cut where it must be.
 std::vector<TTextSlice> paginate(QTextDocument& doc, double firstheight, double height) {
-  std::vector<std::pair<double, double>> lines;  // top and bottom of every line, in order
+  struct TLine {
+    double top, bottom;
+    bool heading;  // the last line of a heading
+    bool blank;    // an empty line
+  };
+  std::vector<TLine> lines;
   QAbstractTextDocumentLayout* layout = doc.documentLayout();
   for (QTextBlock b = doc.begin(); b.isValid(); b = b.next()) {
     const QRectF box = layout->blockBoundingRect(b);
     const QTextLayout* tl = b.layout();
+    const bool blank = b.text().trimmed().isEmpty();
+    const bool heading = !blank && isheading(b);
     for (int i = 0; tl != nullptr && i < tl->lineCount(); ++i) {
       const QTextLine line = tl->lineAt(i);
-      lines.emplace_back(box.top() + line.y(), box.top() + line.y() + line.height());
+      lines.push_back({box.top() + line.y(), box.top() + line.y() + line.height(),
+                       heading && i + 1 == tl->lineCount(), blank});
     }
   }
   std::vector<TTextSlice> pages;
@@ -130,13 +145,27 @@ std::vector<TTextSlice> paginate(QTextDocument& doc, double firstheight, double 
   size_t next = 0;
   do {
     double to = from;
-    while (next < lines.size() && lines[next].second <= from + room) to = lines[next++].second;
+    const size_t first = next;
+    while (next < lines.size() && lines[next].bottom <= from + room) to = lines[next++].bottom;
+    // Headings at the foot of the page, and the blank lines above them, move to the next page,
+    // unless they are all the page holds.
+    if (next < lines.size()) {
+      size_t keep = next;
+      while (keep > first && lines[keep - 1].heading) --keep;
+      if (keep < next) {
+        while (keep > first && lines[keep - 1].blank) --keep;
+      }
+      if (keep > first && keep < next) {
+        next = keep;
+        to = lines[keep - 1].bottom;
+      }
+    }
     if (next < lines.size() && to == from) {
       to = from + room;
-      while (next < lines.size() && lines[next].second <= to) ++next;
+      while (next < lines.size() && lines[next].bottom <= to) ++next;
     }
     pages.push_back({from, to});
-    if (next < lines.size()) from = std::max(to, lines[next].first);
+    if (next < lines.size()) from = std::max(to, lines[next].top);
     room = height;
   } while (next < lines.size());
   return pages;

@@ -23,7 +23,7 @@ void TRequestChart::refresh() {
   if (!stale_) {
     const TRequestChartLayout l = layoutrequestchart(model(), width(), height(), fonts().metrics());
     if (l.sameplot(layout_) && model().requestgeneration() == generation_ &&
-        model().textrevision() == textrev_ && pointlayers(model()) == layers_) {
+        model().textrevision() == textrev_) {
       if (model().requests().size() == drawn_) return;
       const size_t from = drawn_;
       rasterpoints(from);
@@ -43,7 +43,6 @@ void TRequestChart::redraw() {
   layout_ = layoutrequestchart(model(), width(), height(), fonts().metrics());
   textrev_ = model().textrevision();
   generation_ = model().requestgeneration();
-  layers_ = pointlayers(model());
   {
     QPainter p(&cache_);
     paintrequestframe(p, layout_, fonts());
@@ -71,18 +70,18 @@ void TRequestChart::rasterpoints(size_t from) {
                             int(std::lround(r.width * dpr)), int(std::lround(r.height * dpr)))
                           .intersected(depthrect_);
     if (dev.isEmpty()) continue;
-    const TChartColour c = chartstyle::pointcolour(pt.statuscode);
+    const TChartColour c = chartstyle::outcomecolour(pt.outcome());
     const QRgb rgb = qRgb(c.r, c.g, c.b);
-    const int layer = layerof(layers_, pt.statuscode);
-    const double start = static_cast<double>(pt.x);
+    const int layer = pointlayer(pt);
+    const double key = pointdepth(pt, i);
     for (int y = dev.top(); y <= dev.bottom(); ++y) {
       auto* line = reinterpret_cast<QRgb*>(cache_.scanLine(y));
       TDepth* depth = depth_.data() + size_t(y - depthrect_.top()) * size_t(w);
       for (int x = dev.left(); x <= dev.right(); ++x) {
-        // An equal start time goes to the later completion, as painting in order would.
+        // An equal depth goes to the later completion, as painting in order would.
         TDepth& d = depth[x - depthrect_.left()];
-        if (layer > d.layer || (layer == d.layer && start >= d.start)) {
-          d = TDepth{layer, start};
+        if (layer > d.layer || (layer == d.layer && key >= d.depth)) {
+          d = TDepth{layer, key};
           line[x] = rgb;
         }
       }
@@ -95,18 +94,22 @@ QString TRequestChart::pointtext(QPointF pos) const {
   if (stale_ || !qrect(layout_.plot).contains(pos)) return {};
   const auto& points = model().requests();
   const TChartPoint* top = nullptr;
-  int toplayer = -1;
-  for (const TChartPoint& pt : points) {
-    // The point drawn last at this place is the one seen: the highest layer, the latest start.
+  std::pair<int, double> topkey;
+  for (size_t i = 0; i < points.size(); ++i) {
+    const TChartPoint& pt = points[i];
+    // The point drawn last at this place is the one seen: the highest layer, the deepest.
     if (!qrect(layout_.pointrect(pt)).contains(pos)) continue;
-    const int layer = layerof(layers_, pt.statuscode);
-    if (top == nullptr || layer > toplayer || (layer == toplayer && pt.x >= top->x)) {
+    const std::pair<int, double> key{pointlayer(pt), pointdepth(pt, i)};
+    if (top == nullptr || key >= topkey) {
       top = &pt;
-      toplayer = layer;
+      topkey = key;
     }
   }
   if (top == nullptr) return {};
-  const std::string label = TChartModel::pointlabel(top->statuscode);
+  const TOutcome outcome = top->outcome();
+  const std::string label = outcome == ocAborted || outcome == ocClientError
+                                ? std::string(outcomename(outcome))
+                                : TChartModel::pointlabel(top->statuscode);
   QString text =
       QString("%1: started %2 ms, waited %3 ms")
           .arg(label.empty() ? QString::number(top->statuscode) : QString::fromStdString(label))

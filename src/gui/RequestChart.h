@@ -1,8 +1,8 @@
 #pragma once
 // TRequestChart (Chart1): one point per completed request, where it started against how long its
 // user waited, in its outcome's colour. The screen shows a cached image: new points are drawn
-// onto it as they arrive, and only a change of the axes, the texts or the outcomes' layers redraws
-// everything. A depth buffer keyed by layer and start time keeps the drawing order of
+// onto it as they arrive, and only a change of the axes or the texts redraws everything. A depth
+// buffer keyed by pointlayer() and pointdepth() keeps the drawing order of
 // pointorder() whatever order the completions arrive in.
 
 #include <cstdint>
@@ -45,10 +45,9 @@ class TRequestChart : public TPlotWidget {
   TRequestChartLayout layout_;
   struct TDepth {
     int layer;
-    double start;
+    double depth;
   };
-  std::vector<TDepth> depth_;  // layer and start time of the point that coloured each pixel
-  std::vector<int> layers_;    // the outcomes' layers the cache was drawn with
+  std::vector<TDepth> depth_;  // layer and depth of the point that coloured each pixel
   QRect depthrect_;            // the plot in device pixels
   size_t drawn_ = 0;
   uint64_t textrev_ = 0, generation_ = 0;

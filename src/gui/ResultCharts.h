@@ -1,7 +1,8 @@
 #pragma once
 // TResultCharts: the graph panel Panel3 of the "Graph" tab with the request chart Chart1 above
-// the ramp chart Chart2, which takes half of the panel's height while it is shown. The panel
-// keeps its own copy of the chart data; the engine's model reaches it in batches.
+// the ramp chart Chart2, which shows for a ramp result only. The two share the panel's height:
+// half each, unless one of them would be too low to plot while both could. The panel keeps its
+// own copy of the chart data; the engine's model reaches it in batches.
 
 #include <vector>
 
@@ -46,10 +47,12 @@ class TResultCharts : public TCaptionPanel {
   static QColor pointcolour(int statuscode);
 
  protected:
-  // Chart2 always takes half of the panel's height (Panel3Resize).
   void resizeEvent(QResizeEvent* event) override;
 
  private:
+  // Chart2's height: half of the panel's, moved where that leaves a chart too low to plot and
+  // another split lets both plot.
+  void sharerows();
   TChartModel model_;
   TRequestChart* chart1_;
   TRampChart* chart2_;

@@ -2,6 +2,8 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QWidget>
+#include <algorithm>
 
 #include "gui/ResultCharts.h"
 #include "gui/WindowView.h"
@@ -23,6 +25,8 @@ TWindowHost::TWindowHost(TWindowView& form, TEventLoop& loop) : form_(form) {
   form_.onabort = [this] { engine_->AbortButtonClick(); };
   form_.onopenresults = [this](const QString& path) { openresults(path.toStdString()); };
   form_.onsaveresults = [this](const QString& path) { saveresults(path.toStdString()); };
+  form_.oncansave = [this] { return cansave(); };
+  form_.onclose = [this] { return mayclose(); };
   form_.holdlogviews([this] { return holding(); });
   connect(&timer_, &QTimer::timeout, this, &TWindowHost::sync);
   timer_.start(100);
@@ -33,6 +37,8 @@ TWindowHost::~TWindowHost() {
   form_.onabort = nullptr;
   form_.onopenresults = nullptr;
   form_.onsaveresults = nullptr;
+  form_.oncansave = nullptr;
+  form_.onclose = nullptr;
   form_.holdlogviews(nullptr);
 }
 
@@ -42,23 +48,61 @@ void TWindowHost::start() {
   info.program = "pressbolt";
   TRequestRecords records;
   std::swap(records, records_);
+  warning_.clear();
+  teston_ = true;
   engine_->ExecButtonClick();
+  // A test refused, or over already, leaves "Start Test" as it was.
+  teston_ = engine_->phase() != TLoadEngine::TPhase::idle;
   if (form_.logmodel().resultgeneration() == shown) {
     // Refused before the views were cleared: they still show the last result.
     records_ = std::move(records);
     return;
   }
-  info.epochms = testepochms(*engine_);
+  teststarted(info, *engine_);
   info_ = std::move(info);
   tested_ = false;
   if (opened_) {
     opened_.reset();
-    form_.setopenedresult(QString(), false);
+    form_.setopenedresult(QString());
   }
 }
 
 void TWindowHost::runcompleted(int runindex, int users, long double overallms, bool aborted) {
   records_.endrun(runindex, users, overallms, aborted);
+  // The engine waits this long for the next run, if there is one.
+  waitclock_.start();
+  waitms_ = static_cast<long long>(settings().waitperrun) * 1000;
+}
+
+void TWindowHost::showwait() {
+  if (engine_->phase() != TLoadEngine::TPhase::waiting || !waitclock_.isValid()) return;
+  const long long left = std::max(0LL, waitms_ - waitclock_.elapsed());
+  setstatus("Waiting for run " + std::to_string(engine_->runindex + 1) + " of " +
+            std::to_string(settings().runs) + ": " + std::to_string((left + 999) / 1000) + " s");
+}
+
+bool TWindowHost::mayclose() {
+  if (engine_->phase() == TLoadEngine::TPhase::idle) return true;
+  if (closeatend_) return false;  // asked already: the test is ending
+  const bool yes =
+      questionhook ? questionhook(kCloseQuestion)
+                   : QMessageBox::question(form_.dialogparent(), QApplication::applicationName(),
+                                           kCloseQuestion) == QMessageBox::Yes;
+  if (!yes) return false;
+  // The test may have ended while the question was open.
+  if (engine_->phase() == TLoadEngine::TPhase::idle) return true;
+  // The test's end closes the window: at once for an Abort between runs, after the outstanding
+  // requests have completed for one during a run.
+  closeatend_ = true;
+  engine_->AbortButtonClick();
+  return false;
+}
+
+bool TWindowHost::cansave() {
+  if (busy()) return false;
+  if (opened_ || tested_) return true;
+  errordialog(kNothingToSave);
+  return false;
 }
 
 bool TWindowHost::busy() {
@@ -81,8 +125,9 @@ bool TWindowHost::openresults(const std::string& path) {
   headerlines_ = std::vector<std::string>();
   opened_ = std::move(result);
   form_.setresultsvisible(true);
-  form_.setopenedresult(QString::fromStdString(opened_->path), opened_->charts.hasrampchart());
+  form_.setopenedresult(QString::fromStdString(opened_->path));
   form_.synclogviews();
+  form_.showlogviewsfromtop();
   synccharts();
   syncfirstresponse(false);
   return true;
@@ -98,7 +143,7 @@ bool TWindowHost::saveresults(const std::string& path) {
   } else if (tested_) {
     json = jsonreport(info_, records_, testfigures(records_));
   } else {
-    errordialog("There are no results to save yet. Run a test or open results, then save them.");
+    errordialog(kNothingToSave);
     return false;
   }
   std::string error;
@@ -106,6 +151,7 @@ bool TWindowHost::saveresults(const std::string& path) {
     errordialog("The results could not be saved: " + error);
     return false;
   }
+  form_.setstatustext("Results saved to " + QString::fromStdString(path));
   return true;
 }
 
@@ -114,8 +160,9 @@ bool TWindowHost::holding() const {
 }
 
 void TWindowHost::sync() {
-  syncstatus(false);
   if (holding()) return;
+  showwait();
+  syncstatus(false);
   synccharts();
   syncfirstresponse(true);
 }
@@ -205,12 +252,12 @@ void TWindowHost::errordialog(const std::string& text) {
 }
 
 void TWindowHost::setstatus(const std::string& text) {
-  status_ = text;
+  status_ = text.empty() ? warning_ : text;
   statusdirty_ = true;
 }
 
 void TWindowHost::setstartenabled(bool on) {
-  form_.setstartenabled(on);
+  form_.setstartenabled(on && !teston_);
 }
 
 void TWindowHost::setresultsvisible(bool on) {
@@ -225,9 +272,27 @@ void TWindowHost::processmessages() {
     synccharts();
     // A navigation would keep the browser's threads busy and repaint its view during the run.
     syncfirstresponse(false);
+    syncstatus(false);
+    QCoreApplication::processEvents();
+    return;
   }
+  // During the allocation (every tenth user) and last before the run's start loop: whatever is
+  // left to lay out and paint is done now, so that none of it runs while requests are out.
   syncstatus(false);
   QCoreApplication::processEvents();
+  flushpaints();
+}
+
+void TWindowHost::flushpaints() {
+  // A layout posts its request, and what it moves posts repaints: each round of posted events
+  // may leave another for the next pass of the event loop, which would come during the run.
+  for (int round = 0; round < 3; ++round) QCoreApplication::sendPostedEvents();
+  // The repaints themselves wait for the window's next update, a few milliseconds later.
+  for (QWidget* w : QApplication::topLevelWidgets()) {
+    if (!w->isVisible()) continue;
+    QEvent update(QEvent::UpdateRequest);
+    QCoreApplication::sendEvent(w, &update);
+  }
 }
 
 // The first-response views change at the start of a test and at its first completion, both
@@ -247,6 +312,9 @@ void TWindowHost::navigatebrowser(const std::string& url, bool setlabel) {
 }
 
 void TWindowHost::testended(bool finished) {
+  teston_ = false;
+  waitclock_.invalidate();
+  form_.setstartenabled(true);
   // A test stopped before its finish wrote no log files: nor is it saved as a result.
   tested_ = finished;
   if (finished) endtestinfo(info_, *engine_);
@@ -255,4 +323,8 @@ void TWindowHost::testended(bool finished) {
   synccharts();
   syncfirstresponse(true);
   if (onended) onended(finished);
+  if (closeatend_) {
+    closeatend_ = false;
+    form_.closelater();
+  }
 }

@@ -4,9 +4,10 @@
 // the charts in batches and carries the engine's few direct requests (dialogs, buttons, views).
 //
 // The window runs on the thread that times the requests, so whatever it paints during a run is
-// added to the figures it reports. From a run's first allocation to its last completion only the
-// status text changes, at most every kStatusIntervalMs; the log views, the charts and the
-// first-response views catch up when the run is over.
+// added to the figures it reports. Before a run's start loop every change the window has pending
+// is laid out and painted; from then to the run's last completion nothing is, not even the status
+// text. The views catch up when the run is over; while the allocation runs the status text
+// changes at most every kStatusIntervalMs.
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -46,6 +47,14 @@ class TWindowHost : public QObject, public TEngineHost {
   void sync();
   // Replaces the modal error box (tests answer it without a user).
   std::function<void(const std::string&)> dialoghook;
+  // Replaces the yes/no question of a close during a test; true for yes.
+  std::function<bool(const std::string&)> questionhook;
+  // What "Save Results..." says when there is nothing to save.
+  static constexpr const char* kNothingToSave =
+      "There are no results to save yet. Run a test or open results, then save them.";
+  // The question asked when the window is closed during a test.
+  static constexpr const char* kCloseQuestion =
+      "A test is running. Abort it, save the runs that have completed and close the window?";
   // Called when a test has ended (finished, or stopped between runs).
   std::function<void(bool finished)> onended;
   // The address the first-response browser view was last sent to.
@@ -80,6 +89,14 @@ class TWindowHost : public QObject, public TEngineHost {
   // a run of 20000 users costs about a megabyte. Kept from one test's start to the next's.
   void requestcompleted(const TRequestOutcome& r) override { records_.add(r); }
   void runcompleted(int runindex, int users, long double overallms, bool aborted) override;
+  void startloopdone(int runindex, const TStartLoopRecord& loop) override {
+    records_.setstartloop(runindex, loop);
+  }
+  // The warning stays in the status bar while no other text is shown, until the next start.
+  void warning(const std::string& text) override {
+    warning_ = text;
+    setstatus(text);
+  }
 
  private:
   // "Start Test": a test that does not start leaves the shown result, and what can be saved of
@@ -87,6 +104,16 @@ class TWindowHost : public QObject, public TEngineHost {
   void start();
   // True, after a message box saying so, while a test runs or waits for its next run.
   bool busy();
+  // "Save Results...": false, after a message box saying why, when there is nothing to save now.
+  bool cansave();
+  // The window's close: refused during a test, unless the user chooses to abort it; the window
+  // then closes once the test has ended and written what completed.
+  bool mayclose();
+  // Lays out and paints now whatever the window has pending, so that nothing is left for the
+  // event loop to do while the run's requests are out.
+  void flushpaints();
+  // "Waiting for run R of N: S s" while the next run waits.
+  void showwait();
   // With force the status text is shown now, however recently it last changed.
   void syncstatus(bool force);
   void synccharts();
@@ -95,11 +122,18 @@ class TWindowHost : public QObject, public TEngineHost {
   void syncfirstresponse(bool navigate);
 
   TWindowView& form_;
+  // From a test's start to its end, "Start Test" stays disabled, also between runs.
+  bool teston_ = false;
+  // The window closes when the test it waits for has ended.
+  bool closeatend_ = false;
+  // The wait before the next run: since when, and how long.
+  QElapsedTimer waitclock_;
+  long long waitms_ = 0;
   TChartModel chartmodel_;
   std::unique_ptr<TLoadEngine> engine_;
   QTimer timer_;
   // The status text changes once per user during a launch; the label follows at display rate.
-  std::string status_;
+  std::string status_, warning_;
   bool statusdirty_ = false;
   QElapsedTimer statusshown_;
   // What the engine sent to the first-response views while they could not be repainted.

@@ -48,10 +48,20 @@ class TWindowView {
   std::function<void()> onstart, onabort;
   // Called with the file chosen in "Open Results…" and "Save Results…" when set.
   std::function<void(const QString&path)> onopenresults, onsaveresults;
+  // Asked before "Save Results…" asks for a file, when set: false after a message saying why
+  // nothing can be saved now.
+  std::function<bool()> oncansave;
+  // Asked when the window is about to close, when set: false keeps it open (a test is running;
+  // the host closes it itself once the test has ended, if the user wished so).
+  std::function<bool()> onclose;
+  // Puts both log views at their first line, as an opened result is read from its start.
+  virtual void showlogviewsfromtop() = 0;
+  // Closes the window as the user's close would, once the event loop is free.
+  virtual void closelater() = 0;
   // The views show a result opened from path, marked as such in the status bar and the printed
-  // report; ramp: it is a ramp test, whose chart shows whatever the Ramp-Test option says. An
-  // empty path: the views show a test run here again.
-  virtual void setopenedresult(const QString& path, bool ramp) = 0;
+  // report (its ramp chart shows as any ramp result's does). An empty path: the views show a
+  // test run here again.
+  virtual void setopenedresult(const QString& path) = 0;
 
   virtual TResultCharts* charts() const = 0;
   // Shows or hides Chart1 and the result tabs.

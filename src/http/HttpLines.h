@@ -43,6 +43,13 @@ class TReceiveBuffer {
     if (count_ == 0) start_ = 0, data_[0] = 0;
     return true;
   }
+  // Drops the first n unconsumed bytes (0 <= n <= Count()).
+  void Skip(int n) {
+    if (n <= 0) return;
+    start_ += n;
+    count_ -= n;
+    if (count_ == 0) start_ = 0, data_[0] = 0;
+  }
   // Moves every unconsumed byte (zero bytes included) into out and empties the buffer.
   void TakeAll(std::string& out);
   void Clear();

@@ -113,6 +113,7 @@ void THttpCli::DoRequest(THttpRequest rq) {
   discarding_ = false;
   ReceiveBuffer.Clear();
   storedbytes_ = 0;
+  headersnoted_ = false;
   wiretimes_ = TWireTimes();
   SetState(hsStarting);
 
@@ -161,7 +162,9 @@ bool THttpCli::AtOrigin() const {
   }
   // Through a proxy the request target is the absolute URL.
   TUrlParts t = SplitURL(RequestTarget);
-  return hostkey(t.host) == originhost_ && (t.port.empty() ? "80" : t.port) == originport_;
+  const bool secure = ishttps(t.scheme);
+  return hostkey(t.host) == originhost_ && secure == originsecure_ &&
+         (!t.port.empty() ? t.port : secure ? "443" : "80") == originport_;
 }
 
 std::string THttpCli::HostField() const {
@@ -170,7 +173,7 @@ std::string THttpCli::HostField() const {
     TUrlParts t = SplitURL(RequestTarget);
     if (!t.host.empty()) return hostfield(t.scheme, t.host, t.port);
   }
-  // A direct connection speaks plain http to the port it connected to.
+  // A direct connection speaks its scheme to the port it connected to.
   return hostfield(secure_ ? "https" : "http", TargetHost, ConnectPort);
 }
 
@@ -250,6 +253,9 @@ void THttpCli::Exchange() {
   FireSessionConnected();
   if (state_ != hsConnected) return;  // the handler aborted
   ReceiveBuffer.Clear();
+  // Each connection brings one response of its own.
+  cutting_ = false;
+  bodylength_ = -1;
   linehandler_ = lhHeaderLine;
   SetState(hsWaitingHeader);
   try {

@@ -5,9 +5,9 @@
 // connection; the client has no time limit of its own (a caller that wants one calls Abort).
 //
 // Request side: HttpProt.cpp (start, lookup, connect, request text, POST body).
-// Response side: HttpProtResponse.cpp (reading, header lines, document, relocation); the end of a
-// request and Abort: HttpProtEnd.cpp. An https URL's connection speaks TLS through a TTlsLayer:
-// HttpProtTls.cpp.
+// Response side: HttpProtResponse.cpp (reading, header lines, document); the end of a request,
+// where a relocation goes, and Abort: HttpProtEnd.cpp; what a header may cost: HttpProtBounds.cpp.
+// An https URL's connection speaks TLS through a TTlsLayer: HttpProtTls.cpp.
 
 #include <chrono>
 #include <cstdint>
@@ -22,6 +22,7 @@
 #include "common/NamedEvent.h"
 #include "http/HeaderList.h"
 #include "http/HttpLines.h"
+#include "http/Relocation.h"
 #include "http/Stream.h"
 #include "net/EventLoop.h"
 #include "net/TlsLayer.h"
@@ -168,10 +169,17 @@ class THttpCli : private TSocketHandler, public TEventTarget<THttpCliHandler, TH
  public:
   // One POST chunk and one read: the two fixed buffers of a client.
   static constexpr int SendBufferSize = 8193;
-  // Header lines kept in ResponseHeaders and AuthChallenges per request, in bytes: a server that
-  // sends header lines (or relocations) without end must not grow a client without bound. Lines
-  // beyond it are still parsed and fire OnHeaderData.
-  static constexpr size_t MaxStoredHeaderBytes = 256 * 1024;
+  // Header lines kept in ResponseHeaders and AuthChallenges per request, in bytes with the cost of
+  // keeping each line: a server that sends header lines (or relocations) without end must not
+  // grow a client without bound. Lines beyond it are still parsed and fire OnHeaderData; in their
+  // place ResponseHeaders ends with one line that says so (HeaderCutNote).
+  static constexpr size_t MaxStoredHeaderBytes = 32 * 1024;
+  static constexpr const char* HeaderCutNote = "(further header lines not kept: over 32768 bytes)";
+  // A header line longer than this is cut: its first MaxHeaderLine bytes are parsed and kept, the
+  // rest up to its line end is dropped, and LastLine (so the header log) and ResponseHeaders show
+  // the kept part followed by " (line of N bytes cut to MaxHeaderLine)". The response goes on.
+  // A location line that was cut is not followed.
+  static constexpr int MaxHeaderLine = TReceiveBuffer::Capacity;
   // Relocations followed per request, as browsers do: a server that relocates without end would
   // keep the request going and growing for ever. The one after the last completes the request
   // with StatusCode 404 and error 10062 (too many levels).
@@ -182,6 +190,10 @@ class THttpCli : private TSocketHandler, public TEventTarget<THttpCliHandler, TH
   // Error of a connection the server closed in the middle of the header (a reset reports its
   // own code): an HTTP/1.0 response ends with the close only once its header is complete.
   static constexpr uint16_t HeaderCutError = 10101;
+  // Error of a connection the server closed before the body reached its Content-Length. A reset
+  // after the header reports the reset's own code (10054) instead, unless the whole announced
+  // body had arrived. Outside the codes that platform errors map to (10000 + errno at most).
+  static constexpr uint16_t ShortBodyError = 12001;
 
   explicit THttpCli(TEventLoop& loop = TEventLoop::Default());
   // Drops queued notices and closes the connection without firing events. Streams set by the
@@ -377,11 +389,22 @@ class THttpCli : private TSocketHandler, public TEventTarget<THttpCliHandler, TH
   // Whether the request now goes to the host and port of URL, for which credentials and cookies
   // were given; a relocation elsewhere must not carry them.
   bool AtOrigin() const;
+  // Whether n more bytes of header lines, kept at a cost of overhead bytes, may be kept; counts
+  // them when so. The first refusal adds HeaderCutNote to ResponseHeaders.
+  bool KeepHeaderBytes(size_t n, size_t overhead);
+  // A header line that fills the receive buffer: its kept part is taken and the rest dropped up to
+  // its line end (EndCutLine, which handles the line once that end has come). False while the end
+  // has not come yet.
+  void StartCutLine();
+  bool EndCutLine();
+  // Whether the body announced by Content-Length arrived in full (true when none was announced).
+  bool BodyComplete() const;
+  // The method of the request that follows a relocation: after 303, and after 301 and 302 to a
+  // POST, a GET without body.
+  void RelocatedMethod();
   // The "Host: " value of the request about to be sent: the host with its port unless that is
   // the scheme's default.
   std::string HostField() const;
-  // Whether n more bytes of header lines may be kept; counts them when so.
-  bool KeepHeaderBytes(size_t n);
   void SessionClosed();
   void RelocationSessionClosed();
   void Reconnect();
@@ -404,6 +427,16 @@ class THttpCli : private TSocketHandler, public TEventTarget<THttpCliHandler, TH
   uint32_t serial_ = 0;    // requests started: notices of an earlier request are ignored
   uint32_t closes_ = 0;    // normal session-closed runs
   size_t storedbytes_ = 0;
+  bool headersnoted_ = false;           // HeaderCutNote is in ResponseHeaders
+  bool cutting_ = false;                // dropping the rest of a cut header line
+  std::string cuttext_;                 // the cut line's kept part
+  int64_t cutdropped_ = 0;              // bytes of it dropped so far
+  char cutlast_ = 0;                    // the last byte of it seen so far
+  size_t cutkept_ = std::string::npos;  // while a cut line is handled: its kept bytes in LastLine
+  int64_t bodylength_ = -1;             // this response's Content-Length; -1 when no body is due
+  int64_t bodystart_ = 0;               // BytesReceived when this response's body began
+  THttpTarget relocationbase_;          // where the request went before this response's location
+  bool relocationbasesecure_ = false;   // ... and whether it went over https
   int64_t headerlines_ = 0;
   int64_t docchunks_ = 0;
   TWireTimes wiretimes_;

@@ -1,10 +1,13 @@
-// THttpCli, the end of a request: the server's close (also in the middle of a header, and the one
-// that ends a relocated response before the next request), Abort, and the test seams that feed
-// the receive path without a socket.
+// THttpCli, the end of a request: the server's close (also in the middle of a header or before the
+// announced length of the body, and the one that ends a relocated response before the next
+// request), where a relocation goes and with which method, Abort, and the test seams that feed the
+// receive path without a socket.
 
 #include <cstring>
 
 #include "http/HttpProt.h"
+#include "http/Relocation.h"
+#include "http/UrlSplit.h"
 #include "net/ErrorCodes.h"
 
 // ---- End of the response ----
@@ -23,7 +26,7 @@ void THttpCli::ConnectionClosed(uint16_t Error) {
   }
   // A header the server cut off (a reset, or a close after part of it) is a failed request with
   // whatever status line came: only a complete header makes the close the end of a response.
-  const bool partheader = headerlines_ > 0 || ReceiveBuffer.Count() > 0;
+  const bool partheader = headerlines_ > 0 || ReceiveBuffer.Count() > 0 || cutting_;
   if (state_ == hsWaitingHeader && requesterror_ == 0 && !selfclosed_ &&
       (Error != 0 || partheader)) {
     if (Error != 0) {
@@ -32,7 +35,22 @@ void THttpCli::ConnectionClosed(uint16_t Error) {
       Fail(HeaderCutError, "Connection closed before the end of the header");
     }
   }
+  // After the header a plain close ends the document, unless it came before the announced length:
+  // an answer cut short is no success. A reset is a failure with its own code unless the whole
+  // announced body had arrived. The client's own close (an error status, Abort) is no such end.
+  if (state_ == hsWaitingBody && requesterror_ == 0 && !selfclosed_) {
+    if (Error != 0 && (bodylength_ < 0 || !BodyComplete())) {
+      Fail(Error, ErrorDesc(Error) + " (Error #" + std::to_string(Error) + ")");
+    } else if (Error == 0 && !BodyComplete()) {
+      Fail(ShortBodyError, "Connection closed after " + std::to_string(BytesReceived - bodystart_) +
+                               " of " + std::to_string(bodylength_) + " bytes of the body");
+    }
+  }
   SessionClosed();
+}
+
+bool THttpCli::BodyComplete() const {
+  return bodylength_ < 0 || BytesReceived - bodystart_ >= bodylength_;
 }
 
 void THttpCli::ResponseClosed(uint16_t Error) {
@@ -77,6 +95,46 @@ void THttpCli::Reconnect() {
     Fail(uint16_t(code), "can't resolve hostname to IP address");
     SessionClosed();
   }
+}
+
+// ---- Relocation ----
+
+void THttpCli::Relocate(const std::string& value) {
+  // Every location of one response is taken relative to the request that brought it; the last
+  // one counts.
+  if (!RelocationPending) {
+    relocationbase_ = {ConnectHost, ConnectPort, TargetHost, RequestTarget};
+    relocationbasesecure_ = secure_;
+  }
+  RelocationPending = true;
+  const std::string url =
+      relocationurl(relocationbase_, value, !Proxy.empty(), relocationbasesecure_);
+  const std::string scheme = url.substr(0, url.find(':'));
+  if (scheme != "http" && scheme != "https") {
+    refusedscheme_ = scheme + ":";
+    Location = value;
+    return;
+  }
+  refusedscheme_.clear();
+  THttpTarget t = relocate(relocationbase_, value, !Proxy.empty(), relocationbasesecure_);
+  // The resolved URL's scheme is the next connection's (a relative location keeps the current
+  // one); through a proxy the connection itself stays plain and the proxy is handed the URL.
+  if (Proxy.empty()) secure_ = scheme == "https";
+  ConnectHost = t.ConnectHost;
+  ConnectPort = t.ConnectPort;
+  TargetHost = t.TargetHost;
+  RequestTarget = requesttarget(t.RequestTarget);
+  if (RequestTarget.empty()) RequestTarget = "/";
+  Location = RequestTarget;
+}
+
+void THttpCli::RelocatedMethod() {
+  // A form is never sent again to where "See Other" points, nor after 301 or 302, as browsers
+  // do; 307 and 308 ask for the same method and body again.
+  const bool toget = StatusCode == 303
+                         ? RequestType != rqHead
+                         : (StatusCode == 301 || StatusCode == 302) && RequestType == rqPost;
+  if (toget) RequestType = rqGet;
 }
 
 // ---- Abort ----
@@ -124,6 +182,9 @@ void THttpCli::ExpectResponse(THttpRequest rq) {
   discarding_ = false;
   ReceiveBuffer.Clear();
   storedbytes_ = 0;
+  headersnoted_ = false;
+  cutting_ = false;
+  bodylength_ = -1;
   StatusCode = 0;
   BytesReceived = 0;
   headerlines_ = 0;

@@ -1,5 +1,6 @@
-// THttpCli, response side: reading and splitting the response, header lines, the document,
-// relocation and the posted notices. The end of a request and Abort: HttpProtEnd.cpp.
+// THttpCli, response side: reading and splitting the response, header lines, the document and the
+// posted notices. Where a relocation goes, the end of a request and Abort: HttpProtEnd.cpp; header
+// lines cut for length and the bound of the kept header: HttpProtBounds.cpp.
 
 #include <algorithm>
 #include <cctype>
@@ -40,12 +41,15 @@ std::string& sparelineroom() {
 }
 
 // After the header LastLine stays empty: its room goes to the next response of this thread.
+// The room of a long line (up to a cut one's) is not kept for the rest of the response either.
 void givelineroom(std::string& line) {
   if (line.empty() && line.capacity() >= kLineRoom) {
     std::string& spare = sparelineroom();
     if (spare.capacity() < kLineRoom) {
       spare = std::move(line);
       line.clear();
+    } else if (line.capacity() > 8 * kLineRoom) {
+      std::string().swap(line);
     }
   }
 }
@@ -191,15 +195,24 @@ void THttpCli::SplitReceived() {
     }
     return;
   }
-  while (ReceiveBuffer.Count() > 0 && ReceiveBuffer.TakeLine(LastLine)) {
-    if (state_ == hsWaitingHeader || state_ == hsWaitingBody) {
-      // The header's lines directly: HandleLine would be a call per line.
-      if (linehandler_ == lhHeaderLine) {
-        HeaderLine();
-      } else {
-        HandleLine();
+  for (;;) {
+    if (cutting_ && !EndCutLine()) return;
+    while (ReceiveBuffer.Count() > 0 && ReceiveBuffer.TakeLine(LastLine)) {
+      if (state_ == hsWaitingHeader || state_ == hsWaitingBody) {
+        // The header's lines directly: HandleLine would be a call per line.
+        if (linehandler_ == lhHeaderLine) {
+          HeaderLine();
+        } else {
+          HandleLine();
+        }
       }
     }
+    // A header line as long as the whole buffer is cut there: the response goes on.
+    if (ReceiveBuffer.Count() < TReceiveBuffer::Capacity || state_ != hsWaitingHeader ||
+        linehandler_ != lhHeaderLine) {
+      return;
+    }
+    StartCutLine();
   }
 }
 
@@ -219,19 +232,16 @@ void THttpCli::HandleLine() {
 
 // ---- Header ----
 
-bool THttpCli::KeepHeaderBytes(size_t n) {
-  if (storedbytes_ + n > MaxStoredHeaderBytes) return false;
-  storedbytes_ += n;
-  return true;
-}
-
 // Inline wherever it is called, above all in the line loop of SplitReceived: it runs for every
 // header line, and the call with the six registers it saves came to some 20 instructions a line.
 [[gnu::always_inline]] inline void THttpCli::HeaderLine() {
   if (headerlines_ == 0) FireHeaderBegin();
   ++headerlines_;
 
-  const std::string_view line(LastLine);
+  // A cut line is parsed as far as it was kept: the note behind it is no part of its value.
+  std::string_view line(LastLine);
+  if (cutkept_ != std::string::npos) [[unlikely]]
+    line = line.substr(0, cutkept_);
   if (line.size() >= 6 && line[0] == '<' && samename(std::string_view(line.data(), 6), "<html>")) {
     // No header at all: the document starts with this very line.
     if (ContentType.empty()) ContentType = "text/html";
@@ -243,8 +253,9 @@ bool THttpCli::KeepHeaderBytes(size_t n) {
     return;
   }
 
-  if (!line.empty()) {
-    if (KeepHeaderBytes(line.size())) ResponseHeaders.push_back(line);
+  if (!LastLine.empty()) {
+    // Each kept line costs its end's place in the list too.
+    if (KeepHeaderBytes(LastLine.size(), sizeof(size_t))) ResponseHeaders.push_back(LastLine);
     // A status code or length that is not a number drops the line: the field keeps its value.
     // A field's value is looked at only for the names this client reads.
     if (isstatusline(line)) {
@@ -261,7 +272,8 @@ bool THttpCli::KeepHeaderBytes(size_t n) {
         case 8:
           if (isname(name, "Location", "location")) {
             const std::string_view value = fieldvalue(line, colon);
-            if (!value.empty()) Relocate(std::string(value));
+            // A location cut short would send the request to a place nobody named.
+            if (!value.empty() && cutkept_ == std::string::npos) Relocate(std::string(value));
           }
           break;
         case 14:
@@ -269,6 +281,7 @@ bool THttpCli::KeepHeaderBytes(size_t n) {
             int64_t length = 0;
             if (!decimal(fieldvalue(line, colon), length)) return;
             ContentLength = length;
+            bodylength_ = length;
           }
           break;
         case 12:
@@ -282,7 +295,9 @@ bool THttpCli::KeepHeaderBytes(size_t n) {
         case 16:
           if (isname(name, "WWW-Authenticate", "www-authenticate")) {
             const std::string_view value = fieldvalue(line, colon);
-            if (KeepHeaderBytes(value.size())) AuthChallenges.emplace_back(value);
+            if (KeepHeaderBytes(value.size(), sizeof(std::string))) {
+              AuthChallenges.emplace_back(value);
+            }
           }
           break;
         default:
@@ -312,6 +327,7 @@ bool THttpCli::KeepHeaderBytes(size_t n) {
     return;
   }
   if (RelocationPending) {
+    RelocatedMethod();
     FireHeaderEnd();
     ReceiveBuffer.Clear();
     headerlines_ = 0;
@@ -325,36 +341,16 @@ bool THttpCli::KeepHeaderBytes(size_t n) {
   if (ContentType == "text/html" && extensionof(DocumentName) == ".exe") {
     DocumentName = ChangeExtension(DocumentName, "htm");
   }
+  // No body follows these, whatever length they announce.
+  if (RequestType == rqHead || StatusCode == 204 || StatusCode == 304 ||
+      (StatusCode >= 100 && StatusCode < 200)) {
+    bodylength_ = -1;
+  }
+  bodystart_ = BytesReceived;
   SetState(hsWaitingBody);
   linehandler_ = lhBodyData;
   FireHeaderEnd();
   if (state_ == hsWaitingBody && ReceiveBuffer.Count() > 0) BufferedBody();
-}
-
-void THttpCli::Relocate(const std::string& value) {
-  RelocationPending = true;
-  const TUrlParts parts = SplitURL(value);
-  std::string scheme = parts.scheme;
-  lowercase(scheme);
-  if (!scheme.empty() && scheme != "http" && scheme != "https") {
-    refusedscheme_ = scheme + ":";
-    Location = value;
-    return;
-  }
-  refusedscheme_.clear();
-  THttpTarget t =
-      relocate({ConnectHost, ConnectPort, TargetHost, RequestTarget}, value, !Proxy.empty());
-  if (!scheme.empty() && !parts.host.empty() && Proxy.empty()) {
-    // An absolute URL names the scheme of the next connection, and https's port by default.
-    secure_ = scheme == "https";
-    if (secure_ && parts.port.empty()) t.ConnectPort = "443";
-  }
-  ConnectHost = t.ConnectHost;
-  ConnectPort = t.ConnectPort;
-  TargetHost = t.TargetHost;
-  RequestTarget = requesttarget(t.RequestTarget);
-  if (RequestTarget.empty()) RequestTarget = "/";
-  Location = RequestTarget;
 }
 
 // ---- Document ----

@@ -1,6 +1,6 @@
 #pragma once
-// URL handling of the HTTP client: splitting a URL into its parts, deriving the document's file
-// name, and working out where a "location" header sends the next request.
+// URL handling of the HTTP client: splitting a URL into its parts and deriving the document's file
+// name. Where a "location" header sends the next request: Relocation.h.
 
 #include <string>
 #include <string_view>
@@ -45,15 +45,3 @@ std::string ChangeExtension(const std::string& name, const std::string& ext);
 
 // Lower-cased extension of name including its dot, empty when there is none.
 std::string extensionof(const std::string& name);
-
-// Where a request goes: the connection's end point, the "Host: " value and the request target.
-struct THttpTarget {
-  std::string ConnectHost, ConnectPort, TargetHost, RequestTarget;
-};
-
-// The target of the request that follows a "location" header with the non-empty value v.
-// Without a proxy, a path stays on the connection's host, an absolute URL moves to its host
-// (port 80 unless it names one) and a bare relative name is taken from the old host's root. With
-// a proxy only the request target changes; the connection and "Host: " stay, and a name relative
-// to the old host keeps the old host's port.
-THttpTarget relocate(const THttpTarget& current, const std::string& v, bool viaproxy);

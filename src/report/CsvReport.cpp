@@ -1,6 +1,10 @@
 #include "report/CsvReport.h"
 
+#include "engine/EngineText.h"
+
 #include <cstdio>
+
+#include "results/Outcome.h"
 
 namespace {
 
@@ -24,11 +28,10 @@ void appendms(std::string& out, double v) {
 
 std::string csvreport(const TRequestRecords& records) {
   std::string out =
-      "run,user,url,start_ms,wait_ms,ttfb_ms,status,socket,bytes,server_ms,server_ttfb_ms,connect_"
-      "ms,"
-      "tls_ms\n";
+      "run,user,url,start_ms,wait_ms,ttfb_ms,status,socket,bytes,server_ms,server_ttfb_ms,"
+      "client_error,connect_ms,tls_ms\n";
   std::vector<std::string> urls;
-  for (const std::string& url : records.urls()) urls.push_back(csvfield(url));
+  for (const std::string& url : records.urls()) urls.push_back(csvfield(maskedurl(url)));
   for (const TRunRecords& r : records.runs()) {
     const std::string run = std::to_string(r.run + 1);
     for (size_t i = 0; i < r.size(); ++i) {
@@ -44,7 +47,7 @@ std::string csvreport(const TRequestRecords& records) {
       if (r.server[i] >= 0) appendms(out, r.server[i]);
       out += ',';
       if (r.serverttfb[i] >= 0) appendms(out, r.serverttfb[i]);
-      out += ',';
+      out += isclientfailure(r.socketcode[i]) ? ",1," : ",0,";
       if (i < r.connect.size() && r.connect[i] >= 0) appendms(out, r.connect[i]);
       out += ',';
       if (i < r.tls.size() && r.tls[i] >= 0) appendms(out, r.tls[i]);

@@ -38,23 +38,27 @@ std::string codes(const std::vector<std::pair<int, size_t>>& tally) {
 
 std::string row(const std::string& name, const TRunFigures& f) {
   return "<tr><td class=\"l\">" + name + "</td>" + cell(std::to_string(f.users)) +
-         cell(std::to_string(f.requests)) + cell(fixed(f.errorrate)) + cell(fixed(f.avgwait)) +
-         cell(fixed(f.wait.min)) + cell(fixed(f.wait.median)) + cell(fixed(f.wait.p90)) +
-         cell(fixed(f.wait.p99)) + cell(fixed(f.wait.max)) + cell(fixed(f.firstbyte.median)) +
-         cell(fixed(f.firstbyte.p99)) + cell(std::to_string(f.bytes)) + "<td class=\"l\">" +
-         codes(f.statuses) + "</td></tr>\n";
+         cell(std::to_string(f.requests)) + cell(fixed(f.errorrate)) +
+         cell(std::to_string(f.clienterrors)) + cell(fixed(f.avgwait)) + cell(fixed(f.wait.min)) +
+         cell(fixed(f.wait.median)) + cell(fixed(f.wait.p90)) + cell(fixed(f.wait.p99)) +
+         cell(fixed(f.wait.max)) + cell(fixed(f.firstbyte.median)) + cell(fixed(f.firstbyte.p99)) +
+         cell(std::to_string(f.bytes)) + "<td class=\"l\">" + codes(f.statuses) + "</td></tr>\n";
 }
 
 std::string table(const TTestFigures& figures) {
   std::string t =
       "<table>\n<tr><th>Run</th><th>Users</th><th>Requests</th><th>Errors %</th>"
-      "<th>Avg wait</th><th>Min</th><th>Median</th><th>p90</th><th>p99</th><th>Max</th>"
+      "<th>Client errors</th><th>Avg "
+      "wait</th><th>Min</th><th>Median</th><th>p90</th><th>p99</th><th>Max</th>"
       "<th>TTFB median</th><th>TTFB p99</th><th>Bytes</th><th>Status codes</th></tr>\n";
   for (const TRunFigures& f : figures.runs) {
     t += row(std::to_string(f.run) + (f.aborted ? " (aborted)" : ""), f);
   }
   if (figures.runs.size() > 1) t += row("All", figures.totals);
-  return t + "</table>\n<p>Times in milliseconds; percentiles by the nearest-rank method.</p>\n";
+  return t +
+         "</table>\n<p>Times in milliseconds; percentiles by the nearest-rank method. Client "
+         "errors are requests this machine failed itself (no descriptor, no local port, no buffer "
+         "memory): they are not in the error rate.</p>\n";
 }
 
 std::string percentilecells(const TPercentiles& p) {
@@ -171,6 +175,7 @@ std::string htmlreport(const TReportInfo& info, const TLogModel& logs, const TCh
   page += "<p>Test " + htmlescape(info.testid) + ", started " + htmlescape(info.started) +
           " (UTC), Pressbolt " + kVersion + ".</p>\n";
   if (info.aborted) page += "<p class=\"aborted\">Test aborted</p>\n";
+  if (!info.partial.empty()) page += "<p class=\"aborted\">" + htmlescape(info.partial) + "</p>\n";
   page += "<h2>Requests</h2>\n<div class=\"chart\">" + svgrequestchart(charts) + "</div>\n";
   const bool servertimes = hasservertimes(records);
   if (servertimes) {

@@ -37,6 +37,7 @@ TJson figuresjson(const TRunFigures& f) {
   TJson j;
   j["completed"] = f.requests;
   j["aborted_requests"] = f.abortedrequests;
+  j["client_errors"] = f.clienterrors;
   j["errors"] = f.errors;
   j["error_rate_percent"] = ms(f.errorrate);
   j["overall_ms"] = ms(f.overallms);
@@ -114,7 +115,15 @@ std::string jsonreport(const TReportInfo& info, const TRequestRecords& records,
   doc["started"] = info.started;
   doc["aborted"] = info.aborted;
   doc["settings"] = settingsjson(info.settings, info.urls, info.postbytes);
-  doc["request_urls"] = records.urls();
+  // A password in a URL is never written: the file is shared as freely as a log.
+  if (doc["settings"]["url"].is_string()) {
+    doc["settings"]["url"] = maskedurl(doc["settings"]["url"].get<std::string>());
+  }
+  if (doc["settings"]["urls"].is_array()) {
+    for (TJson& url : doc["settings"]["urls"]) url = maskedurl(url.get<std::string>());
+  }
+  doc["request_urls"] = TJson::array();
+  for (const std::string& url : records.urls()) doc["request_urls"].push_back(maskedurl(url));
   doc["runs"] = TJson::array();
   for (size_t i = 0; i < figures.runs.size(); ++i) {
     const TRunFigures& f = figures.runs[i];
@@ -123,7 +132,15 @@ std::string jsonreport(const TReportInfo& info, const TRequestRecords& records,
     run["users"] = f.users;
     run["aborted"] = f.aborted;
     run.update(figuresjson(f));
+    // The run's "Created ..." line as the test wrote it (a result read back without it: none).
+    if (const TStartLoopRecord& loop = records.runs()[i].startloop; loop.known()) {
+      run["start_loop_offset_ms"] = ms(loop.offsetms);
+      run["start_loop_ms"] = ms(loop.ms);
+      run["start_loop_requests_per_s"] =
+          loop.persecond >= 0 ? TJson(loop.persecond) : TJson(nullptr);
+    }
     if (i < info.startspreadms.size()) run["segment_start_spread_ms"] = ms(info.startspreadms[i]);
+    if (i < info.runmembers.size()) run.update(TJson::parse(info.runmembers[i]));
     run["requests"] = requestcolumns(records.runs()[i]);
     doc["runs"].push_back(std::move(run));
   }
@@ -136,6 +153,7 @@ std::string jsonreport(const TReportInfo& info, const TRequestRecords& records,
       info.firstresponselength >= 0 ? TJson(info.firstresponselength) : TJson(nullptr);
   doc["first_response_bytes"] =
       info.firstresponsebytes >= 0 ? TJson(info.firstresponsebytes) : TJson(nullptr);
+  for (const auto& [key, value] : info.members) doc[key] = TJson::parse(value);
 
   // Compact where it is bulky (a run's columns), one line per member where a reader looks.
   std::string text = "{\n";

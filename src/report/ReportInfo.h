@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/TestSettings.h"
@@ -30,6 +31,12 @@ struct TReportInfo {
   // run starts were (ms).
   int mergedsegments = 0;
   std::vector<double> startspreadms;
+  // Further top-level members of the JSON, each value as JSON text (a segment's "clock" ...),
+  // and per run (index from 0) a JSON object whose members join that run's.
+  std::vector<std::pair<std::string, std::string>> members;
+  std::vector<std::string> runmembers;
+  // A merge of some segments only: what is missing, for a banner (empty: the whole test).
+  std::string partial;
 };
 
 // A fresh test id: the UTC start time and 32 random bits, e.g. "20261207T100000Z-3fa9c2d1".

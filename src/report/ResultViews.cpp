@@ -19,7 +19,10 @@ void showstoredresult(const TStoredResult& result, TLogModel& logs, TChartModel&
   charts.clear();
   charts.settitles(from.chart1title(), from.chart2title());
   for (int i = 0; i < 4; ++i) charts.setfoot(i, from.foot()[static_cast<size_t>(i)]);
-  for (const TChartPoint& p : from.requests()) charts.addrequest(p.x, p.y, p.statuscode);
+  // The server times go along: the printed report's table and the points' tips read them.
+  for (const TChartPoint& p : from.requests()) {
+    charts.addrequest(p.x, p.y, p.statuscode, p.server, p.serverttfb, p.socketcode);
+  }
   for (const TRampPoint& p : from.ramps()) charts.addramp(p.users, p.y, p.label);
   for (const TRampPoint& p : from.rampwaits()) charts.addrampwait(p.users, p.y);
 }

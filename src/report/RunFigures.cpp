@@ -18,10 +18,9 @@ void count(std::vector<std::pair<int, size_t>>& tally, int code, size_t n = 1) {
 
 // The rates that follow from the counts and sums already in f.
 void derive(TRunFigures& f, double waitsum) {
-  if (f.requests > f.abortedrequests) {
-    f.errorrate =
-        100.0 * static_cast<double>(f.errors) / static_cast<double>(f.requests - f.abortedrequests);
-  }
+  const size_t reached = f.requests - f.abortedrequests - f.clienterrors;
+  if (reached > 0)
+    f.errorrate = 100.0 * static_cast<double>(f.errors) / static_cast<double>(reached);
   if (f.requests > 0) f.avgwait = waitsum / static_cast<double>(f.requests);
   if (f.users > 0) f.avgprocessing = f.overallms / f.users;
   if (f.avgprocessing > 0) f.requestsperhour = 3600000.0 / f.avgprocessing;
@@ -41,10 +40,19 @@ TRunFigures runfigures(const TRunRecords& r) {
   for (size_t i = 0; i < r.size(); ++i) {
     waitsum += r.wait[i];
     f.bytes += r.bytes[i];
-    if (r.socketcode[i] == kAbortedSocketCode) {
-      ++f.abortedrequests;
-    } else if (r.status[i] != 200) {
-      ++f.errors;
+    switch (outcomeof(r.status[i], r.socketcode[i])) {
+      case ocAborted:
+        ++f.abortedrequests;
+        break;
+      case ocClientError:
+        ++f.clienterrors;
+        break;
+      case ocError:
+      case ocTimeout:
+        ++f.errors;
+        break;
+      case ocOk:
+        break;
     }
     count(f.statuses, r.status[i]);
     count(f.socketcodes, r.socketcode[i]);
@@ -76,6 +84,7 @@ TTestFigures testfigures(const TRequestRecords& records) {
     all.requests += f.requests;
     all.errors += f.errors;
     all.abortedrequests += f.abortedrequests;
+    all.clienterrors += f.clienterrors;
     all.overallms += f.overallms;
     all.bytes += f.bytes;
     for (const auto& [code, n] : f.statuses) count(all.statuses, code, n);

@@ -18,8 +18,11 @@ struct TRunFigures {
   // Requests the operator's abort ended (socket code 3): not the server's doing, so neither an
   // error nor part of the error rate.
   size_t abortedrequests = 0;
+  // Requests this machine failed itself (no descriptor, no local port, no buffer memory): they
+  // never reached the server, so they are neither an error nor part of the error rate either.
+  size_t clienterrors = 0;
   size_t errors = 0;         // the other requests whose status is not 200 (time-outs included)
-  double errorrate = 0;      // errors / (requests - abortedrequests), percent
+  double errorrate = 0;      // errors / (requests - abortedrequests - clienterrors), percent
   double overallms = 0;      // run start to its last completion
   double avgprocessing = 0;  // overall time / users
   double requestsperhour = 0;

@@ -1,8 +1,10 @@
 #include "report/StoredResult.h"
 
+#include <cerrno>
 #include <cstring>
 
 #include "common/WholeFile.h"
+#include "segments/MergeNotes.h"
 #include "segments/MergedResults.h"
 
 namespace {
@@ -49,14 +51,22 @@ bool parsestoredresult(const std::string& path, const std::string& text, TStored
     r.aborted = f.runs[k].aborted;
     r.overallms = f.runs[k].overallms;
     r.startspreadms = k < f.startspreadms.size() ? f.startspreadms[k] : 0;
+    if (k < f.runfigures.size() && f.runfigures[k].written) {
+      r.requestsperhour = f.runfigures[k].requestsperhour;
+    }
     r.requests = std::move(f.runs[k]);
     m.runs.push_back(std::move(r));
   }
+  if (f.totals.written) m.requestsperhour = f.totals.requestsperhour;
+  TReportInfo notes;
+  readmergenotes(text, m, notes);
   mergedrecords(m, out.records);
   mergedviews(m, out.logs, out.charts);
 
   // As the merge describes its test, but the file's own segment numbers and spreads stand.
   out.info = mergedinfo(m);
+  out.info.members = std::move(notes.members);
+  out.info.partial = std::move(notes.partial);
   out.info.segment = f.segment;
   out.info.segments = f.segments;
   out.info.startspreadms = f.startspreadms;
@@ -73,8 +83,12 @@ bool parsestoredresult(const std::string& path, const std::string& text, TStored
 
 bool readstoredresult(const std::string& path, TStoredResult& out, std::string& error) {
   std::string text;
-  if (const int e = readwholefile(path, text, TFileKinds::AnyReadable); e != 0) {
-    error = "cannot read \"" + path + "\": " + std::strerror(e);
+  // A result is a regular file: a device or a FIFO would never end, or never begin.
+  if (const int e = readwholefile(path, text, TFileKinds::RegularOnly, kMaxResultBytes); e != 0) {
+    error = "cannot read \"" + path + "\": " +
+            (e == EINVAL  ? std::string("it is not a regular file")
+             : e == EFBIG ? "it is larger than " + std::to_string(kMaxResultBytes >> 20) + " MiB"
+                          : std::strerror(e));
     return false;
   }
   return parsestoredresult(path, text, out, error);

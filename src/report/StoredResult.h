@@ -3,6 +3,7 @@
 // outputs and the window show of a finished test: the requests, the figures, the "Results" text
 // and both charts written anew from the requests, and what the file says about the test.
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -27,8 +28,12 @@ struct TStoredResult {
   bool merged() const { return info.mergedsegments > 0; }
 };
 
+// The most of a result file that is read: far more than any result holds, far less than the
+// memory that reading it takes.
+inline constexpr size_t kMaxResultBytes = size_t(512) << 20;
+
 // text is the JSON of a result; false with a one-line reason naming path.
 bool parsestoredresult(const std::string& path, const std::string& text, TStoredResult& out,
                        std::string& error);
-// The same, read from the file at path.
+// The same, read from the file at path, which must be a regular file of at most kMaxResultBytes.
 bool readstoredresult(const std::string& path, TStoredResult& out, std::string& error);

@@ -130,8 +130,20 @@ std::string open(const TChartRect& bounds, const char* label) {
          num(kTextPx) + "\">\n" + rect(bounds, chartstyle::kBackground);
 }
 
-const char* pointclass(int statuscode) {
-  return statuscode == 200 ? "ok" : statuscode == 0 ? "to" : "err";
+const char* pointclass(TOutcome o) {
+  switch (o) {
+    case ocOk:
+      return "ok";
+    case ocTimeout:
+      return "to";
+    case ocAborted:
+      return "ab";
+    case ocClientError:
+      return "cl";
+    case ocError:
+      break;
+  }
+  return "err";
 }
 
 std::string requestsvg(const TChartModel& m, const char* label, const char* ytitle,
@@ -154,8 +166,8 @@ std::string requestsvg(const TChartModel& m, const char* label, const char* ytit
   s += "<clipPath id=\"" + std::string(clipid) + "\">" + rect(l.plot, chartstyle::kBackground) +
        "</clipPath>\n<g clip-path=\"url(#" + clipid + ")\">\n";
   for (size_t i : order) {
-    s += rect(l.pointrect(points[i]), chartstyle::pointcolour(points[i].statuscode),
-              pointclass(points[i].statuscode));
+    s += rect(l.pointrect(points[i]), chartstyle::outcomecolour(points[i].outcome()),
+              pointclass(points[i].outcome()));
   }
   return s + "</g>\n</svg>\n";
 }
@@ -184,7 +196,8 @@ std::string svgservertimechart(const TChartModel& charts, const TRequestRecords&
   m.setfoot(1, "the server's own time, without our start loop and reading delays.");
   for (const TRunRecords& r : records.runs()) {
     for (size_t i = 0; i < r.size(); ++i) {
-      if (r.server[i] >= 0) m.addrequest(r.start[i], r.server[i], r.status[i]);
+      if (r.server[i] >= 0)
+        m.addrequest(r.start[i], r.server[i], r.status[i], -1, -1, r.socketcode[i]);
     }
   }
   return requestsvg(m, "Server time chart", "Server Time [ms]", "serverplot");

@@ -19,6 +19,11 @@ double testepochms(const TLoadEngine& engine) {
   return preciseepochms() - static_cast<double>(elapsedms() - engine.teststart);
 }
 
+void teststarted(TReportInfo& info, const TLoadEngine& engine) {
+  info.epochms = testepochms(engine);
+  info.started = utcsecond(info.epochms);
+}
+
 void endtestinfo(TReportInfo& info, const TLoadEngine& engine) {
   info.aborted = engine.aborted;
   // Counted as the response arrived: temp.htm may be huge and is never read back.

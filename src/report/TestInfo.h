@@ -14,5 +14,8 @@ TReportInfo starttestinfo(const TestSettings& settings, const std::vector<std::s
 // Right after the start returned: the wall-clock time of the test clock's zero, so that results
 // of other load generators can be lined up with this one.
 double testepochms(const TLoadEngine& engine);
+// Right after the start returned: the test clock's zero (epochms) and the whole second it lies in
+// ("started"), both from that one instant, so "started" never reads the second before the start.
+void teststarted(TReportInfo& info, const TLoadEngine& engine);
 // After the test: whether it was aborted and the first response's length.
 void endtestinfo(TReportInfo& info, const TLoadEngine& engine);

@@ -145,14 +145,13 @@ void placesmall(TChartText& note, std::vector<TChartText>* foot, bool* footcut,
 // room there is no legend (the foot lines carry the counts too).
 std::vector<TLegendEntry> requestlegend(const TChartModel& m, TChartText& xtitle,
                                         const TChartRect& plot, const TChartMetrics& fm) {
-  size_t ok = 0, error = 0, timeout = 0;
-  for (const auto& o : m.outcomes())
-    (o.statuscode == 200 ? ok : o.statuscode == 0 ? timeout : error) += o.count;
   const double marker = 2 * chartstyle::kRequestPointHalf + 1, textgap = 3, entrygap = 10;
   std::vector<std::pair<std::string, TChartColour>> items;
-  if (ok > 0) items.push_back({"ok " + std::to_string(ok), chartstyle::pointcolour(200)});
-  if (error > 0) items.push_back({"error " + std::to_string(error), chartstyle::kError});
-  if (timeout > 0) items.push_back({"timeout " + std::to_string(timeout), chartstyle::kTimeOut});
+  for (TOutcome o : {ocOk, ocError, ocTimeout, ocAborted, ocClientError}) {
+    if (const size_t n = m.outcomecount(o); n > 0)
+      items.push_back(
+          {std::string(outcomename(o)) + " " + std::to_string(n), chartstyle::outcomecolour(o)});
+  }
   double total = 0;
   for (const auto& [label, colour] : items)
     total += marker + textgap + fm.textwidth(label) + (total > 0 ? entrygap : 0);
@@ -217,35 +216,15 @@ bool TRequestChartLayout::sameplot(const TRequestChartLayout& o) const {
          same(yaxis, o.yaxis);
 }
 
-std::vector<int> pointlayers(const TChartModel& m) {
-  std::vector<int> layers;
-  for (const auto& o : m.outcomes()) layers.push_back(o.statuscode);
-  return layers;
-}
+namespace {
 
-int layerof(const std::vector<int>& layers, int statuscode) {
-  for (size_t i = 0; i < layers.size(); ++i)
-    if (layers[i] == statuscode) return static_cast<int>(i);
-  return -1;
-}
-
-std::vector<size_t> pointorder(const TChartModel& m) {
-  const auto& points = m.requests();
-  const std::vector<int> layers = pointlayers(m);
-  std::vector<int> layer(points.size());
-  for (size_t i = 0; i < points.size(); ++i) layer[i] = layerof(layers, points[i].statuscode);
-  std::vector<size_t> order(points.size());
-  for (size_t i = 0; i < order.size(); ++i) order[i] = i;
-  // Completions arrive in any order; within its layer a request covers the earlier-started ones.
-  std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
-    return layer[a] != layer[b] ? layer[a] < layer[b] : points[a].x < points[b].x;
-  });
-  return order;
-}
-
-TRequestChartLayout layoutrequestchart(const TChartModel& m, double width, double height,
-                                       const TChartMetrics& fm) {
+// The request chart with the foot lines shown: all of them (wrapped), or fewer whose last ends
+// in "…" (cut); a chart too small for a plot shows as much of all of them as fits.
+TRequestChartLayout layoutwithfoot(const TChartModel& m, double width, double height,
+                                   const TChartMetrics& fm, const std::vector<std::string>& shown,
+                                   const std::vector<std::string>& all, bool cut) {
   TRequestChartLayout l;
+  l.footcut = cut;
   l.bounds = {0, 0, width, height};
   const double inner = std::max(1.0, width - 2 * kMargin);
   const double th = fm.textheight;
@@ -253,15 +232,14 @@ TRequestChartLayout layoutrequestchart(const TChartModel& m, double width, doubl
   l.title = titleline(m.chart1title(), width, fm);
   y += fm.titleheight + kGap;
 
-  // Every word of the foot lines stays readable: they wrap, and the plot takes what is left.
-  const std::vector<std::string> foot = footlines(m, inner, fm);
+  const std::vector<std::string>& foot = shown;
   auto small = [&] {
     TRequestChartLayout s;
     s.bounds = l.bounds;
     s.title = titleline(m.chart1title(), width, fm);  // l's may have moved aside by now
     s.plotted = false;
     s.plot = {};
-    placesmall(s.note, &s.foot, &s.footcut, foot, y, s.bounds, fm);
+    placesmall(s.note, &s.foot, &s.footcut, all, y, s.bounds, fm);
     return s;
   };
   double foottop = height - kMargin - th * static_cast<double>(foot.size());
@@ -316,6 +294,27 @@ TRequestChartLayout layoutrequestchart(const TChartModel& m, double width, doubl
     return small();
   l.xtitle = xtitlebelow(kRequestXTitle, l.plot, xtitletop, l.bounds, fm);
   l.legend = requestlegend(m, l.xtitle, l.plot, fm);
+  return l;
+}
+
+}  // namespace
+
+TRequestChartLayout layoutrequestchart(const TChartModel& m, double width, double height,
+                                       const TChartMetrics& fm) {
+  // Every word of the foot lines stays readable: they wrap, and the plot takes what is left.
+  const double inner = std::max(1.0, width - 2 * kMargin);
+  const std::vector<std::string> all = footlines(m, inner, fm);
+  TRequestChartLayout l = layoutwithfoot(m, width, height, fm, all, all, false);
+  // A low chart keeps its plot while it can: the foot gives up lines, its last shown one ends in
+  // "…", and the tool tip holds them all.
+  for (size_t k = all.size(); !l.plotted && k-- > 1;) {
+    std::vector<std::string> shown(all.begin(), all.begin() + static_cast<std::ptrdiff_t>(k));
+    std::string rest;
+    for (size_t i = k - 1; i < all.size(); ++i) rest += (rest.empty() ? "" : " ") + all[i];
+    shown.back() = elidetext(rest, inner, fm.textwidth);
+    const TRequestChartLayout cut = layoutwithfoot(m, width, height, fm, shown, all, true);
+    if (cut.plotted) return cut;
+  }
   return l;
 }
 

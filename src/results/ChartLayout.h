@@ -5,7 +5,8 @@
 // layout, so a chart reads the same everywhere.
 //
 // Contents
-//   pointorder            the order request points are drawn in: failures over successes
+//   pointorder            the order request points are drawn in: failures over successes,
+//                         the failure classes interleaved
 //   layoutrequestchart    Chart1: one point per request, four foot lines
 //   layoutrampchart       Chart2: two curves on two value axes, legend, marks
 //   layoutsharechart      wait distributions: the cumulative share of requests against time
@@ -69,8 +70,9 @@ struct TRequestChartLayout {
   TAxisLayout xaxis, yaxis;  // bottom and left; the left one has grid lines
   TChartText xtitle, ytitle;
   std::vector<TChartText> foot;  // the foot lines as displayed, top to bottom
-  // Beside the x axis title where there is room: each outcome colour present with its count
-  // ("ok 1000", "error 500", "timeout 12"), its marker a request point's square.
+  // Beside the x axis title where there is room: each outcome class present with its count
+  // ("ok 1000", "error 500", "timeout 12", "aborted 3", "client error 2"), its marker a request
+  // point's square in the class's colour.
   std::vector<TLegendEntry> legend;
 
   // The filled square of a request point, on whole units so that every writer covers the same
@@ -121,13 +123,16 @@ inline constexpr const char* kRampXTitle = "Number Of Simultaneous Users";
 inline constexpr const char* kRampProcTitle = "Average Request Proc. Time [ms]";
 inline constexpr const char* kRampWaitTitle = "Average User Wait Time [ms]";
 
-// The status codes of the request points in drawing order, bottom layer first (see
-// TChartModel::outcomes), and the layer of one code in such an order (-1: absent).
-std::vector<int> pointlayers(const TChartModel& m);
-int layerof(const std::vector<int>& layers, int statuscode);
-// Indices of the request points in drawing order: layer by layer, within a layer by start time,
-// equal starts in completion order. Each point drawn covers only points of its own outcome that
-// started earlier, or commoner outcomes.
+// The legend's word for an outcome class: "ok", "error", "timeout", "aborted", "client error".
+const char* outcomename(TOutcome o);
+// Where a request point is drawn: its layer (0 for ok, 1 for every other outcome, so a failure is
+// never hidden by a success) and its depth within the layer, the higher drawn over the lower (the
+// later completion wins a tie). Ok points go by start time. The other classes are interleaved
+// in a fixed scramble of their completion number (index in the model): where they overlap, each
+// shows in proportion to its count, however dense the plot, and none hides another whole.
+int pointlayer(const TChartPoint& p);
+double pointdepth(const TChartPoint& p, size_t index);
+// Indices of the request points in drawing order, by layer, then depth, then completion.
 std::vector<size_t> pointorder(const TChartModel& m);
 
 TRequestChartLayout layoutrequestchart(const TChartModel& m, double width, double height,

@@ -14,6 +14,7 @@ void TChartModel::clear() {
 void TChartModel::clearrequests() {
   requests_.clear();
   counts_.clear();
+  classes_ = {};
   maxx_ = maxy_ = 0;
   ++requestgen_;
 }
@@ -37,9 +38,10 @@ void TChartModel::setfoot(int line, const std::string& text) {
 }
 
 void TChartModel::addrequest(long double x, long double y, int statuscode, double server,
-                             double serverttfb) {
-  requests_.push_back(
-      TChartPoint{x, y, statuscode, static_cast<float>(server), static_cast<float>(serverttfb)});
+                             double serverttfb, int socketcode) {
+  requests_.push_back(TChartPoint{x, y, statuscode, static_cast<float>(server),
+                                  static_cast<float>(serverttfb), socketcode});
+  ++classes_[static_cast<size_t>(requests_.back().outcome())];
   maxx_ = std::max(maxx_, x);
   maxy_ = std::max(maxy_, y);
   // A handful of codes at most: a linear search is cheaper than a map on this hot path.

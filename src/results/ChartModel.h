@@ -13,6 +13,8 @@
 #include <utility>
 #include <vector>
 
+#include "results/Outcome.h"
+
 struct TChartPoint {
   long double x;   // start of the request, ms after the test start
   long double y;   // user wait time, ms
@@ -20,6 +22,10 @@ struct TChartPoint {
   // The server's own time (kernel stamps) to the response's last and first byte, ms; negative
   // when none. Floats keep the point's size.
   float server = -1, serverttfb = -1;
+  // The request's socket code: an aborted request and this machine's own failures are classes
+  // of their own, whatever status they carry. It fits the padding: the point keeps its size.
+  int socketcode = 0;
+  TOutcome outcome() const { return outcomeof(statuscode, socketcode); }
 };
 
 struct TRampPoint {
@@ -45,7 +51,7 @@ class TChartModel {
   void settitles(const std::string& chart1, const std::string& chart2);
   void setfoot(int line, const std::string& text);  // lines 0 .. 3
   void addrequest(long double x, long double y, int statuscode, double server = -1,
-                  double serverttfb = -1);
+                  double serverttfb = -1, int socketcode = 0);
   void addramp(int users, long double avgproc, const std::string& label);  // series "ramps"
   void addrampwait(int users, long double avgwait);                        // series "ramps3"
 
@@ -58,10 +64,11 @@ class TChartModel {
   // The largest start offset and wait time of the request points (0 while there are none).
   long double requestmaxx() const { return maxx_; }
   long double requestmaxy() const { return maxy_; }
-  // The request points' status codes with their counts in drawing order, bottom layer first:
-  // 200 lowest, then the other codes from the commonest to the rarest (equal counts: the lower
-  // code below). So a failure is never hidden by a success, nor a rarer failure by a commoner.
+  // The request points' status codes with their counts: 200 first, then the other codes from the
+  // commonest to the rarest (equal counts: the lower code first).
   std::vector<TOutcomeCount> outcomes() const;
+  // The request points of one outcome class.
+  size_t outcomecount(TOutcome o) const { return classes_[static_cast<size_t>(o)]; }
   const std::vector<TRampPoint>& ramps() const { return ramps_; }
   const std::vector<TRampPoint>& rampwaits() const { return rampwaits_; }
 
@@ -80,6 +87,7 @@ class TChartModel {
   std::vector<TChartPoint> requests_;
   long double maxx_ = 0, maxy_ = 0;
   std::vector<TOutcomeCount> counts_;  // in order of first appearance
+  std::array<size_t, 5> classes_{};    // by TOutcome
   std::vector<TRampPoint> ramps_, rampwaits_;
   uint64_t requestgen_ = 0, rampgen_ = 0, textrev_ = 0;
 };

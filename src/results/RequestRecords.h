@@ -30,6 +30,15 @@ struct TRequestOutcome {
 // the clock arithmetic, and the JSON and the CSV must round a value that lies on a half alike.
 double tomicrosecond(double ms);
 
+// A run's start loop as its "Created ..." line tells it: where it began (ms after the test
+// start), how long it took, and the requests per second the line shows (-1: none, it took no
+// measurable time). A length below 0: unknown (a result written without it).
+struct TStartLoopRecord {
+  double offsetms = -1, ms = -1;
+  int64_t persecond = -1;
+  bool known() const { return ms >= 0; }
+};
+
 // The requests of one run as parallel columns; row i of every column is one request, in the
 // order the requests completed.
 struct TRunRecords {
@@ -48,6 +57,7 @@ struct TRunRecords {
   // < 0: no connection, or no TLS. Results read back from files written before these columns
   // existed leave them short: a missing row is none.
   std::vector<double> connect, tls;
+  TStartLoopRecord startloop;
 
   size_t size() const { return wait.size(); }
 };
@@ -58,6 +68,8 @@ class TRequestRecords {
   void add(const TRequestOutcome& r);
   // The run's last request has completed.
   void endrun(int run, int users, long double overallms, bool aborted);
+  // The run's start loop is over (before its first request completes).
+  void setstartloop(int run, const TStartLoopRecord& loop) { runrecords(run).startloop = loop; }
 
   const std::vector<TRunRecords>& runs() const { return runs_; }
   // Every distinct URL requested, in the order first seen.

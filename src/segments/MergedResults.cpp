@@ -7,6 +7,7 @@
 #include "engine/RunText.h"
 #include "engine/StatusTally.h"
 #include "results/Clock.h"
+#include "results/Outcome.h"
 #include "results/SysInfo.h"
 #include "settings/SettingsModel.h"
 
@@ -49,10 +50,52 @@ std::string spreadline(const TMergedRun& run, int segments) {
          formatshortest(run.startspreadms, 1) + " ms apart";
 }
 
+namespace {
+
+// The "Created ..." line: the start loop as the test told it; a result written without it says
+// what its requests' starts say.
+std::string created(const TSegmentRun& r) {
+  if (r.startloop.known()) {
+    return createdline(static_cast<int>(r.size()), r.startloop.ms, r.startloop.persecond);
+  }
+  double firststart = 0, laststart = 0;
+  for (size_t i = 0; i < r.size(); ++i) {
+    if (i == 0 || r.start[i] < firststart) firststart = r.start[i];
+    if (i == 0 || r.start[i] > laststart) laststart = r.start[i];
+  }
+  return createdline(static_cast<int>(r.size()), laststart - firststart);
+}
+
+// Time to first byte is that of the request whose first byte arrived first; below 0: none came.
+long double firstbyteof(const TSegmentRun& r) {
+  long double firstbyte = -1, firstbyteat = 0;
+  for (size_t i = 0; i < r.size(); ++i) {
+    if (r.firstbyte[i] < 0) continue;
+    long double at = static_cast<long double>(r.start[i]) + r.firstbyte[i];
+    if (firstbyte < 0 || at < firstbyteat) {
+      firstbyte = r.firstbyte[i];
+      firstbyteat = at;
+    }
+  }
+  return firstbyte;
+}
+
+// Whether every run of m completed with the same users: the mean over the runs is then the
+// totals' figure, and a stored result's requests/h of all runs applies to the last one.
+bool sameusersinevery(const TMergedTest& m) {
+  for (const TMergedRun& run : m.runs) {
+    if (run.aborted || run.users != m.runs.front().users) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
 void mergedviews(const TMergedTest& m, TLogModel& logs, TChartModel& charts) {
   logs.clear();
   charts.clear();
   header(m, logs, charts);
+  for (const std::string& line : m.notes) logs.logdatared(line);
 
   long double waitsum = 0, requestscounted = 0, runtimesum = 0, runscounted = 0;
   for (const TMergedRun& run : m.runs) {
@@ -60,32 +103,21 @@ void mergedviews(const TMergedTest& m, TLogModel& logs, TChartModel& charts) {
     logs.logdatanocr("");
     logs.logdatared("Results of run " + std::to_string(run.run));
     if (m.segments > 0) logs.logdatanocr(spreadline(run, m.segments));
-
-    // The run's requests were started from the first start to the last, over all segments.
-    double firststart = 0, laststart = 0;
-    for (size_t i = 0; i < r.size(); ++i) {
-      if (i == 0 || r.start[i] < firststart) firststart = r.start[i];
-      if (i == 0 || r.start[i] > laststart) laststart = r.start[i];
+    logs.logdatanocr(created(r));
+    if (const long double firstbyte = firstbyteof(r); firstbyte >= 0) {
+      logs.logdatanocr(firstbyteline(firstbyte));
     }
-    logs.logdatanocr(createdline(static_cast<int>(r.size()), laststart - firststart));
-
-    // Time to first byte is that of the request whose first byte arrived first.
-    long double firstbyte = -1, firstbyteat = 0;
-    for (size_t i = 0; i < r.size(); ++i) {
-      if (r.firstbyte[i] < 0) continue;
-      long double at = static_cast<long double>(r.start[i]) + r.firstbyte[i];
-      if (firstbyte < 0 || at < firstbyteat) {
-        firstbyte = r.firstbyte[i];
-        firstbyteat = at;
-      }
-    }
-    if (firstbyte >= 0) logs.logdatanocr(firstbyteline(firstbyte));
 
     TStatusTally tally;
+    long double runwaitsum = 0;
+    int clienterrors = 0;
     for (size_t i = 0; i < r.size(); ++i) {
-      charts.addrequest(r.start[i], r.wait[i], r.status[i], r.server[i], r.serverttfb[i]);
+      charts.addrequest(r.start[i], r.wait[i], r.status[i], r.server[i], r.serverttfb[i],
+                        r.socket[i]);
       waitsum += r.wait[i];
+      runwaitsum += r.wait[i];
       requestscounted += 1;
+      if (isclientfailure(r.socket[i])) ++clienterrors;
       tally.statusadd(r.status[i]);
     }
     if (run.aborted) continue;
@@ -97,21 +129,28 @@ void mergedviews(const TMergedTest& m, TLogModel& logs, TChartModel& charts) {
     const std::string summary = statussummary(tally);
     logs.logdatanocr(summary);
     charts.setfoot(0, summary);
-    const long double avg = static_cast<long double>(run.overallms) / run.users;
-    runtimesum += avg;
-    runscounted += 1;
-    const long double mean = runtimesum / runscounted;
+    if (clienterrors > 0) logs.logdatanocr(clienterrorline(clienterrors, run.users));
     // The charts were started as the test's (header()): a ramp test's have the ramp chart.
-    if (charts.hasrampchart()) {
-      if (runtimesum > 0) charts.setfoot(2, rampfoot(run.users, mean));
-      charts.addramp(run.users, mean, ramplabel(tally.errors(), run.users));
-      if (requestscounted > 0) charts.addrampwait(run.users, waitsum / requestscounted);
-      runtimesum = 0;
-      runscounted = 0;
-    } else {
-      charts.setfoot(2, runsfoot(runscounted, mean));
+    const bool ramp = charts.hasrampchart();
+    runtimesum += static_cast<long double>(run.overallms) / run.users;
+    runscounted += 1;
+    TRunFoot foot;
+    foot.users = run.users;
+    foot.mean = runtimesum / runscounted;
+    foot.runscounted = runscounted;
+    // A stored figure where the mean is one the result holds: a run's own, or all runs' at the
+    // last one; worked out again from rounded times, it could move by a few units.
+    if (ramp || runscounted == 1) {
+      foot.perhour = run.requestsperhour;
+    } else if (&run == &m.runs.back() && sameusersinevery(m)) {
+      foot.perhour = m.requestsperhour;
     }
-    if (requestscounted > 0) charts.setfoot(3, waitfoot(waitsum / requestscounted, run.users));
+    foot.errors = tally.errors();
+    foot.clienterrors = clienterrors;
+    if (r.size() > 0) foot.runwait = runwaitsum / static_cast<long double>(r.size());
+    if (requestscounted > 0) foot.allwait = waitsum / requestscounted;
+    runfoot(ramp, foot, charts);
+    if (ramp) runtimesum = runscounted = 0;
     logs.logdatabold(trimmed(charts.foot()[2]));
     logs.logdatabold(trimmed(charts.foot()[3]));
   }
@@ -129,6 +168,7 @@ void mergedviews(const TMergedTest& m, TLogModel& logs, TChartModel& charts) {
 void mergedrecords(const TMergedTest& m, TRequestRecords& records) {
   for (const TMergedRun& run : m.runs) {
     const TSegmentRun& r = run.requests;
+    if (r.startloop.known()) records.setstartloop(run.run - 1, r.startloop);
     for (size_t i = 0; i < r.size(); ++i) {
       records.add(TRequestOutcome{run.run - 1, r.user[i], &m.requesturls[r.url[i]], r.start[i],
                                   r.wait[i], r.firstbyte[i], r.status[i], r.socket[i], r.bytes[i],

@@ -8,6 +8,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "segments/SegmentFileChecks.h"
 #include "settings/SettingsJson.h"
 #include "settings/StoredSettings.h"
 
@@ -91,6 +92,14 @@ TSegmentRun runfrom(const TJson& j, size_t k, const TSegmentFile& f) {
   if (!aborted.is_boolean()) throw TFieldError{field + "aborted", "is not true or false"};
   r.aborted = aborted.get<bool>();
   r.overallms = numberin(member(j, "overall_ms", field), field + "overall_ms", 0, kMaxMs);
+  if (j.contains("start_loop_ms")) {
+    r.startloop.ms = numberin(j.at("start_loop_ms"), field + "start_loop_ms", 0, kMaxMs);
+    r.startloop.offsetms = numberin(member(j, "start_loop_offset_ms", field),
+                                    field + "start_loop_offset_ms", 0, kMaxMs);
+    const TJson& rate = member(j, "start_loop_requests_per_s", field);
+    r.startloop.persecond =
+        rate.is_null() ? -1 : integerin(rate, field + "start_loop_requests_per_s", 0, kMaxBytes);
+  }
   const TJson& c = member(j, "requests", field);
   const TJson& waits = member(c, "wait_ms", field + "requests.");
   const size_t rows = waits.is_array() ? waits.size() : 0;
@@ -246,16 +255,19 @@ bool readfile(const std::string& path, const std::string& text, TSegmentFile& ou
                                     std::to_string(out.settings.runs)};
     }
     for (size_t k = 0; k < runs.size(); ++k) out.runs.push_back(runfrom(runs[k], k, out));
-    if (!merging) {
-      for (size_t k = 0; k < runs.size(); ++k) {
-        const std::string field = "runs[" + std::to_string(k) + "].";
-        out.runfigures.push_back(storedfigures(runs[k], field));
-        if (out.mergedsegments > 0) {
-          out.startspreadms.push_back(numberin(member(runs[k], "segment_start_spread_ms", field),
-                                               field + "segment_start_spread_ms", 0, kMaxMs));
-        }
+    // The stored figures are read for a merge as well: it makes its own, but a file whose
+    // figures contradict its requests is refused alike wherever it is read.
+    for (size_t k = 0; k < runs.size(); ++k) {
+      const std::string field = "runs[" + std::to_string(k) + "].";
+      out.runfigures.push_back(storedfigures(runs[k], field));
+      if (out.mergedsegments > 0) {
+        out.startspreadms.push_back(numberin(member(runs[k], "segment_start_spread_ms", field),
+                                             field + "segment_start_spread_ms", 0, kMaxMs));
       }
-      if (doc.contains("totals")) out.totals = storedfigures(doc.at("totals"), "totals.");
+    }
+    if (doc.contains("totals")) out.totals = storedfigures(doc.at("totals"), "totals.");
+    if (const TFileProblem p = fileproblem(out); !p.field.empty()) {
+      throw TFieldError{p.field, p.reason};
     }
   } catch (const TFieldError& e) {
     error = path + ": " + e.field + ": " + e.reason;
@@ -293,8 +305,19 @@ bool resultfiles(const std::string& path, const std::string& except,
                  std::vector<std::string>& files, std::string& error) {
   namespace fs = std::filesystem;
   std::error_code ec;
+  // "-" is standard input; a named result is a regular file: a device or a FIFO never ends or
+  // never begins.
+  if (path == "-") {
+    files.push_back(path);
+    return true;
+  }
   if (!fs::is_directory(path, ec)) {
-    if (!std::ifstream(path, std::ios::binary)) {
+    const fs::file_status st = fs::status(path, ec);
+    if (!ec && fs::exists(st) && !fs::is_regular_file(st)) {
+      error = "\"" + path + "\" is not a regular file (give \"-\" for standard input)";
+      return false;
+    }
+    if (ec || !std::ifstream(path, std::ios::binary)) {
       error = "cannot read \"" + path + "\"";
       return false;
     }

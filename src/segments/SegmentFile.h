@@ -8,6 +8,7 @@
 
 #include "engine/TestSettings.h"
 #include "results/Percentiles.h"
+#include "results/RequestRecords.h"
 
 struct TSegmentRun {
   int run = 0;  // from 1
@@ -25,6 +26,8 @@ struct TSegmentRun {
   std::vector<double> server, serverttfb;
   // The connection's phases (connect, TLS handshake); below 0 where there was none.
   std::vector<double> connect, tls;
+  // The run's start loop as its "Created ..." line told it; unknown in older results.
+  TStartLoopRecord startloop;
 
   size_t size() const { return wait.size(); }
 };
@@ -57,7 +60,7 @@ struct TSegmentFile {
   int64_t firstresponselength = -1;       // characters of the test's first response, or -1
   int64_t firstresponsebytes = -1;        // bytes of its body, or -1
   std::vector<TSegmentRun> runs;
-  // Read by readresultfile only: K of a merged result (0: not merged) with each run's start
+  // K of a merged result (0: not merged; read by readresultfile only) with each run's start
   // spread, and each run's and the totals' stored figures.
   int mergedsegments = 0;
   std::vector<double> startspreadms;
@@ -65,8 +68,9 @@ struct TSegmentFile {
   TStoredFigures totals;
 };
 
-// Reads one JSON result. False with a one-line reason (naming path) when it is not a result this
-// program wrote or lacks what a merge needs.
+// Reads one JSON result. False with a one-line reason (naming path, field and what is wrong)
+// when it is not a result this program wrote, lacks what a merge needs, or its parts do not fit
+// together (see SegmentFileChecks.h).
 bool readsegmentfile(const std::string& path, const std::string& text, TSegmentFile& out,
                      std::string& error);
 

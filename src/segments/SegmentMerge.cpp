@@ -5,10 +5,16 @@
 #include <numeric>
 #include <unordered_map>
 
+#include "engine/RunText.h"
+
 namespace {
 
+// The furthest apart the segments of one test may have started.
+constexpr double kMaxSegmentSpreadMs = 10 * 60 * 1000;
+
 // Problems that stop a merge, one line each.
-std::vector<std::string> checkset(const std::vector<TSegmentFile>& files) {
+std::vector<std::string> checkset(const std::vector<TSegmentFile>& files, bool allowpartial,
+                                  std::vector<int>& absent) {
   std::vector<std::string> problems;
   if (files.empty()) return {"no segment results to merge"};
   const TSegmentFile& first = files.front();
@@ -32,6 +38,7 @@ std::vector<std::string> checkset(const std::vector<TSegmentFile>& files) {
     auto it = bynumber.find(i);
     if (it == bynumber.end()) {
       missing += (missing.empty() ? "" : ", ") + std::to_string(i);
+      absent.push_back(i);
     } else if (it->second.size() > 1) {
       std::string where;
       for (const TSegmentFile* f : it->second) where += (where.empty() ? "" : ", ") + f->path;
@@ -39,9 +46,21 @@ std::vector<std::string> checkset(const std::vector<TSegmentFile>& files) {
                          " appears " + std::to_string(it->second.size()) + " times: " + where);
     }
   }
-  if (!missing.empty()) {
+  if (!missing.empty() && !allowpartial) {
     problems.push_back("missing segment(s) " + missing + " of " + std::to_string(first.segments) +
                        " of test " + first.testid);
+  }
+  // The segments of one test start together (at --start-at, or as their pods come up): starts
+  // far apart are separate tests, whose merged rates would mean nothing.
+  auto [early, late] = std::minmax_element(
+      files.begin(), files.end(),
+      [](const TSegmentFile& a, const TSegmentFile& b) { return a.epochms < b.epochms; });
+  if (late->epochms - early->epochms > kMaxSegmentSpreadMs) {
+    problems.push_back(late->path + ": started_epoch_ms: started " +
+                       std::to_string(int64_t((late->epochms - early->epochms) / 60000)) +
+                       " minutes after " + early->path +
+                       "; the segments of one test start within " +
+                       std::to_string(int64_t(kMaxSegmentSpreadMs / 60000)) + " minutes");
   }
   return problems;
 }
@@ -55,8 +74,10 @@ const TSegmentRun* findrun(const TSegmentFile& f, int run) {
 
 }  // namespace
 
-bool mergesegments(const std::vector<TSegmentFile>& files, TMergedTest& out, std::string& error) {
-  std::vector<std::string> problems = checkset(files);
+bool mergesegments(const std::vector<TSegmentFile>& files, TMergedTest& out, std::string& error,
+                   bool allowpartial) {
+  std::vector<int> absent;
+  std::vector<std::string> problems = checkset(files, allowpartial, absent);
   if (!problems.empty()) {
     error.clear();
     for (const std::string& p : problems) error += (error.empty() ? "" : "\n") + p;
@@ -77,6 +98,7 @@ bool mergesegments(const std::vector<TSegmentFile>& files, TMergedTest& out, std
   out.clientsystem = first.clientsystem;
   out.epochms = first.epochms;
   out.started = first.started;
+  out.missing = absent;
   size_t runs = 0;
   for (const TSegmentFile* f : segs) {
     out.epochms = std::min(out.epochms, f->epochms);
@@ -109,6 +131,10 @@ bool mergesegments(const std::vector<TSegmentFile>& files, TMergedTest& out, std
     TSegmentRun all;
     std::vector<double> done;  // completion time of each row of all
     std::vector<double> starts;
+    // The start loops of every segment that ran the run, on the merged time line.
+    bool loopsknown = true;
+    double loopbegin = 0, loopend = 0;
+    int loops = 0;
     for (size_t s = 0; s < segs.size(); ++s) {
       const TSegmentRun* run = findrun(*segs[s], m.run);
       if (run == nullptr) {
@@ -117,8 +143,17 @@ bool mergesegments(const std::vector<TSegmentFile>& files, TMergedTest& out, std
       }
       m.users += run->users;
       m.aborted = m.aborted || run->aborted;
-      if (run->size() == 0) continue;
       const double shift = segs[s]->epochms - out.epochms;
+      if (run->startloop.known()) {
+        const double begin = run->startloop.offsetms + shift;
+        const double end = begin + run->startloop.ms;
+        loopbegin = loops == 0 ? begin : std::min(loopbegin, begin);
+        loopend = loops == 0 ? end : std::max(loopend, end);
+        ++loops;
+      } else {
+        loopsknown = false;
+      }
+      if (run->size() == 0) continue;
       double lastdone = 0;
       for (size_t i = 0; i < run->size(); ++i) {
         all.start.push_back(run->start[i] + shift);
@@ -154,6 +189,12 @@ bool mergesegments(const std::vector<TSegmentFile>& files, TMergedTest& out, std
     TSegmentRun& sorted = m.requests;
     sorted.run = m.run;
     sorted.users = m.users;
+    if (loopsknown && loops > 0) {
+      // From the first segment's loop start to the last one's end, as one process's loop.
+      sorted.startloop.offsetms = loopbegin;
+      sorted.startloop.ms = loopend - loopbegin;
+      sorted.startloop.persecond = startrate(int(order.size()), sorted.startloop.ms);
+    }
     for (size_t i : order) {
       sorted.start.push_back(all.start[i]);
       sorted.wait.push_back(all.wait[i]);

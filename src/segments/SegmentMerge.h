@@ -15,6 +15,8 @@ struct TMergedRun {
   double overallms = 0;      // that start to the run's last completion
   double startspreadms = 0;  // the latest segment's run start minus the earliest
   int firedsegments = 0;     // segments that owned users in this run
+  // The run's requests per hour as a stored result says them; below 0 when worked out here.
+  double requestsperhour = -1;
   // Every request, times in ms after the merged test start, url an index into
   // TMergedTest::requesturls, in order of completion.
   TSegmentRun requests;
@@ -32,9 +34,16 @@ struct TMergedTest {
   int64_t firstresponselength = -1;  // from the segment that owns user 1
   int64_t firstresponsebytes = -1;   // the same
   std::vector<TMergedRun> runs;
+  double requestsperhour = -1;  // of all runs, as a stored result says it; below 0: none
+  // Segments absent from a partial merge (empty: the whole test), and lines the Results text
+  // states below its header (what is missing, the segments' clocks, runs fired late).
+  std::vector<int> missing;
+  std::vector<std::string> notes;
 };
 
 // Checks that files are the segments 1 .. K of one test, each once, then merges them. False with
 // one line per problem in error: results of different tests or settings, a different K,
-// duplicate or missing segments.
-bool mergesegments(const std::vector<TSegmentFile>& files, TMergedTest& out, std::string& error);
+// duplicate or missing segments. With allowpartial, missing segments are no problem: the merge
+// holds the others and lists the missing ones in out.missing.
+bool mergesegments(const std::vector<TSegmentFile>& files, TMergedTest& out, std::string& error,
+                   bool allowpartial = false);

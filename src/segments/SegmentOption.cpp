@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cstdio>
 
+#include "engine/LoadEngine.h"
 #include "segments/StartTime.h"
 
 namespace {
@@ -28,8 +29,12 @@ bool parsesegment(const std::string& text, TSegmentChoice& out, std::string& err
     error = "\"" + text + "\": at most " + std::to_string(kMaxSegments) + " segments";
     return false;
   }
-  if (k < 1 || i < 1 || i > k) {
-    error = "\"" + text + "\": the segment number must be 1 to " + std::to_string(k < 1 ? 1 : k);
+  if (k < 1) {
+    error = "\"" + text + "\": the number of segments K must be at least 1";
+    return false;
+  }
+  if (i < 1 || i > k) {
+    error = "\"" + text + "\": the segment number must be 1 to " + std::to_string(k);
     return false;
   }
   out = {i, k};
@@ -73,4 +78,14 @@ std::string segmenttestid(const std::string& settings, int segments,
   char tail[32];
   std::snprintf(tail, sizeof tail, "-k%d-%08x", segments, static_cast<unsigned>(hash >> 32));
   return when + tail;
+}
+
+int64_t plannedrequests(const TestSettings& s, int segment, int segments) {
+  int64_t total = 0;
+  for (int r = 0; r < s.runs; ++r) {
+    const int64_t users = s.ramptest ? rampusers(s.users, s.runs, r) : s.users;
+    // Users segment, segment + K, segment + 2K ... up to users.
+    if (users >= segment) total += (users - segment) / segments + 1;
+  }
+  return total;
 }

@@ -6,6 +6,8 @@
 #include <optional>
 #include <string>
 
+#include "engine/TestSettings.h"
+
 // More segments than this is a typing error, not a test.
 constexpr int kMaxSegments = 10000;
 
@@ -20,6 +22,10 @@ bool parsesegment(const std::string& text, TSegmentChoice& out, std::string& err
 // K segments, this one from a 0-based index as the Indexed Job gives it (index + 1). index may be
 // null (the variable is not set). False with a one-line reason in error.
 bool segmentfromindex(int segments, const char* index, TSegmentChoice& out, std::string& error);
+
+// Requests segment `segment` of `segments` sends in the whole test s: its share of every run's
+// users (of a ramp test's growing runs too).
+int64_t plannedrequests(const TestSettings& s, int segment, int segments);
 
 // The test id that every segment of one split test derives alike, with no word between them: the
 // start instant ("unscheduled" without one) and a hash of the test's settings and of K, e.g.

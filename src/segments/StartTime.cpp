@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <charconv>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 
 #include "net/EventLoop.h"
@@ -128,6 +129,11 @@ std::string rfc3339(int64_t epochms) {
   std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", t.tm_year + 1900,
                 t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec, ms);
   return text;
+}
+
+std::string utcsecond(double epochms) {
+  const std::string precise = rfc3339(static_cast<int64_t>(std::floor(epochms)));
+  return precise.substr(0, precise.size() - 5) + "Z";
 }
 
 bool waituntil(TEventLoop& loop, int64_t at, const std::function<bool()>& cancelled) {

@@ -31,6 +31,10 @@ std::string starttoofar(int64_t at, int64_t now);
 // at as RFC 3339 in UTC with milliseconds, e.g. "2026-12-07T10:30:00.250Z".
 std::string rfc3339(int64_t epochms);
 
+// The second of epochms as the results' "started" says it, e.g. "2026-12-07T10:30:00Z": the
+// fraction is dropped, never rounded up or taken from another clock.
+std::string utcsecond(double epochms);
+
 // Runs loop until the wall clock reaches at, then returns true; the last millisecond is slept
 // precisely. Returns false as soon as cancelled() is true after a pass of the loop (a signal
 // handler ran), without waiting further.

@@ -32,6 +32,21 @@ bool readurlfile(const std::string& path, std::vector<std::string>& lines, std::
   return true;
 }
 
+std::vector<std::string> firsturllines(std::string_view text, size_t most,
+                                       const std::function<void(size_t, std::string_view)>& check) {
+  if (text.starts_with(kByteOrderMark)) text.remove_prefix(kByteOrderMark.size());
+  std::vector<std::string> lines;
+  for (size_t number = 1; !text.empty(); ++number) {
+    const size_t lf = text.find('\n');
+    std::string_view line = text.substr(0, lf);
+    if (lf != std::string_view::npos && !line.empty() && line.back() == '\r') line.remove_suffix(1);
+    check(number, line);
+    if (lines.size() < most) lines.emplace_back(line);
+    text.remove_prefix(lf == std::string_view::npos ? text.size() : lf + 1);
+  }
+  return lines;
+}
+
 bool writeurlfile(const std::string& path, const std::vector<std::string>& lines,
                   std::string& error) {
   errno = 0;

@@ -161,17 +161,22 @@ class FormOptionsTest : public QObject {
     QVERIFY(!list->isMinimized());
   }
 
+  // The ramp chart belongs to a ramp result, not to the option; it takes half of the panel.
   void testRampChartTakesHalfThePanel() {
     TResultCharts* charts = form->charts();
     ui(*form).PageControl2->setCurrentWidget(ui(*form).TabSheet6);
     QVERIFY(!charts->chart2()->isVisible());
     c<QCheckBox>("Ramp")->click();
+    QVERIFY(!charts->chart2()->isVisible());
+    charts->setChart2Title("Ramp test: http://127.0.0.1/");
     QVERIFY(charts->chart2()->isVisible());
-    charts->resize(400, 300);
-    QCOMPARE(charts->chart2()->height(), 150);
-    charts->resize(400, 501);
+    charts->resize(400, 500);
     QCOMPARE(charts->chart2()->height(), 250);
+    charts->resize(400, 701);
+    QCOMPARE(charts->chart2()->height(), 350);
     c<QCheckBox>("Ramp")->click();
+    QVERIFY(charts->chart2()->isVisible());
+    charts->setChart2Title(QString());
     QVERIFY(!charts->chart2()->isVisible());
   }
 

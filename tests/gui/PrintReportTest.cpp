@@ -14,6 +14,7 @@
 #include "GuiSupport.h"
 #include "gui/ChartPainter.h"
 #include "gui/HttpAsy1.h"
+#include "gui/LogViews.h"
 #include "gui/PrintReport.h"
 #include "gui/ResultCharts.h"
 #include "gui/UvQtBridge.h"
@@ -213,6 +214,51 @@ class PrintReportTest : public QObject {
       if (pageof(p + "1") != pageof(p + "60")) ++split;
     }
     QVERIFY(split >= 1);
+  }
+
+  // A heading never ends a page: it goes to the next page with the lines it heads.
+  void aHeadingIsNeverLeftAloneAtTheFootOfAPage() {
+    TTempDir dir;
+    const QString pdf = QString::fromStdString(dir.file("heading.pdf"));
+    QWidget style;
+    auto print = [&](int before) {
+      std::vector<TResultLine> lines;
+      for (int i = 1; i <= before; ++i)
+        lines.push_back({"plain line " + std::to_string(i), TLineStyle::plain});
+      lines.push_back({"", TLineStyle::plain});
+      lines.push_back({"Results of run 4", TLineStyle::highlight});
+      for (int i = 1; i <= 40; ++i)
+        lines.push_back({"run line " + std::to_string(i), TLineStyle::plain});
+      TReport report;
+      report.subtitle = "headings";
+      report.text = std::make_unique<QTextDocument>();
+      report.text->setDefaultFont(style.font());
+      appendresultlines(*report.text, lines, 0, style.palette());
+      QPrinter printer(QPrinter::HighResolution);
+      printer.setOutputFormat(QPrinter::PdfFormat);
+      printer.setOutputFileName(pdf);
+      preparereportprinter(printer);
+      return printreport(report, printer);
+    };
+    // How many plain lines page 1 holds: the heading then stands last on it.
+    QVERIFY(print(200) >= 2);
+    const QStringList first = pagetext(pdf, 1).split('\n', Qt::SkipEmptyParts);
+    int fit = 0;
+    for (const QString& l : first) {
+      const auto m = QRegularExpression("plain line (\\d+)").match(l);
+      if (m.hasMatch()) fit = std::max(fit, m.captured(1).toInt());
+    }
+    QVERIFY(fit > 10);
+    // The blank line and the heading would be the page's last two lines.
+    QVERIFY(print(fit - 2) >= 2);
+    const QString one = pagetext(pdf, 1), two = pagetext(pdf, 2);
+    QVERIFY2(!one.contains("Results of run 4"), qPrintable(one));
+    QVERIFY(one.contains("plain line " + QString::number(fit - 2)));
+    QVERIFY(two.contains("Results of run 4"));
+    QVERIFY(two.indexOf("Results of run 4") < two.indexOf("run line 1"));
+    // With lines of its own below it, a heading stays where it is.
+    QVERIFY(print(fit - 4) >= 2);
+    QVERIFY(pagetext(pdf, 1).contains("Results of run 4"));
   }
 
   // A report is made from a test's results alone: no window has run it, and the results it was

@@ -44,9 +44,15 @@ class TTestHost : public TEngineHost {
   void setsourcetext(const std::string& text) override { sourcetext = text; }
   void setheaderlines(const std::vector<std::string>& lines) override { headerlines = lines; }
   void navigatebrowser(const std::string& url, bool) override { navigations.push_back(url); }
-  void requestcompleted(const TRequestOutcome&) override {
+  void requestcompleted(const TRequestOutcome& r) override {
+    runs.resize(size_t(r.run) + 1);
+    runs[size_t(r.run)].push_back(r.wait);
     if (onrequest) onrequest();
   }
+  void warning(const std::string& text) override { warnings.push_back(text); }
+  // Each run's wait times in completion order, and the warnings of the start.
+  std::vector<std::vector<long double>> runs;
+  std::vector<std::string> warnings;
   void testended(bool f) override {
     ended = true;
     finished = f;

@@ -1,9 +1,10 @@
-// Relocations against pressbolt-target: paths, absolute URLs, chains, a URL without a path,
-// relocated POSTs and relocation through a proxy.
+// Relocations against pressbolt-target (and canned answers): every form of a location, chains, a
+// URL without a path, relocated POSTs and forms, and relocation through a proxy.
 
 #include <gtest/gtest.h>
 
 #include "ClientSession.h"
+#include "RawServer.h"
 #include "http/UrlSplit.h"
 #include "support/TargetServer.h"
 
@@ -99,7 +100,8 @@ TEST(ClientRelocation, RelocatedPostSendsItsBodyAgain) {
   TTargetServer target;
   TClientSession s;
   TMemoryStream post("a=1&b=2");
-  s.cli.URL = target.url("/redirect?to=" + urlencode("/echo"));
+  // 307 asks for the same method and body again (after 302 a POST becomes a GET).
+  s.cli.URL = target.url("/redirect?code=307&to=" + urlencode("/echo"));
   s.cli.PostStream = &post;
   s.cli.Post();
   ASSERT_TRUE(s.finish());
@@ -171,7 +173,8 @@ TEST(ClientRelocation, CredentialsAndCookiesStayWithTheHostAndPortTheyWereGivenF
   EXPECT_NE(same.find("Cookie: session=42\r\n"), std::string::npos) << same;
   // The same address on another port is another server.
   for (const std::string& to :
-       {other.url("/echo"), "http://localhost:" + std::to_string(other.port()) + "/echo"}) {
+       {other.url("/echo"), "http://localhost:" + std::to_string(other.port()) + "/echo",
+        "//127.0.0.1:" + std::to_string(other.port()) + "/echo"}) {
     std::string away = sent(to);
     EXPECT_NE(away.find("GET /echo HTTP/1.0"), std::string::npos) << away;
     EXPECT_EQ(away.find("Authorization"), std::string::npos) << to << ":\n" << away;
@@ -213,6 +216,111 @@ TEST(ClientRelocation, RequestLinesCarryNoBlankAndNoFragment) {
   EXPECT_EQ(firstlines[0].find('#'), std::string::npos) << firstlines[0];
   EXPECT_EQ(firstlines[1], "GET /echo?q=a%20b HTTP/1.0");
   EXPECT_EQ(s.log.Doc.rfind("GET /echo?q=a%20b HTTP/1.0\r\n", 0), 0u) << s.log.Doc;
+}
+
+// The request that follows a relocation from start to location, as the server read it.
+std::string relocated(const std::string& start, const std::string& location,
+                      const std::string& proxy = "") {
+  TRawServer server({{"HTTP/1.0 302 Found\r\nLocation: " + location + "\r\n\r\n"},
+                     {"HTTP/1.0 200 OK\r\n\r\nok"}});
+  TClientSession s;
+  s.cli.URL = proxy.empty() ? server.url(start) : proxy + start;
+  if (!proxy.empty()) s.cli.Proxy = server.hostport();
+  s.cli.Get();
+  EXPECT_TRUE(s.finish()) << location;
+  EXPECT_EQ(s.cli.StatusCode, 200) << location;
+  EXPECT_EQ(s.log.Error, 0) << location;
+  std::vector<std::string> requests = server.requests();
+  return requests.size() == 2 ? requests[1] : "(" + std::to_string(requests.size()) + " requests)";
+}
+
+TEST(ClientRelocation, EveryFormOfReferenceIsResolvedAgainstTheCurrentUrl) {
+  const std::pair<std::string, std::string> cases[] = {
+      // A relative path: from the current one's directory, never a host name.
+      {"sub/x", "GET /a/sub/x HTTP/1.0\r\n"},
+      {"../x/./y", "GET /x/y HTTP/1.0\r\n"},
+      {"../../../x", "GET /x HTTP/1.0\r\n"},
+      // A query alone keeps the path.
+      {"?r=2", "GET /a/b?r=2 HTTP/1.0\r\n"},
+      // A fragment is never sent.
+      {"/abs?k#frag", "GET /abs?k HTTP/1.0\r\n"},
+      {"http:c", "GET /a/c HTTP/1.0\r\n"},
+  };
+  for (const auto& [to, head] : cases) {
+    const std::string request = relocated("/a/b?q=1", to);
+    EXPECT_EQ(request.rfind(head, 0), 0u) << to << ": " << request;
+  }
+}
+
+TEST(ClientRelocation, ThroughAProxyEveryFormResolvesToAnAbsoluteTarget) {
+  struct TCase {
+    std::string to, line, host;
+  };
+  const TCase cases[] = {
+      {"../x?q", "GET http://origin.invalid:81/x?q HTTP/1.0\r\n", "origin.invalid"},
+      {"y", "GET http://origin.invalid:81/d/y HTTP/1.0\r\n", "origin.invalid"},
+      // The Host line names the host the target names.
+      {"//other.invalid:82/z", "GET http://other.invalid:82/z HTTP/1.0\r\n", "other.invalid"},
+  };
+  for (const TCase& c : cases) {
+    const std::string request = relocated("/d/e", c.to, "http://origin.invalid:81");
+    EXPECT_EQ(request.rfind(c.line, 0), 0u) << c.to << ": " << request;
+    EXPECT_NE(request.find("\r\nHost: " + c.host), std::string::npos) << c.to << ": " << request;
+  }
+}
+
+TEST(ClientRelocation, SchemeRelativeGoesToTheNamedHostAndPort) {
+  TTargetServer origin;
+  TTargetServer other({"--bind", "127.0.0.2"}, "");
+  TClientSession s;
+  s.cli.URL = "http://alice:s3cret@" + origin.hostport() +
+              "/redirect?to=" + urlencode("//127.0.0.2:" + std::to_string(other.port()) + "/echo");
+  s.cli.Get();
+  ASSERT_TRUE(s.finish());
+  EXPECT_EQ(s.cli.StatusCode, 200);
+  EXPECT_EQ(s.cli.ConnectHost, "127.0.0.2");
+  EXPECT_EQ(s.cli.ConnectPort, std::to_string(other.port()));
+  EXPECT_EQ(s.log.Doc.rfind("GET /echo HTTP/1.0\r\n", 0), 0u) << s.log.Doc;
+  EXPECT_NE(s.log.Doc.find("\r\nHost: 127.0.0.2"), std::string::npos) << s.log.Doc;
+  // Another host: the credentials stay behind.
+  EXPECT_EQ(s.log.Doc.find("Authorization"), std::string::npos) << s.log.Doc;
+}
+
+TEST(ClientRelocation, AFormIsNotSentAgainAfterSeeOther) {
+  TTargetServer target;
+  struct TCase {
+    int code;
+    THttpRequest rq;
+    bool keepsbody;
+  };
+  const TCase cases[] = {{301, rqPost, false}, {302, rqPost, false}, {303, rqPost, false},
+                         {307, rqPost, true},  {308, rqPost, true},  {303, rqGet, false}};
+  for (const TCase& c : cases) {
+    TClientSession s;
+    TMemoryStream post("a=1&b=2");
+    s.cli.URL =
+        target.url("/redirect?code=" + std::to_string(c.code) + "&to=" + urlencode("/echo"));
+    s.cli.PostStream = &post;
+    if (c.rq == rqPost) {
+      s.cli.Post();
+    } else {
+      s.cli.Get();
+    }
+    ASSERT_TRUE(s.finish()) << c.code;
+    EXPECT_EQ(s.cli.StatusCode, 200) << c.code;
+    const std::string& echo = s.log.Doc;
+    if (c.keepsbody) {
+      EXPECT_EQ(echo.rfind("POST /echo HTTP/1.0\r\n", 0), 0u) << c.code << ": " << echo;
+      EXPECT_NE(echo.find("\r\nContent-Length: 7\r\n"), std::string::npos) << echo;
+      EXPECT_TRUE(echo.ends_with("\r\n\r\na=1&b=2")) << c.code << ": " << echo;
+      EXPECT_EQ(s.log.Events.back(), "RequestDone 2 0") << c.code;
+    } else {
+      EXPECT_EQ(echo.rfind("GET /echo HTTP/1.0\r\n", 0), 0u) << c.code << ": " << echo;
+      EXPECT_EQ(echo.find("Content-"), std::string::npos) << c.code << ": " << echo;
+      EXPECT_TRUE(echo.ends_with("\r\n\r\n")) << c.code << ": " << echo;
+      EXPECT_EQ(s.log.Events.back(), "RequestDone 1 0") << c.code;
+    }
+  }
 }
 
 TEST(ClientRelocation, AbortWhileTheReconnectWaits) {

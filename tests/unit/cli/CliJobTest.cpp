@@ -175,6 +175,18 @@ TEST(CliJob, SegmentOptions) {
   p = parse({"--start-at", "2020-01-01T00:00:00Z", url});
   EXPECT_EQ(p.error.rfind("--start-at: 2020-01-01T00:00:00.000Z is ", 0), 0u) << p.error;
   EXPECT_EQ(parse({"--start-at", "soon", url}).status, kExitBadInput);
+
+  // The shared run instants belong to a split test that starts at an instant.
+  const std::string at = std::to_string(epochmsnow() + 60000);
+  p = parse({"--segment", "1/2", "--start-at", at, "--run-interval", "2.5", url});
+  ASSERT_EQ(p.status, -1) << p.error;
+  EXPECT_EQ(p.job.runinterval, 2.5);
+  EXPECT_EQ(parse({"--segment", "1/2", "--run-interval", "2", url}).error,
+            "--run-interval: goes with a split test's --start-at (--segment or --segments)");
+  EXPECT_EQ(parse({"--start-at", at, "--run-interval", "2", url}).status, kExitBadInput);
+  EXPECT_EQ(parse({"--segment", "1/2", "--start-at", at, "--run-interval", "0", url}).status,
+            kExitBadInput);
+  EXPECT_EQ(parse({"--allow-partial", url}).error, "--allow-partial: goes with --merge");
 }
 
 TEST(CliJob, MergeTakesFilesAndDirectoriesAndOnlyOutputOptions) {
@@ -221,7 +233,7 @@ TEST(CliJob, AValueGivenSwitchesOnItsOptionAStoredOneDoesNot) {
     EXPECT_TRUE(p.job.settings.*k.option) << k.args[0];
     EXPECT_FALSE(parse({url}).job.settings.*k.option) << k.args[0];
   }
-  EXPECT_EQ(parse({"--post-file", dir.file("body"), url}).job.settings.postdata, "a=1");
+  EXPECT_EQ(postbody(parse({"--post-file", dir.file("body"), url}).job.settings), "a=1");
 
   // A stored value keeps its stored option; a stored users.txt choice asks for users.
   TStoredSettings st;

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+
 #include "common/Text.h"
 #include "common/WholeFile.h"
 #include "support/TestSupport.h"
@@ -62,6 +64,39 @@ TEST(WholeFile, AFifoIsRefusedWithoutBlockingUnlessStreamsAreAllowed) {
   EXPECT_EQ(readwholefile(fifo, bytes, TFileKinds::AnyReadable), 0);
   writer.join();
   EXPECT_EQ(bytes, "first second");
+}
+
+// An input that never ends is refused, never read until memory runs out: a device at once, a
+// stream or a file past the limit when it gets there. A result file is regular or "-" alone.
+TEST(WholeFile, InputsThatNeverEndAreRefused) {
+  TTempDir dir;
+  std::string bytes;
+  EXPECT_EQ(readwholefile("/dev/zero", bytes, TFileKinds::AnyReadable), ENODEV);
+  EXPECT_EQ(readwholefile("/dev/zero", bytes, TFileKinds::RegularOrStdin), EINVAL);
+  EXPECT_EQ(readwholefile("/dev/zero", bytes), EINVAL);
+  writefile(dir.file("ten"), "0123456789");
+  EXPECT_EQ(readwholefile(dir.file("ten"), bytes, TFileKinds::RegularOrStdin, 9), EFBIG);
+  EXPECT_EQ(bytes, "");
+  EXPECT_EQ(readwholefile(dir.file("ten"), bytes, TFileKinds::RegularOrStdin, 10), 0);
+  EXPECT_EQ(bytes, "0123456789");
+
+  const std::string fifo = dir.file("fifo");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  // A FIFO named as a result is refused at once, with no writer.
+  EXPECT_EQ(readwholefile(fifo, bytes, TFileKinds::RegularOrStdin), EINVAL);
+  // A stream that goes on past the limit is cut off there; its writer sees the reader go.
+  std::thread writer([&] {
+    signal(SIGPIPE, SIG_IGN);
+    const int fd = ::open(fifo.c_str(), O_WRONLY);
+    ASSERT_GE(fd, 0);
+    const std::string block(65536, 'x');
+    while (::write(fd, block.data(), block.size()) > 0) {
+    }
+    ::close(fd);
+  });
+  EXPECT_EQ(readwholefile(fifo, bytes, TFileKinds::AnyReadable, 1 << 20), EFBIG);
+  writer.join();
+  EXPECT_EQ(bytes, "");
 }
 
 }  // namespace

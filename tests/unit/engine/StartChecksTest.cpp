@@ -116,6 +116,28 @@ TEST(StartChecks, Ipv6AddressesInTheUrlFieldsAndTheProxy) {
   }
 }
 
+// A port past 65535 would fail every request with a socket error instead of refusing the start.
+TEST(StartChecks, PortsAboveTheHighestAreRefused) {
+  for (const char* fine : {"http://127.0.0.1:65535/", "127.0.0.1:080/a", "http://[::1]:1/"}) {
+    EXPECT_EQ(startrefusal(single(fine), {}), "") << fine;
+  }
+  for (const char* high : {"http://127.0.0.1:65536/", "127.0.0.1:99999999999999999999/a"}) {
+    EXPECT_NE(startrefusal(single(high), {}).find("above the highest port 65535"),
+              std::string::npos)
+        << high;
+  }
+  TestSettings s = single("");
+  s.multipleurls = true;
+  EXPECT_NE(startrefusal(s, {"http://127.0.0.1/", "http://[::1]:70000/x"})
+                .find("URL#2 \"http://[::1]:70000/x\" names port 70000"),
+            std::string::npos);
+  s = single("http://127.0.0.1/");
+  s.useproxy = true;
+  s.proxy = "127.0.0.2";
+  s.proxyport = "65536";
+  EXPECT_NE(startrefusal(s, {}).find("The proxy port \"65536\" is above"), std::string::npos);
+}
+
 TEST(StartChecks, KeyOffsetMayReachButNotPassTheLargestNumber) {
   const int64_t max = std::numeric_limits<int64_t>::max();
   TestSettings s = single("http://127.0.0.1/?id=@@");

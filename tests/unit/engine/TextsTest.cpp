@@ -131,6 +131,7 @@ const std::vector<std::pair<int, std::string>> kSocket = {
     {11022, "ICMP_UNLOAD"},
     {11050, "ICMP_GENERAL_FAILURE"},
     {11255, "ICMP_PENDING"},
+    {12001, "Body cut short: the connection closed before Content-Length bytes arrived."},
 };
 
 TEST(StatusText, EveryCodeOfTheTable) {
@@ -151,7 +152,7 @@ TEST(StatusText, EveryOtherCodeIsUnknown) {
 }
 
 TEST(SocketText, EveryCodeOfTheTable) {
-  ASSERT_EQ(kSocket.size(), 68u);
+  ASSERT_EQ(kSocket.size(), 69u);
   for (const auto& [code, text] : kSocket) {
     EXPECT_EQ(sockettext(static_cast<uint16_t>(code)), text) << code;
   }

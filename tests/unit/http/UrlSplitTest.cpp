@@ -149,16 +149,6 @@ TEST(DocumentName, ExtensionChange) {
   EXPECT_EQ(extensionof("doc"), "");
 }
 
-struct RelocCase {
-  const char* v;
-  bool proxy;
-  THttpTarget want;
-};
-
-std::string show(const THttpTarget& t) {
-  return t.ConnectHost + " " + t.ConnectPort + " Host:" + t.TargetHost + " " + t.RequestTarget;
-}
-
 TEST(RequestTarget, FragmentCutAndUnsafeBytesEncoded) {
   const std::pair<std::string, std::string> cases[] = {
       {"/index.html", "/index.html"},
@@ -173,46 +163,6 @@ TEST(RequestTarget, FragmentCutAndUnsafeBytesEncoded) {
       {"http://origin:81/a b#x", "http://origin:81/a%20b"},
   };
   for (const auto& [in, out] : cases) EXPECT_EQ(requesttarget(in), out) << in;
-}
-
-TEST(Relocate, WithoutAndWithProxy) {
-  const THttpTarget direct{"old", "8080", "old", "/start"};
-  const THttpTarget proxied{"proxy", "3128", "old", "http://old:8080/start"};
-  const RelocCase cases[] = {
-      // A path stays on the same host and port.
-      {"/next?a=1", false, {"old", "8080", "old", "/next?a=1"}},
-      {"http://new:81/x", false, {"new", "81", "new", "/x"}},
-      // An absolute URL without a port means port 80.
-      {"http://new/x", false, {"new", "80", "new", "/x"}},
-      // An absolute URL without a path is the named host's root.
-      {"http://new:82", false, {"new", "82", "new", "/"}},
-      {"http://new", false, {"new", "80", "new", "/"}},
-      // A bare relative name is taken from the old host's root.
-      {"page.htm", false, {"old", "8080", "old", "/page.htm"}},
-      {"http://", false, {"old", "8080", "old", "/"}},
-      // A scheme without a host keeps the host and sends the absolute form.
-      {"http:/p", false, {"old", "8080", "old", "http://old/p"}},
-      {"new:83/y", false, {"new", "83", "new", "/y"}},
-      // Through a proxy only the request target changes.
-      {"/next", true, {"proxy", "3128", "old", "http://old:8080/next"}},
-      {"page.htm", true, {"proxy", "3128", "old", "http://old:8080/page.htm"}},
-      {"http://new:81/x", true, {"proxy", "3128", "old", "http://new:81/x"}},
-      {"ftp://new", true, {"proxy", "3128", "old", "ftp://old:8080/new"}},
-      // An IPv6 literal moves the connection there, brackets kept for the Host line.
-      {"http://[::1]:84/z", false, {"[::1]", "84", "[::1]", "/z"}},
-      {"http://[::1]/z", false, {"[::1]", "80", "[::1]", "/z"}},
-      {"http://[::1]", false, {"[::1]", "80", "[::1]", "/"}},
-      {"http://[::1]:85/z", true, {"proxy", "3128", "old", "http://[::1]:85/z"}},
-  };
-  for (const auto& c : cases) {
-    EXPECT_EQ(show(relocate(c.proxy ? proxied : direct, c.v, c.proxy)), show(c.want))
-        << "location: " << c.v << (c.proxy ? " via proxy" : "");
-  }
-  EXPECT_EQ(relocate({"proxy", "3128", "old", "http://old/start"}, "/n", true).RequestTarget,
-            "http://old/n");
-  // A name relative to an IPv6 host through a proxy keeps the host's brackets and port.
-  EXPECT_EQ(relocate({"proxy", "3128", "[::1]", "http://[::1]:86/start"}, "/n", true).RequestTarget,
-            "http://[::1]:86/n");
 }
 
 }  // namespace

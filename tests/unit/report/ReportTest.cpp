@@ -112,6 +112,75 @@ TEST(RunFigures, AbortedRequestsAreNeitherErrorsNorPartOfTheErrorRate) {
   EXPECT_EQ(j["runs"][1]["wait_ms"]["median"], 50.0);
 }
 
+// Requests this machine failed itself (no descriptor, no local port) arrive as 404 with their
+// socket code: every output counts them apart, and the server's error rate leaves them out.
+TEST(RunFigures, ClientErrorsAreCountedApartFromTheServersErrors) {
+  static const std::string a = "http://127.0.0.1/a";
+  TRequestRecords r;
+  r.add({0, 1, &a, 1, 10, 5, 200, 0, 10});
+  r.add({0, 2, &a, 1, 10, 5, 500, 0, 10});
+  r.add({0, 3, &a, 1, 2, -1, 404, 10024, 0});
+  r.add({0, 4, &a, 1, 2, -1, 404, 10049, 0});
+  r.add({0, 5, &a, 1, 2, -1, 404, 10061, 0});  // refused: the server's side
+  r.endrun(0, 5, 11, false);
+  r.add({1, 1, &a, 1, 2, -1, 404, 10055, 0});
+  r.endrun(1, 1, 3, false);
+  const TTestFigures t = testfigures(r);
+  EXPECT_EQ(t.runs[0].clienterrors, 2u);
+  EXPECT_EQ(t.runs[0].errors, 2u);
+  EXPECT_NEAR(t.runs[0].errorrate, 100.0 * 2 / 3, 1e-9);
+  // Nothing reached the server: no error rate at all.
+  EXPECT_EQ(t.runs[1].clienterrors, 1u);
+  EXPECT_EQ(t.runs[1].errorrate, 0.0);
+  EXPECT_EQ(t.totals.clienterrors, 3u);
+  EXPECT_NEAR(t.totals.errorrate, 100.0 * 2 / 3, 1e-9);
+
+  const auto j = nlohmann::json::parse(jsonreport(TReportInfo(), r, t));
+  EXPECT_EQ(j["runs"][0]["client_errors"], 2);
+  EXPECT_EQ(j["totals"]["client_errors"], 3);
+  // The new member follows the aborted requests; the members before it keep their order.
+  std::vector<std::string> keys;
+  const auto ordered = nlohmann::ordered_json::parse(jsonreport(TReportInfo(), r, t));
+  for (const auto& [key, value] : ordered["runs"][0].items()) keys.push_back(key);
+  ASSERT_GE(keys.size(), 8u);
+  EXPECT_EQ(std::vector<std::string>(keys.begin(), keys.begin() + 8),
+            (std::vector<std::string>{"run", "users", "aborted", "completed", "aborted_requests",
+                                      "client_errors", "errors", "error_rate_percent"}));
+
+  const std::string csv = csvreport(r);
+  std::istringstream lines(csv);
+  std::string header, row;
+  std::getline(lines, header);
+  EXPECT_EQ(header,
+            "run,user,url,start_ms,wait_ms,ttfb_ms,status,socket,bytes,server_ms,server_ttfb_ms,"
+            "client_error");
+  std::vector<char> flags;
+  while (std::getline(lines, row)) flags.push_back(row.back());
+  EXPECT_EQ(flags, (std::vector<char>{'0', '0', '1', '1', '0', '1'}));
+
+  TLogModel logs;
+  TChartModel charts;
+  const std::string page = htmlreport(TReportInfo(), logs, charts, t, r);
+  EXPECT_NE(page.find("<th>Errors %</th><th>Client errors</th>"), std::string::npos);
+  EXPECT_NE(page.find("<td>66.7</td><td>2</td>"), std::string::npos);
+}
+
+// A run's start loop goes into the JSON as the test's "Created ..." line told it.
+TEST(JsonReport, KeepsEachRunsStartLoop) {
+  static const std::string a = "http://127.0.0.1/a";
+  TRequestRecords r;
+  r.setstartloop(0, {0.25, 0.0234567, 127895});
+  r.add({0, 1, &a, 1, 10, 5, 200, 0, 10});
+  r.endrun(0, 1, 11, false);
+  r.add({1, 1, &a, 1, 10, 5, 200, 0, 10});  // a result read back without it
+  r.endrun(1, 1, 11, false);
+  const auto j = nlohmann::json::parse(jsonreport(TReportInfo(), r, testfigures(r)));
+  EXPECT_EQ(j["runs"][0]["start_loop_offset_ms"], 0.25);
+  EXPECT_EQ(j["runs"][0]["start_loop_ms"], 0.023);
+  EXPECT_EQ(j["runs"][0]["start_loop_requests_per_s"], 127895);
+  EXPECT_FALSE(j["runs"][1].contains("start_loop_ms"));
+}
+
 TEST(JsonReport, CarriesSettingsFiguresAndColumnsButNoPassword) {
   TRequestRecords records = sample();
   TReportInfo info;
@@ -170,11 +239,11 @@ TEST(CsvReport, OneRowPerRequestWithQuotedUrls) {
   std::string csv = csvreport(sample());
   EXPECT_EQ(csv,
             "run,user,url,start_ms,wait_ms,ttfb_ms,status,socket,bytes,server_ms,server_ttfb_ms,"
-            "connect_ms,tls_ms\n"
-            "1,2,http://127.0.0.1/a,1.500,30.000,10.000,200,0,100,4.250,1.500,0.250,3.500\n"
-            "1,1,\"http://127.0.0.1/b,\"\"x\"\"\",1.000,10.000,,404,10061,0,,,,\n"
-            "1,3,http://127.0.0.1/a,2.000,20.000,5.000,200,0,300,2.000,0.750,0.125,\n"
-            "2,1,http://127.0.0.1/a,5000.000,7.000,,0,0,0,,,,\n");
+            "client_error,connect_ms,tls_ms\n"
+            "1,2,http://127.0.0.1/a,1.500,30.000,10.000,200,0,100,4.250,1.500,0,0.250,3.500\n"
+            "1,1,\"http://127.0.0.1/b,\"\"x\"\"\",1.000,10.000,,404,10061,0,,,0,,\n"
+            "1,3,http://127.0.0.1/a,2.000,20.000,5.000,200,0,300,2.000,0.750,0,0.125,\n"
+            "2,1,http://127.0.0.1/a,5000.000,7.000,,0,0,0,,,0,,\n");
 }
 
 // A time on a decimal half (binary just below or above it) is rounded alike in both outputs, so a

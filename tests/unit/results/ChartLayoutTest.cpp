@@ -248,31 +248,101 @@ TEST(ChartLayout, SmallSizesPlotRealTicksOrSaySo) {
   EXPECT_EQ(layoutrampchart(m, 500, 45, kFont).note.text, kTooSmallNote);
 }
 
-// Drawing order: successes lowest, then the other outcomes from the commonest to the rarest,
-// each by start time; the order follows the counts, not the arrival.
-TEST(ChartLayout, FailuresAndRarerOutcomesDrawnOnTop) {
+// Drawing order: successes lowest by start time, then every other outcome in one layer, the
+// classes interleaved; equal keys keep the completion order.
+TEST(ChartLayout, FailuresDrawnOverSuccessesAndInterleaved) {
   TChartModel m;
   m.addrequest(5, 1, 0);  // a time-out, started last of all but first to complete
   for (int i = 0; i < 6; ++i) m.addrequest(i * 0.5L, 1, i % 3 == 0 ? 404 : 200);
   m.addrequest(4, 1, 500);
   m.addrequest(4.5L, 1, 0);
-  // 4 x 200, 2 x 404, 2 x 0, 1 x 500
-  EXPECT_EQ(pointlayers(m), (std::vector<int>{200, 0, 404, 500}));
-  EXPECT_EQ(layerof(pointlayers(m), 500), 3);
-  EXPECT_EQ(layerof(pointlayers(m), 302), -1);
   const std::vector<size_t> order = pointorder(m);
   std::vector<int> codes;
   for (size_t i : order) codes.push_back(m.requests()[i].statuscode);
-  EXPECT_EQ(codes, (std::vector<int>{200, 200, 200, 200, 0, 0, 404, 404, 500}));
-  EXPECT_EQ(m.requests()[order[4]].x, 4.5L);
-  EXPECT_EQ(m.requests()[order[5]].x, 5);
+  // The four successes first, by start time.
+  EXPECT_EQ(std::vector<int>(codes.begin(), codes.begin() + 4),
+            (std::vector<int>{200, 200, 200, 200}));
+  for (size_t k = 1; k < 4; ++k) EXPECT_LT(m.requests()[order[k - 1]].x, m.requests()[order[k]].x);
+  for (size_t k = 4; k < order.size(); ++k) EXPECT_EQ(pointlayer(m.requests()[order[k]]), 1);
+  // The same points give the same order: screen, paper and HTML agree.
+  EXPECT_EQ(pointorder(m), order);
   // Even when failures outnumber successes, no success is drawn over a failure.
   TChartModel down;
   for (int i = 0; i < 10; ++i) down.addrequest(i, 1, i < 8 ? 503 : 200);
-  EXPECT_EQ(pointlayers(down), (std::vector<int>{200, 503}));
+  const std::vector<size_t> downorder = pointorder(down);
+  EXPECT_EQ(down.requests()[downorder[0]].statuscode, 200);
+  EXPECT_EQ(down.requests()[downorder[1]].statuscode, 200);
   EXPECT_EQ(down.outcomes().back(), (TOutcomeCount{503, 8}));
   down.clearrequests();
   EXPECT_TRUE(down.outcomes().empty());
+  EXPECT_EQ(down.outcomecount(ocError), 0u);
+}
+
+// The tour's plot at 5000 users: 2500 errors and 833 time-outs on the same spots, the time-outs
+// completing last. Each class keeps about its share of the pixels that show.
+TEST(ChartLayout, EveryFailureClassShowsInProportionAtAnyDensity) {
+  for (const double spread : {1.0, 20.0, 400.0}) {
+    TChartModel m;
+    uint32_t seed = 7;
+    auto next = [&] {
+      seed = seed * 1664525u + 1013904223u;
+      return (seed >> 8) / double(1 << 24);
+    };
+    for (int i = 0; i < 3333; ++i) {
+      const bool timeout = i >= 2500;
+      m.addrequest(next() * spread, 1000 + next() * spread, timeout ? 0 : 503, -1, -1,
+                   timeout ? 10060 : 0);
+    }
+    const TRequestChartLayout l = layoutrequestchart(m, 600, 300, kFont);
+    ASSERT_TRUE(l.plotted);
+    const int w = int(l.bounds.width), h = int(l.bounds.height);
+    std::vector<int> pixel(size_t(w * h), -1);
+    for (size_t i : pointorder(m)) {
+      const TChartRect r = l.pointrect(m.requests()[i]);
+      for (int y = std::max(0, int(r.top)); y < std::min(h, int(r.bottom())); ++y)
+        for (int x = std::max(0, int(r.left)); x < std::min(w, int(r.right())); ++x)
+          pixel[size_t(y * w + x)] = m.requests()[i].statuscode;
+    }
+    const double red = double(std::count(pixel.begin(), pixel.end(), 503));
+    const double black = double(std::count(pixel.begin(), pixel.end(), 0));
+    ASSERT_GT(red + black, 0);
+    EXPECT_NEAR(red / (red + black), 0.75, 0.15) << "spread " << spread;
+  }
+}
+
+// An aborted request and this machine's own failure are classes of their own: colour, legend
+// entry with its count, apart from the server's errors.
+TEST(ChartLayout, AbortedAndClientFailuresHaveTheirOwnClass) {
+  TChartModel m;
+  m.settitles("Load test: http://127.0.0.1/", "");
+  m.addrequest(1, 10, 200);
+  m.addrequest(2, 10, 500);
+  m.addrequest(3, 10, 0, -1, -1, 10060);
+  for (int i = 0; i < 4; ++i) m.addrequest(4 + i, 10, 404, -1, -1, kAbortedSocketCode);
+  m.addrequest(9, 10, 404, -1, -1, 10055);
+  m.addrequest(10, 10, 404, -1, -1, 10024);
+  EXPECT_EQ(m.outcomecount(ocOk), 1u);
+  EXPECT_EQ(m.outcomecount(ocError), 1u);
+  EXPECT_EQ(m.outcomecount(ocTimeout), 1u);
+  EXPECT_EQ(m.outcomecount(ocAborted), 4u);
+  EXPECT_EQ(m.outcomecount(ocClientError), 2u);
+  const TRequestChartLayout l = layoutrequestchart(m, 1000, 400, kFont);
+  std::vector<std::string> legend;
+  std::vector<TChartColour> colours;
+  for (const auto& e : l.legend) {
+    legend.push_back(e.text.text);
+    colours.push_back(e.colour);
+  }
+  EXPECT_EQ(legend, (std::vector<std::string>{"ok 1", "error 1", "timeout 1", "aborted 4",
+                                              "client error 2"}));
+  std::vector<TChartColour> distinct = colours;
+  for (size_t a = 0; a < distinct.size(); ++a)
+    for (size_t b = a + 1; b < distinct.size(); ++b) EXPECT_FALSE(distinct[a] == distinct[b]);
+  EXPECT_EQ(colours[3], chartstyle::kAborted);
+  EXPECT_EQ(colours[4], chartstyle::kClientError);
+  EXPECT_EQ(m.requests()[3].outcome(), ocAborted);
+  m.clearrequests();
+  EXPECT_EQ(m.outcomecount(ocAborted), 0u);
 }
 
 TEST(ChartLayout, PointsMapOntoThePlot) {

@@ -302,3 +302,45 @@ TEST(Merge, APostTestKeepsItsBodyLength) {
   EXPECT_FALSE(readsegmentfile("n.json", post(1, -3).dump(), f, error));
   EXPECT_EQ(error, "n.json: settings.post_bytes: -3 is out of range (0 to 1125899906842624)");
 }
+
+// The segments' start loops on the merged time line make one run's "Created ..." line, which the
+// merged JSON keeps; each ramp step of a merge plots its own mean wait.
+TEST(Merge, JoinsTheStartLoopsAndPlotsEachStepsOwnWait) {
+  TJson s1 = segment(1, 2, 1000000.0,
+                     {run(1, 1, 40, {{2, 30, 5, 200, 1}}), run(2, 2, 90, {{100, 80, 4, 200, 1}})});
+  TJson s2 = segment(2, 2, 1000010.0,
+                     {run(1, 1, 25, {{1.5, 20, 2, 200, 2}}), run(2, 2, 90, {{90, 60, 6, 200, 2}})});
+  for (TJson* s : {&s1, &s2}) {
+    (*s)["settings"]["ramp"] = true;
+    (*s)["settings"]["users"] = 4;
+  }
+  s1["runs"][0].update(
+      {{"start_loop_offset_ms", 1}, {"start_loop_ms", 0.5}, {"start_loop_requests_per_s", 2000}});
+  s2["runs"][0].update(
+      {{"start_loop_offset_ms", 0.5}, {"start_loop_ms", 2}, {"start_loop_requests_per_s", 500}});
+  TMergedTest m;
+  std::string error;
+  ASSERT_TRUE(mergesegments({read(s1, "a"), read(s2, "b")}, m, error)) << error;
+  // From segment 1's start at 1 ms to segment 2's end at 10 + 0.5 + 2 ms.
+  EXPECT_DOUBLE_EQ(m.runs[0].requests.startloop.offsetms, 1);
+  EXPECT_DOUBLE_EQ(m.runs[0].requests.startloop.ms, 11.5);
+  EXPECT_EQ(m.runs[0].requests.startloop.persecond, 174);
+  // Run 2 of segment 2 was written without one: the line comes from the starts.
+  EXPECT_FALSE(m.runs[1].requests.startloop.known());
+  TLogModel logs;
+  TChartModel charts;
+  mergedviews(m, logs, charts);
+  std::vector<std::string> lines;
+  for (const auto& l : logs.resultlines()) lines.push_back(l.text);
+  EXPECT_THAT(lines, testing::Contains("Created 2 requests in 11.5ms (equals ~174 requests per "
+                                       "second)"));
+  ASSERT_EQ(charts.rampwaits().size(), 2u);
+  EXPECT_EQ(charts.rampwaits()[0].y, 25);
+  EXPECT_EQ(charts.rampwaits()[1].y, 70);
+  TRequestRecords records;
+  mergedrecords(m, records);
+  const TJson merged = TJson::parse(jsonreport(mergedinfo(m), records, testfigures(records)));
+  EXPECT_EQ(merged["runs"][0]["start_loop_ms"], 11.5);
+  EXPECT_EQ(merged["runs"][0]["start_loop_requests_per_s"], 174);
+  EXPECT_FALSE(merged["runs"][1].contains("start_loop_ms"));
+}
