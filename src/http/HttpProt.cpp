@@ -163,8 +163,8 @@ bool THttpCli::AtOrigin() const {
   // Through a proxy the request target is the absolute URL.
   TUrlParts t = SplitURL(RequestTarget);
   const bool secure = ishttps(t.scheme);
-  return hostkey(t.host) == originhost_ && secure == originsecure_ &&
-         (!t.port.empty() ? t.port : secure ? "443" : "80") == originport_;
+  const std::string port = !t.port.empty() ? t.port : secure ? "443" : "80";
+  return hostkey(t.host) == originhost_ && port == originport_ && secure == originsecure_;
 }
 
 std::string THttpCli::HostField() const {
