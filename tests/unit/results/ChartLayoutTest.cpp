@@ -182,7 +182,9 @@ TEST(ChartLayout, FootKeepsEveryWord) {
       } else if (r.plotted) {
         // A low chart keeps its plot by showing fewer foot lines, the last one cut.
         ASSERT_FALSE(r.foot.empty());
-        if (!r.foot.back().text.ends_with("\xe2\x80\xa6")) EXPECT_EQ(footwords(r.foot), all);
+        if (!r.foot.back().text.ends_with("\xe2\x80\xa6")) {
+          EXPECT_EQ(footwords(r.foot), all);
+        }
       } else {
         // Cut only where the lines shown fill everything below the note.
         if (!r.foot.empty()) {
