@@ -8,24 +8,4 @@ packages=(
   python3 apache2 apache2-utils lighttpd nginx-light squid haproxy tinyproxy
 )
 
-missing=()
-for p in "${packages[@]}"; do
-  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
-    missing+=("$p")
-  fi
-done
-
-[ ${#missing[@]} -eq 0 ] && exit 0
-
-echo "Installing: ${missing[*]}"
-sudo=""
-[ "$(id -u)" -ne 0 ] && sudo="sudo"
-export DEBIAN_FRONTEND=noninteractive
-$sudo apt-get update -qq
-if [ ! -e /usr/sbin/policy-rc.d ]; then
-  printf '#!/bin/sh\nexit 101\n' | $sudo tee /usr/sbin/policy-rc.d >/dev/null
-  $sudo chmod 755 /usr/sbin/policy-rc.d
-  trap '$sudo rm -f /usr/sbin/policy-rc.d' EXIT
-fi
-$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-echo "Interoperability suite's servers installed."
+exec bash "$(dirname "$0")/install-packages.sh" "${packages[@]}"
