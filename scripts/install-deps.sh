@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config git
-  libuv1-dev zlib1g-dev
+  libuv1-dev libssl-dev openssl zlib1g-dev
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
   qt6-webengine-dev poppler-utils
   googletest libgtest-dev libgmock-dev

@@ -149,7 +149,9 @@ void takesettings(const TCliOptions& o, TCliJob& job) {
   static_cast<TestSettings&>(s) = job.settings;
   for (const TSetting& e : settingsmodel()) {
     if (e.option == nullptr) continue;
-    if (const auto& n = typed(o, e.option)) {
+    if (const auto& n = typed(o, e.option); n && e.kind == TSettingKind::text) {
+      s.*e.text = *n;
+    } else if (n) {
       // Each segment holds at most the usual number of users.
       const int64_t max = e.scaledbysegments ? int64_t(e.max) * job.segments : e.max;
       s.*e.number = int(integer(e.option, *n, e.min, max));
@@ -322,8 +324,9 @@ std::string urlproblem(const std::string& url) {
   TUrlParts p = SplitURL(url);
   std::string scheme;
   for (char c : p.scheme) scheme += char(std::tolower(static_cast<unsigned char>(c)));
-  if (scheme == "https") return "is HTTPS, which is not supported";
-  if (!scheme.empty() && scheme != "http") return "is not an http:// URL";
+  if (!scheme.empty() && scheme != "http" && scheme != "https") {
+    return "is not an http:// or https:// URL";
+  }
   if (p.host.empty()) return "has no host";
   if (std::string v6 = hostproblem(p.host); !v6.empty()) return v6;
   if (!validhost(p.host)) return "has no valid host name";

@@ -50,9 +50,11 @@ void TLoadEngine::requestdone(THttpCli* Sender, THttpRequest, uint16_t Error) {
   if (Error == 10062) {
     log("Request " + std::to_string(c->requestno) + " was relocated more than " +
         std::to_string(THttpCli::MaxRelocations) + " times and not followed further");
+  } else if (Error == TTlsLayer::ProtocolError || Error == TTlsLayer::VerifyError) {
+    log("Request " + std::to_string(c->requestno) + ": " + c->ReasonPhrase);
   } else if (Error == THttpCli::RelocationSchemeError) {
     log("Request " + std::to_string(c->requestno) + " was relocated to " + c->Location +
-        ", which is not followed: only http:// URLs are (never downgraded to plain HTTP)");
+        ", which is not followed: only http:// and https:// URLs are");
   }
   const TServerTime server = servertime(c->WireTimes(), rtoffset_);
   if (c->WireTimes().unstamped && !nostampsaid_) {
@@ -72,9 +74,11 @@ void TLoadEngine::requestdone(THttpCli* Sender, THttpRequest, uint16_t Error) {
   runrequests += 1;
   if (isclientfailure(Error)) ++runclienterrors;
   tally.statusadd(c->StatusCode);
-  host_.requestcompleted(
-      TRequestOutcome{launchedrun_, c->requestno, &c->URL, c->starttime - teststart, wait,
-                      c->firstbyte, c->StatusCode, Error, c->bytes, server.server, server.ttfb});
+  TRequestOutcome outcome{launchedrun_, c->requestno,  &c->URL,       c->starttime - teststart,
+                          wait,         c->firstbyte,  c->StatusCode, Error,
+                          c->bytes,     server.server, server.ttfb};
+  phasetimes(c->WireTimes(), outcome.connect, outcome.tls);
+  host_.requestcompleted(outcome);
 
   if (c->slot < clients.size() && clients[c->slot] == c) {
     clients[c->slot] = nullptr;

@@ -227,6 +227,7 @@ void TLoadEngine::makeclient(const TestSettings& s, int k, TRunSources& sources)
   c->SetHandler(&clientevents_);
   c->requestno = k;
   c->SetRxTimestamps(true);
+  c->TlsContext = tlscontext_.get();
   if (s.usepost) {
     c->postbody = std::make_unique<TSharedStream>(sources.postbody);
     c->PostStream = c->postbody.get();

@@ -19,6 +19,7 @@
 #include "http/Stream.h"
 #include "net/EventLoop.h"
 #include "net/RxStampKeeper.h"
+#include "net/TlsContext.h"
 #include "results/ChartModel.h"
 #include "results/LogFile.h"
 #include "results/LogModel.h"
@@ -214,4 +215,5 @@ class TLoadEngine {
   bool nostampsaid_ = false;
   // Keeps the kernel stamping from the first run on, for the engine's life.
   std::unique_ptr<TRxStampKeeper> stampkeeper_;
+  std::shared_ptr<TTlsContext> tlscontext_;  // the current test's, made at its start
 };

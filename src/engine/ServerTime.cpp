@@ -23,3 +23,12 @@ TServerTime servertime(const THttpCli::TWireTimes& w, int64_t offsetns) {
   if (t.server < 0 || t.ttfb < 0) return TServerTime();
   return t;
 }
+
+void phasetimes(const THttpCli::TWireTimes& w, long double& connect, long double& tls) {
+  connect = w.connectbegan > 0 && w.connected >= w.connectbegan
+                ? static_cast<long double>(w.connected - w.connectbegan) / 1e6L
+                : -1;
+  tls = w.connected > 0 && w.tlsdone >= w.connected
+            ? static_cast<long double>(w.tlsdone - w.connected) / 1e6L
+            : -1;
+}

@@ -21,3 +21,7 @@ struct TServerTime {
 // and reads as a failed socket on our edge-triggered watches. One stamped before the send call
 // began (a stepped wall clock) is no time.
 TServerTime servertime(const THttpCli::TWireTimes& w, int64_t offsetns);
+
+// The connection's phases in milliseconds: connect call to connection up, and that to the end of
+// the TLS handshake; -1 where there was none (no connection was made; plain HTTP).
+void phasetimes(const THttpCli::TWireTimes& w, long double& connect, long double& tls);

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 struct TestSettings {
   std::string url;            // the single URL to test
@@ -38,12 +39,20 @@ struct TestSettings {
   bool writeheaders = false;  // log every received header line
   bool writedata = false;     // log every received document chunk
   bool onerroronly = false;   // ... only of non-200 answers
+  std::string cafile;         // https: PEM file of CAs trusted beside the system's store
+  bool insecure = false;      // https: accept any certificate
 };
 
 // The POST body of a test, wherever it is held.
 inline const std::string& postbody(const TestSettings& s) {
   return s.sharedpost ? *s.sharedpost : s.postdata;
 }
+
+// Whether the test has an https URL (the single URL, or any of the list's).
+bool testshttps(const TestSettings& s, const std::vector<std::string>& urls);
+// What https connections trust, for the header and the log: "certificates checked against the
+// system's store", "... and FILE", or "certificates not checked (insecure)".
+std::string trusttext(const TestSettings& s);
 
 // The one-line description of a test, e.g. "20 simultaneous users, Username=\"joe\"  - 3 runs -
 // wait for 5s". With withproxy, " - using proxy: host:port" is appended when useproxy is on (the

@@ -21,9 +21,6 @@ namespace {
 const char* kNoUrls =
     "\r\n\r\nNo URLs to test! Enter your URLs in the \"multiple URLs\" window or switch to "
     "\"single URL\"\r\n\r\n";
-const char* kNoHttps =
-    "\r\n\r\nSorry. HTTPS (SSL-Encryption) is not supported. Please test your application or "
-    "server without SSL!\r\n\r\n";
 
 std::string localdatetime() {
   std::time_t now = std::time(nullptr);
@@ -41,13 +38,23 @@ bool TLoadEngine::validate(const TestSettings& s) {
     host_.errordialog(kNoUrls);
     return false;
   }
-  if (!s.multipleurls && uppercased(s.url).find("HTTPS:") != std::string::npos) {
-    host_.errordialog(kNoHttps);
-    return false;
-  }
   std::string refusal = startrefusal(s, s.multipleurls ? urllist() : std::vector<std::string>());
   if (!refusal.empty()) {
     host_.errordialog(refusal);
+    return false;
+  }
+  // One TLS context for every https connection of the test (a relocation to https included),
+  // made now so that an unreadable CA file stops the start. A plain test with the default trust
+  // makes none: a relocation to https then takes the process's default, which is the same, and
+  // plain HTTP pays nothing for TLS.
+  tlscontext_.reset();
+  try {
+    if (!s.cafile.empty() || s.insecure ||
+        testshttps(s, s.multipleurls ? urllist() : std::vector<std::string>())) {
+      tlscontext_ = std::make_shared<TTlsContext>(TTlsOptions{s.cafile, s.insecure});
+    }
+  } catch (const ETlsSetup& e) {
+    host_.errordialog(std::string("\r\n\r\n") + e.what() + ". The test was not started.\r\n\r\n");
     return false;
   }
   // Found now rather than after the whole test has run.
@@ -157,6 +164,10 @@ void TLoadEngine::writeheader(const TestSettings& s) {
   }
   if (s.useagent) log("Settings: User Agent: " + s.agent);
   logs_.logdatanocr("Settings: " + testdescription(s));
+  if (testshttps(s, urllist())) {
+    log("Settings: https: " + trusttext(s));
+    logs_.logdatanocr("Settings: https: " + trusttext(s));
+  }
   if (segments_ > 1) {
     const int I = segment_, K = segments_;
     const std::string line = "Settings: segment " + std::to_string(I) + " of " + std::to_string(K) +

@@ -104,6 +104,8 @@ constexpr TText kSocketTexts[] = {
      "Winsock not initialized. This message is returned by any function except WSAStartup(), "
      "indicating that a successful WSAStartup() has not yet been performed."},
     {10101, "Disconnect."},
+    {10120, "TLS handshake or record failed."},
+    {10121, "Certificate verify failed."},
     {11001, "ICMP_BUFFER_TOO_SMALL"},
     {11002, "ICMP_NET_UNREACHABLE"},
     {11003, "ICMP_HOST_UNREACHABLE"},

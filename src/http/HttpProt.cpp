@@ -4,6 +4,7 @@
 #include "http/HttpProt.h"
 
 #include "http/HttpRequest.h"
+#include "http/SecureCookies.h"
 #include "http/UrlSplit.h"
 #include "net/ErrorCodes.h"
 
@@ -16,20 +17,26 @@ struct TSplitUrl {
   std::string document;
   std::string target;      // the request target without a proxy
   std::string originhost;  // the host as hostkey compares it
-  std::string port;        // the URL's port, "80" when it names none
+  std::string port;        // the URL's port, its scheme's default when it names none
+  bool secure = false;     // an https URL
 };
+
+bool ishttps(const std::string& scheme) {
+  return scheme.size() == 5 && samename(scheme, "https");
+}
 
 // The engine starts thousands of clients on the same URL: it is taken apart once for all of them
 // (on each thread), not once per request. The result stays valid until the next call.
 const TSplitUrl& spliturl(const std::string& url) {
-  thread_local TSplitUrl last{"", SplitURL(""), documentname(""), "/", hostkey(""), "80"};
+  thread_local TSplitUrl last{"", SplitURL(""), documentname(""), "/", hostkey(""), "80", false};
   if (url != last.url) {
     last.parts = SplitURL(url);
     last.document = documentname(last.parts.path);
     last.target = requesttarget(last.parts.path);
     if (last.target.empty()) last.target = "/";
     last.originhost = hostkey(last.parts.host);
-    last.port = last.parts.port.empty() ? "80" : last.parts.port;
+    last.secure = ishttps(last.parts.scheme);
+    last.port = !last.parts.port.empty() ? last.parts.port : last.secure ? "443" : "80";
     last.url = url;
   }
   return last;
@@ -142,6 +149,8 @@ void THttpCli::DoRequest(THttpRequest rq) {
   }
   originhost_ = split.originhost;
   originport_ = split.port;
+  secure_ = split.secure;
+  originsecure_ = split.secure;
   StartConnect();
 }
 
@@ -149,11 +158,13 @@ bool THttpCli::AtOrigin() const {
   if (Proxy.empty()) {
     // A host already in the form hostkey gives (the usual case) needs no new key.
     return (TargetHost == originhost_ || hostkey(TargetHost) == originhost_) &&
-           ConnectPort == originport_;
+           ConnectPort == originport_ && secure_ == originsecure_;
   }
   // Through a proxy the request target is the absolute URL.
   TUrlParts t = SplitURL(RequestTarget);
-  return hostkey(t.host) == originhost_ && (t.port.empty() ? "80" : t.port) == originport_;
+  const bool secure = ishttps(t.scheme);
+  const std::string port = !t.port.empty() ? t.port : secure ? "443" : "80";
+  return hostkey(t.host) == originhost_ && port == originport_ && secure == originsecure_;
 }
 
 std::string THttpCli::HostField() const {
@@ -162,8 +173,8 @@ std::string THttpCli::HostField() const {
     TUrlParts t = SplitURL(RequestTarget);
     if (!t.host.empty()) return hostfield(t.scheme, t.host, t.port);
   }
-  // A direct connection speaks plain http to the port it connected to.
-  return hostfield("http", TargetHost, ConnectPort);
+  // A direct connection speaks its scheme to the port it connected to.
+  return hostfield(secure_ ? "https" : "http", TargetHost, ConnectPort);
 }
 
 void THttpCli::StartConnect() {
@@ -198,6 +209,7 @@ void THttpCli::DnsLookupDone(uint16_t Error) {
     socket_.SetPort(ConnectPort);
     static const std::string tcp = "tcp";  // made once, not for every connection
     socket_.SetProto(tcp);
+    connectbegan_ = THttpCli::MonotonicNs();
     socket_.Connect();
   } catch (const std::exception&) {
     // A refusal without a platform error (no port, say) must still read as a local failure, not
@@ -226,6 +238,17 @@ void THttpCli::SessionConnected(uint16_t Error) {
   // Each connection is one exchange; only the last one's times are kept.
   wiretimes_ = TWireTimes();
   wiretimes_.stamping = socket_.RxStamping();
+  wiretimes_.connectbegan = connectbegan_;
+  wiretimes_.connected = THttpCli::MonotonicNs();
+  if (secure_) {
+    StartTls();
+    return;
+  }
+  if (tls_ != nullptr) tls_.reset();  // a relocation from https to http
+  Exchange();
+}
+
+void THttpCli::Exchange() {
   SetState(hsConnected);
   FireSessionConnected();
   if (state_ != hsConnected) return;  // the handler aborted
@@ -280,7 +303,10 @@ void THttpCli::SendRequestHeader(std::string_view method, std::string_view versi
   f.Reference = Reference;
   f.Agent = Agent;
   const bool origin = AtOrigin();
-  if (origin) f.Cookie = Cookie;
+  // A cookie marked Secure goes over https only.
+  std::string plaincookie;
+  if (origin && !secure_ && !Cookie.empty()) plaincookie = withoutsecure(Cookie);
+  if (origin) f.Cookie = secure_ || Cookie.empty() ? std::string_view(Cookie) : plaincookie;
   f.ContentTypePost = ContentTypePost;
   if (origin) f.Username = Username;
   if (origin) f.Password = Password;
@@ -309,7 +335,7 @@ void THttpCli::SendRequestHeader(std::string_view method, std::string_view versi
   // cannot change these bytes. Moves, not swaps: the string left behind is dropped anyway.
   std::string text = std::move(RequestBuffer);
   RequestBuffer.clear();
-  socket_.Send(text.data(), int(text.size()));
+  Transmit(text.data(), int(text.size()));
   std::string& spare = sparerequesttext();
   if (text.capacity() > spare.capacity()) {
     text.clear();
@@ -325,10 +351,18 @@ void THttpCli::SendPostChunk() {
   if (count > 0) {
     BytesSent += count;
     FireSendData(chunk, int(count));
-    socket_.Send(chunk, int(count));
+    Transmit(chunk, int(count));
   } else {
     sendingpost_ = false;
     FireSendEnd();
+  }
+}
+
+void THttpCli::Transmit(const char* data, int len) {
+  if (tls_ == nullptr) {
+    socket_.Send(data, len);
+  } else if (!tls_->Write(data, len)) {
+    TlsFailed("write");
   }
 }
 

@@ -7,7 +7,9 @@
 // Request side: HttpProt.cpp (start, lookup, connect, request text, POST body).
 // Response side: HttpProtResponse.cpp (reading, header lines, document); the end of a request,
 // where a relocation goes, and Abort: HttpProtEnd.cpp; what a header may cost: HttpProtBounds.cpp.
+// An https URL's connection speaks TLS through a TTlsLayer: HttpProtTls.cpp.
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -23,6 +25,7 @@
 #include "http/Relocation.h"
 #include "http/Stream.h"
 #include "net/EventLoop.h"
+#include "net/TlsLayer.h"
 #include "net/WSocket.h"
 
 enum THttpRequest { rqNone, rqGet, rqPost, rqHead };
@@ -181,8 +184,8 @@ class THttpCli : private TSocketHandler, public TEventTarget<THttpCliHandler, TH
   // keep the request going and growing for ever. The one after the last completes the request
   // with StatusCode 404 and error 10062 (too many levels).
   static constexpr int MaxRelocations = 20;
-  // Error of a relocation to another scheme than http: (https: above all). It is never followed,
-  // since that would send over plain HTTP what was meant to be encrypted.
+  // Error of a relocation to another scheme than http: and https: (ftp:, mailto: ...), which
+  // this client cannot follow.
   static constexpr uint16_t RelocationSchemeError = 10043;
   // Error of a connection the server closed in the middle of the header (a reset reports its
   // own code): an HTTP/1.0 response ends with the close only once its header is complete.
@@ -217,6 +220,9 @@ class THttpCli : private TSocketHandler, public TEventTarget<THttpCliHandler, TH
   void SetMultiThreaded(bool value);  // passed through to the socket
   TStream* PostStream = nullptr;      // POST body, read from its current position; not owned
   TStream* ResponseStream = nullptr;  // receives every document byte when set; not owned
+  // Certificates and versions of https connections; not owned, and must outlive the request.
+  // Null: the process's default (the system's store, checked).
+  const TTlsContext* TlsContext = nullptr;
 
   // ---- Results (valid after OnRequestDone) ----
   int StatusCode = 0;  // 0 until a status line is parsed; 404 for local failures
@@ -235,7 +241,8 @@ class THttpCli : private TSocketHandler, public TEventTarget<THttpCliHandler, TH
   int64_t BytesSent = 0;                    // POST body bytes handed to the socket
   THttpRequest RequestType = rqNone;
   THttpClientState State() const { return state_; }
-  // The Error that OnRequestDone reports: 0, a socket error (10061 ...), 11001, or 3 for Abort.
+  // The Error that OnRequestDone reports: 0, a socket error (10061 ...), 11001, 3 for Abort, or a
+  // TLS failure (TTlsLayer::ProtocolError, VerifyError).
   uint16_t RequestError() const { return requesterror_; }
   TWSocket& CtrlSocket() { return socket_; }
   // The last exchange on the wire (after relocations, the final one): when the request's final
@@ -247,8 +254,17 @@ class THttpCli : private TSocketHandler, public TEventTarget<THttpCliHandler, TH
     int64_t sendbegan = 0;   // when the final send call began (CLOCK_MONOTONIC ns)
     bool stamping = false;   // the kernel took the request for receive stamps
     bool unstamped = false;  // a read of response bytes came without a stamp
+    // The connection's phases (CLOCK_MONOTONIC ns): the connect call, the connection up, the
+    // end of the TLS handshake (0 without TLS).
+    int64_t connectbegan = 0, connected = 0, tlsdone = 0;
   };
   const TWireTimes& WireTimes() const { return wiretimes_; }
+  // The clock of TWireTimes' phases.
+  static int64_t MonotonicNs() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+  }
   // Asks the kernel for receive stamps on the connections of later requests.
   void SetRxTimestamps(bool value) { socket_.SetRxTimestamps(value); }
 
@@ -353,6 +369,17 @@ class THttpCli : private TSocketHandler, public TEventTarget<THttpCliHandler, TH
   void SendRequestHeader(std::string_view method, std::string_view version);
   void SendPostChunk();
   void Fail(uint16_t error, const std::string& reason);
+  // The connection is up (and secured, for TLS): the request goes out.
+  void Exchange();
+  // Hands request bytes to the connection: through TLS when it speaks it.
+  void Transmit(const char* data, int len);
+  // TLS: the handshake's start on a new connection, its steps and the reading of records.
+  void StartTls();
+  void TlsHandshakeStep();
+  void TlsDataAvailable();
+  void TlsFailed(const char* during);
+  // The connection closed (Error non-zero for a reset) before the handshake was done.
+  void TlsClosed(uint16_t Error);
   // Response side.
   void HandleLine();
   void HeaderLine();
@@ -409,9 +436,14 @@ class THttpCli : private TSocketHandler, public TEventTarget<THttpCliHandler, TH
   int64_t bodylength_ = -1;             // this response's Content-Length; -1 when no body is due
   int64_t bodystart_ = 0;               // BytesReceived when this response's body began
   THttpTarget relocationbase_;          // where the request went before this response's location
+  bool relocationbasesecure_ = false;   // ... and whether it went over https
   int64_t headerlines_ = 0;
   int64_t docchunks_ = 0;
   TWireTimes wiretimes_;
+  int64_t connectbegan_ = 0;        // when the current connect call began
+  bool secure_ = false;             // the current target is https
+  bool originsecure_ = false;       // URL is https
+  std::unique_ptr<TTlsLayer> tls_;  // the current connection's TLS; dropped when it is done
   TReceiveBuffer ReceiveBuffer;
   std::unique_ptr<char[]> SendBuffer;  // taken by the first POST chunk, given back at the end
   std::string RequestBuffer;

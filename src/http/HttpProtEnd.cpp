@@ -17,6 +17,7 @@ void THttpCli::ConnectionClosed(uint16_t Error) {
     RelocationSessionClosed();
     return;
   }
+  if (tls_ != nullptr && !tls_->Established()) TlsClosed(Error);
   // A header-less document whose first line ends with the close is still a document.
   if (state_ == hsWaitingHeader && linehandler_ == lhHeaderLine && ReceiveBuffer.Count() >= 6 &&
       samename(std::string_view(ReceiveBuffer.Data(), 6), "<html>")) {
@@ -101,17 +102,24 @@ void THttpCli::Reconnect() {
 void THttpCli::Relocate(const std::string& value) {
   // Every location of one response is taken relative to the request that brought it; the last
   // one counts.
-  if (!RelocationPending) relocationbase_ = {ConnectHost, ConnectPort, TargetHost, RequestTarget};
+  if (!RelocationPending) {
+    relocationbase_ = {ConnectHost, ConnectPort, TargetHost, RequestTarget};
+    relocationbasesecure_ = secure_;
+  }
   RelocationPending = true;
-  const std::string url = relocationurl(relocationbase_, value, !Proxy.empty());
+  const std::string url =
+      relocationurl(relocationbase_, value, !Proxy.empty(), relocationbasesecure_);
   const std::string scheme = url.substr(0, url.find(':'));
-  if (scheme != "http") {
+  if (scheme != "http" && scheme != "https") {
     refusedscheme_ = scheme + ":";
     Location = value;
     return;
   }
   refusedscheme_.clear();
-  THttpTarget t = relocate(relocationbase_, value, !Proxy.empty());
+  THttpTarget t = relocate(relocationbase_, value, !Proxy.empty(), relocationbasesecure_);
+  // The resolved URL's scheme is the next connection's (a relative location keeps the current
+  // one); through a proxy the connection itself stays plain and the proxy is handed the URL.
+  if (Proxy.empty()) secure_ = scheme == "https";
   ConnectHost = t.ConnectHost;
   ConnectPort = t.ConnectPort;
   TargetHost = t.TargetHost;

@@ -70,6 +70,7 @@ void THttpCli::SetState(THttpClientState value) {
           // The request is over: its buffers go back until the next request needs them.
           c->ReceiveBuffer.Release();
           c->SendBuffer.reset();
+          c->tls_.reset();
           // The handler may destroy this client.
           if (c->handler_ != nullptr) c->handler_->RequestDone(c, c->RequestType, c->requesterror_);
         },
@@ -91,6 +92,10 @@ void THttpCli::PostSetReady() {
 // ---- Reading ----
 
 void THttpCli::DataAvailable() {
+  if (tls_ != nullptr) {
+    TlsDataAvailable();
+    return;
+  }
   if (discarding_) {
     // After a line that is too long nothing more is handled; the data are read and dropped so
     // that the peer's close still arrives and readiness does not repeat for ever.
@@ -120,7 +125,7 @@ void THttpCli::DataAvailable() {
 }
 
 void THttpCli::NoteArrival() {
-  const int64_t stamp = socket_.LastRxStamp();
+  const int64_t stamp = tls_ != nullptr ? tls_->LastRxStamp() : socket_.LastRxStamp();
   if (stamp == 0) {
     wiretimes_.unstamped = true;
     return;

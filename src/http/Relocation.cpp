@@ -17,20 +17,25 @@ std::string hostof(const std::string& authority) {
   return SplitURL("http://" + hostport(authority) + "/").host;
 }
 
+bool webscheme(const std::string& scheme) {
+  return scheme == "http" || scheme == "https";
+}
+
 }  // namespace
 
-std::string relocationurl(const THttpTarget& current, const std::string& v, bool viaproxy) {
+std::string relocationurl(const THttpTarget& current, const std::string& v, bool viaproxy,
+                          bool secure) {
   TUriParts base = parseuri(current.RequestTarget);
   if (!viaproxy || !base.hasscheme || !base.hasauthority || hostof(base.authority).empty()) {
     const std::string port = current.ConnectPort.empty() ? "" : ":" + current.ConnectPort;
     const std::string host = viaproxy ? current.TargetHost : current.ConnectHost + port;
     std::string path = base.path.starts_with('/') ? base.path : "/";
     if (base.hasquery) path += "?" + base.query;
-    base = parseuri("http://" + host + path);
+    base = parseuri((secure && !viaproxy ? "https://" : "http://") + host + path);
   }
   TUriParts t = resolvereference(base, parseuri(v));
   t.scheme = asciilower(t.scheme);
-  if (t.scheme == "http" || t.hasauthority) {
+  if (webscheme(t.scheme) || t.hasauthority) {
     t.authority = hostport(t.authority);
     // No host names no other server: the request stays where it is.
     if (hostof(t.authority).empty()) t.authority = hostport(base.authority);
@@ -41,20 +46,20 @@ std::string relocationurl(const THttpTarget& current, const std::string& v, bool
   return composeuri(t);
 }
 
-THttpTarget relocate(const THttpTarget& current, const std::string& v, bool viaproxy) {
-  const TUriParts u = parseuri(relocationurl(current, v, viaproxy));
+THttpTarget relocate(const THttpTarget& current, const std::string& v, bool viaproxy, bool secure) {
+  const TUriParts u = parseuri(relocationurl(current, v, viaproxy, secure));
   // Another scheme is never followed: nothing changes.
-  if (u.scheme != "http") return current;
+  if (!webscheme(u.scheme)) return current;
   const TUrlParts a = SplitURL("http://" + u.authority + "/");
   const std::string pathquery = u.path + (u.hasquery ? "?" + u.query : "");
   THttpTarget t = current;
   if (viaproxy) {
     t.TargetHost = a.host;
-    t.RequestTarget = "http://" + u.authority + pathquery;
+    t.RequestTarget = u.scheme + "://" + u.authority + pathquery;
     return t;
   }
   t.ConnectHost = a.host;
-  t.ConnectPort = a.port.empty() ? "80" : a.port;
+  t.ConnectPort = !a.port.empty() ? a.port : u.scheme == "https" ? "443" : "80";
   t.TargetHost = a.host;
   t.RequestTarget = pathquery;
   return t;

@@ -263,6 +263,10 @@ std::string ErrorDesc(int code) {
       return "WinSock DLL cannot support this application";
     case 10093:
       return "WinSock not initialized";
+    case 10120:
+      return "TLS handshake or record failed";
+    case 10121:
+      return "Certificate verify failed";
     case 11001:
       return "Host not found";
     case 11002:

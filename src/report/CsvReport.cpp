@@ -29,7 +29,7 @@ void appendms(std::string& out, double v) {
 std::string csvreport(const TRequestRecords& records) {
   std::string out =
       "run,user,url,start_ms,wait_ms,ttfb_ms,status,socket,bytes,server_ms,server_ttfb_ms,"
-      "client_error\n";
+      "client_error,connect_ms,tls_ms\n";
   std::vector<std::string> urls;
   for (const std::string& url : records.urls()) urls.push_back(csvfield(maskedurl(url)));
   for (const TRunRecords& r : records.runs()) {
@@ -47,7 +47,11 @@ std::string csvreport(const TRequestRecords& records) {
       if (r.server[i] >= 0) appendms(out, r.server[i]);
       out += ',';
       if (r.serverttfb[i] >= 0) appendms(out, r.serverttfb[i]);
-      out += isclientfailure(r.socketcode[i]) ? ",1\n" : ",0\n";
+      out += isclientfailure(r.socketcode[i]) ? ",1," : ",0,";
+      if (i < r.connect.size() && r.connect[i] >= 0) appendms(out, r.connect[i]);
+      out += ',';
+      if (i < r.tls.size() && r.tls[i] >= 0) appendms(out, r.tls[i]);
+      out += '\n';
     }
   }
   return out;

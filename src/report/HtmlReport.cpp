@@ -90,6 +90,31 @@ std::string servertable(const TTestFigures& figures) {
          "proxy, the proxy's and the server's), without our start loop and reading delays.</p>\n";
 }
 
+std::string phaserow(const std::string& name, const TRunFigures& f) {
+  return "<tr><td class=\"l\">" + name + "</td>" + cell(std::to_string(f.connect.count)) +
+         percentilecells(f.connect) + cell(std::to_string(f.tls.count)) + percentilecells(f.tls) +
+         "</tr>\n";
+}
+
+// The connection's phases, shown when some request had one (a result read back from an older
+// file has none).
+std::string phasetable(const TTestFigures& figures) {
+  std::string t =
+      "<table>\n<tr><th rowspan=\"2\">Run</th><th rowspan=\"2\">Connected</th>"
+      "<th colspan=\"5\">Connect</th><th rowspan=\"2\">TLS</th>"
+      "<th colspan=\"5\">TLS handshake</th></tr>\n<tr>";
+  for (int i = 0; i < 2; ++i)
+    t += "<th>Min</th><th>Median</th><th>p90</th><th>p99</th><th>Max</th>";
+  t += "</tr>\n";
+  for (const TRunFigures& f : figures.runs) {
+    t += phaserow(std::to_string(f.run) + (f.aborted ? " (aborted)" : ""), f);
+  }
+  if (figures.runs.size() > 1) t += phaserow("All", figures.totals);
+  return t +
+         "</table>\n<p>Times in milliseconds: from the connect call to the connection being "
+         "established, and from then to the end of the TLS handshake (https only).</p>\n";
+}
+
 std::string results(const TLogModel& logs) {
   std::string text = "<pre>";
   for (const TResultLine& line : logs.resultlines()) {
@@ -162,6 +187,9 @@ std::string htmlreport(const TReportInfo& info, const TLogModel& logs, const TCh
   }
   page += "<h2>Runs</h2>\n" + table(figures);
   if (servertimes) page += "<h2>Server time</h2>\n" + servertable(figures);
+  if (figures.totals.connect.count > 0) {
+    page += "<h2>Connection phases</h2>\n" + phasetable(figures);
+  }
   page += section;
   page += "<h2>Results</h2>\n" + results(logs);
   return page + "</body>\n</html>\n";

@@ -50,6 +50,8 @@ TJson figuresjson(const TRunFigures& f) {
   j["ttfb_ms"] = orderstatistics(f.firstbyte);
   j["server_ms"] = orderstatistics(f.server);
   j["server_ttfb_ms"] = orderstatistics(f.serverttfb);
+  j["connect_ms"] = orderstatistics(f.connect);
+  j["tls_ms"] = orderstatistics(f.tls);
   j["status_codes"] = codes(f.statuses);
   j["socket_codes"] = codes(f.socketcodes);
   return j;
@@ -74,6 +76,13 @@ TJson mscolumn(const std::vector<double>& values, bool negativeisnull) {
   return j;
 }
 
+// A column that may be shorter than the run (read back from an older file): null rows fill it.
+TJson phasecolumn(const std::vector<double>& values, size_t rows) {
+  TJson j = mscolumn(values, true);
+  while (j.size() < rows) j.push_back(nullptr);
+  return j;
+}
+
 TJson requestcolumns(const TRunRecords& r) {
   TJson j;
   j["start_ms"] = mscolumn(r.start, false);
@@ -81,6 +90,8 @@ TJson requestcolumns(const TRunRecords& r) {
   j["ttfb_ms"] = mscolumn(r.firstbyte, true);
   j["server_ms"] = mscolumn(r.server, true);
   j["server_ttfb_ms"] = mscolumn(r.serverttfb, true);
+  j["connect_ms"] = phasecolumn(r.connect, r.size());
+  j["tls_ms"] = phasecolumn(r.tls, r.size());
   j["status"] = column(r.status);
   j["socket"] = column(r.socketcode);
   j["bytes"] = column(r.bytes);

@@ -62,13 +62,15 @@ TRunFigures runfigures(const TRunRecords& r) {
   f.firstbyte = percentiles(r.firstbyte);
   f.server = percentiles(r.server);
   f.serverttfb = percentiles(r.serverttfb);
+  f.connect = percentiles(r.connect);
+  f.tls = percentiles(r.tls);
   return f;
 }
 
 TTestFigures testfigures(const TRequestRecords& records) {
   TTestFigures t;
   TRunFigures& all = t.totals;
-  std::vector<double> waits, firstbytes, servers, serverttfbs;
+  std::vector<double> waits, firstbytes, servers, serverttfbs, connects, tlss;
   waits.reserve(records.requests());
   firstbytes.reserve(records.requests());
   servers.reserve(records.requests());
@@ -92,11 +94,15 @@ TTestFigures testfigures(const TRequestRecords& records) {
     firstbytes.insert(firstbytes.end(), r.firstbyte.begin(), r.firstbyte.end());
     servers.insert(servers.end(), r.server.begin(), r.server.end());
     serverttfbs.insert(serverttfbs.end(), r.serverttfb.begin(), r.serverttfb.end());
+    connects.insert(connects.end(), r.connect.begin(), r.connect.end());
+    tlss.insert(tlss.end(), r.tls.begin(), r.tls.end());
   }
   derive(all, waitsum);
   all.wait = percentiles(std::move(waits));
   all.firstbyte = percentiles(std::move(firstbytes));
   all.server = percentiles(std::move(servers));
   all.serverttfb = percentiles(std::move(serverttfbs));
+  all.connect = percentiles(std::move(connects));
+  all.tls = percentiles(std::move(tlss));
   return t;
 }

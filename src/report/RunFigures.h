@@ -33,6 +33,8 @@ struct TRunFigures {
   // The server's own time from kernel stamps, to the response's last and first byte; only the
   // requests the kernel stamped count.
   TPercentiles server, serverttfb;
+  // The connection's phases (connect, TLS handshake); only the requests that had them count.
+  TPercentiles connect, tls;
   // (code, requests) in the order the codes first occurred; socket code 0 is a clean completion.
   std::vector<std::pair<int, size_t>> statuses, socketcodes;
 };

@@ -29,6 +29,8 @@ void TRequestRecords::add(const TRequestOutcome& r) {
   run.url.push_back(it->second);
   run.server.push_back(r.server < 0 ? -1.0 : static_cast<double>(r.server));
   run.serverttfb.push_back(r.serverttfb < 0 ? -1.0 : static_cast<double>(r.serverttfb));
+  run.connect.push_back(r.connect < 0 ? -1.0 : static_cast<double>(r.connect));
+  run.tls.push_back(r.tls < 0 ? -1.0 : static_cast<double>(r.tls));
 }
 
 void TRequestRecords::endrun(int run, int users, long double overallms, bool aborted) {

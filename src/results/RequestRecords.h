@@ -21,6 +21,9 @@ struct TRequestOutcome {
   // The server's own time from kernel stamps (see engine/ServerTime.h): request departure to the
   // response's last byte, and to its first; negative when the kernel gave none.
   long double server = -1, serverttfb = -1;
+  // The connection's phases: the connect call to the connection up, and that to the end of the
+  // TLS handshake; negative when there was none (no connection made, plain HTTP).
+  long double connect = -1, tls = -1;
 };
 
 // A time in milliseconds to the microsecond, as every output writes it: finer digits are noise of
@@ -51,6 +54,9 @@ struct TRunRecords {
   std::vector<int32_t> user;
   std::vector<uint32_t> url;               // index into TRequestRecords::urls()
   std::vector<double> server, serverttfb;  // < 0: the kernel gave no stamp
+  // < 0: no connection, or no TLS. Results read back from files written before these columns
+  // existed leave them short: a missing row is none.
+  std::vector<double> connect, tls;
   TStartLoopRecord startloop;
 
   size_t size() const { return wait.size(); }

@@ -172,7 +172,7 @@ void mergedrecords(const TMergedTest& m, TRequestRecords& records) {
     for (size_t i = 0; i < r.size(); ++i) {
       records.add(TRequestOutcome{run.run - 1, r.user[i], &m.requesturls[r.url[i]], r.start[i],
                                   r.wait[i], r.firstbyte[i], r.status[i], r.socket[i], r.bytes[i],
-                                  r.server[i], r.serverttfb[i]});
+                                  r.server[i], r.serverttfb[i], r.connect[i], r.tls[i]});
     }
     records.endrun(run.run - 1, run.users, run.overallms, run.aborted);
   }

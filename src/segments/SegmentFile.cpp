@@ -113,7 +113,10 @@ TSegmentRun runfrom(const TJson& j, size_t k, const TSegmentFile& f) {
   auto optionalms = [](const TJson& v, const std::string& at) {
     return v.is_null() ? -1.0 : numberin(v, at, 0, kMaxMs);
   };
-  for (auto [name, out] : {std::pair{"server_ms", &r.server}, {"server_ttfb_ms", &r.serverttfb}}) {
+  for (auto [name, out] : {std::pair{"server_ms", &r.server},
+                           {"server_ttfb_ms", &r.serverttfb},
+                           {"connect_ms", &r.connect},
+                           {"tls_ms", &r.tls}}) {
     if (c.is_object() && c.contains(name)) {
       column(c, name, rows, field, *out, optionalms);
     } else {

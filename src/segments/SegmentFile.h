@@ -24,6 +24,8 @@ struct TSegmentRun {
   std::vector<uint32_t> url;
   // The server's own times; below 0 where the kernel gave none (or the file predates them).
   std::vector<double> server, serverttfb;
+  // The connection's phases (connect, TLS handshake); below 0 where there was none.
+  std::vector<double> connect, tls;
   // The run's start loop as its "Created ..." line told it; unknown in older results.
   TStartLoopRecord startloop;
 

@@ -166,6 +166,8 @@ bool mergesegments(const std::vector<TSegmentFile>& files, TMergedTest& out, std
         all.url.push_back(urlmap[s][run->url[i]]);
         all.server.push_back(run->server[i]);
         all.serverttfb.push_back(run->serverttfb[i]);
+        all.connect.push_back(run->connect[i]);
+        all.tls.push_back(run->tls[i]);
         done.push_back(run->start[i] + run->wait[i] + shift);
         lastdone = std::max(lastdone, done.back());
       }
@@ -204,6 +206,8 @@ bool mergesegments(const std::vector<TSegmentFile>& files, TMergedTest& out, std
       sorted.url.push_back(all.url[i]);
       sorted.server.push_back(all.server[i]);
       sorted.serverttfb.push_back(all.serverttfb[i]);
+      sorted.connect.push_back(all.connect[i]);
+      sorted.tls.push_back(all.tls[i]);
     }
     out.aborted = out.aborted || m.aborted;
     out.runs.push_back(std::move(m));

@@ -66,6 +66,7 @@ void read(const nlohmann::json& v, const TSetting& e, TStoredSettings& s) {
 // The flags: what decides whether a value is used. A flag read on, or a value present, switches
 // on the flag it depends on.
 void readflag(const nlohmann::json& j, const TSetting& e, TStoredSettings& s) {
+  if (e.jsonlater && !j.contains(e.json)) return;
   const nlohmann::json& v = j.at(e.json);
   switch (e.jsonshape) {
     case TJsonShape::plain:
@@ -94,6 +95,7 @@ void readvalue(const nlohmann::json& j, const TSetting& e, TStoredSettings& s, i
     return;
   }
   if (e.overriddenby != nullptr && s.*e.overriddenby) return;
+  if (e.jsonlater && !j.contains(e.json)) return;
   const nlohmann::json& v = j.at(e.json);
   if (!v.is_null()) switchon(e, s);
   if (!settingused(e, s)) return;

@@ -77,6 +77,12 @@ const TSetting kSettings[] = {
     // The offset's field stays open while "Key Offset" is off, as it always has.
     {.kind = K::bignumber, .bignumber = &S::keyoffset, .json = "key_offset",
      .jsonshape = J::used, .control = "offset", .switchedby = &S::usekey, .formgreys = false},
+    {.kind = K::text, .text = &S::cafile, .key = "CAFile", .option = "--ca-file",
+     .help = "https: trust the CAs in this PEM file beside the system's store",
+     .valuename = "FILE", .json = "ca_file", .jsonlater = true},
+    {.kind = K::flag, .flag = &S::insecure, .key = "Insecure", .option = "--insecure",
+     .help = "https: accept any certificate, for any name", .json = "insecure",
+     .jsonlater = true},
 };
 // clang-format on
 

@@ -71,6 +71,9 @@ struct TSetting {
   bool TStoredSettings::*overriddenby = nullptr;
   // False: the form leaves the control enabled whatever its flag says.
   bool formgreys = true;
+  // A JSON settings block written before the setting existed lacks its member: read as the
+  // default then, where any other missing member makes the block unreadable.
+  bool jsonlater = false;
 };
 
 // Every setting, in the order the settings file writes them.

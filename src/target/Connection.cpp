@@ -1,5 +1,6 @@
 #include "target/Connection.h"
 
+#include <openssl/ssl.h>
 #include <sys/epoll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -22,23 +23,25 @@ constexpr size_t kSendPerEvent = 1024 * 1024;
 
 }  // namespace
 
-TConnection::TConnection(int fd, bool log) : fd_(fd), log_(log) {}
-
 TConnection::~TConnection() {
+  if (ssl_ != nullptr) SSL_free(ssl_);
   if (fd_ >= 0) close(fd_);
 }
 
 uint32_t TConnection::events() const {
   if (state_ == TState::closed) return 0;
+  if (handshaking_) return wantwrite_ ? uint32_t(EPOLLOUT) : uint32_t(EPOLLIN);
   uint32_t ev = peereof_ ? 0u : uint32_t(EPOLLIN);
+  if (wantwrite_) ev |= EPOLLOUT;
   if ((state_ == TState::sending || state_ == TState::trickling) && pending()) ev |= EPOLLOUT;
   return ev;
 }
 
 void TConnection::onreadable(int64_t nowms) {
+  if (handshaking_) return handshake(nowms);
   static char buf[64 * 1024];
   for (int i = 0; i < kReadsPerEvent && state_ != TState::closed && !peereof_; ++i) {
-    ssize_t n = recv(fd_, buf, sizeof buf, 0);
+    ssize_t n = receive(buf, sizeof buf);
     if (n > 0) {
       consume(buf, size_t(n), nowms);
     } else if (n == 0) {
@@ -53,6 +56,11 @@ void TConnection::onreadable(int64_t nowms) {
 }
 
 void TConnection::onwritable(int64_t nowms) {
+  if (handshaking_) return handshake(nowms);
+  if (wantwrite_) {
+    wantwrite_ = false;
+    onreadable(nowms);
+  }
   if (state_ == TState::sending || state_ == TState::trickling) flush(nowms);
 }
 
@@ -149,7 +157,7 @@ void TConnection::flush(int64_t nowms) {
       chunk = std::string_view(out_).substr(outpos_, budget);
     else
       chunk = patternspan(patternpos_, size_t(std::min<int64_t>(pattern_, int64_t(budget))));
-    ssize_t n = send(fd_, chunk.data(), chunk.size(), MSG_NOSIGNAL);
+    ssize_t n = transmit(chunk.data(), chunk.size());
     if (n < 0) {
       if (errno == EINTR) continue;
       if (errno != EAGAIN && errno != EWOULDBLOCK) drop(false);  // the client went away
@@ -183,6 +191,7 @@ void TConnection::finish(int64_t nowms) {
   }
   // Half-close and wait for the client's close, so a request byte still in flight cannot turn
   // our close into a reset that destroys the answer on its way.
+  closenotify();
   if (shutdown(fd_, SHUT_WR) != 0) return drop(false);
   state_ = TState::draining;
   deadline_ = nowms + kDrainMs;
@@ -198,6 +207,10 @@ void TConnection::peereof() {
 
 void TConnection::drop(bool reset) {
   if (fd_ < 0) return;
+  if (ssl_ != nullptr) {
+    SSL_free(ssl_);
+    ssl_ = nullptr;
+  }
   if (reset) {
     linger lg{1, 0};
     setsockopt(fd_, SOL_SOCKET, SO_LINGER, &lg, sizeof lg);

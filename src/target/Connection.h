@@ -3,6 +3,9 @@
 // routes and ends the connection as the route says. It owns the socket but knows nothing of
 // epoll: the server asks it which events it wants and when its timer is due.
 
+#include <openssl/types.h>
+#include <sys/types.h>
+
 #include <cstdint>
 #include <string>
 
@@ -16,8 +19,8 @@ constexpr int64_t kDrainMs = 10000;
 
 class TConnection {
  public:
-  // Takes ownership of the non-blocking socket fd.
-  TConnection(int fd, bool log);
+  // Takes ownership of the non-blocking socket fd; speaks TLS with the context tls unless null.
+  TConnection(int fd, bool log, SSL_CTX* tls = nullptr);
   // Closes the socket if it is still open.
   ~TConnection();
   TConnection(const TConnection&) = delete;
@@ -48,9 +51,18 @@ class TConnection {
   void peereof();
   void drop(bool reset);
   bool pending() const { return outpos_ < out_.size() || pattern_ > 0; }
+  // The socket's bytes, through TLS when the connection speaks it (ConnectionTls.cpp): recv and
+  // send, with TLS's waits as EAGAIN.
+  ssize_t receive(char* buffer, size_t size);
+  ssize_t transmit(const char* data, size_t size);
+  void handshake(int64_t nowms);
+  void closenotify();
 
   int fd_;
   bool log_;
+  SSL* ssl_ = nullptr;
+  bool handshaking_ = false;
+  bool wantwrite_ = false;  // TLS must write before it can go on
   TState state_ = TState::reading;
   bool peereof_ = false;
 

@@ -3,6 +3,7 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <openssl/ssl.h>
 #include <sys/epoll.h>
 #include <sys/signalfd.h>
 #include <sys/socket.h>
@@ -43,9 +44,15 @@ TServer::TServer(bool log) : log_(log) {
 
 TServer::~TServer() {
   slots_.clear();
+  SSL_CTX_free(tls_);
   if (listen_ >= 0) close(listen_);
   if (signals_ >= 0) close(signals_);
   if (epoll_ >= 0) close(epoll_);
+}
+
+void TServer::settls(SSL_CTX* tls) {
+  SSL_CTX_free(tls_);
+  tls_ = tls;
 }
 
 uint16_t TServer::listen(const std::string& addr, uint16_t port) {
@@ -167,7 +174,11 @@ void TServer::acceptall(int64_t now) {
     setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
     if (size_t(fd) >= slots_.size()) slots_.resize(size_t(fd) + 1024);
     TSlot& s = slots_[size_t(fd)];
-    s.Conn = std::make_unique<TConnection>(fd, log_);
+    s.Conn = std::make_unique<TConnection>(fd, log_, tls_);
+    if (s.Conn->closed()) {
+      s.Conn.reset();
+      continue;
+    }
     s.Serial = ++serial_;
     s.Mask = EPOLLIN;
     s.Armed = 0;

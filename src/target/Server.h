@@ -25,6 +25,8 @@ class TServer {
   uint16_t listen(const std::string& addr, uint16_t port);
   // Serves until SIGTERM or SIGINT; the signals are blocked in the calling thread beforehand.
   void run();
+  // Speaks TLS on every connection accepted from now on (the server owns the context).
+  void settls(SSL_CTX* tls);
   // Number of open client connections.
   size_t connections() const { return open_; }
 
@@ -50,6 +52,7 @@ class TServer {
   void pauseaccept(int64_t now);
 
   bool log_;
+  SSL_CTX* tls_ = nullptr;
   int epoll_ = -1;
   int listen_ = -1;
   int signals_ = -1;

@@ -14,11 +14,15 @@
 #include <string>
 
 #include "target/Server.h"
+#include "target/TlsServer.h"
 
 namespace {
 
 void usage(FILE* to) {
-  std::fprintf(to, "usage: pressbolt-target [--port N] [--bind ADDR] [--log] [--parent PID]\n");
+  std::fprintf(to,
+               "usage: pressbolt-target [--port N] [--bind ADDR] [--log] [--parent PID]\n"
+               "                        [--tls-cert FILE --tls-key FILE | --tls-self-signed]\n"
+               "                        [--tls-write-cert FILE]\n");
 }
 
 // Thousands of simultaneous clients need more descriptors than the usual soft limit of 1024.
@@ -59,6 +63,8 @@ int main(int argc, char** argv) {
   uint16_t port = 0;
   bool log = false;
   long parent = 0;  // a process whose end ends this server too
+  std::string tlscert, tlskey, tlswritecert;
+  bool selfsigned = false;
   for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];
     if (a == "--port" && i + 1 < argc) {
@@ -68,6 +74,14 @@ int main(int argc, char** argv) {
       }
     } else if (a == "--bind" && i + 1 < argc) {
       addr = argv[++i];
+    } else if (a == "--tls-cert" && i + 1 < argc) {
+      tlscert = argv[++i];
+    } else if (a == "--tls-key" && i + 1 < argc) {
+      tlskey = argv[++i];
+    } else if (a == "--tls-self-signed") {
+      selfsigned = true;
+    } else if (a == "--tls-write-cert" && i + 1 < argc) {
+      tlswritecert = argv[++i];
     } else if (a == "--log") {
       log = true;
     } else if (a == "--parent" && i + 1 < argc) {
@@ -85,6 +99,14 @@ int main(int argc, char** argv) {
       usage(stderr);
       return 2;
     }
+  }
+
+  if (tlscert.empty() != tlskey.empty() || (selfsigned && !tlscert.empty()) ||
+      (!tlswritecert.empty() && !selfsigned)) {
+    std::fprintf(stderr,
+                 "pressbolt-target: TLS takes --tls-cert with --tls-key, or --tls-self-signed "
+                 "(whose certificate --tls-write-cert writes)\n");
+    return 2;
   }
 
   if (parent > 0) {
@@ -106,6 +128,11 @@ int main(int argc, char** argv) {
   }
   try {
     TServer server(log);
+    if (selfsigned) {
+      server.settls(tlsserverselfsigned(tlswritecert));
+    } else if (!tlscert.empty()) {
+      server.settls(tlsserverfromfiles(tlscert, tlskey));
+    }
     uint16_t bound = server.listen(addr, port);
     std::string shown = addr.find(':') == std::string::npos ? addr : "[" + addr + "]";
     std::printf("listening on %s:%u\n", shown.c_str(), unsigned(bound));

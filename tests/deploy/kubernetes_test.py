@@ -100,7 +100,8 @@ def check_dockerfile():
     # Every library the program loads comes from the base image or from what the final stage
     # installs: a new run-time dependency must show up here.
     base = {"libstdc++.so.6", "libm.so.6", "libgcc_s.so.1", "libc.so.6"}
-    from_packages = {"libuv.so.1": "libuv1", "libz.so.1": "zlib1g"}
+    from_packages = {"libuv.so.1": "libuv1", "libssl.so.3": "libssl3", "libcrypto.so.3": "libssl3",
+                     "libz.so.1": "zlib1g"}
     ldd = subprocess.run(["ldd", CLI], capture_output=True, text=True, check=True).stdout
     for lib in re.findall(r"^\s*(lib\S+\.so\S*)", ldd, re.M):
         assert lib in base or from_packages.get(lib) in packages, lib + " is not in the image"

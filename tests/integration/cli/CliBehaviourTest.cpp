@@ -234,21 +234,31 @@ TEST(CliCredentials, PasswordFromStdinReachesTheServerButNoOutput) {
   EXPECT_EQ(json(dir, "r.json")["settings"]["user"], "ann");
 }
 
-TEST(CliCredentials, ARelocationToHttpsIsLoggedAndNothingGoesThere) {
+TEST(CliCredentials, ARelocationToHttpsIsFollowedWithoutTheCredentials) {
   TTempDir dir;
   TTargetServer origin;
-  TTargetServer other({"--log"}, dir.file("other.log"));
-  const std::string to = "https://localhost:" + std::to_string(other.port()) + "/index.html";
-  // Escaped, or the test start refuses the URL for naming https itself.
-  const std::string escaped = "https%3A//localhost:" + std::to_string(other.port()) + "/index.html";
-  TCliResult r = clirun(dir, "-q --users 2 --user alice:s3cret --output-dir . --json r.json " +
-                                 quoted(origin.url("/redirect?to=" + escaped)));
+  TTargetServer other({"--tls-self-signed", "--tls-write-cert", dir.file("other.pem")}, "");
+  const std::string to = "https://localhost:" + std::to_string(other.port()) + "/echo";
+  TCliResult r =
+      clirun(dir,
+             "-q --users 2 --user alice:s3cret --write-data --output-dir . --json r.json "
+             "--ca-file other.pem " +
+                 quoted(origin.url("/redirect?to=" + to)));
   ASSERT_EQ(r.status, 0) << r.err;
   std::string log = readfile(dir.file("Pressbolt Detailed Results.log"));
-  EXPECT_EQ(count(log, "Socketcode = 10043"), 2u) << log;
-  EXPECT_EQ(count(log, "relocated to " + to + ", which is not followed"), 2u) << log;
-  EXPECT_EQ(readfile(dir.file("other.log")).find("GET"), std::string::npos);
-  EXPECT_EQ(json(dir, "r.json")["runs"][0]["socket_codes"]["10043"], 2);
+  // The echo of each relocated request: over TLS to the other port, with no credentials.
+  EXPECT_EQ(count(log, "Host: localhost:" + std::to_string(other.port())), 2u) << log;
+  EXPECT_EQ(log.find("Authorization"), std::string::npos) << log;
+  EXPECT_EQ(json(dir, "r.json")["runs"][0]["status_codes"]["200"], 2);
+  EXPECT_EQ(json(dir, "r.json")["settings"]["ca_file"], "other.pem");
+  // Another scheme still ends the request without a connection.
+  TCliResult ftp = clirun(dir, "-q --users 1 --output-dir . --json f.json " +
+                                   quoted(origin.url("/redirect?to=ftp://127.0.0.1/x")));
+  ASSERT_EQ(ftp.status, 0) << ftp.err;
+  EXPECT_EQ(json(dir, "f.json")["runs"][0]["socket_codes"]["10043"], 1);
+  EXPECT_NE(readfile(dir.file("Pressbolt Detailed Results.log"))
+                .find("relocated to ftp://127.0.0.1/x, which is not followed"),
+            std::string::npos);
 }
 
 TEST(CliCredentials, PasswordOnTheCommandLineLeavesTheProcessList) {
@@ -277,7 +287,7 @@ TEST(CliBadInput, EachProblemIsOneLineAndStatusTwoWithNothingTouched) {
   TTempDir dir;
   writefile(dir.file("old.json"), "keep");
   writefile(dir.file("urls.txt"), "http://127.0.0.1/\n");
-  writefile(dir.file("bad-urls.txt"), "http://127.0.0.1/\nhttps://127.0.0.1/\n");
+  writefile(dir.file("bad-urls.txt"), "https://127.0.0.1/\nftp://127.0.0.1/\n");
   writefile(dir.file("empty.txt"), "\n\n");
   std::filesystem::create_directory(dir.file("adir"));
   const std::string ok = " --json old.json http://127.0.0.1:1/";
@@ -285,7 +295,6 @@ TEST(CliBadInput, EachProblemIsOneLineAndStatusTwoWithNothingTouched) {
       {"--json old.json http://", "has no host"},
       {"--json old.json '?'", "has no valid host"},
       {"--json old.json /index.html", "has no host"},
-      {"--json old.json https://127.0.0.1/", "HTTPS"},
       {"--json old.json ftp://127.0.0.1/", "not an http://"},
       {"--json old.json http://127.0.0.1:99999/", "invalid port"},
       {"--users 0" + ok, "--users: 0 is out of range"},

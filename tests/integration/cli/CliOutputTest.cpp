@@ -124,17 +124,21 @@ TEST(CliOutput, CsvRowsAgreeWithTheResultsView) {
   std::getline(in, line);
   EXPECT_EQ(line,
             "run,user,url,start_ms,wait_ms,ttfb_ms,status,socket,bytes,server_ms,"
-            "server_ttfb_ms,client_error");
+            "server_ttfb_ms,client_error,connect_ms,tls_ms");
   std::map<std::string, std::map<std::string, int>> statuses;  // run -> status -> rows
   std::map<std::string, long> bytes;                           // run -> bytes
   std::map<std::string, long> byurl;                           // URL -> bytes
   size_t rows = 0;
   while (std::getline(in, line)) {
     auto f = split(line, ',');
-    ASSERT_EQ(f.size(), 12u) << line;
+    ASSERT_EQ(f.size(), 14u) << line;
     EXPECT_EQ(f[11], "0") << line;  // every request reached the server
     // Every request had an answer, so the kernel stamped each one: never more than the wait.
     ASSERT_FALSE(f[9].empty()) << line;
+    // Each connected, over plain HTTP: a connect time within the wait, and no TLS time.
+    ASSERT_FALSE(f[12].empty()) << line;
+    EXPECT_LE(std::stod(f[12]), std::stod(f[4])) << line;
+    EXPECT_TRUE(f[13].empty()) << line;
     EXPECT_LE(std::stod(f[10]), std::stod(f[9])) << line;
     EXPECT_LE(std::stod(f[9]), std::stod(f[4])) << line;
     ++statuses[f[0]][f[6]];

@@ -333,14 +333,16 @@ TEST_F(EngineTest, HeadersAreLoggedOnlyForErrorsWhenAsked) {
   EXPECT_FALSE(haslog("Headers: HTTP/1.0 200 OK"));
 }
 
-TEST_F(EngineTest, RefusesHttpsAndAnEmptyUrlListWithoutTouchingTheViews) {
+TEST_F(EngineTest, RefusesAnUnreadableCaFileAndAnEmptyUrlListWithoutTouchingTheViews) {
   logs.log("earlier test");
-  host.s.url = "http://example.test/?next=HtTpS://x";
+  host.s.url = "https://127.0.0.1:1/";
+  host.s.cafile = dir.file("no-such-ca.pem");
   engine.ExecButtonClick();
   ASSERT_EQ(host.dialogs.size(), 1u);
-  EXPECT_EQ(host.dialogs[0],
-            "\r\n\r\nSorry. HTTPS (SSL-Encryption) is not supported. Please test your application "
-            "or server without SSL!\r\n\r\n");
+  EXPECT_EQ(host.dialogs[0].rfind("\r\n\r\ncannot read the CA file \"" + host.s.cafile + "\": ", 0),
+            0u)
+      << host.dialogs[0];
+  host.s.cafile.clear();
   host.s.multipleurls = true;
   host.urls = {"https://in-the-list-is-fine.test/"};
   host.urls.clear();

@@ -185,11 +185,9 @@ TEST(ClientRelocation, CredentialsAndCookiesStayWithTheHostAndPortTheyWereGivenF
   EXPECT_NE(back.find(auth), std::string::npos) << back;
 }
 
-TEST(ClientRelocation, AnotherSchemeIsNeverFollowedOverPlainHttp) {
-  TTargetServer origin, other;
-  for (const std::string& to :
-       {"https://localhost:" + std::to_string(other.port()) + "/index.html",
-        std::string("HTTPS://127.0.0.1/"), std::string("ftp://127.0.0.1/x")}) {
+TEST(ClientRelocation, ASchemeOtherThanHttpAndHttpsIsNeverFollowed) {
+  TTargetServer origin;
+  for (const std::string& to : {std::string("ftp://127.0.0.1/x"), std::string("mailto:a@b")}) {
     TClientSession s;
     s.cli.URL = "http://alice:s3cret@" + origin.hostport() + "/redirect?to=" + urlencode(to);
     s.cli.Get();

@@ -77,6 +77,8 @@ TEST(CliJob, EverySettingOptionOverridesTheFileAndBelongsToATest) {
     std::vector<std::string> args = {"--settings", dir.file("p.ini")};
     if (e.kind == TSettingKind::flag) {
       args.push_back("--no-" + option.substr(2));
+    } else if (e.kind == TSettingKind::text) {
+      args.insert(args.end(), {option, "given.pem"});
     } else {
       args.insert(args.end(), {option, std::to_string(e.max)});
     }
@@ -86,6 +88,8 @@ TEST(CliJob, EverySettingOptionOverridesTheFileAndBelongsToATest) {
     static_cast<TestSettings&>(got) = p.job.settings;
     if (e.kind == TSettingKind::flag) {
       EXPECT_FALSE(got.*e.flag) << option;
+    } else if (e.kind == TSettingKind::text) {
+      EXPECT_EQ(got.*e.text, "given.pem") << option;
     } else {
       EXPECT_EQ(got.*e.number, e.max) << option;
     }
@@ -128,11 +132,12 @@ TEST(CliJob, NumbersAreStrictlyDecimal) {
 }
 
 TEST(CliJob, UrlsNeedAnHttpSchemeAndAHost) {
-  for (const char* good : {"http://127.0.0.1/", "HTTP://localhost:8080/a?b=@@", "127.0.0.1/x",
-                           "http://[::1]:80/", "http://user:pw@host/"}) {
+  for (const char* good :
+       {"http://127.0.0.1/", "HTTP://localhost:8080/a?b=@@", "127.0.0.1/x", "http://[::1]:80/",
+        "http://user:pw@host/", "https://h/", "HTTPS://127.0.0.1:8443/"}) {
     EXPECT_EQ(urlproblem(good), "") << good;
   }
-  for (const char* bad : {"http://", "?", "/only/a/path", "https://h/", "ftp://h/", "http://h:0/",
+  for (const char* bad : {"http://", "?", "/only/a/path", "https://", "ftp://h/", "http://h:0/",
                           "http://h:/", "http://a b/", "http://h/\r\nX: 1"}) {
     EXPECT_NE(urlproblem(bad), "") << bad;
   }

@@ -105,6 +105,8 @@ const std::vector<std::pair<int, std::string>> kSocket = {
      "Winsock not initialized. This message is returned by any function except WSAStartup(), "
      "indicating that a successful WSAStartup() has not yet been performed."},
     {10101, "Disconnect."},
+    {10120, "TLS handshake or record failed."},
+    {10121, "Certificate verify failed."},
     {11001, "ICMP_BUFFER_TOO_SMALL"},
     {11002, "ICMP_NET_UNREACHABLE"},
     {11003, "ICMP_HOST_UNREACHABLE"},
@@ -150,7 +152,7 @@ TEST(StatusText, EveryOtherCodeIsUnknown) {
 }
 
 TEST(SocketText, EveryCodeOfTheTable) {
-  ASSERT_EQ(kSocket.size(), 67u);
+  ASSERT_EQ(kSocket.size(), 69u);
   for (const auto& [code, text] : kSocket) {
     EXPECT_EQ(sockettext(static_cast<uint16_t>(code)), text) << code;
   }

@@ -78,6 +78,20 @@ TEST(Relocate, WithoutAndWithProxy) {
             "http://[::1]:86/n");
 }
 
+TEST(Relocate, HttpsGoesToPort443AndARelativeLocationKeepsTheCurrentScheme) {
+  const THttpTarget plain{"old", "80", "old", "/a/b"};
+  const THttpTarget secure{"old", "8443", "old", "/a/b"};
+  EXPECT_EQ(show(relocate(plain, "https://new/x", false)), show({"new", "443", "new", "/x"}));
+  EXPECT_EQ(show(relocate(plain, "HTTPS://new:444", false)), show({"new", "444", "new", "/"}));
+  EXPECT_EQ(relocationurl(secure, "c?q", false, true), "https://old:8443/a/c?q");
+  EXPECT_EQ(relocationurl(secure, "//new/z", false, true), "https://new/z");
+  EXPECT_EQ(show(relocate(secure, "//new/z", false, true)), show({"new", "443", "new", "/z"}));
+  EXPECT_EQ(show(relocate(secure, "http://new/z", false, true)), show({"new", "80", "new", "/z"}));
+  // Through a proxy the https URL is the request target as it stands.
+  EXPECT_EQ(show(relocate({"proxy", "3128", "old", "http://old/a"}, "https://new/s", true)),
+            show({"proxy", "3128", "new", "https://new/s"}));
+}
+
 TEST(Relocate, TheUrlNamesTheSchemeTheClientChecks) {
   const THttpTarget direct{"old", "80", "old", "/a/b"};
   EXPECT_EQ(relocationurl(direct, "https://new/x#f", false), "https://new/x");

@@ -21,9 +21,10 @@ TRequestRecords sample() {
   static const std::string a = "http://127.0.0.1/a", b = "http://127.0.0.1/b,\"x\"";
   TRequestRecords r;
   // Server times where a response came: below the waits, which hold our own delays too.
-  r.add({0, 2, &a, 1.5, 30, 10, 200, 0, 100, 4.25, 1.5});
+  // The first came over TLS; the 404 never connected.
+  r.add({0, 2, &a, 1.5, 30, 10, 200, 0, 100, 4.25, 1.5, 0.25, 3.5});
   r.add({0, 1, &b, 1.0, 10, -1, 404, 10061, 0});
-  r.add({0, 3, &a, 2.0, 20, 5, 200, 0, 300, 2.0, 0.75});
+  r.add({0, 3, &a, 2.0, 20, 5, 200, 0, 300, 2.0, 0.75, 0.125});
   r.endrun(0, 3, 40, false);
   r.add({1, 1, &a, 5000, 7, -1, 0, 0, 0});
   r.endrun(1, 1, 8, true);
@@ -152,9 +153,14 @@ TEST(RunFigures, ClientErrorsAreCountedApartFromTheServersErrors) {
   std::getline(lines, header);
   EXPECT_EQ(header,
             "run,user,url,start_ms,wait_ms,ttfb_ms,status,socket,bytes,server_ms,server_ttfb_ms,"
-            "client_error");
+            "client_error,connect_ms,tls_ms");
   std::vector<char> flags;
-  while (std::getline(lines, row)) flags.push_back(row.back());
+  while (std::getline(lines, row)) {
+    // The twelfth field (no URL here holds a comma).
+    size_t at = 0;
+    for (int i = 0; i < 11; ++i) at = row.find(',', at) + 1;
+    flags.push_back(row.at(at));
+  }
   EXPECT_EQ(flags, (std::vector<char>{'0', '0', '1', '1', '0', '1'}));
 
   TLogModel logs;
@@ -221,6 +227,14 @@ TEST(JsonReport, CarriesSettingsFiguresAndColumnsButNoPassword) {
   EXPECT_EQ(j["runs"][1]["server_ms"]["count"], 0);
   EXPECT_TRUE(j["runs"][1]["server_ms"]["p99"].is_null());
   EXPECT_EQ(j["totals"]["server_ms"]["count"], 2);
+  // The phases: a null where a request had none (no connection; no TLS), never a 0.
+  EXPECT_EQ(cols["connect_ms"], nlohmann::json::parse("[0.25, null, 0.125]"));
+  EXPECT_EQ(cols["tls_ms"], nlohmann::json::parse("[3.5, null, null]"));
+  EXPECT_EQ(run["connect_ms"]["count"], 2);
+  EXPECT_EQ(run["connect_ms"]["max"], 0.25);
+  EXPECT_EQ(run["tls_ms"]["count"], 1);
+  EXPECT_EQ(run["tls_ms"]["median"], 3.5);
+  EXPECT_EQ(j["runs"][1]["tls_ms"]["count"], 0);
   EXPECT_EQ(j["request_urls"][cols["url"][1].get<size_t>()], "http://127.0.0.1/b,\"x\"");
   EXPECT_EQ(j["totals"]["completed"], 4);
   EXPECT_TRUE(j["runs"][1]["aborted"].get<bool>());
@@ -230,11 +244,11 @@ TEST(CsvReport, OneRowPerRequestWithQuotedUrls) {
   std::string csv = csvreport(sample());
   EXPECT_EQ(csv,
             "run,user,url,start_ms,wait_ms,ttfb_ms,status,socket,bytes,server_ms,server_ttfb_ms,"
-            "client_error\n"
-            "1,2,http://127.0.0.1/a,1.500,30.000,10.000,200,0,100,4.250,1.500,0\n"
-            "1,1,\"http://127.0.0.1/b,\"\"x\"\"\",1.000,10.000,,404,10061,0,,,0\n"
-            "1,3,http://127.0.0.1/a,2.000,20.000,5.000,200,0,300,2.000,0.750,0\n"
-            "2,1,http://127.0.0.1/a,5000.000,7.000,,0,0,0,,,0\n");
+            "client_error,connect_ms,tls_ms\n"
+            "1,2,http://127.0.0.1/a,1.500,30.000,10.000,200,0,100,4.250,1.500,0,0.250,3.500\n"
+            "1,1,\"http://127.0.0.1/b,\"\"x\"\"\",1.000,10.000,,404,10061,0,,,0,,\n"
+            "1,3,http://127.0.0.1/a,2.000,20.000,5.000,200,0,300,2.000,0.750,0,0.125,\n"
+            "2,1,http://127.0.0.1/a,5000.000,7.000,,0,0,0,,,0,,\n");
 }
 
 // A time on a decimal half (binary just below or above it) is rounded alike in both outputs, so a
@@ -286,6 +300,16 @@ TEST(HtmlReport, EscapesTextAndDrawsOnePointPerRequest) {
   // Run 1: two stamped requests, min and median 2, max 4.25; to the first byte 0.75 to 1.5.
   EXPECT_NE(page.find("<td class=\"l\">1</td><td>2</td><td>2.00</td><td>2.00</td><td>4.25</td>"
                       "<td>4.25</td><td>4.25</td><td>0.75</td>"),
+            std::string::npos);
+  // The phases: run 1 has two connections (0.125, shown halved to even, and 0.25) and one handshake
+  // (3.5); run 2 none.
+  EXPECT_NE(page.find("<h2>Connection phases</h2>"), std::string::npos);
+  EXPECT_NE(page.find("<td class=\"l\">1</td><td>2</td><td>0.12</td><td>0.12</td><td>0.25</td>"
+                      "<td>0.25</td><td>0.25</td><td>1</td><td>3.50</td>"),
+            std::string::npos)
+      << page;
+  EXPECT_NE(page.find("<td class=\"l\">2 (aborted)</td><td>0</td><td colspan=\"5\">none</td>"
+                      "<td>0</td><td colspan=\"5\">none</td>"),
             std::string::npos);
   info.settings.ramptest = true;
   page = htmlreport(info, logs, charts, testfigures(records), records);
