@@ -278,8 +278,8 @@ class TParity {
     if (host_.users > 0 && host_.overallms > 0) {
       f.requestsperhour = host_.users / static_cast<double>(host_.overallms) * 3600000.0;
     }
-    if (engine.requestscounted > 0) {
-      f.avgwaitms = static_cast<double>(engine.waitsum / engine.requestscounted);
+    if (engine.sofar.requestscounted > 0) {
+      f.avgwaitms = static_cast<double>(engine.sofar.waitsum / engine.sofar.requestscounted);
     }
     f.ok = engine.tally.statuscounts(1);
     f.startloopms = e - b;

@@ -5,11 +5,9 @@
 #include "engine/Cookies.h"
 #include "engine/EngineText.h"
 #include "engine/LoadEngine.h"
-#include "engine/RunText.h"
 #include "engine/ServerTime.h"
 #include "engine/Texts.h"
 #include "results/Clock.h"
-#include "results/Outcome.h"
 
 // The engine attaches its handlers to its own clients only, so every sender is a mythttpcli.
 static mythttpcli* client(THttpCli* sender) {
@@ -68,16 +66,12 @@ void TLoadEngine::requestdone(THttpCli* Sender, THttpRequest, uint16_t Error) {
   // The end of the run is the end of its last request: only that one needs the clock here.
   const bool maybelast = clientsleft <= 1;
   const long double endtime = maybelast ? elapsedms() : 0;
-  waitsum += wait;
-  requestscounted += 1;
-  runwaitsum += wait;
-  runrequests += 1;
-  if (isclientfailure(Error)) ++runclienterrors;
   tally.statusadd(c->StatusCode);
   TRequestOutcome outcome{launchedrun_, c->requestno,  &c->URL,       c->starttime - teststart,
                           wait,         c->firstbyte,  c->StatusCode, Error,
                           c->bytes,     server.server, server.ttfb};
   phasetimes(c->WireTimes(), outcome.connect, outcome.tls);
+  runrecords_.add(outcome, 0);
   host_.requestcompleted(outcome);
 
   if (c->slot < clients.size() && clients[c->slot] == c) {
@@ -149,61 +143,12 @@ void TLoadEngine::runcomplete(long double endtime) {
 }
 
 void TLoadEngine::writerunstatistics(const TestSettings& s, long double endtime) {
-  log("Resulting statuscodes:");
-  for (int i = 1; i <= tally.statuscodecount(); ++i) {
-    log(std::to_string(tally.statuscounts(i)) + "x \"" + std::to_string(tally.statuscodes(i)) +
-        "\" (=" + statustext(tally.statuscodes(i)) + ")");
-  }
-  const std::string summary = statussummary(tally);
-  logs_.logdatanocr(summary);
-  charts_.setfoot(0, summary);
-  if (runclienterrors > 0) {
-    const std::string clientline = clienterrorline(runclienterrors, runusers);
-    log(clientline);
-    logs_.logdatanocr(clientline);
-  }
-
-  log(" ");
-  log("Average Results of this Run:");
-  const long double overall = endtime - runstart;
-  log("  Overall Time: " + rounded(overall) + " msec");
-  const long double avg = overall / runusers;
-  std::string line = "  Average Request Processing Time: " + rounded(avg) + " msec";
-  if (overall != 0) line += " (equals ~" + rounded(1 / avg * 1000 * 60 * 60) + " requests/h)";
-  log(line);
-  // This run's own requests: the lines for all runs follow below.
-  if (runrequests > 0) log(waitfoot(runwaitsum / runrequests, runusers));
-  line = "  Total Bytes: " + std::to_string(runbytes) + " Bytes (" +
-         std::to_string(runbytes / 1000) + " kB)";
-  if (overall != 0) {
-    line += " (Throughput ~" + rounded(runbytes / 1000.0L / overall * 1000) + " kB/sec)";
-  }
-  log(line);
-
-  runtimesum += avg;
-  runscounted += 1;
-  TRunFoot foot;
-  foot.users = runusers;
-  foot.mean = runtimesum / runscounted;
-  foot.runscounted = runscounted;
-  foot.errors = tally.errors();
-  foot.clienterrors = runclienterrors;
-  if (runrequests > 0) foot.runwait = runwaitsum / runrequests;
-  if (requestscounted > 0) foot.allwait = waitsum / requestscounted;
-  runfoot(s.ramptest, foot, charts_);
-  log("RUN DONE");
-  log(std::string(51, '='));
-  log("");
-  if (!s.ramptest) log("Average Results of All Runs:");
-  log(charts_.foot()[2]);
-  log(charts_.foot()[3]);
-  logs_.logdatabold(trimmed(charts_.foot()[2]));
-  logs_.logdatabold(trimmed(charts_.foot()[3]));
-  log(" ");
-  if (s.ramptest) {
-    runtimesum = 0;
-    runscounted = 0;
-  }
+  runrecords_.users = runusers;
+  runrecords_.overallms = endtime - runstart;
+  runrecords_.ended = true;
+  const TRunSummary summary = runsummary(runrecords_, s.ramptest, charts_.foot(), sofar);
+  for (const std::string& line : summary.log) log(line);
+  showsummary(summary, logs_, charts_);
 }
 
 void TLoadEngine::HttpCli1DocData(THttpCli* Sender, const char* Buffer, int Len) {

@@ -9,18 +9,14 @@
 #include <string>
 #include <string_view>
 
+#include "common/Rounding.h"
+
 // Appends value in decimal, as std::to_string writes it.
 inline void appendnumber(std::string& to, long long value) {
   char digits[24];
   auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
   // With a length: append of an iterator range goes the general way of replace.
   to.append(digits, size_t(end - digits));
-}
-
-// Nearest integer with halves to even (the default rounding mode), as decimal text. rint rounds
-// as nearbyint does, without saving and restoring the floating-point state each time.
-inline std::string rounded(long double value) {
-  return std::to_string(static_cast<long long>(std::rint(value)));
 }
 
 // rounded(value), appended.
@@ -66,13 +62,6 @@ class TLineBuffer {
   char data_[N];
   size_t size_ = 0;
 };
-
-// " (equals ~N requests/h)" for a mean request time in msec; "" for a mean of 0, which has no
-// rate (dividing by it would print the smallest 64-bit number).
-inline std::string perhour(long double meanmsec) {
-  if (meanmsec == 0) return std::string();
-  return " (equals ~" + rounded(3600000 / meanmsec) + " requests/h)";
-}
 
 // The most of a POST body the settings line shows: a body of megabytes (or of binary) has no
 // place in a log meant to be read.

@@ -116,8 +116,7 @@ int TLoadEngine::beginrun(const TestSettings& s) {
   runusers = N;
   launchedrun_ = runindex;
   tally.reset();
-  runwaitsum = runrequests = 0;
-  runclienterrors = 0;
+  runrecords_.reset(runindex, static_cast<size_t>(N));
   log("Allocating memory");
   releaseclients();
   return N;

@@ -23,6 +23,8 @@
 #include "results/ChartModel.h"
 #include "results/LogFile.h"
 #include "results/LogModel.h"
+#include "results/RequestRecords.h"
+#include "results/RunSummary.h"
 
 // Users of run runindex + 1 in a ramp test: users / runs * (runindex + 1), halves to even, at
 // least 1.
@@ -97,11 +99,11 @@ class TLoadEngine {
   // The last finish could not write a log file (an error dialog said which); the previous file
   // of that name is left as it was.
   bool savefailed = false;
-  long double waitsum = 0, requestscounted = 0, runtimesum = 0, runscounted = 0;
-  // The current run's own wait sum and requests, and the requests this machine failed itself
-  // (they stay in the tally, but never count against the server).
-  long double runwaitsum = 0, runrequests = 0;
-  int32_t runclienterrors = 0;
+  // What the runs summed up so far carry into the next run's summary: their requests' waits and
+  // the processing times of the "all runs" mean.
+  TRunsSoFar sofar;
+  // The current run's status codes as they come, for the progress line; the run's summary counts
+  // them from its records.
   TStatusTally tally;
   // Clients of the current run whose requests have not completed, in user order. A completed
   // client leaves a null slot, so removal is O(1) and the order stays for Abort.
@@ -196,6 +198,9 @@ class TLoadEngine {
   // costs no allocation of its own.
   std::string text_;
   TClientBlock clientblock_;
+  // The current run's requests for its summary, room made for all of them as it starts (their URL
+  // column holds 0: the summary reads no URL).
+  TRunRecords runrecords_;
   TClientEvents clientevents_{*this};
   std::unique_ptr<TFirstResponseFile> firstresponsefile;
   // The source view of the first response, built as it arrived (the file is never read back).

@@ -93,7 +93,7 @@ void TLoadEngine::ExecButtonClick() {
   host_.setresultsvisible(!s.exacttiming);
   aborted = false;
   nostampsaid_ = false;
-  runscounted = runtimesum = requestscounted = waitsum = 0;
+  sofar = TRunsSoFar();
   runindex = 0;
   preparecharts(s);
   logs_.clear();

@@ -13,46 +13,6 @@ struct TText {
   const char* text;
 };
 
-constexpr TText kStatusTexts[] = {
-    {100, "Continue"},
-    {101, "Switching Protocols"},
-    {200, "OK"},
-    {201, "Created"},
-    {202, "Accepted"},
-    {203, "Non-Authoritative Information"},
-    {204, "No Content"},
-    {205, "Reset Content"},
-    {206, "Partial Content"},
-    {300, "Multiple Choices"},
-    {301, "Moved Permanently"},
-    {302, "Moved Temporarily"},
-    {303, "See Other"},
-    {304, "Not Modified"},
-    {305, "Use Proxy"},
-    {400, "Bad Request"},
-    {401, "Unauthorized"},
-    {402, "Payment Required"},
-    {403, "Forbidden"},
-    {404, "Not Found"},
-    {405, "Method Not Allowed"},
-    {406, "Not Acceptable"},
-    {407, "Proxy Authentication Required"},
-    {408, "Request Timeout"},
-    {409, "Conflict"},
-    {410, "Gone"},
-    {411, "Length Required"},
-    {412, "Precondition Failed"},
-    {413, "Request Entity Too Large"},
-    {414, "Request URI Too Large"},
-    {415, "Unsupported Media Type"},
-    {500, "Internal Server Error"},
-    {501, "Not Implemented"},
-    {502, "Bad Gateway"},
-    {503, "Service Unavailable"},
-    {504, "Gateway Timeout"},
-    {505, "HTTP Version Not Supported"},
-};
-
 constexpr TText kSocketTexts[] = {
     {0, "No Error"},
     {10004, "Interrupted system call."},
@@ -141,8 +101,7 @@ constexpr bool allfit(const TText (&table)[N]) {
   }
   return true;
 }
-static_assert(allfit(kStatusTexts) && allfit(kSocketTexts),
-              "a line buffer sized by kLongestText must hold every text");
+static_assert(allfit(kSocketTexts), "a line buffer sized by kLongestText must hold every text");
 
 template <size_t N>
 std::string_view lookup(const TText (&table)[N], int code, std::string_view unknown) {
@@ -153,16 +112,8 @@ std::string_view lookup(const TText (&table)[N], int code, std::string_view unkn
 
 }  // namespace
 
-std::string_view statusview(int code) {
-  return lookup(kStatusTexts, code, "(unknown http result)");
-}
-
 std::string_view socketview(uint16_t code) {
   return lookup(kSocketTexts, code, "(unknown errorcode)");
-}
-
-std::string statustext(int code) {
-  return std::string(statusview(code));
 }
 
 std::string sockettext(uint16_t code) {

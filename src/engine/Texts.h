@@ -1,5 +1,6 @@
 #pragma once
-// The log's texts for the numbers a finished request reports, and the text substitution the
+// The log's texts for the numbers a finished request reports (the status texts, which the run
+// summaries list as well, come from results/StatusText.h), and the text substitution the
 // launcher uses for key numbers and cookie lines.
 
 #include <cstddef>
@@ -7,19 +8,16 @@
 #include <string>
 #include <string_view>
 
-// Reason text of an HTTP status code; "(unknown http result)" for any code without one, 0 included.
-std::string statustext(int code);
+#include "results/StatusText.h"
 
 // Text of a request's completion error code (Winsock numbers; 11001 .. 11255 read as the names of
 // the ICMP status codes; 12001 is the HTTP client's body cut short); "(unknown errorcode)" for
 // any other code. Callers pass the code zero-extended from 16 bits.
 std::string sockettext(uint16_t code);
 
-// The same texts without a copy, for a line written once per request. None is longer than
+// The same text without a copy, for a line written once per request. None is longer than
 // kLongestText.
-std::string_view statusview(int code);
 std::string_view socketview(uint16_t code);
-inline constexpr size_t kLongestText = 200;
 
 // The text with every occurrence of pattern replaced, leftmost first. A replacement shorter than
 // the pattern that forms a new occurrence with the text around it is replaced again, as if the

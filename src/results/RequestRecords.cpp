@@ -6,6 +6,42 @@ double tomicrosecond(double ms) {
   return std::round(ms * 1000.0) / 1000.0;
 }
 
+void TRunRecords::add(const TRequestOutcome& r, uint32_t urlindex) {
+  start.push_back(static_cast<double>(r.start));
+  wait.push_back(static_cast<double>(r.wait));
+  firstbyte.push_back(r.firstbyte < 0 ? -1.0 : static_cast<double>(r.firstbyte));
+  status.push_back(r.status);
+  socketcode.push_back(r.socketcode);
+  bytes.push_back(r.bytes);
+  user.push_back(r.user);
+  url.push_back(urlindex);
+  server.push_back(r.server < 0 ? -1.0 : static_cast<double>(r.server));
+  serverttfb.push_back(r.serverttfb < 0 ? -1.0 : static_cast<double>(r.serverttfb));
+  connect.push_back(r.connect < 0 ? -1.0 : static_cast<double>(r.connect));
+  tls.push_back(r.tls < 0 ? -1.0 : static_cast<double>(r.tls));
+}
+
+namespace {
+
+template <typename... TColumns>
+void emptied(size_t rows, TColumns&... columns) {
+  ((columns.clear(), columns.reserve(rows)), ...);
+}
+
+}  // namespace
+
+void TRunRecords::reset(int runindex, size_t rows) {
+  const TRunRecords none;
+  run = runindex;
+  users = none.users;
+  ended = none.ended;
+  aborted = none.aborted;
+  overallms = none.overallms;
+  startloop = none.startloop;
+  emptied(rows, start, wait, firstbyte, status, socketcode, bytes, user, url, server, serverttfb,
+          connect, tls);
+}
+
 TRunRecords& TRequestRecords::runrecords(int run) {
   if (runs_.empty() || runs_.back().run != run) {
     runs_.emplace_back();
@@ -19,18 +55,7 @@ void TRequestRecords::add(const TRequestOutcome& r) {
   const std::string& url = r.url != nullptr ? *r.url : std::string();
   auto [it, added] = urlindex_.try_emplace(url, static_cast<uint32_t>(urls_.size()));
   if (added) urls_.push_back(url);
-  run.start.push_back(static_cast<double>(r.start));
-  run.wait.push_back(static_cast<double>(r.wait));
-  run.firstbyte.push_back(r.firstbyte < 0 ? -1.0 : static_cast<double>(r.firstbyte));
-  run.status.push_back(r.status);
-  run.socketcode.push_back(r.socketcode);
-  run.bytes.push_back(r.bytes);
-  run.user.push_back(r.user);
-  run.url.push_back(it->second);
-  run.server.push_back(r.server < 0 ? -1.0 : static_cast<double>(r.server));
-  run.serverttfb.push_back(r.serverttfb < 0 ? -1.0 : static_cast<double>(r.serverttfb));
-  run.connect.push_back(r.connect < 0 ? -1.0 : static_cast<double>(r.connect));
-  run.tls.push_back(r.tls < 0 ? -1.0 : static_cast<double>(r.tls));
+  run.add(r, it->second);
 }
 
 void TRequestRecords::endrun(int run, int users, long double overallms, bool aborted) {

@@ -60,6 +60,10 @@ struct TRunRecords {
   TStartLoopRecord startloop;
 
   size_t size() const { return wait.size(); }
+  // Appends a completed request's row; url is its index into TRequestRecords::urls().
+  void add(const TRequestOutcome& r, uint32_t urlindex);
+  // No rows, run run not ended, and room for rows rows: adding them then allocates nothing.
+  void reset(int run, size_t rows);
 };
 
 class TRequestRecords {

@@ -5,9 +5,8 @@
 #include "engine/EngineText.h"
 #include "engine/FirstResponse.h"
 #include "engine/RunText.h"
-#include "engine/StatusTally.h"
 #include "results/Clock.h"
-#include "results/Outcome.h"
+#include "results/RunSummary.h"
 #include "results/SysInfo.h"
 #include "settings/SettingsModel.h"
 
@@ -89,6 +88,38 @@ bool sameusersinevery(const TMergedTest& m) {
   return true;
 }
 
+// The requests/h of foot line 2's mean where the result holds it: a run's own (a ramp step, or
+// the first run counted), or all runs' at the last one; worked out again from rounded times, it
+// could move by a few units. Below 0: none held.
+long double storedperhour(const TMergedTest& m, const TMergedRun& run, bool ramp,
+                          const TRunsSoFar& sofar) {
+  if (ramp || sofar.runscounted == 0) return run.requestsperhour;
+  if (&run == &m.runs.back() && sameusersinevery(m)) return m.requestsperhour;
+  return -1;
+}
+
+// A merged run as the records its summary reads (users, overall time, abort, and the columns of
+// its figures).
+TRunRecords summedrecords(const TMergedRun& run) {
+  const TSegmentRun& r = run.requests;
+  TRunRecords out;
+  out.run = run.run - 1;
+  out.users = run.users;
+  out.aborted = run.aborted;
+  out.overallms = run.overallms;
+  out.ended = true;
+  out.wait = r.wait;
+  out.firstbyte = r.firstbyte;
+  out.status.assign(r.status.begin(), r.status.end());
+  out.socketcode = r.socket;
+  out.bytes = r.bytes;
+  out.server = r.server;
+  out.serverttfb = r.serverttfb;
+  out.connect = r.connect;
+  out.tls = r.tls;
+  return out;
+}
+
 }  // namespace
 
 void mergedviews(const TMergedTest& m, TLogModel& logs, TChartModel& charts) {
@@ -97,7 +128,7 @@ void mergedviews(const TMergedTest& m, TLogModel& logs, TChartModel& charts) {
   header(m, logs, charts);
   for (const std::string& line : m.notes) logs.logdatared(line);
 
-  long double waitsum = 0, requestscounted = 0, runtimesum = 0, runscounted = 0;
+  TRunsSoFar sofar;
   for (const TMergedRun& run : m.runs) {
     const TSegmentRun& r = run.requests;
     logs.logdatanocr("");
@@ -107,52 +138,20 @@ void mergedviews(const TMergedTest& m, TLogModel& logs, TChartModel& charts) {
     if (const long double firstbyte = firstbyteof(r); firstbyte >= 0) {
       logs.logdatanocr(firstbyteline(firstbyte));
     }
-
-    TStatusTally tally;
-    long double runwaitsum = 0;
-    int clienterrors = 0;
     for (size_t i = 0; i < r.size(); ++i) {
       charts.addrequest(r.start[i], r.wait[i], r.status[i], r.server[i], r.serverttfb[i],
                         r.socket[i]);
-      waitsum += r.wait[i];
-      runwaitsum += r.wait[i];
-      requestscounted += 1;
-      if (isclientfailure(r.socket[i])) ++clienterrors;
-      tally.statusadd(r.status[i]);
     }
+    // The charts were started as the test's (header()): a ramp test's have the ramp chart.
+    const bool ramp = charts.hasrampchart();
+    const long double perhour = storedperhour(m, run, ramp, sofar);
+    const TRunSummary summary = runsummary(summedrecords(run), ramp, charts.foot(), sofar, perhour);
     if (run.aborted) continue;
     if (run.run == 1 && m.firstresponselength >= 0) {
       logs.logdatanocr("Number of Bytes in Result: " + std::to_string(m.firstresponselength) +
                        " Bytes (1st request)");
     }
-
-    const std::string summary = statussummary(tally);
-    logs.logdatanocr(summary);
-    charts.setfoot(0, summary);
-    if (clienterrors > 0) logs.logdatanocr(clienterrorline(clienterrors, run.users));
-    // The charts were started as the test's (header()): a ramp test's have the ramp chart.
-    const bool ramp = charts.hasrampchart();
-    runtimesum += static_cast<long double>(run.overallms) / run.users;
-    runscounted += 1;
-    TRunFoot foot;
-    foot.users = run.users;
-    foot.mean = runtimesum / runscounted;
-    foot.runscounted = runscounted;
-    // A stored figure where the mean is one the result holds: a run's own, or all runs' at the
-    // last one; worked out again from rounded times, it could move by a few units.
-    if (ramp || runscounted == 1) {
-      foot.perhour = run.requestsperhour;
-    } else if (&run == &m.runs.back() && sameusersinevery(m)) {
-      foot.perhour = m.requestsperhour;
-    }
-    foot.errors = tally.errors();
-    foot.clienterrors = clienterrors;
-    if (r.size() > 0) foot.runwait = runwaitsum / static_cast<long double>(r.size());
-    if (requestscounted > 0) foot.allwait = waitsum / requestscounted;
-    runfoot(ramp, foot, charts);
-    if (ramp) runtimesum = runscounted = 0;
-    logs.logdatabold(trimmed(charts.foot()[2]));
-    logs.logdatabold(trimmed(charts.foot()[3]));
+    showsummary(summary, logs, charts);
   }
 
   if (m.aborted) {

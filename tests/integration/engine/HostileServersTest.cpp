@@ -55,7 +55,7 @@ class HostileServerTest : public EngineTest, public ::testing::WithParamInterfac
     }
     EXPECT_EQ(done.size(), static_cast<size_t>(users));
     for (const auto& [no, count] : done) EXPECT_EQ(count, 1) << "request " << no;
-    EXPECT_EQ(engine.requestscounted, users);
+    EXPECT_EQ(engine.sofar.requestscounted, users);
     int tallied = 0;
     for (int i = 1; i <= engine.tally.statuscodecount(); ++i)
       tallied += engine.tally.statuscounts(i);
@@ -89,7 +89,7 @@ TEST_F(EngineTest, OneGigabyteBodyStreamsThroughInBoundedMemory) {
   runtest();
   ASSERT_TRUE(host.finished);
   EXPECT_EQ(engine.runbytes, int64_t(1) << 30);
-  EXPECT_EQ(engine.requestscounted, 1);
+  EXPECT_EQ(engine.sofar.requestscounted, 1);
   if (kRssMeaningful) {
     EXPECT_LT(peak.growthmb(), 32);
   }

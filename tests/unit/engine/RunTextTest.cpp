@@ -4,6 +4,7 @@
 
 #include "engine/RunText.h"
 #include "engine/StartLimits.h"
+#include "results/RunSummary.h"
 
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
@@ -35,22 +36,31 @@ TEST(RunText, CreatedLineTakesAStoredRate) {
 
 // A ramp step's foot and points are its own; a load test's wait line is that of every run.
 TEST(RunText, RunFootPlotsARampStepsOwnMeans) {
+  // Five users, one answered 500, waits averaging 19.6 ms, 20 ms overall: a mean of 4 ms.
+  TRunRecords r;
+  r.users = 5;
+  r.overallms = 20;
+  r.ended = true;
+  const double waits[] = {10, 20, 30, 17, 21};
+  for (int i = 0; i < 5; ++i) {
+    TRequestOutcome o;
+    o.user = i + 1;
+    o.wait = waits[i];
+    o.status = i == 2 ? 500 : 200;
+    r.add(o, 0);
+  }
+  TLogModel logs;
   TChartModel charts;
-  TRunFoot f;
-  f.users = 5;
-  f.mean = 4;
-  f.runscounted = 1;
-  f.errors = 1;
-  f.runwait = 19.6L;
-  f.allwait = 14.7L;
-  runfoot(true, f, charts);
+  TRunsSoFar sofar;
+  showsummary(runsummary(r, true, charts.foot(), sofar), logs, charts);
   ASSERT_THAT(charts.rampwaits(), SizeIs(1));
   EXPECT_EQ(charts.rampwaits()[0].y, 19.6L);
   EXPECT_EQ(charts.ramps()[0].label, "20% Errors");
   EXPECT_EQ(charts.foot()[3], "  Average User Wait Time: 20 msec for 5 simultaneous users");
   TChartModel load;
-  f.runscounted = 2;
-  runfoot(false, f, load);
+  // A first run of 5 requests that waited 49 ms in all and took 4 ms each.
+  sofar = TRunsSoFar{49, 5, 4, 1};
+  showsummary(runsummary(r, false, load.foot(), sofar), logs, load);
   EXPECT_THAT(load.rampwaits(), IsEmpty());
   EXPECT_EQ(load.foot()[2],
             "  Average Request Processing Time after 2 runs: 4 msec (equals ~900000 requests/h)");

@@ -8,6 +8,7 @@
 #include <limits>
 
 #include "engine/EngineText.h"
+#include "results/RunLines.h"
 
 namespace {
 
