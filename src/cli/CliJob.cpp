@@ -21,10 +21,10 @@
 #include "http/UrlSplit.h"
 #include "report/Baseline.h"
 #include "results/LogFile.h"
-#include "segments/SegmentFile.h"
 #include "segments/SegmentOption.h"
 #include "segments/StartTime.h"
 #include "settings/SettingsModel.h"
+#include "stored/SegmentFile.h"
 
 namespace {
 

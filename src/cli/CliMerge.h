@@ -4,11 +4,11 @@
 // same thresholds.
 
 #include "cli/CliJob.h"
-#include "report/ReportInfo.h"
 #include "report/RunFigures.h"
 #include "results/ChartModel.h"
 #include "results/LogModel.h"
 #include "results/RequestRecords.h"
+#include "stored/ReportInfo.h"
 
 // Returns the exit status: kExitBadInput when a file cannot be read or the files are not the
 // segments of one test (each problem named on stderr).

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <string>
 
-#include "engine/EngineText.h"
+#include "common/OutputText.h"
 #include "settings/SettingsModel.h"
 
 namespace {

@@ -7,9 +7,9 @@
 #include <sstream>
 
 #include "engine/LoadEngine.h"
-#include "segments/ResultFrame.h"
 #include "segments/SegmentOption.h"
 #include "segments/StartTime.h"
+#include "stored/ResultFrame.h"
 
 namespace {
 

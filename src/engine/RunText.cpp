@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-#include "engine/EngineText.h"
+#include "common/OutputText.h"
 #include "engine/Texts.h"
 #include "results/Clock.h"
 

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "engine/LoadEngine.h"
-#include "report/ReportInfo.h"
+#include "stored/ReportInfo.h"
 
 // Just before the start: a fresh test id, the start time, the settings without the password,
 // the multiple-URL list and the client system.
