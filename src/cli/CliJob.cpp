@@ -289,7 +289,7 @@ void takemerge(const TCliOptions& o, TCliJob& job) {
   }
   for (const std::string& path : o.merge) {
     std::string problem;
-    if (!resultfiles(path, job.json, job.merge, problem)) fail("--merge", problem);
+    if (!resultfiles(path, job.output("--json"), job.merge, problem)) fail("--merge", problem);
   }
   job.allowpartial = o.allowpartial;
   job.quiet = o.quiet;
