@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "segments/SegmentFile.h"
+#include "stored/SegmentFile.h"
 
 namespace {
 

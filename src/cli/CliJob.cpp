@@ -21,10 +21,10 @@
 #include "http/UrlSplit.h"
 #include "report/Baseline.h"
 #include "results/LogFile.h"
-#include "segments/SegmentFile.h"
 #include "segments/SegmentOption.h"
 #include "segments/StartTime.h"
 #include "settings/SettingsModel.h"
+#include "stored/SegmentFile.h"
 
 namespace {
 
@@ -289,7 +289,7 @@ void takemerge(const TCliOptions& o, TCliJob& job) {
   }
   for (const std::string& path : o.merge) {
     std::string problem;
-    if (!resultfiles(path, job.json, job.merge, problem)) fail("--merge", problem);
+    if (!resultfiles(path, job.output("--json"), job.merge, problem)) fail("--merge", problem);
   }
   job.allowpartial = o.allowpartial;
   job.quiet = o.quiet;

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <iosfwd>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -20,7 +21,9 @@ struct TCliJob {
   TestSettings settings;
   std::vector<std::string> urls;  // the multiple-URL list, when the test takes its URLs from it
   std::string outputdir;          // empty: the engine's default location
-  std::string json, requestscsv, html;  // empty: not wanted; "-": stdout
+  // The outputs of cli/OutputTable that were given, by option ("--json"): the file, "-" for
+  // stdout.
+  std::map<std::string, std::string> outputs;
   bool stdoutoutput =
       false;  // one of them writes to stdout ("-", /dev/stdout): text goes to stderr
   std::optional<double> timeout;  // seconds
@@ -39,6 +42,12 @@ struct TCliJob {
   std::string baseline, report;
   std::shared_ptr<const TStoredResult> baselineresult, reportresult;
   std::optional<double> maxregression;
+
+  // The file of an output, empty when it is not wanted.
+  std::string output(const std::string& option) const {
+    const auto o = outputs.find(option);
+    return o == outputs.end() ? std::string() : o->second;
+  }
 };
 
 // Checks o and fills job. The password of --password-stdin is read from passwordsource. Returns

@@ -11,6 +11,7 @@
 
 #include "cli/JobParts.h"
 #include "cli/OutputPaths.h"
+#include "cli/OutputTable.h"
 #include "report/Baseline.h"
 #include "report/OutputFile.h"
 #include "results/LogFile.h"
@@ -69,25 +70,21 @@ std::string outputproblem(const std::string& path) {
 }
 
 void takeoutputs(const TCliOptions& o, TCliJob& job) {
-  struct TOut {
-    const char* option;
-    const std::optional<std::string>& value;
-    std::string& target;
-    bool stdoutok;
-  };
-  TOut outs[] = {{"--json", o.json, job.json, true},
-                 {"--requests-csv", o.requestscsv, job.requestscsv, true},
-                 {"--html", o.html, job.html, false}};
-  for (TOut& out : outs) {
-    if (!out.value) continue;
-    if (out.value->empty()) fail(out.option, "needs a file name");
-    if (*out.value == "-") {
-      if (!out.stdoutok) fail(out.option, "cannot write to stdout; give a file name");
-    } else if (outputdescriptor(*out.value) < 0) {
-      std::string problem = outputproblem(*out.value);
-      if (!problem.empty()) fail(out.option, problem);
+  // The outputs given, in the table's order.
+  std::vector<std::pair<const char*, std::string>> outs;
+  for (const TOutputFormat& f : outputformats()) {
+    const auto given = o.outputs.find(f.option);
+    if (given == o.outputs.end() || !given->second) continue;
+    const std::string& value = *given->second;
+    if (value.empty()) fail(f.option, "needs a file name");
+    if (value == "-") {
+      if (!f.tostdout) fail(f.option, "cannot write to stdout; give a file name");
+    } else if (outputdescriptor(value) < 0) {
+      std::string problem = outputproblem(value);
+      if (!problem.empty()) fail(f.option, problem);
     }
-    out.target = *out.value;
+    job.outputs[f.option] = value;
+    outs.emplace_back(f.option, value);
   }
   if (o.outputdir) {
     const std::string& dir = *o.outputdir;
@@ -109,18 +106,16 @@ void takeoutputs(const TCliOptions& o, TCliJob& job) {
     for (const char* name : {resultsfilename, detailedfilename, "temp.htm"})
       files.emplace_back(resolvedoutput(dir + name), quoted(name));
   }
-  for (const TOut& out : outs) {
-    if (!out.value) continue;
-    const int fd = outputdescriptor(*out.value);
+  for (const auto& [option, value] : outs) {
+    const int fd = outputdescriptor(value);
     if (fd == STDOUT_FILENO) job.stdoutoutput = true;
-    const std::string file =
-        fd >= 0 ? "descriptor " + std::to_string(fd) : resolvedoutput(*out.value);
+    const std::string file = fd >= 0 ? "descriptor " + std::to_string(fd) : resolvedoutput(value);
     for (const auto& [other, what] : files) {
       if (other != file) continue;
-      if (fd == STDOUT_FILENO) fail(out.option, "only one output can go to stdout");
-      fail(out.option, quoted(*out.value) + " is the same file as " + what);
+      if (fd == STDOUT_FILENO) fail(option, "only one output can go to stdout");
+      fail(option, quoted(value) + " is the same file as " + what);
     }
-    files.emplace_back(file, out.option);
+    files.emplace_back(file, option);
   }
 }
 

@@ -1,20 +1,13 @@
 #include "cli/CliMerge.h"
 
 #include <cstdio>
-#include <filesystem>
 #include <sstream>
 
 #include "cli/CliJob.h"
-#include "cli/CliReport.h"
-#include "cli/CliRun.h"
 #include "cli/JobParts.h"
+#include "cli/WriteResults.h"
 #include "common/WholeFile.h"
-#include "report/Baseline.h"
-#include "report/CsvReport.h"
-#include "report/HtmlReport.h"
-#include "report/JsonReport.h"
-#include "report/OutputFile.h"
-#include "results/LogFile.h"
+#include "report/RunFigures.h"
 #include "segments/MergeNotes.h"
 #include "segments/MergedResults.h"
 
@@ -73,67 +66,6 @@ int runmerge(const TCliJob& job) {
   TReportInfo info = mergedinfo(merged);
   describemerge(merged, notes, info);
   const TTestFigures figures = testfigures(records);
-  return writeresults(job, records, logs, charts, info, figures);
-}
-
-int writeresults(const TCliJob& job, const TRequestRecords& records, const TLogModel& logs,
-                 const TChartModel& charts, const TReportInfo& info, const TTestFigures& figures) {
-  std::string error;
-  if (job.baselineresult) {
-    const std::string problem = baselinemismatch(job.baselineresult->info, info.settings);
-    if (!problem.empty()) {
-      complain("--baseline: cannot compare with \"" + job.baseline + "\": " + problem);
-      return kExitBadInput;
-    }
-  }
-  std::string json =
-      !job.json.empty() || job.baselineresult ? jsonreport(info, records, figures) : "";
-  const TBaselineReport baseline = baselinereport(job, json);
-  if (baseline.compared) json = baseline.json;
-
-  // Made only now: a merge or a comparison that was refused leaves no trace.
-  if (!job.outputdir.empty()) {
-    std::error_code ec;
-    std::filesystem::create_directories(job.outputdir, ec);
-    if (ec) {
-      complain("--output-dir: cannot create \"" + job.outputdir + "\": " + ec.message());
-      return kExitBadInput;
-    }
-  }
-  bool written = true;
-  auto write = [&](const std::string& path, const std::string& bytes) {
-    if (path.empty()) return;
-    if (!writeoutput(path, bytes, error)) {
-      complain(error);
-      written = false;
-    }
-  };
-  std::string text;
-  for (const auto& line : logs.resultlines()) text += line.text + "\n";
-  text += baseline.text;
-  if (!job.quiet) {
-    if (job.stdoutoutput) {
-      std::fputs(text.c_str(), stderr);
-    } else {
-      write("-", text);
-    }
-  }
-  if (!job.outputdir.empty()) {
-    const std::string path = job.outputdir + "/" + resultsfilename;
-    if (!saveresults(path, logs.resultlines(), error)) {
-      complain(error);
-      written = false;
-    }
-  }
-  if (!job.json.empty()) write(job.json, json);
-  if (!job.requestscsv.empty()) write(job.requestscsv, csvreport(records));
-  if (!job.html.empty()) {
-    write(job.html, htmlreport(info, logs, charts, figures, records, baseline.html));
-  }
-  // Both are judged, so each limit that failed says so.
-  const bool limits = withinlimits(job, figures);
-  const bool regression = withinregression(job, baseline);
-  const bool limitsok = limits && regression;
-  if (!written) return kExitNotWritten;
-  return limitsok ? kExitOk : kExitThreshold;
+  TOutputSource source(info, records, logs, charts, figures);
+  return exitstatus(writeresults(job, source, false));
 }

@@ -6,13 +6,14 @@
 #include <cstring>
 #include <string>
 
-#include "engine/EngineText.h"
+#include "cli/OutputTable.h"
+#include "common/OutputText.h"
 #include "settings/SettingsModel.h"
 
 namespace {
 
-const char* kFooter = R"(Numbers are decimal. FILE "-" for --json and --requests-csv means stdout.
-
+// After the line that names the outputs which may go to stdout.
+const char* kFooter = R"(
 Exit status:
   0    the test ran to its end (whatever the server answered)
   1    the test could not start
@@ -40,7 +41,8 @@ void addsetting(CLI::App& app, TCliOptions& o, const char* option) {
 }  // namespace
 
 void addoptions(CLI::App& app, TCliOptions& o) {
-  app.footer(kFooter);
+  app.footer("Numbers are decimal. FILE \"-\" for " + stdoutoptions() + " means stdout.\n" +
+             kFooter);
   app.set_version_flag("--version", std::string("pressbolt-cli ") + kVersion);
   app.add_option("url", o.url, "The URL to test (not with --urls)")->type_name("URL");
 
@@ -78,11 +80,9 @@ void addoptions(CLI::App& app, TCliOptions& o) {
                  "Directory for the log files and temp.htm (created when missing)")
       ->type_name("DIR");
 
-  app.add_option("--json", o.json, "Write the results as JSON to FILE")->type_name("FILE");
-  app.add_option("--requests-csv", o.requestscsv, "Write one CSV row per request to FILE")
-      ->type_name("FILE");
-  app.add_option("--html", o.html, "Write a self-contained HTML report with charts to FILE")
-      ->type_name("FILE");
+  for (const TOutputFormat& f : outputformats()) {
+    app.add_option(f.option, o.outputs[f.option], f.help)->type_name("FILE");
+  }
 
   app.add_option("--timeout", o.timeout,
                  "Abort the test after SECONDS, the wait for --start-at included (exit status 4)")

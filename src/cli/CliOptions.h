@@ -24,7 +24,8 @@ struct TCliOptions {
   std::optional<std::string> urlsfile, agent, proxy, user, post, postfile;
   bool passwordstdin = false;
   std::optional<std::string> settingsfile, outputdir;
-  std::optional<std::string> json, requestscsv, html;
+  // The outputs of cli/OutputTable by option ("--json"): the file as typed.
+  std::map<std::string, std::optional<std::string>> outputs;
   std::optional<std::string> timeout, maxerrorrate, maxavgwait, maxp99wait, maxp99server;
   // Comparing with an earlier result, and re-rendering a stored one.
   std::optional<std::string> baseline, maxregression, report;

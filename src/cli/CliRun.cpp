@@ -9,16 +9,13 @@
 
 #include "cli/CliHost.h"
 #include "cli/CliJob.h"
-#include "cli/CliReport.h"
 #include "cli/CliSegment.h"
 #include "cli/Progress.h"
 #include "cli/Signals.h"
+#include "cli/WriteResults.h"
 #include "engine/LoadEngine.h"
 #include "net/FdLimit.h"
-#include "report/CsvReport.h"
-#include "report/HtmlReport.h"
 #include "report/JsonReport.h"
-#include "report/OutputFile.h"
 #include "report/RunFigures.h"
 #include "report/TestInfo.h"
 #include "results/Clock.h"
@@ -35,52 +32,6 @@ std::string number(double v) {
   std::ostringstream s;
   s << v;
   return s.str();
-}
-
-// The figures sort every run's times: worked out only for an output or a limit that uses them.
-bool needfigures(const TCliJob& job) {
-  return !job.json.empty() || !job.html.empty() || job.maxerrorrate || job.maxavgwait ||
-         job.maxp99wait || job.maxp99server || job.baselineresult;
-}
-
-}  // namespace
-
-bool withinlimits(const TCliJob& job, const TTestFigures& figures) {
-  bool ok = true;
-  for (const TRunFigures& f : figures.runs) {
-    if (f.requests == 0) continue;
-    const std::string run = "run " + std::to_string(f.run) + ": ";
-    if (job.maxerrorrate && f.errorrate > *job.maxerrorrate) {
-      complain(run + "error rate " + number(f.errorrate) + " % exceeds --max-error-rate " +
-               number(*job.maxerrorrate));
-      ok = false;
-    }
-    if (job.maxavgwait && f.avgwait > *job.maxavgwait) {
-      complain(run + "average wait " + number(f.avgwait) + " ms exceeds --max-avg-wait " +
-               number(*job.maxavgwait));
-      ok = false;
-    }
-    if (job.maxp99wait && f.wait.p99 > *job.maxp99wait) {
-      complain(run + "99th percentile wait " + number(f.wait.p99) + " ms exceeds --max-p99-wait " +
-               number(*job.maxp99wait));
-      ok = false;
-    }
-    // A run without a single stamped response has no server time to hold against the limit.
-    if (job.maxp99server && f.server.count > 0 && f.server.p99 > *job.maxp99server) {
-      complain(run + "99th percentile server time " + number(f.server.p99) +
-               " ms exceeds --max-p99-server " + number(*job.maxp99server));
-      ok = false;
-    }
-  }
-  return ok;
-}
-
-namespace {
-
-std::string resultstext(const TLogModel& logs) {
-  std::string text;
-  for (const auto& line : logs.resultlines()) text += line.text + "\n";
-  return text;
 }
 
 const char* signalname(int sig) {
@@ -104,7 +55,8 @@ TCliOutcome runjob(const TCliJob& job) {
   TEventLoop& loop = TEventLoop::Default();
   TCliHost host(loop, job.settings, job.urls);
   // Only the machine-readable outputs and the limits look at the single requests.
-  host.keeprecords(!job.json.empty() || !job.requestscsv.empty() || needfigures(job));
+  const unsigned needs = outputneeds(job);
+  host.keeprecords((needs & kNeedsRecords) != 0);
   host.reportruns(!job.quiet && !isatty(STDERR_FILENO));
   TLogModel logs;
   TChartModel charts;
@@ -180,45 +132,18 @@ TCliOutcome runjob(const TCliJob& job) {
     }
     return outcome;
   }
-  // The engine reported every log file it could not save through its dialog.
-  bool written = !engine.savefailed && host.errors() == 0;
-
   endtestinfo(info, engine);
   segment.describe(info);
-  const TTestFigures figures = needfigures(job) ? testfigures(host.records()) : TTestFigures();
-  std::string error;
-  auto write = [&](const std::string& path, const std::string& bytes) {
-    if (path.empty()) return;
-    if (!writeoutput(path, bytes, error)) {
-      complain(error);
-      written = false;
-    }
+  const TTestFigures figures =
+      (needs & kNeedsFigures) != 0 ? testfigures(host.records()) : TTestFigures();
+  TOutputSource source(info, host.records(), logs, charts, figures);
+  // A pod's log holds more than the JSON: the frame keeps it whole among other lines.
+  source.stdoutjson = [&segment, &info](const std::string& json) {
+    return segment.stdoutresult(info, json);
   };
-  std::string json =
-      !job.json.empty() || job.baselineresult ? jsonreport(info, host.records(), figures) : "";
-  const TBaselineReport baseline = baselinereport(job, json);
-  if (baseline.compared) json = baseline.json;
-  if (!job.quiet) {
-    if (job.stdoutoutput) {
-      std::fputs((resultstext(logs) + baseline.text).c_str(), stderr);
-    } else {
-      write("-", resultstext(logs) + baseline.text);
-    }
-  }
-  if (!job.json.empty()) {
-    // A pod's log holds more than the JSON: the frame keeps it whole among other lines.
-    if (outputdescriptor(job.json) == STDOUT_FILENO) json = segment.stdoutresult(info, json);
-    write(job.json, json);
-  }
-  if (!job.requestscsv.empty()) write(job.requestscsv, csvreport(host.records()));
-  if (!job.html.empty()) {
-    write(job.html, htmlreport(info, logs, charts, figures, host.records(), baseline.html));
-  }
-  TSignalAbort::resultswritten();
-  // Both are judged, so each limit that failed says so.
-  const bool limits = withinlimits(job, figures);
-  const bool regression = withinregression(job, baseline);
-  const bool limitsok = limits && regression;
+  TResultsWritten written = writeresults(job, source, true);
+  // The engine reported every log file it could not save through its dialog.
+  if (engine.savefailed || host.errors() != 0) written.written = false;
 
   // A signal that came after the last run completed aborted nothing: the test is finished.
   const int sig = info.aborted ? TSignalAbort::caught() : 0;
@@ -229,16 +154,8 @@ TCliOutcome runjob(const TCliJob& job) {
     complain("test aborted after --timeout " + number(*job.timeout) +
              " s; the completed runs are written");
   }
-  if (!written) {
-    outcome.status = kExitNotWritten;
-  } else if (sig != 0) {
-    outcome.status = kExitSignalBase + sig;
-  } else if (timedout) {
-    outcome.status = kExitTimeout;
-  } else if (!limitsok) {
-    outcome.status = kExitThreshold;
-  } else {
-    outcome.status = kExitOk;
-  }
+  outcome.status = exitstatus(written, sig != 0   ? kExitSignalBase + sig
+                                       : timedout ? int(kExitTimeout)
+                                                  : int(kExitOk));
   return outcome;
 }

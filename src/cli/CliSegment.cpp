@@ -7,9 +7,9 @@
 #include <sstream>
 
 #include "engine/LoadEngine.h"
-#include "segments/ResultFrame.h"
 #include "segments/SegmentOption.h"
 #include "segments/StartTime.h"
+#include "stored/ResultFrame.h"
 
 namespace {
 
@@ -33,7 +33,7 @@ TCliSegment::TCliSegment(const TCliJob& job) : job_(job) {
 }
 
 void TCliSegment::prepare(TLoadEngine& engine, TEventLoop& loop) {
-  if (split(job_) && job_.json == "-") {
+  if (split(job_) && job_.output("--json") == "-") {
     const int64_t bytes =
         framedsizeestimate(plannedrequests(job_.settings, job_.segment, job_.segments));
     if (bytes > kDefaultLogBytes * 9 / 10) {

@@ -7,9 +7,9 @@
 #include <string>
 
 #include "cli/CliJob.h"
-#include "report/ReportInfo.h"
 #include "segments/ClockState.h"
 #include "segments/RunSchedule.h"
+#include "stored/ReportInfo.h"
 
 class TEventLoop;
 class TLoadEngine;

@@ -103,7 +103,7 @@ int rundemo(TCliOptions options) {
     if (!options.numbers[option]) options.numbers[option] = value;
   }
   if (!options.flags["--ramp"]) options.flags["--ramp"] = true;
-  if (!options.html) options.html = dir + "Pressbolt Demo Report.html";
+  if (!options.outputs["--html"]) options.outputs["--html"] = dir + "Pressbolt Demo Report.html";
 
   std::string error;
   TDemoTarget server(target, error);
@@ -129,11 +129,11 @@ int rundemo(TCliOptions options) {
     std::printf(
         "\nThe files of this test are in %s:\n  %s\n  %s\n  temp.htm (the first response)\n",
         outcome.resultdir.c_str(), resultsfilename, detailedfilename);
-    if (!job.html.empty()) std::printf("HTML report: %s\n", job.html.c_str());
-    if (!job.json.empty() && job.json != "-") std::printf("JSON: %s\n", job.json.c_str());
-    if (!job.requestscsv.empty() && job.requestscsv != "-") {
-      std::printf("CSV: %s\n", job.requestscsv.c_str());
-    }
+    const std::string html = job.output("--html"), json = job.output("--json"),
+                      csv = job.output("--requests-csv");
+    if (!html.empty()) std::printf("HTML report: %s\n", html.c_str());
+    if (!json.empty() && json != "-") std::printf("JSON: %s\n", json.c_str());
+    if (!csv.empty() && csv != "-") std::printf("CSV: %s\n", csv.c_str());
     std::fflush(stdout);
   }
   return outcome.status;

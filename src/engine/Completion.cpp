@@ -2,8 +2,8 @@
 
 #include <fstream>
 
+#include "common/OutputText.h"
 #include "engine/Cookies.h"
-#include "engine/EngineText.h"
 #include "engine/LoadEngine.h"
 #include "engine/ServerTime.h"
 #include "engine/Texts.h"

@@ -5,7 +5,7 @@
 #include <cctype>
 #include <set>
 
-#include "engine/EngineText.h"
+#include "common/OutputText.h"
 #include "engine/StartChecks.h"
 #include "engine/Texts.h"
 

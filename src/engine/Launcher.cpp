@@ -13,9 +13,9 @@
 #include <stdexcept>
 #include <string_view>
 
+#include "common/OutputText.h"
 #include "common/Text.h"
 #include "engine/Cookies.h"
-#include "engine/EngineText.h"
 #include "engine/LineReader.h"
 #include "engine/LoadEngine.h"
 #include "engine/RunText.h"

@@ -15,6 +15,7 @@
 #include "engine/EngineHost.h"
 #include "engine/FirstResponse.h"
 #include "engine/StatusTally.h"
+#include "engine/TestFacts.h"
 #include "engine/mythttpcli.h"
 #include "http/Stream.h"
 #include "net/EventLoop.h"
@@ -83,6 +84,11 @@ class TLoadEngine {
   // Bytes of the test's first response body as they came; nullopt until it has completed.
   std::optional<size_t> firstresponsebytes() const {
     return firstsource_ ? std::optional<size_t>(firstsource_->bytes) : std::nullopt;
+  }
+  // The test's facts for its result file. Implicit, so that a host hands the engine itself where
+  // they are asked for.
+  operator TTestFacts() const {
+    return {teststart, aborted, firstresponselength(), firstresponsebytes()};
   }
   // The directory the current (or last) test writes to, with a trailing "/".
   const std::string& resultdir() const { return resultdir_; }

@@ -5,7 +5,8 @@
 
 #include <cmath>
 
-#include "engine/EngineText.h"
+#include "common/OutputText.h"
+#include "engine/Texts.h"
 #include "results/Clock.h"
 
 void startcharts(const TestSettings& s, TChartModel& charts) {

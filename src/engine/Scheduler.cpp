@@ -1,6 +1,6 @@
 // Run scheduling, the finish of a test, Abort, and the first-request views.
 
-#include "engine/EngineText.h"
+#include "common/OutputText.h"
 #include "engine/LoadEngine.h"
 #include "results/Clock.h"
 #include "results/LogFile.h"

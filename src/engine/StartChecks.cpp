@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <limits>
 
-#include "engine/EngineText.h"
+#include "common/OutputText.h"
 #include "http/UrlSplit.h"
 
 namespace {

@@ -6,8 +6,8 @@
 #include <ctime>
 #include <fstream>
 
+#include "common/OutputText.h"
 #include "engine/Cookies.h"
-#include "engine/EngineText.h"
 #include "engine/LoadEngine.h"
 #include "engine/RunText.h"
 #include "engine/StartChecks.h"

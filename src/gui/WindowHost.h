@@ -21,10 +21,10 @@
 
 #include "engine/EngineHost.h"
 #include "engine/LoadEngine.h"
-#include "report/ReportInfo.h"
 #include "report/StoredResult.h"
 #include "results/ChartModel.h"
 #include "results/RequestRecords.h"
+#include "stored/ReportInfo.h"
 
 class TWindowView;
 

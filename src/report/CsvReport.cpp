@@ -1,6 +1,6 @@
 #include "report/CsvReport.h"
 
-#include "engine/EngineText.h"
+#include "common/OutputText.h"
 
 #include <cstdio>
 

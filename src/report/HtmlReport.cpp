@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "engine/EngineText.h"
+#include "common/OutputText.h"
 #include "report/SvgChart.h"
 
 namespace {

@@ -7,10 +7,10 @@
 
 #include <string>
 
-#include "report/ReportInfo.h"
 #include "report/RunFigures.h"
 #include "results/ChartModel.h"
 #include "results/LogModel.h"
+#include "stored/ReportInfo.h"
 
 // section: more of the page (a comparison with a baseline), shown before the "Results" text.
 std::string htmlreport(const TReportInfo& info, const TLogModel& logs, const TChartModel& charts,

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <nlohmann/json.hpp>
 
-#include "engine/EngineText.h"
+#include "common/OutputText.h"
 #include "settings/SettingsJson.h"
 
 using TJson = nlohmann::ordered_json;

@@ -4,9 +4,9 @@
 
 #include <string>
 
-#include "report/ReportInfo.h"
 #include "report/RunFigures.h"
 #include "results/RequestRecords.h"
+#include "stored/ReportInfo.h"
 
 inline constexpr int kJsonFormat = 1;
 

@@ -7,12 +7,12 @@
 #include <string>
 #include <vector>
 
-#include "report/ReportInfo.h"
 #include "report/RunFigures.h"
 #include "results/ChartModel.h"
 #include "results/LogModel.h"
 #include "results/RequestRecords.h"
-#include "segments/SegmentFile.h"
+#include "stored/ReportInfo.h"
+#include "stored/SegmentFile.h"
 
 struct TStoredResult {
   std::string path;  // where it was read from, for messages

@@ -15,18 +15,18 @@ TReportInfo starttestinfo(const TestSettings& settings, const std::vector<std::s
   return info;
 }
 
-double testepochms(const TLoadEngine& engine) {
-  return preciseepochms() - static_cast<double>(elapsedms() - engine.teststart);
+double testepochms(const TTestFacts& test) {
+  return preciseepochms() - static_cast<double>(elapsedms() - test.teststart);
 }
 
-void teststarted(TReportInfo& info, const TLoadEngine& engine) {
-  info.epochms = testepochms(engine);
+void teststarted(TReportInfo& info, const TTestFacts& test) {
+  info.epochms = testepochms(test);
   info.started = utcsecond(info.epochms);
 }
 
-void endtestinfo(TReportInfo& info, const TLoadEngine& engine) {
-  info.aborted = engine.aborted;
+void endtestinfo(TReportInfo& info, const TTestFacts& test) {
+  info.aborted = test.aborted;
   // Counted as the response arrived: temp.htm may be huge and is never read back.
-  if (auto length = engine.firstresponselength()) info.firstresponselength = int64_t(*length);
-  if (auto bytes = engine.firstresponsebytes()) info.firstresponsebytes = int64_t(*bytes);
+  if (auto length = test.firstresponselength) info.firstresponselength = int64_t(*length);
+  if (auto bytes = test.firstresponsebytes) info.firstresponsebytes = int64_t(*bytes);
 }

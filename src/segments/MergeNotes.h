@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "report/ReportInfo.h"
 #include "segments/ClockState.h"
 #include "segments/SegmentMerge.h"
+#include "stored/ReportInfo.h"
 
 // What a segment's JSON states besides its requests.
 struct TSegmentNotes {

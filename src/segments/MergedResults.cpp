@@ -2,7 +2,7 @@
 
 #include <ctime>
 
-#include "engine/EngineText.h"
+#include "common/OutputText.h"
 #include "engine/FirstResponse.h"
 #include "engine/RunText.h"
 #include "results/Clock.h"

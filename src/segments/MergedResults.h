@@ -3,11 +3,11 @@
 // written for the whole test, from the merged requests, plus one line per run on how far apart
 // the segments started it.
 
-#include "report/ReportInfo.h"
 #include "results/ChartModel.h"
 #include "results/LogModel.h"
 #include "results/RequestRecords.h"
 #include "segments/SegmentMerge.h"
+#include "stored/ReportInfo.h"
 
 // Fills logs (its "Results" lines) and charts (anew) from the merged test.
 void mergedviews(const TMergedTest& test, TLogModel& logs, TChartModel& charts);

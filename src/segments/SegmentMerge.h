@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "segments/SegmentFile.h"
+#include "stored/SegmentFile.h"
 
 struct TMergedRun {
   int run = 0;               // from 1

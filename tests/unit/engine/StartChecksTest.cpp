@@ -7,7 +7,7 @@
 
 #include <limits>
 
-#include "engine/EngineText.h"
+#include "common/OutputText.h"
 #include "results/RunLines.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "engine/EngineText.h"
+#include "common/OutputText.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "report/ReportInfo.h"
+#include "stored/ReportInfo.h"
 
 #include <cstdio>
 #include <ctime>

@@ -1,4 +1,4 @@
-#include "segments/SegmentFileChecks.h"
+#include "stored/SegmentFileChecks.h"
 
 #include <algorithm>
 #include <cmath>

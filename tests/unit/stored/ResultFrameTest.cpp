@@ -9,7 +9,7 @@
 #include <random>
 #include <sstream>
 
-#include "segments/ResultFrame.h"
+#include "stored/ResultFrame.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 #pragma once
-// Small formatting rules shared by the engine's output lines.
+// Small formatting rules shared by the output lines of the engine, the reports and the merge.
 
 #include <charconv>
 #include <cmath>

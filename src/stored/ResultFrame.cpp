@@ -1,4 +1,4 @@
-#include "segments/ResultFrame.h"
+#include "stored/ResultFrame.h"
 
 #include <zlib.h>
 

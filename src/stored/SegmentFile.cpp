@@ -1,4 +1,4 @@
-#include "segments/SegmentFile.h"
+#include "stored/SegmentFile.h"
 
 #include <algorithm>
 #include <cmath>
@@ -8,9 +8,9 @@
 
 #include <nlohmann/json.hpp>
 
-#include "segments/SegmentFileChecks.h"
 #include "settings/SettingsJson.h"
 #include "settings/StoredSettings.h"
+#include "stored/SegmentFileChecks.h"
 
 using TJson = nlohmann::json;
 

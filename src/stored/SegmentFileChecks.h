@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "segments/SegmentFile.h"
+#include "stored/SegmentFile.h"
 
 struct TFileProblem {
   std::string field, reason;  // empty field: none
