@@ -128,23 +128,25 @@ class TResponseParser {
   void startcut();
   bool endcut(std::string& line);
 
+  // Members ordered for size: a load test keeps one parser per user.
   TReceiveBuffer buffer_;
-  TPhase phase_ = phHeader;
-  bool doclines_ = false;    // a header-less document began: its buffered lines come one by one
-  bool overflowed_ = false;  // the buffer ran full of a line: nothing more is read
   int64_t headerlines_ = 0;  // lines of this response's header
-  // A header line being cut: its kept part, the bytes dropped so far and the last byte seen.
-  bool cutting_ = false;
+  // A header line being cut: its kept part, the bytes dropped so far, the kept bytes of the line
+  // being handed out, and the last byte seen.
   std::string cuttext_;
   int64_t cutdropped_ = 0;
-  char cutlast_ = 0;
   size_t cutkept_ = std::string::npos;
-  int status_ = 0;
-  TField field_ = tOther;
   std::string_view value_;
   int64_t contentlength_ = -1;
   int64_t bodylength_ = -1;  // the body due after the header; -1 when none is
   int64_t bodybytes_ = 0;
   size_t keptbytes_ = 0;
+  int status_ = 0;
+  TPhase phase_ = phHeader;
+  TField field_ = tOther;
+  char cutlast_ = 0;
+  bool cutting_ = false;
+  bool doclines_ = false;    // a header-less document began: its buffered lines come one by one
+  bool overflowed_ = false;  // the buffer ran full of a line: nothing more is read
   bool keptnoted_ = false;
 };
