@@ -110,7 +110,7 @@ int main(int argc, char** argv) {
     if (run == runs) last = {run, opendescriptors(), statuskb("VmRSS"), keptbytes(logs, charts)};
   };
   const long long t0 = bench::monotonicms();
-  engine.ExecButtonClick();
+  engine.start();
   while (!host.ended && TEventLoop::Default().RunOnce(true)) {
   }
   const long long wall = bench::monotonicms() - t0;

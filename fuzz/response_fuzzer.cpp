@@ -1,7 +1,7 @@
-// Arbitrary response bytes, cut into arbitrary reads, through the client's receive path without
-// a network. The first bytes choose the read sizes; the rest is the response. Whatever arrives,
-// the client must not crash, must keep its memory bounded and must account for every document
-// byte it delivers.
+// Arbitrary response bytes, cut into arbitrary reads, through the response parser. The first
+// bytes choose the read sizes and the request's kind; the rest is the response. Whatever
+// arrives, the parser must not crash or loop, must keep its memory and the kept header bounded,
+// must hand out lines without line ends and must account for every document byte it hands out.
 
 #include <algorithm>
 #include <cstddef>
@@ -10,7 +10,7 @@
 #include <cstring>
 #include <string>
 
-#include "http/HttpProt.h"
+#include "http/ResponseParser.h"
 
 namespace {
 
@@ -18,69 +18,98 @@ void check(bool ok) {
   if (!ok) std::abort();
 }
 
-class TFuzzClient : public THttpCli {
- public:
-  explicit TFuzzClient(TEventLoop& loop) : THttpCli(loop) {}
-  using THttpCli::ExpectResponse;
-  using THttpCli::ResponseClosed;
-  // One read of at most len bytes from data; returns the bytes taken.
-  int Read(const uint8_t* data, int len) {
-    int taken = 0;
-    ReadResponse([&](char* to, int room) {
-      taken = std::min(room, len);
-      std::memcpy(to, data, size_t(taken));
-      return taken;
-    });
-    return taken;
+// What a client does with the pieces: keeps header lines within the bound, starts the body at
+// the header's end and counts every document byte.
+struct TConsumer {
+  TResponseParser parser;
+  bool head = false;
+  std::string line;
+  size_t kept = 0;
+  int64_t delivered = 0;
+  int status = 0;
+
+  void deliver(int64_t len) {
+    delivered += len;
+    parser.counted(len);
+  }
+  void handle(TResponseParser::TPiece piece) {
+    switch (piece) {
+      case TResponseParser::pNone:
+        return;
+      case TResponseParser::pBody: {
+        char chunk[TResponseParser::MaxLine + 1];
+        const int count = parser.takebody(chunk);
+        check(count > 0 && count <= TResponseParser::MaxLine && chunk[count] == 0);
+        deliver(count);
+        return;
+      }
+      case TResponseParser::pDocument:
+      case TResponseParser::pDocLine:
+        deliver(int64_t(line.size()));
+        return;
+      case TResponseParser::pHeaderEnd:
+        parser.startbody(head, status);
+        return;
+      case TResponseParser::pStatus:
+        status = parser.status();
+        [[fallthrough]];
+      default:
+        check(!line.empty() && line.find('\n') == std::string::npos);
+        // A cut line keeps at most the buffer's worth, plus the note that says so.
+        check(line.size() <= size_t(TResponseParser::MaxLine) + 64);
+        if (parser.keep(line.size(), sizeof(size_t)) == TResponseParser::kKeep) {
+          kept += line.size() + sizeof(size_t);
+        }
+        return;
+    }
+  }
+  void drain() {
+    for (int guard = 0;; ++guard) {
+      check(guard < 100000);
+      const TResponseParser::TPiece piece = parser.next(line);
+      if (piece == TResponseParser::pNone) return;
+      handle(piece);
+    }
   }
 };
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static TEventLoop loop;
   if (size < 2) return 0;
-  {
-    TFuzzClient cli(loop);
-    cli.URL = "http://127.0.0.1/doc.exe";
-    cli.DocumentName = "doc.exe";
-    TMemoryStream copy;
-    cli.ResponseStream = &copy;
-    int64_t delivered = 0;
-    cli.OnDocData = [&](THttpCli*, const char* buffer, int len) {
-      check(len >= 0 && len <= TReceiveBuffer::Capacity && buffer[len] == 0);
-      delivered += len;
-    };
-    cli.OnHeaderData = [&](THttpCli* c) { check(c->LastLine.find('\n') == std::string::npos); };
-    cli.ExpectResponse(data[0] % 2 == 0 ? rqGet : rqPost);
-
-    // Read sizes cycle through a small pattern taken from the second byte.
-    uint8_t pattern = data[1];
-    const uint8_t* body = data + 2;
-    size_t left = size - 2;
-    int round = 0;
-    try {
-      while (left > 0) {
-        int want = 1 + ((pattern >> (round % 4 * 2)) & 3) * 700 + round % 13;
-        ++round;
-        int taken = cli.Read(body, int(std::min<size_t>(left, size_t(want))));
-        if (taken <= 0) break;
-        body += taken;
-        left -= size_t(taken);
-      }
-    } catch (const EHttpException& e) {
-      check(e.ErrorCode == 4);
+  TConsumer c;
+  c.head = data[0] % 3 == 2;
+  c.parser.newrequest();
+  // Read sizes cycle through a small pattern taken from the second byte.
+  const uint8_t pattern = data[1];
+  const uint8_t* body = data + 2;
+  size_t left = size - 2;
+  int round = 0;
+  while (left > 0) {
+    const int want = 1 + ((pattern >> (round % 4 * 2)) & 3) * 700 + round % 13;
+    ++round;
+    int room = 0;
+    char* at = c.parser.room(room);
+    if (at == nullptr) {
+      check(c.parser.overflowed());
+      break;
     }
-    cli.ResponseClosed();
-    check(delivered == cli.BytesReceived);
-    check(copy.Size() == delivered);
-    size_t stored = 0;
-    for (const auto& h : cli.ResponseHeaders) stored += h.size();
-    for (const auto& h : cli.AuthChallenges) stored += h.size();
-    check(stored <= THttpCli::MaxStoredHeaderBytes);
+    const int taken = std::min({room, want, int(std::min<size_t>(left, 1 << 20))});
+    std::memcpy(at, body, size_t(taken));
+    c.parser.commit(taken);
+    body += taken;
+    left -= size_t(taken);
+    c.drain();
   }
-  // The client's notices were dropped with it; this clears them from the queue without running
-  // anything that could reach the network.
-  loop.RunOnce(false);
+  c.handle(c.parser.closingdocument(c.line));
+  c.drain();
+  check(c.parser.inheader() ? c.delivered == 0 : c.delivered == c.parser.bodybytes());
+  check(c.kept <= TResponseParser::MaxKeptBytes);
+  std::string reason;
+  const uint16_t reset = data[0] % 5 == 4 ? 10054 : 0;
+  const uint16_t error = c.parser.closed(reset, reason);
+  check(error == 0 || !reason.empty());
+  check(error == 0 || error == reset || error == TResponseParser::HeaderCutError ||
+        error == TResponseParser::ShortBodyError);
   return 0;
 }

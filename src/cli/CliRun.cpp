@@ -80,13 +80,13 @@ TCliOutcome runjob(const TCliJob& job) {
   {
     // A signal after the last run completed finds a finished test: nothing is left to abort.
     TSignalAbort signals(loop, [&engine, &host] {
-      if (!host.finished()) engine.AbortButtonClick();
+      if (!host.finished()) engine.abort();
     });
     TTimer timeout(loop);
     if (job.timeout) {
       timeout.Start(static_cast<uint64_t>(*job.timeout * 1000), [&] {
         timedout = true;
-        engine.AbortButtonClick();
+        engine.abort();
       });
     }
     TProgress progress(loop, engine, job.settings.runs, !job.quiet && isatty(STDERR_FILENO));
@@ -99,7 +99,7 @@ TCliOutcome runjob(const TCliJob& job) {
     if (!job.startat || waituntil(loop, *job.startat, cancelled)) {
       waited = true;
       segment.started();
-      engine.ExecButtonClick();
+      engine.start();
       info.epochms = testepochms(engine);
       // From the start instant itself: a second clock read apart may still be in the second
       // before it. The two clocks mixed in epochms may land a hair before --start-at.

@@ -1,4 +1,5 @@
-// Completion of each request, the run statistics, and the per-chunk and per-header handlers.
+// Completion of each request in its steps (its log lines, its record, the cookies and the first
+// response it brings, its release), the run statistics, and the per-chunk and per-header handlers.
 
 #include <fstream>
 
@@ -14,107 +15,117 @@ static mythttpcli* client(THttpCli* sender) {
   return static_cast<mythttpcli*>(sender);
 }
 
-// The host's options for a header line or a chunk. Not inlined: the compiler would guess the
-// default requestoptions (a copy of every setting) into the handler, and the stack frame of
-// that guess would be set up for every header line; here the call goes straight on.
-[[gnu::noinline]] static TRequestOptions optionsof(TEngineHost& host) {
-  return host.requestoptions();
-}
-
 void TLoadEngine::requestdone(THttpCli* Sender, THttpRequest, uint16_t Error) {
   mythttpcli* c = client(Sender);
   if (c == nullptr) return;
   const long double wait = elapsedms() - c->starttime;
   c->PostStream = nullptr;
   c->postbody.reset();
+  logdone(*c, wait, Error);
+  const std::optional<long double> endtime = recordrequest(*c, wait, Error);
+  keepcookies(*c);
+  if (firstresponsefile && c->ResponseStream == firstresponsefile.get()) endfirstresponse(*c);
+  release(c, endtime);
+}
+
+void TLoadEngine::logdone(const mythttpcli& c, long double wait, uint16_t Error) {
   {
     // Four numbers of at most 20 characters, two table texts and 60 characters of words.
     TLineBuffer<2 * kLongestText + 160> line;
     line << "Request ";
-    line.number(c->requestno) << " Done: ";
+    line.number(c.requestno) << " Done: ";
     line.rounded(wait) << " ms, HTTP-StatusCode = ";
-    line.number(c->StatusCode) << " (" << statusview(c->StatusCode) << "), Socketcode = ";
+    line.number(c.StatusCode) << " (" << statusview(c.StatusCode) << "), Socketcode = ";
     line.number(Error) << " (" << socketview(Error) << ')';
     log(line.view());
   }
-  if (c->requestno % 10 == 0 && host_.haswindow()) {
+  if (c.requestno % 10 == 0 && host_.haswindow()) {
     text_.assign("Request ");
-    appendnumber(text_, c->requestno);
+    appendnumber(text_, c.requestno);
     text_ += " of run ";
     appendnumber(text_, runindex + 1);
     text_ += " done.";
     host_.setstatus(text_);
   }
   if (Error == 10062) {
-    log("Request " + std::to_string(c->requestno) + " was relocated more than " +
+    log("Request " + std::to_string(c.requestno) + " was relocated more than " +
         std::to_string(THttpCli::MaxRelocations) + " times and not followed further");
   } else if (Error == TTlsLayer::ProtocolError || Error == TTlsLayer::VerifyError) {
-    log("Request " + std::to_string(c->requestno) + ": " + c->ReasonPhrase);
+    log("Request " + std::to_string(c.requestno) + ": " + c.ReasonPhrase);
   } else if (Error == THttpCli::RelocationSchemeError) {
-    log("Request " + std::to_string(c->requestno) + " was relocated to " + c->Location +
+    log("Request " + std::to_string(c.requestno) + " was relocated to " + c.Location +
         ", which is not followed: only http:// and https:// URLs are");
   }
-  const TServerTime server = servertime(c->WireTimes(), rtoffset_);
-  if (c->WireTimes().unstamped && !nostampsaid_) {
+}
+
+std::optional<long double> TLoadEngine::recordrequest(mythttpcli& c, long double wait,
+                                                      uint16_t Error) {
+  const TServerTime server = servertime(c.WireTimes(), rtoffset_);
+  if (c.WireTimes().unstamped && !nostampsaid_) {
     nostampsaid_ = true;
     log(std::string("Server time: the kernel gave no receive timestamp") +
-        (c->WireTimes().stamping ? "" : " (SO_TIMESTAMPING refused)") +
+        (c.WireTimes().stamping ? "" : " (SO_TIMESTAMPING refused)") +
         "; server_ms and server_ttfb_ms are null where it gives none");
   }
-  charts_.addrequest(c->starttime - teststart, wait, c->StatusCode,
+  charts_.addrequest(c.starttime - teststart, wait, c.StatusCode,
                      static_cast<double>(server.server), static_cast<double>(server.ttfb), Error);
   // The end of the run is the end of its last request: only that one needs the clock here.
-  const bool maybelast = clientsleft <= 1;
-  const long double endtime = maybelast ? elapsedms() : 0;
-  tally.statusadd(c->StatusCode);
-  TRequestOutcome outcome{launchedrun_, c->requestno,  &c->URL,       c->starttime - teststart,
-                          wait,         c->firstbyte,  c->StatusCode, Error,
-                          c->bytes,     server.server, server.ttfb};
-  phasetimes(c->WireTimes(), outcome.connect, outcome.tls);
+  std::optional<long double> endtime;
+  if (clientsleft <= 1) endtime = elapsedms();
+  tally.statusadd(c.StatusCode);
+  TRequestOutcome outcome{launchedrun_, c.requestno,   &c.URL,       c.starttime - teststart,
+                          wait,         c.firstbyte,   c.StatusCode, Error,
+                          c.bytes,      server.server, server.ttfb};
+  phasetimes(c.WireTimes(), outcome.connect, outcome.tls);
   runrecords_.add(outcome, 0);
   host_.requestcompleted(outcome);
-
-  if (c->slot < clients.size() && clients[c->slot] == c) {
-    clients[c->slot] = nullptr;
+  // The run no longer waits for this client.
+  if (c.slot < clients.size() && clients[c.slot] == &c) {
+    clients[c.slot] = nullptr;
     --clientsleft;
   }
+  return endtime;
+}
 
-  if (runindex == 0 && !c->ResponseHeaders.empty() && cookiecachewritable &&
-      host_.requestoptions().preservecookies) {
-    std::string line = joinvalues(setcookievalues(c->ResponseHeaders), "@@");
-    // One open file for the run: opening and closing it for each of thousands of requests
-    // costs more than the request's own handling.
-    if (!cookiecache_) {
-      cookiecache_ =
-          std::make_unique<std::ofstream>("cookies.txt", std::ios::binary | std::ios::app);
-    }
-    *cookiecache_ << line << "\r\n";
-    if (!*cookiecache_) {
-      log("Could not write to \"cookies.txt\": the cookies of this request are lost");
-    }
+void TLoadEngine::keepcookies(const mythttpcli& c) {
+  if (runindex != 0 || c.ResponseHeaders.empty() || !cookiecachewritable ||
+      !options_.preservecookies) {
+    return;
   }
-
-  if (firstresponsefile && c->ResponseStream == firstresponsefile.get()) {
-    c->ResponseStream = nullptr;
-    if (!firstresponsefile->Close()) {
-      log("Could not save data to " + firstresponsepath() + ": " + firstresponsefile->WriteError());
-    }
-    if (firstresponsefile->cut()) {
-      log("The first response has " + std::to_string(firstresponsefile->received()) + " Bytes; " +
-          firstresponsepath() + " keeps its first " + std::to_string(firstresponsefile->keep()) +
-          " Bytes");
-    }
-    firstsource_ = firstresponsefile->source();
-    firstresponsefile.reset();
-    if (!host_.settings().exacttiming) showfirstrequest();
-    std::vector<std::string> lines = c->ResponseHeaders;
-    lines.emplace_back();
-    host_.setheaderlines(lines);
+  std::string line = joinvalues(setcookievalues(c.ResponseHeaders), "@@");
+  // One open file for the run: opening and closing it for each of thousands of requests
+  // costs more than the request's own handling.
+  if (!cookiecache_) {
+    cookiecache_ = std::make_unique<std::ofstream>("cookies.txt", std::ios::binary | std::ios::app);
   }
+  *cookiecache_ << line << "\r\n";
+  if (!*cookiecache_) {
+    log("Could not write to \"cookies.txt\": the cookies of this request are lost");
+  }
+}
 
+void TLoadEngine::endfirstresponse(mythttpcli& c) {
+  c.ResponseStream = nullptr;
+  if (!firstresponsefile->Close()) {
+    log("Could not save data to " + firstresponsepath() + ": " + firstresponsefile->WriteError());
+  }
+  if (firstresponsefile->cut()) {
+    log("The first response has " + std::to_string(firstresponsefile->received()) + " Bytes; " +
+        firstresponsepath() + " keeps its first " + std::to_string(firstresponsefile->keep()) +
+        " Bytes");
+  }
+  firstsource_ = firstresponsefile->source();
+  firstresponsefile.reset();
+  if (!host_.settings().exacttiming) showfirstrequest();
+  std::vector<std::string> lines = c.ResponseHeaders;
+  lines.emplace_back();
+  host_.setheaderlines(lines);
+}
+
+void TLoadEngine::release(mythttpcli* c, std::optional<long double> endtime) {
   // The client is inside its own completion callback; it touches nothing after it returns.
   clientblock_.destroy(c);
-  if (clientsleft == 0 && testactive_) runcomplete(maybelast ? endtime : elapsedms());
+  if (clientsleft == 0 && testactive_) runcomplete(endtime ? *endtime : elapsedms());
 }
 
 void TLoadEngine::closecookiecache() {
@@ -163,8 +174,7 @@ void TLoadEngine::HttpCli1DocData(THttpCli* Sender, const char* Buffer, int Len)
   runbytes += Len;
   if (c->firstbyte < 0) c->firstbyte = elapsedms() - c->starttime;
   c->bytes += Len;
-  const TRequestOptions o = optionsof(host_);
-  if (o.writedata && !(c->StatusCode == 200 && o.onerroronly)) {
+  if (options_.writedata && !(c->StatusCode == 200 && options_.onerroronly)) {
     const std::string dashes(42, '-');
     log(dashes);
     log(std::string(Buffer));  // the chunk as text, up to its first zero byte
@@ -175,8 +185,7 @@ void TLoadEngine::HttpCli1DocData(THttpCli* Sender, const char* Buffer, int Len)
 void TLoadEngine::HttpCli1HeaderData(THttpCli* Sender) {
   mythttpcli* c = client(Sender);
   if (c == nullptr) return;
-  const TRequestOptions o = optionsof(host_);
-  if (o.writeheaders && !(c->StatusCode == 200 && o.onerroronly)) {
+  if (options_.writeheaders && !(c->StatusCode == 200 && options_.onerroronly)) {
     log("Headers: " + c->LastLine);
   }
 }

@@ -72,6 +72,7 @@ bool TLoadEngine::launchrun() {
   // Asked for now, so that the kernel's stamping is switched on while the clients are made.
   if (!stampkeeper_) stampkeeper_ = std::make_unique<TRxStampKeeper>();
   TestSettings s = host_.settings();
+  options_ = {s.writeheaders, s.writedata, s.onerroronly, s.preservecookies};
   const std::string run = std::to_string(runindex + 1);
   TRunSources sources;
   opensources(s, sources);

@@ -50,13 +50,19 @@ class TLoadEngine {
   // Off, an abort during the wait ends the test without them and without saving the log files.
   void setabortfinishes(bool on) { abortfinishes_ = on; }
 
-  // "Start Test": validates, resets, writes the header and launches run 1. Returns when every
-  // request of run 1 has been started; the rest happens in the clients' events. A start refused
-  // by the checks (unsafe text in a request field, a key offset that overflows, an output
-  // directory that cannot be written) shows an error dialog and sets refused.
-  void ExecButtonClick();
-  // "Abort Test": no further run; every outstanding request is aborted and completes as usual.
-  void AbortButtonClick();
+  // Starts a test ("Start Test" in the window): validates, resets, writes the header and launches
+  // run 1. Returns when every request of run 1 has been started; the rest happens in the clients'
+  // events. A start refused by the checks (unsafe text in a request field, a key offset that
+  // overflows, an output directory that cannot be written) shows an error dialog and sets
+  // refused.
+  void start();
+  // Aborts the test ("Abort Test"): no further run; every outstanding request is aborted and
+  // completes as usual.
+  void abort();
+  // The host's per-request options (what the log shows of each request, whether cookies are
+  // kept) are read at the start of every run; a host whose options change during a run says so
+  // here, and the requests that complete from then on follow them.
+  void optionschanged() { options_ = host_.requestoptions(); }
   // Fire only segment `segment` of `segments` of every run's users: user k belongs to segment
   // ((k - 1) mod segments) + 1. Ramp counts, key numbers, users.txt lines and the URL rotation
   // stay those of the whole test; runusers counts this process's share, which may be none.
@@ -176,6 +182,16 @@ class TLoadEngine {
   void releaseclients();
   void startrequest(mythttpcli* c, bool post);
 
+  // Completion of one request, in its steps: its log lines; its record (chart point, sums, tally,
+  // the host's outcome; the run no longer waits for it), which gives the run's end when it may
+  // have been the last; the cookies of run 1; the first response's file and views; the client's
+  // release, which may complete the run.
+  void logdone(const mythttpcli& c, long double wait, uint16_t Error);
+  std::optional<long double> recordrequest(mythttpcli& c, long double wait, uint16_t Error);
+  void keepcookies(const mythttpcli& c);
+  void endfirstresponse(mythttpcli& c);
+  void release(mythttpcli* c, std::optional<long double> endtime);
+
   // End of a run and of the test.
   void runcomplete(long double endtime);
   void writerunstatistics(const TestSettings& s, long double endtime);
@@ -191,6 +207,7 @@ class TLoadEngine {
   void log(std::string_view text) { logs_.log(text); }
 
   TEngineHost& host_;
+  TRequestOptions options_;  // the host's, as of the run's start or their last change
   TLogModel& logs_;
   TChartModel& charts_;
   TEventLoop& loop_;

@@ -42,7 +42,7 @@ void TLoadEngine::Timer1Timer() {
   launchrun();
 }
 
-void TLoadEngine::AbortButtonClick() {
+void TLoadEngine::abort() {
   host_.setresultsvisible(true);
   aborted = true;
   runindex = host_.settings().runs;

@@ -72,7 +72,7 @@ bool TLoadEngine::validate(const TestSettings& s) {
   return true;
 }
 
-void TLoadEngine::ExecButtonClick() {
+void TLoadEngine::start() {
   // A run still in flight cannot be mixed with a new test; the button is disabled then anyway.
   if (clientsleft > 0) return;
   TestSettings s = host_.settings();

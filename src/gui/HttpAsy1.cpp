@@ -57,6 +57,12 @@ void THttpAsyForm::connecthandlers() {
   connect(AbortButton, &QPushButton::clicked, this, [this] {
     if (onabort) onabort();
   });
+  // The engine reads these at each run's start; a change during a run is passed on at once.
+  for (QCheckBox* box : {HeaderCheckBox, DataCheckBox, onerroronlyCheckBox, Checkcookie}) {
+    connect(box, &QCheckBox::toggled, this, [this] {
+      if (onoptionschanged) onoptionschanged();
+    });
+  }
   connect(LogFolderButton, &QPushButton::clicked, this, &THttpAsyForm::LogFolderButtonClick);
   connect(Button2, &QPushButton::clicked, this, [this] {
     QPrinter printer(QPrinter::HighResolution);

@@ -22,7 +22,8 @@ TWindowHost::TWindowHost(TWindowView& form, TEventLoop& loop) : form_(form) {
     if (!form_.outputdir().isEmpty()) engine_->setoutputdir(form_.outputdir().toStdString());
     start();
   };
-  form_.onabort = [this] { engine_->AbortButtonClick(); };
+  form_.onabort = [this] { engine_->abort(); };
+  form_.onoptionschanged = [this] { engine_->optionschanged(); };
   form_.onopenresults = [this](const QString& path) { openresults(path.toStdString()); };
   form_.onsaveresults = [this](const QString& path) { saveresults(path.toStdString()); };
   form_.oncansave = [this] { return cansave(); };
@@ -35,6 +36,7 @@ TWindowHost::TWindowHost(TWindowView& form, TEventLoop& loop) : form_(form) {
 TWindowHost::~TWindowHost() {
   form_.onstart = nullptr;
   form_.onabort = nullptr;
+  form_.onoptionschanged = nullptr;
   form_.onopenresults = nullptr;
   form_.onsaveresults = nullptr;
   form_.oncansave = nullptr;
@@ -50,7 +52,7 @@ void TWindowHost::start() {
   std::swap(records, records_);
   warning_.clear();
   teston_ = true;
-  engine_->ExecButtonClick();
+  engine_->start();
   // A test refused, or over already, leaves "Start Test" as it was.
   teston_ = engine_->phase() != TLoadEngine::TPhase::idle;
   if (form_.logmodel().resultgeneration() == shown) {
@@ -94,7 +96,7 @@ bool TWindowHost::mayclose() {
   // The test's end closes the window: at once for an Abort between runs, after the outstanding
   // requests have completed for one during a run.
   closeatend_ = true;
-  engine_->AbortButtonClick();
+  engine_->abort();
   return false;
 }
 

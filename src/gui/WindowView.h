@@ -46,6 +46,8 @@ class TWindowView {
   virtual void setstartenabled(bool on) = 0;
   // Called by "Start Test" (after the typed entries are finished) and "A&bort Test" when set.
   std::function<void()> onstart, onabort;
+  // Called when one of the options of requestoptions() changes, when set.
+  std::function<void()> onoptionschanged;
   // Called with the file chosen in "Open Results…" and "Save Results…" when set.
   std::function<void(const QString&path)> onopenresults, onsaveresults;
   // Asked before "Save Results…" asks for a file, when set: false after a message saying why

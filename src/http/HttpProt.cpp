@@ -99,34 +99,10 @@ void THttpCli::DoRequest(THttpRequest rq) {
   if (rq == rqPost && PostStream == nullptr) {
     throw EHttpException("HTTP component has nothing to post", 2);
   }
-  ResponseHeaders.clear();
-  RequestType = rq;
-  requesterror_ = 0;
-  relocationclose_ = false;
-  relocations_ = 0;
-  refusedscheme_.clear();
-  // Whatever an earlier request left behind (a pending relocation, an unfinished line, a pending
-  // reconnect) must not leak into this one.
-  ++serial_;
-  RelocationPending = false;
-  reconnectpending_ = false;
-  discarding_ = false;
-  ReceiveBuffer.Clear();
-  storedbytes_ = 0;
-  headersnoted_ = false;
-  wiretimes_ = TWireTimes();
+  ResetRequest(rq);
   SetState(hsStarting);
-
   DocumentName.clear();
-  StatusCode = 0;
-  BytesReceived = 0;
-  BytesSent = 0;
-  headerlines_ = 0;
-  docchunks_ = 0;
-  ContentLength = -1;
-  sendingpost_ = false;
   poststart_ = rq == rqPost ? PostStream->Position() : 0;
-  Location = URL;
 
   const TSplitUrl& split = spliturl(URL);
   const TUrlParts& u = split.parts;
@@ -152,6 +128,29 @@ void THttpCli::DoRequest(THttpRequest rq) {
   secure_ = split.secure;
   originsecure_ = split.secure;
   StartConnect();
+}
+
+void THttpCli::ResetRequest(THttpRequest rq) {
+  ResponseHeaders.clear();
+  RequestType = rq;
+  requesterror_ = 0;
+  // Notices of an earlier request are ignored from here on.
+  ++serial_;
+  RelocationPending = false;
+  relocationclose_ = false;
+  reconnectpending_ = false;
+  relocations_ = 0;
+  refusedscheme_.clear();
+  selfclosed_ = false;
+  parser_.newrequest();
+  wiretimes_ = TWireTimes();
+  StatusCode = 0;
+  BytesReceived = 0;
+  BytesSent = 0;
+  docchunks_ = 0;
+  ContentLength = -1;
+  sendingpost_ = false;
+  Location = URL;
 }
 
 bool THttpCli::AtOrigin() const {
@@ -252,11 +251,8 @@ void THttpCli::Exchange() {
   SetState(hsConnected);
   FireSessionConnected();
   if (state_ != hsConnected) return;  // the handler aborted
-  ReceiveBuffer.Clear();
   // Each connection brings one response of its own.
-  cutting_ = false;
-  bodylength_ = -1;
-  linehandler_ = lhHeaderLine;
+  parser_.begin();
   SetState(hsWaitingHeader);
   try {
     switch (RequestType) {

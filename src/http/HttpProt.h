@@ -6,7 +6,8 @@
 //
 // Request side: HttpProt.cpp (start, lookup, connect, request text, POST body).
 // Response side: HttpProtResponse.cpp (reading, header lines, document); the end of a request,
-// where a relocation goes, and Abort: HttpProtEnd.cpp; what a header may cost: HttpProtBounds.cpp.
+// where a relocation goes, and Abort: HttpProtEnd.cpp. The response's framing (lines, what a
+// header may cost, the end of the body) is a TResponseParser's: ResponseParser.cpp.
 // An https URL's connection speaks TLS through a TTlsLayer: HttpProtTls.cpp.
 
 #include <chrono>
@@ -23,6 +24,7 @@
 #include "http/HeaderList.h"
 #include "http/HttpLines.h"
 #include "http/Relocation.h"
+#include "http/ResponseParser.h"
 #include "http/Stream.h"
 #include "net/EventLoop.h"
 #include "net/TlsLayer.h"
@@ -173,13 +175,13 @@ class THttpCli : private TSocketHandler, public TEventTarget<THttpCliHandler, TH
   // keeping each line: a server that sends header lines (or relocations) without end must not
   // grow a client without bound. Lines beyond it are still parsed and fire OnHeaderData; in their
   // place ResponseHeaders ends with one line that says so (HeaderCutNote).
-  static constexpr size_t MaxStoredHeaderBytes = 32 * 1024;
+  static constexpr size_t MaxStoredHeaderBytes = TResponseParser::MaxKeptBytes;
   static constexpr const char* HeaderCutNote = "(further header lines not kept: over 32768 bytes)";
   // A header line longer than this is cut: its first MaxHeaderLine bytes are parsed and kept, the
   // rest up to its line end is dropped, and LastLine (so the header log) and ResponseHeaders show
   // the kept part followed by " (line of N bytes cut to MaxHeaderLine)". The response goes on.
   // A location line that was cut is not followed.
-  static constexpr int MaxHeaderLine = TReceiveBuffer::Capacity;
+  static constexpr int MaxHeaderLine = TResponseParser::MaxLine;
   // Relocations followed per request, as browsers do: a server that relocates without end would
   // keep the request going and growing for ever. The one after the last completes the request
   // with StatusCode 404 and error 10062 (too many levels).
@@ -189,11 +191,11 @@ class THttpCli : private TSocketHandler, public TEventTarget<THttpCliHandler, TH
   static constexpr uint16_t RelocationSchemeError = 10043;
   // Error of a connection the server closed in the middle of the header (a reset reports its
   // own code): an HTTP/1.0 response ends with the close only once its header is complete.
-  static constexpr uint16_t HeaderCutError = 10101;
+  static constexpr uint16_t HeaderCutError = TResponseParser::HeaderCutError;
   // Error of a connection the server closed before the body reached its Content-Length. A reset
   // after the header reports the reset's own code (10054) instead, unless the whole announced
   // body had arrived. Outside the codes that platform errors map to (10000 + errno at most).
-  static constexpr uint16_t ShortBodyError = 12001;
+  static constexpr uint16_t ShortBodyError = TResponseParser::ShortBodyError;
 
   explicit THttpCli(TEventLoop& loop = TEventLoop::Default());
   // Drops queued notices and closes the connection without firing events. Streams set by the
@@ -342,9 +344,10 @@ class THttpCli : private TSocketHandler, public TEventTarget<THttpCliHandler, TH
   bool RelocationPending = false;
 
  private:
-  enum TLineHandler { lhNone, lhHeaderLine, lhBodyData };
-
   void DoRequest(THttpRequest rq);
+  // Everything an earlier request left behind (a pending relocation, an unfinished line, a
+  // pending reconnect, its results) goes: the one reset of a new request.
+  void ResetRequest(THttpRequest rq);
   void SetState(THttpClientState value);
   void PostSetReady();
   // Socket events: the client is its socket's handler.
@@ -360,8 +363,10 @@ class THttpCli : private TSocketHandler, public TEventTarget<THttpCliHandler, TH
   // EHttpException 4 when the buffer is full of an unfinished line), then what arrived there.
   char* ReadRoom(int& room);
   void Received(int count, int room);
-  void SplitReceived();  // hands the received lines, or the document bytes, to their handler
-  void NoteArrival();    // takes the stamps of a read that brought response bytes
+  // Hands what the parser finds in the received bytes to its handler.
+  void HandlePieces();
+  void HandlePiece(TResponseParser::TPiece piece);
+  void NoteArrival();  // takes the stamps of a read that brought response bytes
   void DataSent();
   // Error is the socket's: non-zero for a reset.
   void ConnectionClosed(uint16_t Error);
@@ -381,8 +386,9 @@ class THttpCli : private TSocketHandler, public TEventTarget<THttpCliHandler, TH
   // The connection closed (Error non-zero for a reset) before the handshake was done.
   void TlsClosed(uint16_t Error);
   // Response side.
-  void HandleLine();
-  void HeaderLine();
+  void KeepHeaderLine();  // LastLine into ResponseHeaders, within the bound
+  void HeaderField();     // a field of LastLine that the client reads
+  void HeaderEnd();
   void BodyData(const char* data, int len);  // data[len] is a zero byte
   void BufferedBody();                       // the receive buffer's bytes as one chunk
   void Relocate(const std::string& value);
@@ -392,13 +398,6 @@ class THttpCli : private TSocketHandler, public TEventTarget<THttpCliHandler, TH
   // Whether n more bytes of header lines, kept at a cost of overhead bytes, may be kept; counts
   // them when so. The first refusal adds HeaderCutNote to ResponseHeaders.
   bool KeepHeaderBytes(size_t n, size_t overhead);
-  // A header line that fills the receive buffer: its kept part is taken and the rest dropped up to
-  // its line end (EndCutLine, which handles the line once that end has come). False while the end
-  // has not come yet.
-  void StartCutLine();
-  bool EndCutLine();
-  // Whether the body announced by Content-Length arrived in full (true when none was announced).
-  bool BodyComplete() const;
   // The method of the request that follows a relocation: after 303, and after 301 and 302 to a
   // POST, a GET without body.
   void RelocatedMethod();
@@ -414,37 +413,25 @@ class THttpCli : private TSocketHandler, public TEventTarget<THttpCliHandler, TH
   THttpClientState state_ = hsReady;
   uint16_t requesterror_ = 0;
   bool multithreaded_ = false;
-  TLineHandler linehandler_ = lhNone;
   bool relocationclose_ = false;         // the socket's close runs the relocation handler
   bool selfclosed_ = false;              // the client closed the connection itself
   int relocations_ = 0;                  // relocations followed by the current request
   std::string refusedscheme_;            // the scheme of a relocation that is not followed
   std::string originhost_, originport_;  // URL's host (as hostkey compares it) and port
   bool sendingpost_ = false;
-  bool discarding_ = false;  // a line was too long: later reads are dropped until the close
   bool reconnectpending_ = false;
-  int64_t poststart_ = 0;  // PostStream position when the POST started, for a relocated POST
-  uint32_t serial_ = 0;    // requests started: notices of an earlier request are ignored
-  uint32_t closes_ = 0;    // normal session-closed runs
-  size_t storedbytes_ = 0;
-  bool headersnoted_ = false;           // HeaderCutNote is in ResponseHeaders
-  bool cutting_ = false;                // dropping the rest of a cut header line
-  std::string cuttext_;                 // the cut line's kept part
-  int64_t cutdropped_ = 0;              // bytes of it dropped so far
-  char cutlast_ = 0;                    // the last byte of it seen so far
-  size_t cutkept_ = std::string::npos;  // while a cut line is handled: its kept bytes in LastLine
-  int64_t bodylength_ = -1;             // this response's Content-Length; -1 when no body is due
-  int64_t bodystart_ = 0;               // BytesReceived when this response's body began
-  THttpTarget relocationbase_;          // where the request went before this response's location
-  bool relocationbasesecure_ = false;   // ... and whether it went over https
-  int64_t headerlines_ = 0;
-  int64_t docchunks_ = 0;
+  int64_t poststart_ = 0;       // PostStream position when the POST started, for a relocated POST
+  uint32_t serial_ = 0;         // requests started: notices of an earlier request are ignored
+  uint32_t closes_ = 0;         // normal session-closed runs
+  THttpTarget relocationbase_;  // where the request went before this response's location
+  bool relocationbasesecure_ = false;  // ... and whether it went over https
+  int64_t docchunks_ = 0;              // of this request's response (since its last relocation)
   TWireTimes wiretimes_;
-  int64_t connectbegan_ = 0;        // when the current connect call began
-  bool secure_ = false;             // the current target is https
-  bool originsecure_ = false;       // URL is https
-  std::unique_ptr<TTlsLayer> tls_;  // the current connection's TLS; dropped when it is done
-  TReceiveBuffer ReceiveBuffer;
+  int64_t connectbegan_ = 0;           // when the current connect call began
+  bool secure_ = false;                // the current target is https
+  bool originsecure_ = false;          // URL is https
+  std::unique_ptr<TTlsLayer> tls_;     // the current connection's TLS; dropped when it is done
+  TResponseParser parser_;             // the receive buffer and the framing of the response
   std::unique_ptr<char[]> SendBuffer;  // taken by the first POST chunk, given back at the end
   std::string RequestBuffer;
 };

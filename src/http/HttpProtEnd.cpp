@@ -18,39 +18,19 @@ void THttpCli::ConnectionClosed(uint16_t Error) {
     return;
   }
   if (tls_ != nullptr && !tls_->Established()) TlsClosed(Error);
-  // A header-less document whose first line ends with the close is still a document.
-  if (state_ == hsWaitingHeader && linehandler_ == lhHeaderLine && ReceiveBuffer.Count() >= 6 &&
-      samename(std::string_view(ReceiveBuffer.Data(), 6), "<html>")) {
-    ReceiveBuffer.TakeAll(LastLine);
-    HandleLine();  // the header-line handler, as checked above
+  if (state_ == hsWaitingHeader) {
+    // A header-less document whose first line ends with the close is still a document.
+    const TResponseParser::TPiece piece = parser_.closingdocument(LastLine);
+    if (piece != TResponseParser::pNone) HandlePiece(piece);
   }
-  // A header the server cut off (a reset, or a close after part of it) is a failed request with
-  // whatever status line came: only a complete header makes the close the end of a response.
-  const bool partheader = headerlines_ > 0 || ReceiveBuffer.Count() > 0 || cutting_;
-  if (state_ == hsWaitingHeader && requesterror_ == 0 && !selfclosed_ &&
-      (Error != 0 || partheader)) {
-    if (Error != 0) {
-      Fail(Error, ErrorDesc(Error) + " (Error #" + std::to_string(Error) + ")");
-    } else {
-      Fail(HeaderCutError, "Connection closed before the end of the header");
-    }
-  }
-  // After the header a plain close ends the document, unless it came before the announced length:
-  // an answer cut short is no success. A reset is a failure with its own code unless the whole
-  // announced body had arrived. The client's own close (an error status, Abort) is no such end.
-  if (state_ == hsWaitingBody && requesterror_ == 0 && !selfclosed_) {
-    if (Error != 0 && (bodylength_ < 0 || !BodyComplete())) {
-      Fail(Error, ErrorDesc(Error) + " (Error #" + std::to_string(Error) + ")");
-    } else if (Error == 0 && !BodyComplete()) {
-      Fail(ShortBodyError, "Connection closed after " + std::to_string(BytesReceived - bodystart_) +
-                               " of " + std::to_string(bodylength_) + " bytes of the body");
-    }
+  // What the close makes of the response is the parser's to say; the client's own close (an
+  // error status, Abort) is no end of the response's making.
+  if ((state_ == hsWaitingHeader || state_ == hsWaitingBody) && requesterror_ == 0 &&
+      !selfclosed_) {
+    std::string reason;
+    if (const uint16_t error = parser_.closed(Error, reason); error != 0) Fail(error, reason);
   }
   SessionClosed();
-}
-
-bool THttpCli::BodyComplete() const {
-  return bodylength_ < 0 || BytesReceived - bodystart_ >= bodylength_;
 }
 
 void THttpCli::ResponseClosed(uint16_t Error) {
@@ -62,7 +42,7 @@ void THttpCli::SessionClosed() {
   Connected = false;
   // A header-less document can leave an unfinished last line in the buffer: it is still part of
   // the document.
-  if (state_ == hsWaitingBody && linehandler_ == lhBodyData && ReceiveBuffer.Count() > 0) {
+  if (state_ == hsWaitingBody && parser_.inbody() && parser_.buffered() > 0) {
     BufferedBody();
   }
   if (docchunks_ > 0) FireDocEnd();
@@ -124,7 +104,7 @@ void THttpCli::Relocate(const std::string& value) {
   ConnectPort = t.ConnectPort;
   TargetHost = t.TargetHost;
   RequestTarget = requesttarget(t.RequestTarget);
-  if (RequestTarget.empty()) RequestTarget = "/";
+  if (RequestTarget.empty()) RequestTarget.assign(1, '/');  // not = "/": GCC 12 warns falsely
   Location = RequestTarget;
 }
 
@@ -170,28 +150,7 @@ void THttpCli::Abort() {
 // ---- Test seams ----
 
 void THttpCli::ExpectResponse(THttpRequest rq) {
-  ResponseHeaders.clear();
-  RequestType = rq;
-  requesterror_ = 0;
-  ++serial_;
-  RelocationPending = false;
-  relocationclose_ = false;
-  reconnectpending_ = false;
-  refusedscheme_.clear();
-  selfclosed_ = false;
-  discarding_ = false;
-  ReceiveBuffer.Clear();
-  storedbytes_ = 0;
-  headersnoted_ = false;
-  cutting_ = false;
-  bodylength_ = -1;
-  StatusCode = 0;
-  BytesReceived = 0;
-  headerlines_ = 0;
-  docchunks_ = 0;
-  ContentLength = -1;
-  Location = URL;
+  ResetRequest(rq);
   Connected = true;
-  linehandler_ = lhHeaderLine;
   SetState(hsWaitingHeader);
 }

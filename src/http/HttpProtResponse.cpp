@@ -1,6 +1,6 @@
-// THttpCli, response side: reading and splitting the response, header lines, the document and the
-// posted notices. Where a relocation goes, the end of a request and Abort: HttpProtEnd.cpp; header
-// lines cut for length and the bound of the kept header: HttpProtBounds.cpp.
+// THttpCli, response side: reading, the pieces the response parser finds in what was read (header
+// lines, the document) and the posted notices. Where a relocation goes, the end of a request and
+// Abort: HttpProtEnd.cpp; the framing itself: ResponseParser.cpp.
 
 #include <algorithm>
 #include <cctype>
@@ -19,14 +19,6 @@ void lowercase(std::string& s) {
     const unsigned char u = static_cast<unsigned char>(c);
     if ((u >= 'A' && u <= 'Z') || u >= 0x80) c = char(std::tolower(u));
   }
-}
-
-// A field name compared without case. The spelling nearly every server sends is tried first:
-// as a whole it is compared a word at a time, where samename goes byte by byte.
-template <size_t N>
-bool isname(std::string_view name, const char (&usual)[N], const char (&lower)[N]) {
-  return (name.size() == N - 1 && std::memcmp(name.data(), usual, N - 1) == 0) ||
-         samename(name, lower);
 }
 
 // Room for a usual header line.
@@ -68,7 +60,7 @@ void THttpCli::SetState(THttpClientState value) {
         [](void* self, uint32_t) {
           auto* c = static_cast<THttpCli*>(self);
           // The request is over: its buffers go back until the next request needs them.
-          c->ReceiveBuffer.Release();
+          c->parser_.release();
           c->SendBuffer.reset();
           c->tls_.reset();
           // The handler may destroy this client.
@@ -96,14 +88,14 @@ void THttpCli::DataAvailable() {
     TlsDataAvailable();
     return;
   }
-  if (discarding_) {
+  if (parser_.overflowed()) {
     // After a line that is too long nothing more is handled; the data are read and dropped so
     // that the peer's close still arrives and readiness does not repeat for ever.
     char scratch[1024];
     socket_.Receive(scratch, sizeof scratch);
     return;
   }
-  if (state_ == hsWaitingBody && linehandler_ == lhBodyData && ReceiveBuffer.Count() == 0) {
+  if (state_ == hsWaitingBody && parser_.direct()) {
     // Document bytes go to their handler straight from the read: the receive buffer is needed
     // only for an unfinished line, and taking its storage and giving it back would cost more
     // than the chunk's handling (the read that finds the close is one of these too).
@@ -147,17 +139,14 @@ void THttpCli::ReadResponse(const std::function<int(char*, int)>& read) {
 }
 
 char* THttpCli::ReadRoom(int& room) {
-  char* at = ReceiveBuffer.Reserve(room);
-  if (room <= 0) {
-    discarding_ = true;
-    throw EHttpException("HTTP line too long", 4);
-  }
+  char* at = parser_.room(room);
+  if (at == nullptr) throw EHttpException("HTTP line too long", 4);
   return at;
 }
 
 void THttpCli::Received(int count, int room) {
   if (RequestType != rqNone && count > 0) {
-    ReceiveBuffer.Commit(std::min(count, room));
+    parser_.commit(std::min(count, room));
     // Header lines are taken into LastLine one after another: room for a usual one at once saves
     // growing it line by line, and the room a finished header gave back saves a new block.
     if (state_ != hsWaitingBody && LastLine.capacity() < kLineRoom) {
@@ -175,146 +164,126 @@ void THttpCli::Received(int count, int room) {
         spare.clear();
       }
     }
-    SplitReceived();
+    HandlePieces();
     if (state_ == hsWaitingBody) givelineroom(LastLine);
   }
   // Only an unfinished line needs the storage until the next read; otherwise it goes back at
   // once, and the next read of any client on this thread takes the same block again.
-  ReceiveBuffer.Release();
+  parser_.release();
 }
 
-void THttpCli::SplitReceived() {
-  if (state_ == hsWaitingBody) {
-    if (ReceiveBuffer.Count() > 0) {
-      if (linehandler_ == lhBodyData) {
-        BufferedBody();
-      } else {
-        ReceiveBuffer.TakeAll(LastLine);
-        HandleLine();
-      }
-    }
-    return;
-  }
+void THttpCli::HandlePieces() {
   for (;;) {
-    if (cutting_ && !EndCutLine()) return;
-    while (ReceiveBuffer.Count() > 0 && ReceiveBuffer.TakeLine(LastLine)) {
-      if (state_ == hsWaitingHeader || state_ == hsWaitingBody) {
-        // The header's lines directly: HandleLine would be a call per line.
-        if (linehandler_ == lhHeaderLine) {
-          HeaderLine();
-        } else {
-          HandleLine();
-        }
-      }
+    const TResponseParser::TPiece piece = parser_.next(LastLine);
+    if (piece == TResponseParser::pNone) return;
+    if (state_ == hsWaitingHeader || state_ == hsWaitingBody) {
+      HandlePiece(piece);
+    } else if (piece == TResponseParser::pBody) {
+      // What comes while no response is awaited (a handler ended the request) is dropped.
+      parser_.clear();
     }
-    // A header line as long as the whole buffer is cut there: the response goes on.
-    if (ReceiveBuffer.Count() < TReceiveBuffer::Capacity || state_ != hsWaitingHeader ||
-        linehandler_ != lhHeaderLine) {
-      return;
-    }
-    StartCutLine();
-  }
-}
-
-void THttpCli::HandleLine() {
-  switch (linehandler_) {
-    case lhHeaderLine:
-      HeaderLine();
-      break;
-    case lhBodyData:
-      BodyData(LastLine.c_str(), int(LastLine.size()));
-      break;
-    case lhNone:
-      PostSetReady();
-      break;
   }
 }
 
 // ---- Header ----
 
-// Inline wherever it is called, above all in the line loop of SplitReceived: it runs for every
-// header line, and the call with the six registers it saves came to some 20 instructions a line.
-[[gnu::always_inline]] inline void THttpCli::HeaderLine() {
-  if (headerlines_ == 0) FireHeaderBegin();
-  ++headerlines_;
-
-  // A cut line is parsed as far as it was kept: the note behind it is no part of its value.
-  std::string_view line(LastLine);
-  if (cutkept_ != std::string::npos) [[unlikely]]
-    line = line.substr(0, cutkept_);
-  if (line.size() >= 6 && line[0] == '<' && samename(std::string_view(line.data(), 6), "<html>")) {
-    // No header at all: the document starts with this very line.
-    if (ContentType.empty()) ContentType = "text/html";
-    SetState(hsWaitingBody);
-    linehandler_ = lhBodyData;
-    FireHeaderEnd();
-    // The line is the document's first: it was taken as a header line.
-    if (state_ == hsWaitingBody) BodyData(LastLine.c_str(), int(LastLine.size()));
+// One piece of the response: it runs for every header line.
+void THttpCli::HandlePiece(TResponseParser::TPiece piece) {
+  using P = TResponseParser;
+  if (piece == P::pBody) {
+    BufferedBody();
     return;
   }
-
-  if (!LastLine.empty()) {
-    // Each kept line costs its end's place in the list too.
-    if (KeepHeaderBytes(LastLine.size(), sizeof(size_t))) ResponseHeaders.push_back(LastLine);
-    // A status code or length that is not a number drops the line: the field keeps its value.
-    // A field's value is looked at only for the names this client reads.
-    if (isstatusline(line)) {
-      int code = 0;
-      if (!statuscode(LastLine, code)) return;
-      StatusCode = code;
+  if (piece == P::pDocLine) {
+    BodyData(LastLine.c_str(), int(LastLine.size()));
+    return;
+  }
+  if (parser_.headerlines() == 1) FireHeaderBegin();
+  switch (piece) {
+    case P::pDocument:
+      // No header at all: the document starts with this very line.
+      if (ContentType.empty()) ContentType = "text/html";
+      SetState(hsWaitingBody);
+      FireHeaderEnd();
+      // The line is the document's first: it was taken as a header line.
+      if (state_ == hsWaitingBody) BodyData(LastLine.c_str(), int(LastLine.size()));
+      return;
+    case P::pHeaderEnd:
+      HeaderEnd();
+      return;
+    case P::pBadNumber:
+      KeepHeaderLine();
+      return;
+    case P::pStatus:
+      KeepHeaderLine();
+      StatusCode = parser_.status();
       // Not assign: the phrase never overlaps ReasonPhrase, and append skips that check.
       ReasonPhrase.clear();
-      ReasonPhrase.append(reasonphrase(line));
-    } else if (const size_t colon = fieldnameend(line); colon != std::string_view::npos) {
-      const std::string_view name(line.data(), colon);
-      // The names this client reads differ in length: one comparison of text at most.
-      switch (colon) {
-        case 8:
-          if (isname(name, "Location", "location")) {
-            const std::string_view value = fieldvalue(line, colon);
-            // A location cut short would send the request to a place nobody named.
-            if (!value.empty() && cutkept_ == std::string::npos) Relocate(std::string(value));
-          }
-          break;
-        case 14:
-          if (isname(name, "Content-Length", "content-length")) {
-            int64_t length = 0;
-            if (!decimal(fieldvalue(line, colon), length)) return;
-            ContentLength = length;
-            bodylength_ = length;
-          }
-          break;
-        case 12:
-          if (isname(name, "Content-Type", "content-type")) {
-            // Not assign: the value never overlaps ContentType, and append skips that check.
-            ContentType.clear();
-            ContentType.append(fieldvalue(line, colon));
-            lowercase(ContentType);
-          }
-          break;
-        case 16:
-          if (isname(name, "WWW-Authenticate", "www-authenticate")) {
-            const std::string_view value = fieldvalue(line, colon);
-            if (KeepHeaderBytes(value.size(), sizeof(std::string))) {
-              AuthChallenges.emplace_back(value);
-            }
-          }
-          break;
-        default:
-          break;
-      }
-    }
-    if (handler_ != nullptr) handler_->HeaderData(this);
-    // An error page is not worth downloading: the close completes the request.
-    if (StatusCode >= 400) CloseConnection();
-    return;
+      ReasonPhrase.append(parser_.reason());
+      break;
+    case P::pField:
+      KeepHeaderLine();
+      HeaderField();
+      break;
+    default:
+      KeepHeaderLine();
+      break;
   }
+  if (handler_ != nullptr) handler_->HeaderData(this);
+  // An error page is not worth downloading: the close completes the request.
+  if (StatusCode >= 400) CloseConnection();
+}
 
+void THttpCli::KeepHeaderLine() {
+  // Each kept line costs its end's place in the list too.
+  if (KeepHeaderBytes(LastLine.size(), sizeof(size_t))) ResponseHeaders.push_back(LastLine);
+}
+
+void THttpCli::HeaderField() {
+  const std::string_view value = parser_.value();
+  switch (parser_.field()) {
+    case TResponseParser::tLocation:
+      // A location cut short would send the request to a place nobody named.
+      if (!value.empty() && parser_.cutkept() == std::string::npos) Relocate(std::string(value));
+      break;
+    case TResponseParser::tContentLength:
+      ContentLength = parser_.contentlength();
+      break;
+    case TResponseParser::tContentType:
+      // Not assign: the value never overlaps ContentType, and append skips that check.
+      ContentType.clear();
+      ContentType.append(value);
+      lowercase(ContentType);
+      break;
+    case TResponseParser::tAuthenticate:
+      if (KeepHeaderBytes(value.size(), sizeof(std::string))) AuthChallenges.emplace_back(value);
+      break;
+    case TResponseParser::tOther:
+      break;
+  }
+}
+
+bool THttpCli::KeepHeaderBytes(size_t n, size_t overhead) {
+  switch (parser_.keep(n, overhead)) {
+    case TResponseParser::kKeep:
+      return true;
+    case TResponseParser::kDropFirst:
+      ResponseHeaders.push_back(HeaderCutNote);
+      // Nothing is added from here on: the list gives back the room its growth took ahead.
+      ResponseHeaders = THeaderList(ResponseHeaders);
+      return false;
+    case TResponseParser::kDrop:
+      break;
+  }
+  return false;
+}
+
+void THttpCli::HeaderEnd() {
   if (RelocationPending && !refusedscheme_.empty()) {
     RelocationPending = false;
     Fail(RelocationSchemeError, "Relocation to " + refusedscheme_ + ": not followed");
     FireHeaderEnd();
-    ReceiveBuffer.Clear();
+    parser_.clear();
     CloseConnection();
     return;
   }
@@ -322,15 +291,15 @@ void THttpCli::HandleLine() {
     RelocationPending = false;
     Fail(10062, "Too many relocations");
     FireHeaderEnd();
-    ReceiveBuffer.Clear();
+    parser_.clear();
     CloseConnection();
     return;
   }
   if (RelocationPending) {
     RelocatedMethod();
     FireHeaderEnd();
-    ReceiveBuffer.Clear();
-    headerlines_ = 0;
+    // The relocated response is read no further; the next connection brings a fresh one.
+    parser_.begin();
     docchunks_ = 0;
     relocationclose_ = true;
     CloseConnection();
@@ -341,16 +310,10 @@ void THttpCli::HandleLine() {
   if (ContentType == "text/html" && extensionof(DocumentName) == ".exe") {
     DocumentName = ChangeExtension(DocumentName, "htm");
   }
-  // No body follows these, whatever length they announce.
-  if (RequestType == rqHead || StatusCode == 204 || StatusCode == 304 ||
-      (StatusCode >= 100 && StatusCode < 200)) {
-    bodylength_ = -1;
-  }
-  bodystart_ = BytesReceived;
+  parser_.startbody(RequestType == rqHead, StatusCode);
   SetState(hsWaitingBody);
-  linehandler_ = lhBodyData;
   FireHeaderEnd();
-  if (state_ == hsWaitingBody && ReceiveBuffer.Count() > 0) BufferedBody();
+  if (state_ == hsWaitingBody && parser_.buffered() > 0) BufferedBody();
 }
 
 // ---- Document ----
@@ -359,6 +322,7 @@ void THttpCli::BodyData(const char* data, int len) {
   if (docchunks_ == 0) FireDocBegin();
   ++docchunks_;
   BytesReceived += int64_t(len);
+  parser_.counted(len);
   FireDocData(data, len);
   if (ResponseStream != nullptr) ResponseStream->Write(data, int64_t(len));
 }
@@ -370,9 +334,7 @@ void THttpCli::BufferedBody() {
   // header, or after an unfinished line, pass here; the rest of a document goes straight from
   // its read to the handler.
   char chunk[TReceiveBuffer::Capacity + 1];
-  const int count = ReceiveBuffer.Count();
-  std::memcpy(chunk, ReceiveBuffer.Data(), size_t(count) + 1);
-  ReceiveBuffer.Clear();
+  const int count = parser_.takebody(chunk);
   BodyData(chunk, count);
 }
 

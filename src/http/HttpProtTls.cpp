@@ -68,7 +68,7 @@ void THttpCli::TlsDataAvailable() {
   // and no readiness would ever report them again.
   for (;;) {
     int count;
-    if (discarding_) {
+    if (parser_.overflowed()) {
       char scratch[1024];
       count = tls->Read(scratch, sizeof scratch);
     } else {

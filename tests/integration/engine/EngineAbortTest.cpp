@@ -14,7 +14,7 @@ TEST_F(EngineTest, AbortDuringARunCompletesEveryRequestAndFinishes) {
   host.s.users = 20;
   host.s.runs = 3;
   host.s.exacttiming = false;
-  engine.ExecButtonClick();
+  engine.start();
   // Once every request has gone out and waits for its answer, the operator presses Abort.
   auto allwaiting = [&] {
     size_t waiting = 0;
@@ -25,7 +25,7 @@ TEST_F(EngineTest, AbortDuringARunCompletesEveryRequestAndFinishes) {
   while (!host.ended && TEventLoop::Default().RunOnce(true)) {
     if (!pressed && allwaiting()) {
       pressed = true;
-      engine.AbortButtonClick();
+      engine.abort();
     }
   }
   ASSERT_TRUE(pressed);
@@ -50,11 +50,11 @@ TEST_F(EngineTest, AbortDuringTheWaitStopsWithoutTheFinish) {
   host.s.url = target.url("/size/1");
   host.s.runs = 2;
   host.s.waitperrun = 30;
-  engine.ExecButtonClick();
+  engine.start();
   while (engine.phase() != TLoadEngine::TPhase::waiting && TEventLoop::Default().RunOnce(true)) {
   }
   ASSERT_EQ(engine.phase(), TLoadEngine::TPhase::waiting);
-  engine.AbortButtonClick();
+  engine.abort();
   EXPECT_TRUE(host.ended);
   EXPECT_FALSE(host.finished);
   EXPECT_EQ(engine.phase(), TLoadEngine::TPhase::idle);
@@ -66,7 +66,7 @@ TEST_F(EngineTest, StartWhileTheNextRunWaitsCancelsTheOldTest) {
   host.s.url = target.url("/size/1");
   host.s.runs = 2;
   host.s.waitperrun = 1;
-  engine.ExecButtonClick();
+  engine.start();
   while (engine.phase() != TLoadEngine::TPhase::waiting && TEventLoop::Default().RunOnce(true)) {
   }
   ASSERT_TRUE(host.startenabled);
@@ -173,7 +173,7 @@ TEST_F(AbortDuringAllocation, OfRunOneSendsNothing) {
   int points = 0;
   // The test start processes messages once, then the launcher every tenth user: Abort at user 20.
   host.onprocessmessages = [&] {
-    if (++points == 3) engine.AbortButtonClick();
+    if (++points == 3) engine.abort();
   };
   runtest();
   ASSERT_TRUE(host.finished);
@@ -205,7 +205,7 @@ TEST_F(AbortDuringAllocation, OfALaterRunKeepsTheRunsThatCompleted) {
   host.onrunend = [&] { secondrun = true; };
   // Five users: the only processing point of a launch is the one after the allocation.
   host.onprocessmessages = [&] {
-    if (secondrun) engine.AbortButtonClick();
+    if (secondrun) engine.abort();
   };
   runtest();
   ASSERT_TRUE(host.finished);

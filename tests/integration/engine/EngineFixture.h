@@ -27,8 +27,17 @@ class TTestHost : public TEngineHost {
   std::function<void()> onprocessmessages;  // a "click" at a message-processing point
   std::function<void()> onrunend;           // Start enabled again: a run has completed
   std::function<void()> onrequest;          // a request has completed and is being counted
+  std::function<void()> onstartloop;        // every request of a run is out, none answered yet
+  int optionreads = 0;                      // requestoptions() calls
 
   TestSettings settings() override { return s; }
+  TRequestOptions requestoptions() override {
+    ++optionreads;
+    return TEngineHost::requestoptions();
+  }
+  void startloopdone(int, const TStartLoopRecord&) override {
+    if (onstartloop) onstartloop();
+  }
   std::vector<std::string> urllines() override { return urls; }
   void setusersfromfile(bool on) override { s.usersfromfile = on; }
   void errordialog(const std::string& text) override { dialogs.push_back(text); }
@@ -80,7 +89,7 @@ class EngineTest : public ::testing::Test {
 
   // Starts the test and runs the loop until it has ended (or nothing is left to wait for).
   void runtest() {
-    engine.ExecButtonClick();
+    engine.start();
     while (!host.ended && TEventLoop::Default().RunOnce(true)) {
     }
   }

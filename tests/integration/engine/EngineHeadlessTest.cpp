@@ -36,7 +36,7 @@ class EngineHeadlessTest : public EngineTest {
     rhost.s.exacttiming = true;
   }
   void run() {
-    rengine.ExecButtonClick();
+    rengine.start();
     while (!rhost.ended && TEventLoop::Default().RunOnce(true)) {
     }
   }
@@ -49,11 +49,11 @@ TEST_F(EngineHeadlessTest, AbortDuringTheWaitFinishesAndSaysSo) {
   rhost.s.users = 2;
   rhost.s.runs = 3;
   rhost.s.waitperrun = 30;
-  rengine.ExecButtonClick();
+  rengine.start();
   while (rengine.phase() != TLoadEngine::TPhase::waiting && TEventLoop::Default().RunOnce(true)) {
   }
   ASSERT_EQ(rengine.phase(), TLoadEngine::TPhase::waiting);
-  rengine.AbortButtonClick();
+  rengine.abort();
   EXPECT_TRUE(rhost.ended);
   EXPECT_TRUE(rhost.finished);
   EXPECT_EQ(rengine.phase(), TLoadEngine::TPhase::idle);
@@ -75,7 +75,7 @@ TEST_F(EngineHeadlessTest, EveryRequestIsRecordedOnceWithItsRun) {
   // The hanging user keeps run 1 open; once the other two have completed, it is aborted.
   TTimer abort(TEventLoop::Default());
   rhost.onrequest = [&] {
-    if (rhost.outcomes.size() == 2) abort.Start(0, [&] { rengine.AbortButtonClick(); });
+    if (rhost.outcomes.size() == 2) abort.Start(0, [&] { rengine.abort(); });
   };
   run();
   ASSERT_TRUE(rhost.finished);

@@ -337,7 +337,7 @@ TEST_F(EngineTest, RefusesAnUnreadableCaFileAndAnEmptyUrlListWithoutTouchingTheV
   logs.log("earlier test");
   host.s.url = "https://127.0.0.1:1/";
   host.s.cafile = dir.file("no-such-ca.pem");
-  engine.ExecButtonClick();
+  engine.start();
   ASSERT_EQ(host.dialogs.size(), 1u);
   EXPECT_EQ(host.dialogs[0].rfind("\r\n\r\ncannot read the CA file \"" + host.s.cafile + "\": ", 0),
             0u)
@@ -346,7 +346,7 @@ TEST_F(EngineTest, RefusesAnUnreadableCaFileAndAnEmptyUrlListWithoutTouchingTheV
   host.s.multipleurls = true;
   host.urls = {"https://in-the-list-is-fine.test/"};
   host.urls.clear();
-  engine.ExecButtonClick();
+  engine.start();
   ASSERT_EQ(host.dialogs.size(), 2u);
   EXPECT_EQ(host.dialogs[1],
             "\r\n\r\nNo URLs to test! Enter your URLs in the \"multiple URLs\" window or switch to "
@@ -362,7 +362,7 @@ TEST_F(EngineTest, UnwritableOutputIsRefusedBeforeAnythingRuns) {
     host.dialogs.clear();
     engine.setoutputdir(out);
     host.s.url = target.url("/size/10");
-    engine.ExecButtonClick();
+    engine.start();
     EXPECT_TRUE(engine.refused) << out;
     ASSERT_EQ(host.dialogs.size(), 1u) << out;
     EXPECT_NE(host.dialogs[0].find("Cannot write the result files to \"" + out + "\": "),

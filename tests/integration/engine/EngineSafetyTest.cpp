@@ -31,7 +31,7 @@ TEST_F(EngineTest, HeaderBreakingInputIsRefusedAndNothingIsSent) {
     host.s.url = good;
     cases[i](host.s);
     host.dialogs.clear();
-    engine.ExecButtonClick();
+    engine.start();
     EXPECT_TRUE(engine.refused) << i;
     ASSERT_EQ(host.dialogs.size(), 1u) << i;
     EXPECT_EQ(engine.phase(), TLoadEngine::TPhase::idle) << i;
