@@ -63,8 +63,11 @@ void TLoadEngine::requestdone(THttpCli* Sender, THttpRequest, uint16_t Error) {
         (c->WireTimes().stamping ? "" : " (SO_TIMESTAMPING refused)") +
         "; server_ms and server_ttfb_ms are null where it gives none");
   }
+  long double connectms = -1, tlsms = -1;
+  phasetimes(c->WireTimes(), connectms, tlsms);
   charts_.addrequest(c->starttime - teststart, wait, c->StatusCode,
-                     static_cast<double>(server.server), static_cast<double>(server.ttfb), Error);
+                     static_cast<double>(server.server), static_cast<double>(server.ttfb), Error,
+                     static_cast<double>(connectms), static_cast<double>(tlsms));
   // The end of the run is the end of its last request: only that one needs the clock here.
   const bool maybelast = clientsleft <= 1;
   const long double endtime = maybelast ? elapsedms() : 0;
@@ -77,7 +80,8 @@ void TLoadEngine::requestdone(THttpCli* Sender, THttpRequest, uint16_t Error) {
   TRequestOutcome outcome{launchedrun_, c->requestno,  &c->URL,       c->starttime - teststart,
                           wait,         c->firstbyte,  c->StatusCode, Error,
                           c->bytes,     server.server, server.ttfb};
-  phasetimes(c->WireTimes(), outcome.connect, outcome.tls);
+  outcome.connect = connectms;
+  outcome.tls = tlsms;
   host_.requestcompleted(outcome);
 
   if (c->slot < clients.size() && clients[c->slot] == c) {
