@@ -203,7 +203,7 @@ class FormSettingsTest : public QObject {
       QCOMPARE(QString::fromStdString(s.url), QString("https://127.0.0.1:8443/"));
       QCOMPARE(QString::fromStdString(s.cafile), QString("/etc/ssl/test-ca.pem"));
       QVERIFY(s.insecure);
-      QVERIFY(a.c<QToolButton>("CAFileButton")->isVisibleTo(a.form.get()));
+      QCOMPARE(a.c<QToolButton>("CAFileButton")->text(), QString("..."));
       QVERIFY(a.form->close());
     }
     TProgram b({programpath("trust")});
