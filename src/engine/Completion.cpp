@@ -67,8 +67,11 @@ std::optional<long double> TLoadEngine::recordrequest(mythttpcli& c, long double
         (c.WireTimes().stamping ? "" : " (SO_TIMESTAMPING refused)") +
         "; server_ms and server_ttfb_ms are null where it gives none");
   }
+  long double connectms = -1, tlsms = -1;
+  phasetimes(c.WireTimes(), connectms, tlsms);
   charts_.addrequest(c.starttime - teststart, wait, c.StatusCode,
-                     static_cast<double>(server.server), static_cast<double>(server.ttfb), Error);
+                     static_cast<double>(server.server), static_cast<double>(server.ttfb), Error,
+                     static_cast<double>(connectms), static_cast<double>(tlsms));
   // The end of the run is the end of its last request: only that one needs the clock here.
   std::optional<long double> endtime;
   if (clientsleft <= 1) endtime = elapsedms();
@@ -76,7 +79,8 @@ std::optional<long double> TLoadEngine::recordrequest(mythttpcli& c, long double
   TRequestOutcome outcome{launchedrun_, c.requestno,   &c.URL,       c.starttime - teststart,
                           wait,         c.firstbyte,   c.StatusCode, Error,
                           c.bytes,      server.server, server.ttfb};
-  phasetimes(c.WireTimes(), outcome.connect, outcome.tls);
+  outcome.connect = connectms;
+  outcome.tls = tlsms;
   runrecords_.add(outcome, 0);
   host_.requestcompleted(outcome);
   // The run no longer waits for this client.

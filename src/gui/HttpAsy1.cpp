@@ -4,8 +4,8 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QScreen>
-#include <QTimer>
 #include <QStatusBar>
+#include <QTimer>
 
 #include "browser/FirstResponseView.h"
 #include "gui/PrintReport.h"
@@ -214,5 +214,6 @@ TTestReport THttpAsyForm::testreport() const {
   // What the views show: the charts' own copy of the chart data and the log they mirror.
   TTestReport r = ::testreport(Panel3->model(), logmodel_);
   r.openedfrom = openedpath_.toStdString();
+  if (onphases) r.phases = onphases();
   return r;
 }

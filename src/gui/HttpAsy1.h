@@ -5,6 +5,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMainWindow>
@@ -118,6 +119,9 @@ class THttpAsyForm : public QMainWindow, public TWindowView {
   QWidget* buildbrowsetab();
   QWidget* buildloadtesttab();
   QWidget* buildsettingspanel();
+  // The row of https trust beside the URL's caption: the CA file with its chooser, and
+  // "Accept any certificate".
+  QHBoxLayout* buildtlsrow();
   QWidget* buildresultarea();
   QWidget* builddownloadtab();
   void connecthandlers();

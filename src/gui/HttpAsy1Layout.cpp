@@ -1,10 +1,13 @@
 // Builds the controls of the main window: the three main tabs, the settings panel of the load
 // test and the result area.
 
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QRegularExpressionValidator>
 #include <QStatusBar>
+#include <QToolButton>
 #include <QVBoxLayout>
 #include <limits>
 
@@ -83,9 +86,11 @@ QWidget* THttpAsyForm::builddownloadtab() {
 
 QWidget* THttpAsyForm::buildloadtesttab() {
   auto* tab = new QWidget;
+  // Tight margins and spacing: at the window's smallest size a ramp result's two charts need
+  // every pixel of height the settings leave.
   auto* layout = new QVBoxLayout(tab);
-  layout->setContentsMargins(4, 4, 4, 4);
-  layout->setSpacing(4);
+  layout->setContentsMargins(4, 2, 4, 2);
+  layout->setSpacing(2);
   Panel4 = named(buildsettingspanel(), "Panel4");
   layout->addWidget(Panel4);
   Panel6 = named(new QLabel("Measure how long the web server works to create and transmit the "
@@ -104,11 +109,12 @@ QWidget* THttpAsyForm::buildsettingspanel() {
   auto* grid = new QGridLayout(panel);
   grid->setContentsMargins(0, 0, 0, 0);
   grid->setHorizontalSpacing(6);
-  grid->setVerticalSpacing(3);
+  grid->setVerticalSpacing(2);
   int row = 0;
 
   URLEdit = named(new QLineEdit, "URLEdit");
-  grid->addWidget(caption("URL to test:", URLEdit), row++, 0, 1, 4);
+  grid->addWidget(caption("URL to test:", URLEdit), row, 0);
+  grid->addLayout(buildtlsrow(), row++, 1, 1, 3);
   auto* singleurl = named(new QRadioButton("single URL:"), "singleurl");
   singleurl->setChecked(true);
   grid->addWidget(singleurl, row, 0);
@@ -232,6 +238,31 @@ QWidget* THttpAsyForm::buildsettingspanel() {
   grid->setColumnStretch(1, 3);
   grid->setColumnStretch(3, 1);
   return panel;
+}
+
+QHBoxLayout* THttpAsyForm::buildtlsrow() {
+  // What https connections trust, beside the URL's caption where the row has room to spare.
+  auto* cafile = named(new QLineEdit, "cafile",
+                       "https: a PEM file of CAs to trust beside the system's certificate store");
+  auto* choose = named(new QToolButton, "CAFileButton", "Choose the CA file");
+  choose->setText("...");
+  connect(choose, &QToolButton::clicked, this, [this, cafile] {
+    const QString start = cafile->text().isEmpty() ? QString() : QFileInfo(cafile->text()).path();
+    const QString file = QFileDialog::getOpenFileName(this, "CA File", start,
+                                                      "Certificates (*.pem *.crt);;All files (*)");
+    if (!file.isEmpty()) cafile->setText(file);
+  });
+  auto* insecure = named(new QCheckBox("Accept any certificate"), "insecure",
+                         "https: no certificate is checked, for any name; for test servers only");
+  auto* row = new QHBoxLayout;
+  row->setSpacing(4);
+  row->addStretch(1);
+  row->addWidget(caption("CA file:", cafile));
+  row->addWidget(cafile, 2);
+  row->addWidget(choose);
+  row->addSpacing(6);
+  row->addWidget(insecure);
+  return row;
 }
 
 QWidget* THttpAsyForm::buildresultarea() {

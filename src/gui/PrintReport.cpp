@@ -235,6 +235,46 @@ void insertservertable(QTextDocument& doc, const std::vector<TChartPoint>& point
   }
 }
 
+// The connection's phases of each run, as a table ahead of the results text: connect and, for
+// https, the TLS handshake, one row each per run. Nothing where no request had a phase time.
+void insertphasetable(QTextDocument& doc, const std::vector<TPhaseRow>& rows) {
+  if (rows.empty()) return;
+  bool tls = false;
+  for (const TPhaseRow& r : rows) tls = tls || r.tls.count > 0;
+  const int lines = static_cast<int>(rows.size()) * (tls ? 2 : 1);
+  QTextCursor c(&doc);
+  c.movePosition(QTextCursor::Start);
+  c.insertText(tls ? "Connection phases (ms): from the connect call to the connection, and from "
+                     "then to the end of the TLS handshake:"
+                   : "Connection phases (ms): from the connect call to the connection:");
+  c.insertBlock();
+  QTextTableFormat format;
+  format.setBorder(0.5);
+  format.setCellPadding(2);
+  format.setCellSpacing(0);
+  QTextTable* table = c.insertTable(lines + 1, 7, format);
+  const char* heads[] = {"", "Requests", "Min", "Median", "p90", "p99", "Max"};
+  for (int col = 0; col < 7; ++col)
+    table->cellAt(0, col).firstCursorPosition().insertText(heads[col]);
+  int line = 1;
+  auto row = [&](const QString& name, const TPercentiles& p) {
+    const double values[] = {p.min, p.median, p.p90, p.p99, p.max};
+    table->cellAt(line, 0).firstCursorPosition().insertText(name);
+    table->cellAt(line, 1).firstCursorPosition().insertText(QString::number(p.count));
+    for (int col = 0; col < 5; ++col) {
+      table->cellAt(line, col + 2)
+          .firstCursorPosition()
+          .insertText(p.count == 0 ? QString("-") : QString::number(values[col], 'f', 2));
+    }
+    ++line;
+  };
+  for (const TPhaseRow& r : rows) {
+    const QString name = QString::fromStdString(r.name);
+    row(name + ", connect", r.connect);
+    if (tls) row(name + ", TLS handshake", r.tls);
+  }
+}
+
 }  // namespace
 
 TReport makereport(const TTestReport& test, const QWidget& style) {
@@ -258,6 +298,8 @@ TReport makereport(const TTestReport& test, const QWidget& style) {
   r.text = std::make_unique<QTextDocument>();
   r.text->setDefaultFont(style.font());
   appendresultlines(*r.text, test.results, 0, style.palette());
+  // Both tables stand ahead of the text: the server time's first, then the phases.
+  insertphasetable(*r.text, test.phases);
   insertservertable(*r.text, test.charts.requests());
   r.printed = QString::fromStdString(TLogModel::timestamp());
   return r;

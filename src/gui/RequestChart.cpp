@@ -118,6 +118,9 @@ QString TRequestChart::pointtext(QPointF pos) const {
   // The server's own share of the wait, from the kernel's stamps, to a tenth of a millisecond:
   // it is often far below one.
   if (top->server >= 0) text += QString(", server time %1 ms").arg(double(top->server), 0, 'f', 1);
+  // Where the wait went before the request left: the connection, and for https the handshake.
+  if (top->connect >= 0) text += QString(", connect %1 ms").arg(double(top->connect), 0, 'f', 1);
+  if (top->tls >= 0) text += QString(", TLS %1 ms").arg(double(top->tls), 0, 'f', 1);
   return text;
 }
 

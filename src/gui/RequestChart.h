@@ -22,7 +22,8 @@ class TRequestChart : public TPlotWidget {
   void refresh();
 
   // The text of the point on top at pos (widget coordinates): its label ("E404", "TimeOut", or
-  // "200" for an ok request), start and wait time; empty where no point is. Where none is and the
+  // "200" for an ok request), start and wait time, and where known the server time, the connect
+  // time and the TLS handshake's; empty where no point is. Where none is and the
   // foot lines could not be shown whole, the tool tip shows them instead.
   QString pointtext(QPointF pos) const;
 

@@ -88,7 +88,8 @@ void TResultCharts::clearramps() {
 void TResultCharts::addRequestPoints(const std::vector<TChartPoint>& batch) {
   if (batch.empty()) return;
   for (const auto& p : batch)
-    model_.addrequest(p.x, p.y, p.statuscode, p.server, p.serverttfb, p.socketcode);
+    model_.addrequest(p.x, p.y, p.statuscode, p.server, p.serverttfb, p.socketcode, p.connect,
+                      p.tls);
   chart1_->refresh();
 }
 

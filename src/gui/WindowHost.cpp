@@ -27,6 +27,7 @@ TWindowHost::TWindowHost(TWindowView& form, TEventLoop& loop) : form_(form) {
   form_.onopenresults = [this](const QString& path) { openresults(path.toStdString()); };
   form_.onsaveresults = [this](const QString& path) { saveresults(path.toStdString()); };
   form_.oncansave = [this] { return cansave(); };
+  form_.onphases = [this] { return phaserows(); };
   form_.onclose = [this] { return mayclose(); };
   form_.holdlogviews([this] { return holding(); });
   connect(&timer_, &QTimer::timeout, this, &TWindowHost::sync);
@@ -40,6 +41,7 @@ TWindowHost::~TWindowHost() {
   form_.onopenresults = nullptr;
   form_.onsaveresults = nullptr;
   form_.oncansave = nullptr;
+  form_.onphases = nullptr;
   form_.onclose = nullptr;
   form_.holdlogviews(nullptr);
 }
@@ -105,6 +107,17 @@ bool TWindowHost::cansave() {
   if (opened_ || tested_) return true;
   errordialog(kNothingToSave);
   return false;
+}
+
+std::vector<TPhaseRow> TWindowHost::phaserows() const {
+  const TTestFigures figures = opened_ ? opened_->figures : testfigures(records_);
+  std::vector<TPhaseRow> rows;
+  if (figures.totals.connect.count == 0 && figures.totals.tls.count == 0) return rows;
+  for (const TRunFigures& f : figures.runs)
+    rows.push_back(
+        {"Run " + std::to_string(f.run) + (f.aborted ? " (aborted)" : ""), f.connect, f.tls});
+  if (figures.runs.size() > 1) rows.push_back({"All", figures.totals.connect, figures.totals.tls});
+  return rows;
 }
 
 bool TWindowHost::busy() {

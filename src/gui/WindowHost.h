@@ -24,6 +24,7 @@
 #include "report/StoredResult.h"
 #include "results/ChartModel.h"
 #include "results/RequestRecords.h"
+#include "results/TestReport.h"
 #include "stored/ReportInfo.h"
 
 class TWindowView;
@@ -106,6 +107,8 @@ class TWindowHost : public QObject, public TEngineHost {
   bool busy();
   // "Save Results...": false, after a message box saying why, when there is nothing to save now.
   bool cansave();
+  // The connection phases per run of the result the views show; none when no request had one.
+  std::vector<TPhaseRow> phaserows() const;
   // The window's close: refused during a test, unless the user chooses to abort it; the window
   // then closes once the test has ended and written what completed.
   bool mayclose();

@@ -11,6 +11,7 @@
 #include "engine/EngineHost.h"
 #include "engine/TestSettings.h"
 #include "results/LogModel.h"
+#include "results/TestReport.h"
 
 class QWidget;
 class TResultCharts;
@@ -53,6 +54,9 @@ class TWindowView {
   // Asked before "Save Results…" asks for a file, when set: false after a message saying why
   // nothing can be saved now.
   std::function<bool()> oncansave;
+  // The connection phases of each run of the result the views show, for the printed report, when
+  // set.
+  std::function<std::vector<TPhaseRow>()> onphases;
   // Asked when the window is about to close, when set: false keeps it open (a test is running;
   // the host closes it itself once the test has ended, if the user wished so).
   std::function<bool()> onclose;

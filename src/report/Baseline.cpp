@@ -77,6 +77,16 @@ TRunComparison comparerun(int run, const TRunFigures& o, const TRunFigures& n,
     f.push_back(
         figure("server_p99_ms", "p99 server time [ms]", os.server.p99, ns.server.p99, true));
   }
+  // So are the connection's phases: a result written before they were measured has none, and a
+  // plain test no handshake.
+  if (o.connect.count > 0 && n.connect.count > 0) {
+    f.push_back(figure("connect_median_ms", "Median connect [ms]", o.connect.median,
+                       n.connect.median, true));
+  }
+  if (o.tls.count > 0 && n.tls.count > 0) {
+    f.push_back(
+        figure("tls_median_ms", "Median TLS handshake [ms]", o.tls.median, n.tls.median, true));
+  }
   return c;
 }
 

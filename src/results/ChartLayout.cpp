@@ -28,6 +28,8 @@ TChartText text(std::string s, TChartRect box, TTextAlign align = TTextAlign::ce
 // The lowest plot that shows two labelled ticks one and a half lines apart with room above, and
 // the narrowest.
 constexpr double kMinPlotLines = 3;
+// The ramp chart holds a handful of points with their two axes' ticks: a lower plot still reads.
+constexpr double kMinRampPlotLines = 2;
 constexpr double kMinPlotWidth = 60;
 
 // Tick spacing on a vertical axis: labels at least one and a half lines apart.
@@ -333,20 +335,33 @@ TRampChartLayout layoutrampchart(const TChartModel& m, double width, double heig
   const double legendtop = y;
   const double plottop = legendtop + linehigh + kGap + th;
   const double plotheight = plotbottom - plottop;
-  if (plotheight < kMinPlotLines * th) return small();
+  if (plotheight < kMinRampPlotLines * th) return small();
+
+  // The value axes' titles run along them, wrapped into as many lines as their length needs, up
+  // to three. A plot too low for that (the window's smallest size, sharing its height with the
+  // request chart) has them in the legend line instead, whole: the first series' over the left
+  // axis, the second's over the right one.
+  std::vector<std::string> left = wraptext(kRampProcTitle, plotheight, 0, fm.textwidth);
+  std::vector<std::string> right = wraptext(kRampWaitTitle, plotheight, 0, fm.textwidth);
+  const bool along = left.size() <= 3 && right.size() <= 3 && plotheight >= kMinPlotLines * th;
+  if (!along) left.clear(), right.clear();
 
   // The legend line: each series' marker and title, centred; a title shortened only when both do
-  // not fit, since the axis titles carry them whole.
+  // not fit, since the axis titles carry them whole. Without axis titles they stand whole at
+  // the two ends, or nothing is plotted.
   const double legendgap = 16, textgap = 4;
   std::string proc = kRampProcTitle, wait = kRampWaitTitle;
-  if (2 * (marker + textgap) + fm.textwidth(proc) + fm.textwidth(wait) + legendgap > inner) {
+  const bool fits =
+      2 * (marker + textgap) + fm.textwidth(proc) + fm.textwidth(wait) + legendgap <= inner;
+  if (!fits && !along) return small();
+  if (!fits) {
     const double half = (inner - legendgap) / 2 - marker - textgap;
     proc = elidetext(proc, half, fm.textwidth);
     wait = elidetext(wait, half, fm.textwidth);
   }
   const double procw = fm.textwidth(proc), waitw = fm.textwidth(wait);
   const double total = 2 * (marker + textgap) + procw + waitw + legendgap;
-  double x = kMargin + std::max(0.0, (inner - total) / 2);
+  double x = kMargin + (along ? std::max(0.0, (inner - total) / 2) : 0);
   auto entry = [&](const std::string& title, double w, TChartColour c, bool triangle) {
     TLegendEntry e;
     e.markerx = x + marker / 2;
@@ -358,11 +373,9 @@ TRampChartLayout layoutrampchart(const TChartModel& m, double width, double heig
     return e;
   };
   l.legend.push_back(entry(proc, procw, chartstyle::kRampProc, false));
+  if (!along) x = width - kMargin - (marker + textgap + waitw);
   l.legend.push_back(entry(wait, waitw, chartstyle::kRampWait, true));
 
-  // The value axes' titles run along them, wrapped into as many lines as their length needs.
-  const std::vector<std::string> left = wraptext(kRampProcTitle, plotheight, 0, fm.textwidth);
-  const std::vector<std::string> right = wraptext(kRampWaitTitle, plotheight, 0, fm.textwidth);
   const double leftw = th * static_cast<double>(left.size());
   const double rightw = th * static_cast<double>(right.size());
   l.lefttitle = text(joined(left), {kMargin, plottop, leftw, plotheight});
@@ -388,8 +401,7 @@ TRampChartLayout layoutrampchart(const TChartModel& m, double width, double heig
   l.xaxis = fittedxaxis(maxusers, plotleft, plotright, rightlimit, xlabeltop, fm, users);
   l.plot = {plotleft, plottop, std::max(1.0, plotright - plotleft), plotheight};
   const double axislength = axisbottom - plottop;
-  if (l.plot.width < kMinPlotWidth || left.size() > 3 || right.size() > 3 ||
-      !verticalfits(l.leftaxis.scale, axislength, th) ||
+  if (l.plot.width < kMinPlotWidth || !verticalfits(l.leftaxis.scale, axislength, th) ||
       !verticalfits(l.rightaxis.scale, axislength, th) ||
       !horizontalfits(l.xaxis.scale, l.plot.width, fm))
     return small();

@@ -13,8 +13,10 @@
 //
 // Coordinates are in the units of the given size (pixels on screen), y growing downwards. When the
 // request chart's vertical axis title would not fit along its axis it is written horizontally
-// above the axis; the ramp chart's wrap along their axes. No axis title is ever cut. A chart too
-// small for a plot whose every label is a tick value shows a note saying so instead of axes.
+// above the axis; the ramp chart's wrap along their axes, or, where the plot is too low for that,
+// its legend names the axes: each series' entry over its own axis. No axis title is ever cut. A
+// chart too small for a plot whose every label is a tick value shows a note saying so instead of
+// axes.
 
 #include <functional>
 #include <string>
@@ -87,10 +89,12 @@ struct TRampChartLayout {
   bool plotted = true;  // false: too small; only title and note are shown
   TChartText note;
   TChartText title;
-  std::vector<TLegendEntry> legend;          // "ramps", then "ramps3"
-  TAxisLayout xaxis, leftaxis, rightaxis;    // the left one has grid lines
-  TChartText xtitle, lefttitle, righttitle;  // the value axes' titles along them, wrapped
-  std::vector<TChartText> marks;             // the label of each "ramps" point, just above it
+  std::vector<TLegendEntry> legend;        // "ramps", then "ramps3"
+  TAxisLayout xaxis, leftaxis, rightaxis;  // the left one has grid lines
+  // The value axes' titles along them, wrapped; empty when the legend's entries stand over the
+  // axes instead (a low plot).
+  TChartText xtitle, lefttitle, righttitle;
+  std::vector<TChartText> marks;  // the label of each "ramps" point, just above it
 };
 
 // One curve of a distribution chart: (time ms, share of requests in %) points, rising.

@@ -38,9 +38,10 @@ void TChartModel::setfoot(int line, const std::string& text) {
 }
 
 void TChartModel::addrequest(long double x, long double y, int statuscode, double server,
-                             double serverttfb, int socketcode) {
+                             double serverttfb, int socketcode, double connect, double tls) {
   requests_.push_back(TChartPoint{x, y, statuscode, static_cast<float>(server),
-                                  static_cast<float>(serverttfb), socketcode});
+                                  static_cast<float>(serverttfb), socketcode,
+                                  static_cast<float>(connect), static_cast<float>(tls)});
   ++classes_[static_cast<size_t>(requests_.back().outcome())];
   maxx_ = std::max(maxx_, x);
   maxy_ = std::max(maxy_, y);

@@ -25,6 +25,9 @@ struct TChartPoint {
   // The request's socket code: an aborted request and this machine's own failures are classes
   // of their own, whatever status they carry. It fits the padding: the point keeps its size.
   int socketcode = 0;
+  // The connection's phases, ms: connect call to connection up, and that to the end of the TLS
+  // handshake; negative when there was none (no connection, plain HTTP) or it is not known.
+  float connect = -1, tls = -1;
   TOutcome outcome() const { return outcomeof(statuscode, socketcode); }
 };
 
@@ -51,7 +54,7 @@ class TChartModel {
   void settitles(const std::string& chart1, const std::string& chart2);
   void setfoot(int line, const std::string& text);  // lines 0 .. 3
   void addrequest(long double x, long double y, int statuscode, double server = -1,
-                  double serverttfb = -1, int socketcode = 0);
+                  double serverttfb = -1, int socketcode = 0, double connect = -1, double tls = -1);
   void addramp(int users, long double avgproc, const std::string& label);  // series "ramps"
   void addrampwait(int users, long double avgwait);                        // series "ramps3"
 

@@ -9,6 +9,14 @@
 
 #include "results/ChartModel.h"
 #include "results/LogModel.h"
+#include "results/Percentiles.h"
+
+// The connection's phases of one run ("Run 2", "Run 3 (aborted)") or of all runs ("All"): only
+// the requests that had one count.
+struct TPhaseRow {
+  std::string name;
+  TPercentiles connect, tls;
+};
 
 struct TTestReport {
   std::vector<TResultLine> results;
@@ -16,6 +24,9 @@ struct TTestReport {
   bool ramp = false;
   // The file a result opened in the window was read from; empty for a test run here.
   std::string openedfrom;
+  // Per run, then for all runs when there are several; empty where no request had a phase time
+  // (a result written before they were measured).
+  std::vector<TPhaseRow> phases;
 
   // The report's subtitle and the centre of every footer: the request chart's title.
   const std::string& subtitle() const { return charts.chart1title(); }

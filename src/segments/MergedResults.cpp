@@ -139,8 +139,10 @@ void mergedviews(const TMergedTest& m, TLogModel& logs, TChartModel& charts) {
       logs.logdatanocr(firstbyteline(firstbyte));
     }
     for (size_t i = 0; i < r.size(); ++i) {
+      // An older result has no phase columns: a missing row is none.
       charts.addrequest(r.start[i], r.wait[i], r.status[i], r.server[i], r.serverttfb[i],
-                        r.socket[i]);
+                        r.socket[i], i < r.connect.size() ? r.connect[i] : -1,
+                        i < r.tls.size() ? r.tls[i] : -1);
     }
     // The charts were started as the test's (header()): a ramp test's have the ramp chart.
     const bool ramp = charts.hasrampchart();

@@ -79,10 +79,10 @@ const TSetting kSettings[] = {
      .jsonshape = J::used, .control = "offset", .switchedby = &S::usekey, .formgreys = false},
     {.kind = K::text, .text = &S::cafile, .key = "CAFile", .option = "--ca-file",
      .help = "https: trust the CAs in this PEM file beside the system's store",
-     .valuename = "FILE", .json = "ca_file", .jsonlater = true},
+     .valuename = "FILE", .json = "ca_file", .control = "cafile", .jsonlater = true},
     {.kind = K::flag, .flag = &S::insecure, .key = "Insecure", .option = "--insecure",
      .help = "https: accept any certificate, for any name", .json = "insecure",
-     .jsonlater = true},
+     .control = "insecure", .jsonlater = true},
 };
 // clang-format on
 

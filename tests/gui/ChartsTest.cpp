@@ -100,6 +100,16 @@ class ChartsTest : public QObject {
     QCoreApplication::processEvents();
     QCOMPARE(charts.chart1()->pointtext(qrect(l.pointrect(stamped)).center()),
              QString("200: started 500 ms, waited 10 ms, server time 2.5 ms"));
+    // An https request names its connect time and its handshake's; a plain one its connect time.
+    const TChartPoint https{510, 14, 200, 3.0f, 1.0f, 0, 0.31f, 4.12f};
+    const TChartPoint plain{520, 18, 200, -1, -1, 0, 0.52f};
+    charts.addRequestPoints({https, plain});
+    QCoreApplication::processEvents();
+    QCOMPARE(charts.chart1()->pointtext(qrect(l.pointrect(https)).center()),
+             QString("200: started 510 ms, waited 14 ms, server time 3.0 ms, connect 0.3 ms, TLS "
+                     "4.1 ms"));
+    QCOMPARE(charts.chart1()->pointtext(qrect(l.pointrect(plain)).center()),
+             QString("200: started 520 ms, waited 18 ms, connect 0.5 ms"));
     // Both failure outcomes stay visible, the rarer one over the commoner.
     QVERIFY(black > 5 && red > 5);
   }

@@ -4,6 +4,7 @@
 
 #include <QComboBox>
 #include <QScreen>
+#include <QToolButton>
 #include <QtTest>
 #include <cstdio>
 #include <cstdlib>
@@ -184,6 +185,32 @@ class FormSettingsTest : public QObject {
     QVERIFY(!b.c<QLineEdit>("URLEdit")->isEnabled());
     // The ramp chart belongs to a ramp result, and none is shown yet.
     QVERIFY(b.form->charts()->chart2()->isHidden());
+  }
+
+  // What https connections trust is set beside the URL: the CA file (typed or chosen) and
+  // "Accept any certificate" reach the test's settings and come back after a restart.
+  void testHttpsTrustControlsReachTheTestAndSurviveARestart() {
+    freshsettings("trust");
+    {
+      TProgram a({programpath("trust")});
+      QVERIFY(!a.checked("insecure"));
+      QVERIFY(a.text("cafile").isEmpty());
+      QVERIFY(a.form->currentsettings().cafile.empty());
+      a.c<QLineEdit>("URLEdit")->setText("https://127.0.0.1:8443/");
+      a.c<QLineEdit>("cafile")->setText("/etc/ssl/test-ca.pem");
+      a.c<QAbstractButton>("insecure")->click();
+      const TestSettings s = a.form->currentsettings();
+      QCOMPARE(QString::fromStdString(s.url), QString("https://127.0.0.1:8443/"));
+      QCOMPARE(QString::fromStdString(s.cafile), QString("/etc/ssl/test-ca.pem"));
+      QVERIFY(s.insecure);
+      QCOMPARE(a.c<QToolButton>("CAFileButton")->text(), QString("..."));
+      QVERIFY(a.form->close());
+    }
+    TProgram b({programpath("trust")});
+    QCOMPARE(b.text("cafile"), QString("/etc/ssl/test-ca.pem"));
+    QVERIFY(b.checked("insecure"));
+    QCOMPARE(b.text("URLEdit"), QString("https://127.0.0.1:8443/"));
+    QVERIFY(b.form->currentsettings().insecure);
   }
 
   // A long POST body comes back whole after a restart, not cut to what an old profile routine

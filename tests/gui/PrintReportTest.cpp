@@ -153,6 +153,14 @@ class PrintReportTest : public QObject {
     QVERIFY2(first.contains("Server time (ms, from the kernel's receive stamps) of 18 requests:"),
              qPrintable(first));
     QVERIFY(first.indexOf("to the first byte") < first.indexOf("Pressbolt V"));
+    // Then the connection phases of each run: plain HTTP has a connect time and no handshake.
+    QVERIFY2(first.contains("Connection phases (ms): from the connect call to the connection:"),
+             qPrintable(first));
+    for (const char* row : {"Run 1, connect", "Run 2, connect", "Run 3, connect", "All, connect"})
+      QVERIFY2(first.contains(row), row);
+    QVERIFY(!first.contains("TLS handshake"));
+    QVERIFY(first.indexOf("to the first byte") < first.indexOf("Connection phases"));
+    QVERIFY(first.indexOf("All, connect") < first.indexOf("Pressbolt V"));
     QVERIFY(pagetext(rig.pdf, pages).contains("last line of the results"));
     // Each line is in the text of one page only, also a line at a page break: found once by
     // search and copy.
@@ -175,6 +183,28 @@ class PrintReportTest : public QObject {
     QCOMPARE(printreport(makereport(rig.form.testreport(), rig.form), printer), pages);
     QCOMPARE(pagecount(rig.pdf), 1);
     QVERIFY(pagetext(rig.pdf, 1).contains(QRegularExpression("Page 2\\b")));
+  }
+
+  // An https test's report shows the handshake of each run beside its connect time.
+  void httpsPhasesArePrintedPerRun() {
+    TTestReport test;
+    test.charts.settitles("Load test: https://127.0.0.1:8443/", "");
+    test.results = {{"Results of run 1", TLineStyle::highlight}};
+    TPercentiles connect{200, 0.1, 0.2, 0.3, 0.4, 0.5}, tls{200, 2, 3.25, 4, 5, 6};
+    test.phases = {{"Run 1", connect, tls}, {"Run 2 (aborted)", connect, {}}};
+    QWidget style;
+    const TReport r = makereport(test, style);
+    const QString text = r.text->toPlainText();
+    QVERIFY2(text.startsWith("Connection phases (ms): from the connect call to the connection, "
+                             "and from then to the end of the TLS handshake:"),
+             qPrintable(text));
+    for (const char* cell : {"Run 1, connect", "Run 1, TLS handshake", "3.25",
+                             "Run 2 (aborted), connect", "Run 2 (aborted), TLS handshake"})
+      QVERIFY2(text.contains(cell), cell);
+    QVERIFY(text.indexOf("Run 1, TLS handshake") < text.indexOf("Results of run 1"));
+    // A result without phase times prints no such table.
+    test.phases.clear();
+    QVERIFY(!makereport(test, style).text->toPlainText().contains("Connection phases"));
   }
 
   void aLineWrappedOverAPageBreakIsSplitBetweenThePages() {

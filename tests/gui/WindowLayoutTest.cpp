@@ -38,6 +38,29 @@ QString overlaps(QWidget* panel) {
   return {};
 }
 
+// A ramp test of four steps as the window shows it when it has ended: both titles, the foot
+// lines with a status listing of two codes, 1600 request points and the two ramp curves.
+void showrampresult(TResultCharts& charts) {
+  charts.setChart1Title("Ramp test: http://127.0.0.1:18771/size/2000");
+  charts.setChart2Title("Ramp test: http://127.0.0.1:18771/size/2000");
+  charts.setFootLine(
+      0, "Resulting statuscodes: 396x\"200\" (=OK), 4x\"503\" (=Service Unavailable), ");
+  charts.setFootLine(1, "ramp test with up to 400 simultaneous users - 4 runs");
+  charts.setFootLine(2,
+                     "  Average Request Processing Time for 400 simultaneous users: 1 msec "
+                     "(equals ~5407220 requests/h)");
+  charts.setFootLine(3, "  Average User Wait Time: 10 msec for 400 simultaneous users");
+  std::vector<TChartPoint> points;
+  for (int i = 0; i < 1600; ++i) points.push_back({i * 0.4L, 5.0L + i % 11, i % 100 ? 200 : 503});
+  charts.addRequestPoints(points);
+  std::vector<TRampPoint> ramps, waits;
+  for (int step = 1; step <= 4; ++step) {
+    ramps.push_back({step * 100, 0.4L * step, step == 4 ? "4% Errors" : "ok"});
+    waits.push_back({step * 100, 9.0L + step, ""});
+  }
+  charts.setRamps(ramps, waits);
+}
+
 bool waitfor(const std::function<bool()>& cond, int ms = 60000) {
   QElapsedTimer t;
   t.start();
@@ -117,23 +140,7 @@ class WindowLayoutTest : public QObject {
     ui(form).PageControl2->setCurrentWidget(ui(form).TabSheet6);
     ui(form).Ramp->setChecked(true);
     TResultCharts* charts = form.charts();
-    charts->setChart1Title("Ramp test: http://127.0.0.1:18771/size/2000");
-    charts->setChart2Title("Ramp test: http://127.0.0.1:18771/size/2000");
-    charts->setFootLine(0, "Resulting statuscodes: 400x\"200\" (=OK), ");
-    charts->setFootLine(1, "ramp test with up to 400 simultaneous users - 4 runs");
-    charts->setFootLine(2,
-                        "  Average Request Processing Time for 400 simultaneous users: 1 msec "
-                        "(equals ~5407220 requests/h)");
-    charts->setFootLine(3, "  Average User Wait Time: 10 msec for 400 simultaneous users");
-    std::vector<TChartPoint> points;
-    for (int i = 0; i < 1600; ++i) points.push_back({i * 0.4L, 5.0L + i % 11, 200});
-    charts->addRequestPoints(points);
-    std::vector<TRampPoint> ramps, waits;
-    for (int step = 1; step <= 4; ++step) {
-      ramps.push_back({step * 100, 0.4L * step, "ok"});
-      waits.push_back({step * 100, 9.0L + step, ""});
-    }
-    charts->setRamps(ramps, waits);
+    showrampresult(*charts);
     QCoreApplication::processEvents();
 
     QCOMPARE(charts->chart2()->height(), charts->height() / 2);
@@ -156,6 +163,41 @@ class WindowLayoutTest : public QObject {
         for (int x = box.left(); x <= box.right(); ++x) ink += qGray(img.pixel(x, y)) < 128;
       QVERIFY2(ink > 20, t->text.c_str());
     }
+  }
+
+  // At the smallest size the window allows, a ramp result still plots on both charts: they share
+  // the panel's height so that neither says it is too small.
+  void testRampResultAtMinimumSizePlotsBothCharts() {
+    Turllistwin list;
+    THttpAsyForm form(list, {QDir::temp().filePath("pressbolt-layout")});
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    ui(form).PageControl2->setCurrentWidget(ui(form).TabSheet6);
+    ui(form).Ramp->setChecked(true);
+    // The smallest size the window is designed for.
+    form.resize(565, 650);
+    QCoreApplication::processEvents();
+    QCOMPARE(form.size(), QSize(565, 650));
+    TResultCharts* charts = form.charts();
+    showrampresult(*charts);
+    QCoreApplication::processEvents();
+    QVERIFY(charts->chart2()->isVisible());
+    const TRequestChartLayout r =
+        layoutrequestchart(charts->model(), charts->chart1()->width(), charts->chart1()->height(),
+                           charts->chart1()->fonts().metrics());
+    const TRampChartLayout a = charts->chart2()->layout();
+    const QString sizes = QString("panel %1, request chart %2, ramp chart %3")
+                              .arg(charts->height())
+                              .arg(charts->chart1()->height())
+                              .arg(charts->chart2()->height());
+    QVERIFY2(r.plotted, qPrintable(sizes));
+    QVERIFY2(a.plotted, qPrintable(sizes));
+    QVERIFY(r.note.text.empty() && a.note.text.empty());
+    // The foot lines keep every word meanwhile.
+    QVERIFY(!r.footcut);
+    // Both charts sit inside the panel, one above the other.
+    QVERIFY(charts->chart1()->geometry().bottom() < charts->chart2()->geometry().top());
+    QVERIFY(charts->chart2()->geometry().bottom() <= charts->height());
   }
 
   void testLongStatusListingKeepsTheWindowSize() {

@@ -180,6 +180,46 @@ TEST(Baseline, ServerTimeIsComparedWhereBothHaveIt) {
   EXPECT_EQ(block["runs"][0]["run"], 1);
 }
 
+// The connection's phases count where both results carry them, each phase on its own: a plain
+// test has a connect time but no handshake, an older result neither.
+TEST(Baseline, PhaseTimesAreComparedWhereBothHaveThem) {
+  const TReportInfo i = info(3, 2);
+  auto phased = [&](double connect, double tls) {
+    TRequestRecords r;
+    for (int run = 0; run < 2; ++run) {
+      for (int u = 1; u <= 3; ++u) {
+        TRequestOutcome o{run, u, &kUrl, 1000.0L * run + u, 50, 10, 200, 0, 100};
+        o.connect = connect * u;
+        o.tls = tls < 0 ? -1 : tls * u;
+        r.add(o);
+      }
+      r.endrun(run, 3, 60, false);
+    }
+    return jsonreport(i, r, testfigures(r));
+  };
+  const std::string older = resultjson({{50, 50, 50}, {50, 50, 50}}, i);
+  const std::string plain = phased(0.5, -1), fast = phased(0.5, 2), slow = phased(1.5, 6);
+  EXPECT_FALSE(hasfigure(compare(older, fast).totals, "connect_median_ms"));
+  EXPECT_FALSE(hasfigure(compare(fast, older).runs[1], "tls_median_ms"));
+  const TBaselineComparison p = compare(plain, fast);
+  EXPECT_TRUE(hasfigure(p.totals, "connect_median_ms"));
+  EXPECT_FALSE(hasfigure(p.totals, "tls_median_ms"));
+  const TBaselineComparison c = compare(fast, slow);
+  ASSERT_EQ(c.runs.size(), 2u);
+  for (const TRunComparison* r : {&c.runs[0], &c.runs[1], &c.totals}) {
+    EXPECT_TRUE(hasfigure(*r, "connect_median_ms"));
+    EXPECT_TRUE(hasfigure(*r, "tls_median_ms"));
+  }
+  const TJson block = TJson::parse(baselinejson(c, std::nullopt));
+  EXPECT_EQ(block["runs"][1]["old"]["connect_median_ms"], 1.0);
+  EXPECT_EQ(block["runs"][1]["change"]["tls_median_ms"]["absolute"], 8.0);
+  EXPECT_EQ(block["totals"]["change"]["tls_median_ms"]["percent"], 200.0);
+  EXPECT_THAT(baselinetext(c), HasSubstr("Median TLS handshake [ms]"));
+  EXPECT_THAT(baselinehtml(c), HasSubstr("Median connect [ms]"));
+  // The phases are not among what --max-regression watches.
+  EXPECT_TRUE(regressions(c, 50).empty());
+}
+
 TEST(Baseline, BlockJoinsTheResultAsItsLastMember) {
   const std::string json = resultjson({{10, 20}}, info(2, 1));
   const TBaselineComparison c = compare(json, json);

@@ -200,6 +200,41 @@ TEST(ChartLayout, FootKeepsEveryWord) {
   EXPECT_NE(footwords(r.foot).find("using proxy: 127.0.0.1:18888"), std::string::npos);
 }
 
+// Sharing the window's smallest size with the request chart leaves the ramp chart too low for
+// its axis titles along the axes: the legend then names the axes, each series' whole title over
+// its own axis, and the plot stays.
+TEST(ChartLayout, LowRampChartNamesItsAxesInTheLegend) {
+  const TChartModel m = twocodes();
+  int low = 0;
+  for (double h = 117; h <= 185; h += 1) {
+    SCOPED_TRACE(h);
+    const TRampChartLayout a = layoutrampchart(m, 549, h, kFont);
+    ASSERT_TRUE(a.plotted);
+    ASSERT_EQ(a.legend.size(), 2u);
+    if (!a.lefttitle.text.empty()) {
+      EXPECT_EQ(words(a.lefttitle.text), kRampProcTitle);
+      EXPECT_EQ(words(a.righttitle.text), kRampWaitTitle);
+      continue;
+    }
+    ++low;
+    EXPECT_TRUE(a.righttitle.text.empty());
+    EXPECT_EQ(a.legend[0].text.text, kRampProcTitle);
+    EXPECT_EQ(a.legend[1].text.text, kRampWaitTitle);
+    // The first entry stands over the left axis' labels, the second ends over the right one's.
+    EXPECT_LE(a.legend[0].markerx, a.plot.left);
+    EXPECT_GE(a.legend[1].text.box.right(), a.plot.right());
+    EXPECT_LE(a.legend[1].text.box.right(), 549 - 4 + 0.01);
+    EXPECT_LE(a.legend[0].text.box.right(), a.legend[1].markerx);
+    for (const auto& e : a.legend) EXPECT_LE(e.text.box.bottom(), a.plot.top);
+    ASSERT_EQ(a.marks.size(), 4u);
+    for (const auto& mark : a.marks) EXPECT_GE(mark.box.top, a.legend[0].text.box.bottom());
+  }
+  EXPECT_GT(low, 20);
+  // Too narrow for both titles whole in one line: nothing is plotted rather than a title cut.
+  const TRampChartLayout narrow = layoutrampchart(m, 300, 110, kFont);
+  EXPECT_FALSE(narrow.plotted);
+}
+
 // At every size the window allows, down to almost nothing: a chart either plots with real tick
 // values and its texts apart, or shows only its note, never absurd axes.
 TEST(ChartLayout, SmallSizesPlotRealTicksOrSaySo) {
