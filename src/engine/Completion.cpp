@@ -50,7 +50,8 @@ void TLoadEngine::requestdone(THttpCli* Sender, THttpRequest, uint16_t Error) {
   if (Error == 10062) {
     log("Request " + std::to_string(c->requestno) + " was relocated more than " +
         std::to_string(THttpCli::MaxRelocations) + " times and not followed further");
-  } else if (Error == TTlsLayer::ProtocolError || Error == TTlsLayer::VerifyError) {
+  } else if (Error == TTlsLayer::ProtocolError || Error == TTlsLayer::VerifyError ||
+             Error == THttpCli::TunnelError) {
     log("Request " + std::to_string(c->requestno) + ": " + c->ReasonPhrase);
   } else if (Error == THttpCli::RelocationSchemeError) {
     log("Request " + std::to_string(c->requestno) + " was relocated to " + c->Location +

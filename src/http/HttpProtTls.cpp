@@ -6,6 +6,7 @@
 #include "net/ErrorCodes.h"
 
 void THttpCli::StartTls() {
+  wiretimes_.tlsbegan = MonotonicNs();
   try {
     const TTlsContext& context = TlsContext != nullptr ? *TlsContext : *TTlsContext::Default();
     tls_ = std::make_unique<TTlsLayer>(context, socket_, TargetHost);

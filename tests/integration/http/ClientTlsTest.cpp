@@ -123,6 +123,24 @@ TEST_F(ClientTls, CertificatesThatAreNotAcceptedFailTheirRequestOnceWithTheCause
   }
 }
 
+TEST_F(ClientTls, ALargeCertificateChainIsReadAcrossRecordsAndOneOver100kBIsRefused) {
+  // 60 kB: the server's flight spans many records and reads, and the request still succeeds.
+  {
+    auto t = target(ca.issue("large", "IP:127.0.0.1", -3600, 86400, 60 * 1024));
+    TClientSession s;
+    get(s, https(*t, "127.0.0.1", "/size/10"), &trusting);
+    EXPECT_EQ(s.log.Error, 0) << s.cli.ReasonPhrase;
+    EXPECT_EQ(s.log.Doc.size(), 10u);
+  }
+  // Past 100 kB no server has a reason to send it: one failure naming the cause.
+  auto t = target(ca.issue("huge", "IP:127.0.0.1", -3600, 86400, 100 * 1024));
+  TClientSession s;
+  get(s, https(*t, "127.0.0.1", "/size/10"), &trusting);
+  EXPECT_EQ(s.log.Error, 10120);
+  EXPECT_EQ(s.cli.StatusCode, 404);
+  EXPECT_EQ(s.cli.ReasonPhrase, "TLS handshake failed: excessive message size");
+}
+
 TEST_F(ClientTls, APlainHttpServerIsAWrongVersionNumber) {
   TTlsPeer peer(TTlsPeer::PlainAnswer, cert);
   TClientSession s;
