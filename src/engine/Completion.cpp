@@ -79,6 +79,7 @@ void TLoadEngine::requestdone(THttpCli* Sender, THttpRequest, uint16_t Error) {
                           wait,         c->firstbyte,  c->StatusCode, Error,
                           c->bytes,     server.server, server.ttfb};
   phasetimes(c->WireTimes(), outcome.connect, outcome.tls);
+  outcome.tlsresumed = c->WireTimes().tlsresumed;
   host_.requestcompleted(outcome);
 
   if (c->slot < clients.size() && clients[c->slot] == c) {

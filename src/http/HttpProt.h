@@ -228,6 +228,9 @@ class THttpCli : private TSocketHandler, public TEventTarget<THttpCliHandler, TH
   // Certificates and versions of https connections; not owned, and must outlive the request.
   // Null: the process's default (the system's store, checked).
   const TTlsContext* TlsContext = nullptr;
+  // The user's TLS session, with a context that resumes: offered at the next handshake with the
+  // same host, and replaced by each one a server gives. Not owned; must outlive the request.
+  TTlsSession* TlsSession = nullptr;
 
   // ---- Results (valid after OnRequestDone) ----
   int StatusCode = 0;  // 0 until a status line is parsed; 404 for local failures
@@ -263,6 +266,7 @@ class THttpCli : private TSocketHandler, public TEventTarget<THttpCliHandler, TH
     // start and end of the TLS handshake (0 without TLS). Through a proxy the connection is the
     // one to the proxy, and the handshake starts once the proxy has opened the tunnel.
     int64_t connectbegan = 0, connected = 0, tlsbegan = 0, tlsdone = 0;
+    bool tlsresumed = false;  // the handshake resumed an earlier session
   };
   const TWireTimes& WireTimes() const { return wiretimes_; }
   // The clock of TWireTimes' phases.

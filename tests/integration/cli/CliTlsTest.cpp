@@ -104,6 +104,26 @@ TEST(CliTls, AnHttpsTestThroughAProxyTunnelsEveryUserAndCountsARefusalWithThePro
   EXPECT_EQ(j["runs"][0]["tls_ms"]["count"], 0);
 }
 
+TEST(CliTls, TlsResumeIsNamedInTheResultsAndTheJsonSettings) {
+  TTempDir dir;
+  TTargetServer target({"--tls-self-signed", "--tls-write-cert", dir.file("cert.pem")}, "");
+  const std::string url = "https://127.0.0.1:" + std::to_string(target.port()) + "/size/10";
+  TCliResult r = clirun(dir,
+                        "-q --users 2 --runs 2 --tls-resume --ca-file cert.pem --output-dir . "
+                        "--json r.json " +
+                            url);
+  ASSERT_EQ(r.status, 0) << r.err;
+  auto j = nlohmann::json::parse(readfile(dir.file("r.json")));
+  EXPECT_EQ(j["settings"]["tls_resume"], true);
+  EXPECT_EQ(j["runs"][1]["status_codes"]["200"], 2);
+  EXPECT_EQ(occurrences(readfile(dir.file("Pressbolt Results.log")),
+                        "Settings: https: each user resumes its TLS session of its previous run"),
+            1u);
+  ASSERT_EQ(
+      clirun(dir, "-q --users 1 --ca-file cert.pem --output-dir . --json r.json " + url).status, 0);
+  EXPECT_EQ(nlohmann::json::parse(readfile(dir.file("r.json")))["settings"]["tls_resume"], false);
+}
+
 TEST(CliTls, AHandshakeThatNeverEndsIsEndedByTimeoutAndEachRequestCountedOnce) {
   // A port that listens and never accepts: the kernel completes each connection, and nobody
   // answers the hello.

@@ -242,6 +242,31 @@ TEST_F(ClientTls, RelocationsCrossSchemesWithoutCredentialsAndKeepSecureCookiesO
   }
 }
 
+TEST_F(ClientTls, AResumingContextOffersTheUsersSessionOnlyToTheHostThatGaveIt) {
+  auto t = target(cert);
+  TTlsContext resuming{TTlsOptions{ca.cafile(), false, true}};
+  TTlsSession session;
+  auto resumed = [&](const std::string& host, const TTlsContext* context) {
+    TClientSession s;
+    s.cli.TlsSession = &session;
+    get(s, https(*t, host, "/size/10"), context);
+    EXPECT_EQ(s.log.Error, 0) << s.cli.ReasonPhrase;
+    EXPECT_EQ(s.log.Doc.size(), 10u);
+    return s.cli.WireTimes().tlsresumed;
+  };
+  EXPECT_FALSE(resumed("127.0.0.1", &resuming)) << "a new visitor";
+  EXPECT_NE(session.For("127.0.0.1"), nullptr);
+  EXPECT_TRUE(resumed("127.0.0.1", &resuming));
+  // Another name is another host: a full handshake, whose session then replaces the first.
+  EXPECT_FALSE(resumed("localhost", &resuming));
+  EXPECT_EQ(session.For("127.0.0.1"), nullptr);
+  EXPECT_TRUE(resumed("localhost", &resuming));
+  // A context that does not resume neither offers the session nor replaces it.
+  SSL_SESSION* kept = session.For("localhost");
+  EXPECT_FALSE(resumed("localhost", &trusting));
+  EXPECT_EQ(session.For("localhost"), kept);
+}
+
 TEST_F(ClientTls, AnUnreadableCaFileIsRefusedWithItsName) {
   try {
     TTlsContext bad(TTlsOptions{dir.file("missing.pem"), false});
