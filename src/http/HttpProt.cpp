@@ -307,11 +307,7 @@ void THttpCli::SendRequestHeader(std::string_view method, std::string_view versi
   f.Version = version;
   // Inside a proxy's tunnel the origin itself is spoken to: the path, and nothing for the proxy.
   const bool tunnelled = Tunnelled();
-  std::string originform;
-  if (tunnelled) {
-    originform = SplitURL(RequestTarget).path;
-    if (originform.empty()) originform = "/";
-  }
+  const std::string originform = tunnelled ? TunnelTarget() : std::string();
   f.RequestTarget = tunnelled ? std::string_view(originform) : std::string_view(RequestTarget);
   const std::string host = HostField();
   f.TargetHost = host;

@@ -393,6 +393,7 @@ class THttpCli : private TSocketHandler, public TEventTarget<THttpCliHandler, TH
   // An https target through a proxy: the CONNECT, the proxy's answer, and the tunnel's failures.
   bool Tunnelled() const { return secure_ && !Proxy.empty(); }
   std::string TunnelAuthority() const;  // "host:port" of the origin the tunnel goes to
+  std::string TunnelTarget() const;     // the request target inside it: path and query
   void StartTunnel();
   void TunnelDataAvailable();
   void TunnelClosed(uint16_t Error);

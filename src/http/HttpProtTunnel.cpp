@@ -13,6 +13,11 @@ std::string THttpCli::TunnelAuthority() const {
   return t.host + ":" + (t.port.empty() ? std::string("443") : t.port);
 }
 
+std::string THttpCli::TunnelTarget() const {
+  const std::string path = SplitURL(RequestTarget).path;
+  return path.empty() ? "/" : path;
+}
+
 void THttpCli::StartTunnel() {
   tunnel_ = std::make_unique<TProxyTunnel>();
   const std::string text = TProxyTunnel::Request(TunnelAuthority(), ProxyUsername, ProxyPassword);
