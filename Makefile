@@ -73,6 +73,7 @@ image-check:
 	bash deploy/test/image-check.sh
 
 bench: build
+	@bash scripts/install-bench-deps.sh
 	bash bench/run.sh $(BUILD)
 
 # A Release build as a packager makes it (warnings stay warnings), its Debian package, and

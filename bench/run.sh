@@ -37,4 +37,9 @@ for p in "${programs[@]}"; do
     echo "== $name: done"
   fi
 done
+# The TLS wave against h2load and ab: a script, as it measures whole processes.
+if [[ " ${BENCH_SKIP:-} " != *" tls_wave "* ]]; then
+  echo "== tls_wave"
+  timeout --signal=TERM --kill-after=30 "$limit" bash "$(dirname "$0")/tls_wave.sh" "$build" || failed=1
+fi
 exit $failed

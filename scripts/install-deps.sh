@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs every Debian package the build, the tests and the benchmarks need.
+# Installs every Debian package the build and the tests need (the benchmarks' servers and load
+# generators: install-bench-deps.sh).
 # Idempotent: apt-get runs only when something is missing, and stays quiet otherwise.
 set -euo pipefail
 
@@ -13,7 +14,6 @@ packages=(
   python3 python3-yaml
   clang libclang-rt-14-dev
   xvfb xauth fonts-dejavu-core openbox
-  apache2-utils nginx-light nghttp2-client
   dpkg-dev file lintian desktop-file-utils man-db
 )
 

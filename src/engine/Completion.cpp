@@ -50,7 +50,8 @@ void TLoadEngine::logdone(const mythttpcli& c, long double wait, uint16_t Error)
   if (Error == 10062) {
     log("Request " + std::to_string(c.requestno) + " was relocated more than " +
         std::to_string(THttpCli::MaxRelocations) + " times and not followed further");
-  } else if (Error == TTlsLayer::ProtocolError || Error == TTlsLayer::VerifyError) {
+  } else if (Error == TTlsLayer::ProtocolError || Error == TTlsLayer::VerifyError ||
+             Error == THttpCli::TunnelError) {
     log("Request " + std::to_string(c.requestno) + ": " + c.ReasonPhrase);
   } else if (Error == THttpCli::RelocationSchemeError) {
     log("Request " + std::to_string(c.requestno) + " was relocated to " + c.Location +
@@ -81,6 +82,7 @@ std::optional<long double> TLoadEngine::recordrequest(mythttpcli& c, long double
                           c.bytes,      server.server, server.ttfb};
   outcome.connect = connectms;
   outcome.tls = tlsms;
+  outcome.tlsresumed = c.WireTimes().tlsresumed;
   runrecords_.add(outcome, 0);
   host_.requestcompleted(outcome);
   // The run no longer waits for this client.

@@ -134,6 +134,11 @@ bool TLoadEngine::makeclients(const TestSettings& s, int N, TRunSources& sources
   const size_t own = N >= segment_ ? static_cast<size_t>((N - segment_) / segments_ + 1) : 0;
   clients.reserve(own);
   clientblock_.reserve(own);
+  // A session per user number, kept from run to run; a deque, so growing for a larger run of a
+  // ramp moves none that a client points at.
+  if (s.tlsresume && tlssessions_.size() < static_cast<size_t>(N)) {
+    tlssessions_.resize(static_cast<size_t>(N));
+  }
   const bool window = host_.haswindow();
   for (int k = 1; k <= N; ++k) {
     if ((k - 1) % segments_ + 1 != segment_) {
@@ -228,6 +233,7 @@ void TLoadEngine::makeclient(const TestSettings& s, int k, TRunSources& sources)
   c->requestno = k;
   c->SetRxTimestamps(true);
   c->TlsContext = tlscontext_.get();
+  if (s.tlsresume) c->TlsSession = &tlssessions_[static_cast<size_t>(k - 1)];
   if (s.usepost) {
     c->postbody = std::make_unique<TSharedStream>(sources.postbody);
     c->PostStream = c->postbody.get();

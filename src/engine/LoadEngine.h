@@ -4,6 +4,7 @@
 // goes into the log and chart models. Everything runs on the loop's thread.
 
 #include <cstdint>
+#include <deque>
 #include <fstream>
 #include <functional>
 #include <memory>
@@ -244,4 +245,5 @@ class TLoadEngine {
   // Keeps the kernel stamping from the first run on, for the engine's life.
   std::unique_ptr<TRxStampKeeper> stampkeeper_;
   std::shared_ptr<TTlsContext> tlscontext_;  // the current test's, made at its start
+  std::deque<TTlsSession> tlssessions_;      // with TlsResume: user k's TLS session at k - 1
 };

@@ -28,7 +28,7 @@ void phasetimes(const THttpCli::TWireTimes& w, long double& connect, long double
   connect = w.connectbegan > 0 && w.connected >= w.connectbegan
                 ? static_cast<long double>(w.connected - w.connectbegan) / 1e6L
                 : -1;
-  tls = w.connected > 0 && w.tlsdone >= w.connected
-            ? static_cast<long double>(w.tlsdone - w.connected) / 1e6L
+  tls = w.tlsbegan > 0 && w.tlsdone >= w.tlsbegan
+            ? static_cast<long double>(w.tlsdone - w.tlsbegan) / 1e6L
             : -1;
 }

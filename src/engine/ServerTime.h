@@ -22,6 +22,8 @@ struct TServerTime {
 // began (a stepped wall clock) is no time.
 TServerTime servertime(const THttpCli::TWireTimes& w, int64_t offsetns);
 
-// The connection's phases in milliseconds: connect call to connection up, and that to the end of
-// the TLS handshake; -1 where there was none (no connection was made; plain HTTP).
+// The connection's phases in milliseconds: connect call to connection up, and the TLS handshake
+// (from the connection up, or through a proxy from the tunnel's opening, to its end); -1 where
+// there was none (no connection was made; plain HTTP). The CONNECT's own round trip is in
+// neither.
 void phasetimes(const THttpCli::TWireTimes& w, long double& connect, long double& tls);

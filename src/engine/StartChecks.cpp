@@ -86,11 +86,6 @@ std::string startproblem(const TestSettings& s, const std::vector<std::string>& 
     return "\"Use Proxy\" is on, but no proxy is given. Please enter the proxy's name or "
            "address, or turn \"Use Proxy\" off; the test was not started.";
   }
-  if (s.useproxy && testshttps(s, urls)) {
-    // The tunnel (CONNECT) is not built yet; TLS to the proxy itself would only fail each request.
-    return "An https URL cannot be tested through a proxy yet. Please turn \"Use Proxy\" off; "
-           "the test was not started.";
-  }
   if (s.usekey) {
     // Every run numbers its users from offset + 1; a ramp run never has more than users.
     const int64_t top = std::numeric_limits<int64_t>::max() - s.users;

@@ -14,7 +14,7 @@ bool hasheaderbreak(const std::string& text);
 
 // Why these settings and URL lines may not start, or "" when they may start.
 // Refused: a URL, agent, proxy or proxy port with a header break; an empty single URL or one that
-// names no server; "Use Proxy" without a proxy or with an https URL; and a key offset whose highest
+// names no server; "Use Proxy" without a proxy; and a key offset whose highest
 // key number (offset + users) would pass the largest 64-bit integer.
 std::string startproblem(const TestSettings& s, const std::vector<std::string>& urls);
 

@@ -41,6 +41,7 @@ struct TestSettings {
   bool onerroronly = false;   // ... only of non-200 answers
   std::string cafile;         // https: PEM file of CAs trusted beside the system's store
   bool insecure = false;      // https: accept any certificate
+  bool tlsresume = false;     // https: each user offers its session of its previous run
 };
 
 // The POST body of a test, wherever it is held.

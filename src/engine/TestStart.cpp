@@ -47,11 +47,13 @@ bool TLoadEngine::validate(const TestSettings& s) {
   // made now so that an unreadable CA file stops the start. A plain test with the default trust
   // makes none: a relocation to https then takes the process's default, which is the same, and
   // plain HTTP pays nothing for TLS.
+  // Sessions belong to the context that made them: a new test's users are new visitors.
+  tlssessions_.clear();
   tlscontext_.reset();
   try {
     if (!s.cafile.empty() || s.insecure ||
         testshttps(s, s.multipleurls ? urllist() : std::vector<std::string>())) {
-      tlscontext_ = std::make_shared<TTlsContext>(TTlsOptions{s.cafile, s.insecure});
+      tlscontext_ = std::make_shared<TTlsContext>(TTlsOptions{s.cafile, s.insecure, s.tlsresume});
     }
   } catch (const ETlsSetup& e) {
     host_.errordialog(std::string("\r\n\r\n") + e.what() + ". The test was not started.\r\n\r\n");
@@ -167,6 +169,10 @@ void TLoadEngine::writeheader(const TestSettings& s) {
   if (testshttps(s, urllist())) {
     log("Settings: https: " + trusttext(s));
     logs_.logdatanocr("Settings: https: " + trusttext(s));
+    if (s.tlsresume) {
+      log("Settings: https: each user resumes its TLS session of its previous run");
+      logs_.logdatanocr("Settings: https: each user resumes its TLS session of its previous run");
+    }
   }
   if (segments_ > 1) {
     const int I = segment_, K = segments_;

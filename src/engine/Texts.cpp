@@ -66,6 +66,7 @@ constexpr TText kSocketTexts[] = {
     {10101, "Disconnect."},
     {10120, "TLS handshake or record failed."},
     {10121, "Certificate verify failed."},
+    {10122, "Proxy tunnel (CONNECT) failed."},
     {11001, "ICMP_BUFFER_TOO_SMALL"},
     {11002, "ICMP_NET_UNREACHABLE"},
     {11003, "ICMP_HOST_UNREACHABLE"},

@@ -254,6 +254,9 @@ QHBoxLayout* THttpAsyForm::buildtlsrow() {
   });
   auto* insecure = named(new QCheckBox("Accept any certificate"), "insecure",
                          "https: no certificate is checked, for any name; for test servers only");
+  auto* resume = named(new QCheckBox("Resume sessions"), "tlsresume",
+                       "https: each user resumes its TLS session of its previous run in later "
+                       "runs, as a returning visitor does; off, every request is a full handshake");
   auto* row = new QHBoxLayout;
   row->setSpacing(4);
   row->addStretch(1);
@@ -262,6 +265,7 @@ QHBoxLayout* THttpAsyForm::buildtlsrow() {
   row->addWidget(choose);
   row->addSpacing(6);
   row->addWidget(insecure);
+  row->addWidget(resume);
   return row;
 }
 

@@ -68,7 +68,11 @@ void THttpCli::SocketSessionConnected(TWSocket*, uint16_t Error) {
 }
 
 bool THttpCli::SocketDataAvailable(TWSocket*, uint16_t) {
-  DataAvailable();
+  if (tunnel_ != nullptr) {
+    TunnelDataAvailable();
+  } else {
+    DataAvailable();
+  }
   return true;
 }
 
@@ -77,6 +81,7 @@ void THttpCli::SocketDataSent(TWSocket*, uint16_t) {
 }
 
 bool THttpCli::SocketSessionClosed(TWSocket*, uint16_t Error) {
+  if (tunnel_ != nullptr) TunnelClosed(Error);
   ConnectionClosed(Error);
   return true;
 }
@@ -239,12 +244,16 @@ void THttpCli::SessionConnected(uint16_t Error) {
   wiretimes_.stamping = socket_.RxStamping();
   wiretimes_.connectbegan = connectbegan_;
   wiretimes_.connected = THttpCli::MonotonicNs();
-  if (secure_) {
+  // Whatever an earlier connection of this request spoke (a relocation) is over.
+  tls_.reset();
+  tunnel_.reset();
+  if (Tunnelled()) {
+    StartTunnel();
+  } else if (secure_) {
     StartTls();
-    return;
+  } else {
+    Exchange();
   }
-  if (tls_ != nullptr) tls_.reset();  // a relocation from https to http
-  Exchange();
 }
 
 void THttpCli::Exchange() {
@@ -292,7 +301,10 @@ void THttpCli::SendRequestHeader(std::string_view method, std::string_view versi
   TRequestHeaderFields f;
   f.Method = method;
   f.Version = version;
-  f.RequestTarget = RequestTarget;
+  // Inside a proxy's tunnel the origin itself is spoken to: the path, and nothing for the proxy.
+  const bool tunnelled = Tunnelled();
+  const std::string originform = tunnelled ? TunnelTarget() : std::string();
+  f.RequestTarget = tunnelled ? std::string_view(originform) : std::string_view(RequestTarget);
   const std::string host = HostField();
   f.TargetHost = host;
   f.Sender = Sender;
@@ -306,7 +318,7 @@ void THttpCli::SendRequestHeader(std::string_view method, std::string_view versi
   f.ContentTypePost = ContentTypePost;
   if (origin) f.Username = Username;
   if (origin) f.Password = Password;
-  f.Proxy = Proxy;
+  if (!tunnelled) f.Proxy = Proxy;
   f.ProxyUsername = ProxyUsername;
   f.ProxyPassword = ProxyPassword;
   f.NoCache = NoCache;

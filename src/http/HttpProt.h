@@ -8,7 +8,8 @@
 // Response side: HttpProtResponse.cpp (reading, header lines, document); the end of a request,
 // where a relocation goes, and Abort: HttpProtEnd.cpp. The response's framing (lines, what a
 // header may cost, the end of the body) is a TResponseParser's: ResponseParser.cpp.
-// An https URL's connection speaks TLS through a TTlsLayer: HttpProtTls.cpp.
+// An https URL's connection speaks TLS through a TTlsLayer: HttpProtTls.cpp; through a proxy it
+// first asks the proxy for a tunnel (CONNECT): HttpProtTunnel.cpp.
 
 #include <chrono>
 #include <cstdint>
@@ -23,6 +24,7 @@
 #include "common/NamedEvent.h"
 #include "http/HeaderList.h"
 #include "http/HttpLines.h"
+#include "http/ProxyTunnel.h"
 #include "http/Relocation.h"
 #include "http/ResponseParser.h"
 #include "http/Stream.h"
@@ -196,6 +198,9 @@ class THttpCli : private TSocketHandler, public TEventTarget<THttpCliHandler, TH
   // after the header reports the reset's own code (10054) instead, unless the whole announced
   // body had arrived. Outside the codes that platform errors map to (10000 + errno at most).
   static constexpr uint16_t ShortBodyError = TResponseParser::ShortBodyError;
+  // Error of an https request through a proxy that gave no tunnel: it refused CONNECT (its status
+  // is named in ReasonPhrase), answered something that is not HTTP, or closed without an answer.
+  static constexpr uint16_t TunnelError = 10122;
 
   explicit THttpCli(TEventLoop& loop = TEventLoop::Default());
   // Drops queued notices and closes the connection without firing events. Streams set by the
@@ -225,6 +230,9 @@ class THttpCli : private TSocketHandler, public TEventTarget<THttpCliHandler, TH
   // Certificates and versions of https connections; not owned, and must outlive the request.
   // Null: the process's default (the system's store, checked).
   const TTlsContext* TlsContext = nullptr;
+  // The user's TLS session, with a context that resumes: offered at the next handshake with the
+  // same host, and replaced by each one a server gives. Not owned; must outlive the request.
+  TTlsSession* TlsSession = nullptr;
 
   // ---- Results (valid after OnRequestDone) ----
   int StatusCode = 0;  // 0 until a status line is parsed; 404 for local failures
@@ -257,8 +265,10 @@ class THttpCli : private TSocketHandler, public TEventTarget<THttpCliHandler, TH
     bool stamping = false;   // the kernel took the request for receive stamps
     bool unstamped = false;  // a read of response bytes came without a stamp
     // The connection's phases (CLOCK_MONOTONIC ns): the connect call, the connection up, the
-    // end of the TLS handshake (0 without TLS).
-    int64_t connectbegan = 0, connected = 0, tlsdone = 0;
+    // start and end of the TLS handshake (0 without TLS). Through a proxy the connection is the
+    // one to the proxy, and the handshake starts once the proxy has opened the tunnel.
+    int64_t connectbegan = 0, connected = 0, tlsbegan = 0, tlsdone = 0;
+    bool tlsresumed = false;  // the handshake resumed an earlier session
   };
   const TWireTimes& WireTimes() const { return wiretimes_; }
   // The clock of TWireTimes' phases.
@@ -385,6 +395,14 @@ class THttpCli : private TSocketHandler, public TEventTarget<THttpCliHandler, TH
   void TlsFailed(const char* during);
   // The connection closed (Error non-zero for a reset) before the handshake was done.
   void TlsClosed(uint16_t Error);
+  // An https target through a proxy: the CONNECT, the proxy's answer, and the tunnel's failures.
+  bool Tunnelled() const { return secure_ && !Proxy.empty(); }
+  std::string TunnelAuthority() const;  // "host:port" of the origin the tunnel goes to
+  std::string TunnelTarget() const;     // the request target inside it: path and query
+  void StartTunnel();
+  void TunnelDataAvailable();
+  void TunnelClosed(uint16_t Error);
+  void TunnelFailed(const std::string& reason);
   // Response side.
   void KeepHeaderLine();  // LastLine into ResponseHeaders, within the bound
   void HeaderField();     // a field of LastLine that the client reads
@@ -427,11 +445,12 @@ class THttpCli : private TSocketHandler, public TEventTarget<THttpCliHandler, TH
   bool relocationbasesecure_ = false;  // ... and whether it went over https
   int64_t docchunks_ = 0;              // of this request's response (since its last relocation)
   TWireTimes wiretimes_;
-  int64_t connectbegan_ = 0;           // when the current connect call began
-  bool secure_ = false;                // the current target is https
-  bool originsecure_ = false;          // URL is https
-  std::unique_ptr<TTlsLayer> tls_;     // the current connection's TLS; dropped when it is done
-  TResponseParser parser_;             // the receive buffer and the framing of the response
+  int64_t connectbegan_ = 0;              // when the current connect call began
+  bool secure_ = false;                   // the current target is https
+  bool originsecure_ = false;             // URL is https
+  std::unique_ptr<TTlsLayer> tls_;        // the current connection's TLS; dropped when it is done
+  std::unique_ptr<TProxyTunnel> tunnel_;  // while the proxy's answer to CONNECT is awaited
+  TResponseParser parser_;                // the receive buffer and the framing of the response
   std::unique_ptr<char[]> SendBuffer;  // taken by the first POST chunk, given back at the end
   std::string RequestBuffer;
 };

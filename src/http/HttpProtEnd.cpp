@@ -98,8 +98,8 @@ void THttpCli::Relocate(const std::string& value) {
   refusedscheme_.clear();
   THttpTarget t = relocate(relocationbase_, value, !Proxy.empty(), relocationbasesecure_);
   // The resolved URL's scheme is the next connection's (a relative location keeps the current
-  // one); through a proxy the connection itself stays plain and the proxy is handed the URL.
-  if (Proxy.empty()) secure_ = scheme == "https";
+  // one); through a proxy an https URL goes through a tunnel, an http one to the proxy as a URL.
+  secure_ = scheme == "https";
   ConnectHost = t.ConnectHost;
   ConnectPort = t.ConnectPort;
   TargetHost = t.TargetHost;

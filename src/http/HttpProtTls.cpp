@@ -6,9 +6,10 @@
 #include "net/ErrorCodes.h"
 
 void THttpCli::StartTls() {
+  wiretimes_.tlsbegan = MonotonicNs();
   try {
     const TTlsContext& context = TlsContext != nullptr ? *TlsContext : *TTlsContext::Default();
-    tls_ = std::make_unique<TTlsLayer>(context, socket_, TargetHost);
+    tls_ = std::make_unique<TTlsLayer>(context, socket_, TargetHost, TlsSession);
   } catch (const std::exception& e) {
     Fail(TTlsLayer::ProtocolError, std::string("TLS handshake failed: ") + e.what());
     CloseConnection();
@@ -26,6 +27,7 @@ void THttpCli::TlsHandshakeStep() {
       return;
     case TTlsLayer::tlsDone:
       wiretimes_.tlsdone = MonotonicNs();
+      wiretimes_.tlsresumed = tls_->Resumed();
       Exchange();
       return;
   }

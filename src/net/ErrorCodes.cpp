@@ -267,6 +267,8 @@ std::string ErrorDesc(int code) {
       return "TLS handshake or record failed";
     case 10121:
       return "Certificate verify failed";
+    case 10122:
+      return "Proxy tunnel failed";
     case 11001:
       return "Host not found";
     case 11002:

@@ -5,6 +5,18 @@
 
 #include <mutex>
 
+#include "net/TlsLayer.h"
+
+TTlsSession::~TTlsSession() {
+  SSL_SESSION_free(session_);
+}
+
+void TTlsSession::Keep(SSL_SESSION* session, const std::string& host) {
+  SSL_SESSION_free(session_);
+  session_ = session;
+  host_ = host;
+}
+
 TTlsContext::TTlsContext(const TTlsOptions& options) : options_(options) {
   ctx_ = SSL_CTX_new(TLS_client_method());
   if (ctx_ == nullptr) throw ETlsSetup("cannot make a TLS context: " + tlserrortext());
@@ -19,9 +31,17 @@ TTlsContext::TTlsContext(const TTlsOptions& options) : options_(options) {
   // An HTTP/1.0 body ends at the close; many servers close without close_notify, and the
   // response is complete all the same. A cut header is still found by the HTTP client.
   SSL_CTX_set_options(ctx_, SSL_OP_IGNORE_UNEXPECTED_EOF);
-  // Every user is a new visitor: a full handshake each, no session cache.
-  SSL_CTX_set_session_cache_mode(ctx_, SSL_SESS_CACHE_OFF);
-  SSL_CTX_set_options(ctx_, SSL_OP_NO_TICKET);
+  if (options_.resume) {
+    // Each new session goes to its connection's user (TTlsLayer), not into a cache of the
+    // context: a user resumes its own session only. A TLS 1.3 ticket comes after the handshake,
+    // so the callback, not the end of the handshake, is where a session becomes known.
+    SSL_CTX_set_session_cache_mode(ctx_, SSL_SESS_CACHE_CLIENT | SSL_SESS_CACHE_NO_INTERNAL);
+    SSL_CTX_sess_set_new_cb(ctx_, TTlsLayer::NewSession);
+  } else {
+    // Every user is a new visitor: a full handshake each, no session cache.
+    SSL_CTX_set_session_cache_mode(ctx_, SSL_SESS_CACHE_OFF);
+    SSL_CTX_set_options(ctx_, SSL_OP_NO_TICKET);
+  }
   if (options_.insecure) {
     SSL_CTX_set_verify(ctx_, SSL_VERIFY_NONE, nullptr);
     return;

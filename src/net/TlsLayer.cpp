@@ -60,7 +60,8 @@ bool ipaddress(const std::string& host, std::string& bare) {
 
 }  // namespace
 
-TTlsLayer::TTlsLayer(const TTlsContext& context, TWSocket& socket, const std::string& host)
+TTlsLayer::TTlsLayer(const TTlsContext& context, TWSocket& socket, const std::string& host,
+                     TTlsSession* session)
     : socket_(socket) {
   ssl_ = SSL_new(context.Handle());
   if (ssl_ == nullptr) {
@@ -72,6 +73,14 @@ TTlsLayer::TTlsLayer(const TTlsContext& context, TWSocket& socket, const std::st
   BIO_set_data(bio, this);
   SSL_set_bio(ssl_, bio, bio);
   SSL_set_connect_state(ssl_);
+  SSL_set_app_data(ssl_, this);
+  if (session != nullptr && context.Options().resume) {
+    session_ = session;
+    host_ = host;
+    if (SSL_SESSION* earlier = session->For(host); earlier != nullptr) {
+      SSL_set_session(ssl_, earlier);
+    }
+  }
   std::string bare;
   if (ipaddress(host, bare)) {
     // No SNI for an address; the certificate must name the address itself.
@@ -85,6 +94,12 @@ TTlsLayer::TTlsLayer(const TTlsContext& context, TWSocket& socket, const std::st
 }
 
 TTlsLayer::~TTlsLayer() {
+  // Freed without close_notify sent, a connection's session is marked as not to be resumed:
+  // OpenSSL takes that for a broken connection. Ours end with the server's close, as HTTP/1.0
+  // does, so a connection free of TLS failures keeps its session for the user's next one.
+  if (ssl_ != nullptr && session_ != nullptr && established_ && error_ == 0) {
+    SSL_set_shutdown(ssl_, SSL_SENT_SHUTDOWN | SSL_RECEIVED_SHUTDOWN);
+  }
   SSL_free(ssl_);
 }
 
@@ -210,6 +225,17 @@ void TTlsLayer::failed(int ret, const char* during) {
   } else {
     reason_ = std::string("TLS ") + during + " failed";
   }
+}
+
+bool TTlsLayer::Resumed() const {
+  return ssl_ != nullptr && SSL_session_reused(ssl_) == 1;
+}
+
+int TTlsLayer::NewSession(SSL* ssl, SSL_SESSION* session) {
+  auto* layer = static_cast<TTlsLayer*>(SSL_get_app_data(ssl));
+  if (layer == nullptr || layer->session_ == nullptr) return 0;
+  layer->session_->Keep(session, layer->host_);
+  return 1;  // the reference is kept
 }
 
 std::string TTlsLayer::Version() const {

@@ -31,8 +31,11 @@ class TTlsLayer {
   enum TStep { tlsDone, tlsWaiting, tlsFailed };
 
   // host: the URL's host, which the certificate must name; sent as SNI unless it is an IP
-  // address. The context must outlive the layer.
-  TTlsLayer(const TTlsContext& context, TWSocket& socket, const std::string& host);
+  // address. The context must outlive the layer. session (optional, with a context that
+  // resumes): offered when it came from the same host, and replaced by each one the server
+  // gives; it must outlive the layer too.
+  TTlsLayer(const TTlsContext& context, TWSocket& socket, const std::string& host,
+            TTlsSession* session = nullptr);
   ~TTlsLayer();
   TTlsLayer(const TTlsLayer&) = delete;
   TTlsLayer& operator=(const TTlsLayer&) = delete;
@@ -60,6 +63,11 @@ class TTlsLayer {
   const std::string& Reason() const { return reason_; }
   // "TLSv1.3" and the like once established.
   std::string Version() const;
+  // The handshake resumed an earlier session rather than making a new one.
+  bool Resumed() const;
+
+  // The context's new-session callback: hands the session to the connection's TTlsSession.
+  static int NewSession(SSL* ssl, SSL_SESSION* session);
 
   // The BIO's side, called by OpenSSL.
   int BioRead(char* buffer, int size);
@@ -73,7 +81,9 @@ class TTlsLayer {
 
   SSL* ssl_ = nullptr;
   TWSocket& socket_;
-  std::string out_;  // records OpenSSL wrote during the current call
+  TTlsSession* session_ = nullptr;
+  std::string host_;  // whose sessions session_ keeps (only with one)
+  std::string out_;   // records OpenSSL wrote during the current call
   std::string reason_;
   int64_t lastrxstamp_ = 0;
   int sockerror_ = 0;  // the socket's error of the last read, 0 when none

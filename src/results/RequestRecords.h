@@ -24,6 +24,7 @@ struct TRequestOutcome {
   // The connection's phases: the connect call to the connection up, and that to the end of the
   // TLS handshake; negative when there was none (no connection made, plain HTTP).
   long double connect = -1, tls = -1;
+  bool tlsresumed = false;  // the TLS handshake resumed the user's earlier session
 };
 
 // A time in milliseconds to the microsecond, as every output writes it: finer digits are noise of

@@ -83,6 +83,9 @@ const TSetting kSettings[] = {
     {.kind = K::flag, .flag = &S::insecure, .key = "Insecure", .option = "--insecure",
      .help = "https: accept any certificate, for any name", .json = "insecure",
      .control = "insecure", .jsonlater = true},
+    {.kind = K::flag, .flag = &S::tlsresume, .key = "TlsResume", .option = "--tls-resume",
+     .help = "https: each user resumes its TLS session in later runs (a returning visitor)",
+     .json = "tls_resume", .control = "tlsresume", .jsonlater = true},
 };
 // clang-format on
 

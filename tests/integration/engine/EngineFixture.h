@@ -56,11 +56,14 @@ class TTestHost : public TEngineHost {
   void requestcompleted(const TRequestOutcome& r) override {
     runs.resize(size_t(r.run) + 1);
     runs[size_t(r.run)].push_back(r.wait);
+    resumed.resize(runs.size());
+    resumed[size_t(r.run)].push_back(r.tlsresumed);
     if (onrequest) onrequest();
   }
   void warning(const std::string& text) override { warnings.push_back(text); }
   // Each run's wait times in completion order, and the warnings of the start.
   std::vector<std::vector<long double>> runs;
+  std::vector<std::vector<bool>> resumed;  // per run: whether each TLS handshake resumed
   std::vector<std::string> warnings;
   void testended(bool f) override {
     ended = true;

@@ -123,6 +123,24 @@ TEST_F(ClientTls, CertificatesThatAreNotAcceptedFailTheirRequestOnceWithTheCause
   }
 }
 
+TEST_F(ClientTls, ALargeCertificateChainIsReadAcrossRecordsAndOneOver100kBIsRefused) {
+  // 60 kB: the server's flight spans many records and reads, and the request still succeeds.
+  {
+    auto t = target(ca.issue("large", "IP:127.0.0.1", -3600, 86400, 60 * 1024));
+    TClientSession s;
+    get(s, https(*t, "127.0.0.1", "/size/10"), &trusting);
+    EXPECT_EQ(s.log.Error, 0) << s.cli.ReasonPhrase;
+    EXPECT_EQ(s.log.Doc.size(), 10u);
+  }
+  // Past 100 kB no server has a reason to send it: one failure naming the cause.
+  auto t = target(ca.issue("huge", "IP:127.0.0.1", -3600, 86400, 100 * 1024));
+  TClientSession s;
+  get(s, https(*t, "127.0.0.1", "/size/10"), &trusting);
+  EXPECT_EQ(s.log.Error, 10120);
+  EXPECT_EQ(s.cli.StatusCode, 404);
+  EXPECT_EQ(s.cli.ReasonPhrase, "TLS handshake failed: excessive message size");
+}
+
 TEST_F(ClientTls, APlainHttpServerIsAWrongVersionNumber) {
   TTlsPeer peer(TTlsPeer::PlainAnswer, cert);
   TClientSession s;
@@ -222,6 +240,31 @@ TEST_F(ClientTls, RelocationsCrossSchemesWithoutCredentialsAndKeepSecureCookiesO
     EXPECT_EQ(s.cli.ConnectPort, "443");
     EXPECT_EQ(s.log.Error, 10061);
   }
+}
+
+TEST_F(ClientTls, AResumingContextOffersTheUsersSessionOnlyToTheHostThatGaveIt) {
+  auto t = target(cert);
+  TTlsContext resuming{TTlsOptions{ca.cafile(), false, true}};
+  TTlsSession session;
+  auto resumed = [&](const std::string& host, const TTlsContext* context) {
+    TClientSession s;
+    s.cli.TlsSession = &session;
+    get(s, https(*t, host, "/size/10"), context);
+    EXPECT_EQ(s.log.Error, 0) << s.cli.ReasonPhrase;
+    EXPECT_EQ(s.log.Doc.size(), 10u);
+    return s.cli.WireTimes().tlsresumed;
+  };
+  EXPECT_FALSE(resumed("127.0.0.1", &resuming)) << "a new visitor";
+  EXPECT_NE(session.For("127.0.0.1"), nullptr);
+  EXPECT_TRUE(resumed("127.0.0.1", &resuming));
+  // Another name is another host: a full handshake, whose session then replaces the first.
+  EXPECT_FALSE(resumed("localhost", &resuming));
+  EXPECT_EQ(session.For("127.0.0.1"), nullptr);
+  EXPECT_TRUE(resumed("localhost", &resuming));
+  // A context that does not resume neither offers the session nor replaces it.
+  SSL_SESSION* kept = session.For("localhost");
+  EXPECT_FALSE(resumed("localhost", &trusting));
+  EXPECT_EQ(session.For("localhost"), kept);
 }
 
 TEST_F(ClientTls, AnUnreadableCaFileIsRefusedWithItsName) {

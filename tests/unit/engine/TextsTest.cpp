@@ -107,6 +107,7 @@ const std::vector<std::pair<int, std::string>> kSocket = {
     {10101, "Disconnect."},
     {10120, "TLS handshake or record failed."},
     {10121, "Certificate verify failed."},
+    {10122, "Proxy tunnel (CONNECT) failed."},
     {11001, "ICMP_BUFFER_TOO_SMALL"},
     {11002, "ICMP_NET_UNREACHABLE"},
     {11003, "ICMP_HOST_UNREACHABLE"},
@@ -152,7 +153,7 @@ TEST(StatusText, EveryOtherCodeIsUnknown) {
 }
 
 TEST(SocketText, EveryCodeOfTheTable) {
-  ASSERT_EQ(kSocket.size(), 69u);
+  ASSERT_EQ(kSocket.size(), 70u);
   for (const auto& [code, text] : kSocket) {
     EXPECT_EQ(sockettext(static_cast<uint16_t>(code)), text) << code;
   }

@@ -79,7 +79,7 @@ TEST(StoredSettings, WritesEveryKeyInOrderAndReadsItBack) {
             "singleurl=0\nmultiurl=1\nDisplayHeader=1\nDisplayData=0\nonly=1\nSimultaneous=1\n"
             "UseProxy=1\nUseusername=1\nloadusernames=0\nUseagent=1\nUsepost=0\nUsecookie=1\n"
             "Useramp=0\nshowgraph=0\nshowbrowser=1\nLogFolder=/srv/results with space\n"
-            "requests=20\nruns=3\nWait=5\nCAFile=\nInsecure=0\nCount=3\n"
+            "requests=20\nruns=3\nWait=5\nCAFile=\nInsecure=0\nTlsResume=0\nCount=3\n"
             "URLs0=u1\nURLs1=\nURLs2=u3\n"
             "[Window]\nTop=1\nLeft=2\nWidth=565\nHeight=784\n"
             "[WindowURL]\nTop=10\n");
