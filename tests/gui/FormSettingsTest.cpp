@@ -187,22 +187,26 @@ class FormSettingsTest : public QObject {
     QVERIFY(b.form->charts()->chart2()->isHidden());
   }
 
-  // What https connections trust is set beside the URL: the CA file (typed or chosen) and
-  // "Accept any certificate" reach the test's settings and come back after a restart.
+  // What https connections trust is set beside the URL: the CA file (typed or chosen),
+  // "Accept any certificate" and "Resume sessions" reach the test's settings and come back after
+  // a restart.
   void testHttpsTrustControlsReachTheTestAndSurviveARestart() {
     freshsettings("trust");
     {
       TProgram a({programpath("trust")});
       QVERIFY(!a.checked("insecure"));
+      QVERIFY(!a.checked("tlsresume"));
       QVERIFY(a.text("cafile").isEmpty());
       QVERIFY(a.form->currentsettings().cafile.empty());
       a.c<QLineEdit>("URLEdit")->setText("https://127.0.0.1:8443/");
       a.c<QLineEdit>("cafile")->setText("/etc/ssl/test-ca.pem");
       a.c<QAbstractButton>("insecure")->click();
+      a.c<QAbstractButton>("tlsresume")->click();
       const TestSettings s = a.form->currentsettings();
       QCOMPARE(QString::fromStdString(s.url), QString("https://127.0.0.1:8443/"));
       QCOMPARE(QString::fromStdString(s.cafile), QString("/etc/ssl/test-ca.pem"));
       QVERIFY(s.insecure);
+      QVERIFY(s.tlsresume);
       QCOMPARE(a.c<QToolButton>("CAFileButton")->text(), QString("..."));
       QVERIFY(a.form->close());
     }
@@ -211,6 +215,8 @@ class FormSettingsTest : public QObject {
     QVERIFY(b.checked("insecure"));
     QCOMPARE(b.text("URLEdit"), QString("https://127.0.0.1:8443/"));
     QVERIFY(b.form->currentsettings().insecure);
+    QVERIFY(b.checked("tlsresume"));
+    QVERIFY(b.form->currentsettings().tlsresume);
   }
 
   // A long POST body comes back whole after a restart, not cut to what an old profile routine
