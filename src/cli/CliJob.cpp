@@ -297,6 +297,16 @@ void takemerge(const TCliOptions& o, TCliJob& job) {
 
 }  // namespace
 
+void complain(const std::string& text) {
+  std::fprintf(stderr, "pressbolt-cli: %s\n", printable(text).c_str());
+}
+
+std::string number(double v) {
+  std::ostringstream s;
+  s << v;
+  return s.str();
+}
+
 std::string printable(const std::string& text) {
   static const char hex[] = "0123456789ABCDEF";
   std::string out;

@@ -58,8 +58,12 @@ bool resolvejob(const TCliOptions& o, std::istream& passwordsource, TCliJob& job
 // text with its control characters escaped (\r, \n, \t, \x1B ...): a message must not move the
 // terminal's cursor or hide what it quotes.
 std::string printable(const std::string& text);
+// "pressbolt-cli: text" on stderr, printable.
+void complain(const std::string& text);
+// v as a message shows a number of the user's: 0.5, 2, 1e+06.
+std::string number(double v);
 
-// Empty when url can be tested; otherwise why not ("has no host", "HTTPS is not supported" ...).
+// Empty when url can be tested; otherwise why not ("has no host" ...).
 std::string urlproblem(const std::string& url);
 
 // Empty when path can be written as an output file (its directory exists and is writable, it is

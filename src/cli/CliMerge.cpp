@@ -13,10 +13,6 @@
 
 namespace {
 
-void complain(const std::string& text) {
-  std::fprintf(stderr, "pressbolt-cli: %s\n", printable(text).c_str());
-}
-
 bool readsegments(const std::vector<std::string>& paths, std::vector<TSegmentFile>& files,
                   std::vector<TSegmentNotes>& notes) {
   bool ok = true;

@@ -24,16 +24,6 @@
 
 namespace {
 
-void complain(const std::string& text) {
-  std::fprintf(stderr, "pressbolt-cli: %s\n", printable(text).c_str());
-}
-
-std::string number(double v) {
-  std::ostringstream s;
-  s << v;
-  return s.str();
-}
-
 const char* signalname(int sig) {
   switch (sig) {
     case SIGINT:

@@ -12,20 +12,6 @@
 #include "report/StoredResult.h"
 #include "results/LogFile.h"
 
-namespace {
-
-void complain(const std::string& text) {
-  std::fprintf(stderr, "pressbolt-cli: %s\n", printable(text).c_str());
-}
-
-std::string number(double v) {
-  std::ostringstream s;
-  s << v;
-  return s.str();
-}
-
-}  // namespace
-
 TBaselineReport baselinereport(const TCliJob& job, const std::string& json) {
   TBaselineReport b;
   if (!job.baselineresult) return b;

@@ -3,17 +3,7 @@
 void showstoredresult(const TStoredResult& result, TLogModel& logs, TChartModel& charts) {
   logs.clear();
   for (const TResultLine& line : result.logs.resultlines()) {
-    switch (line.style) {
-      case TLineStyle::plain:
-        logs.logdatanocr(line.text);
-        break;
-      case TLineStyle::bold:
-        logs.logdatabold(line.text);
-        break;
-      case TLineStyle::highlight:
-        logs.logdatared(line.text);
-        break;
-    }
+    logs.logresult(line);
   }
   const TChartModel& from = result.charts;
   charts.clear();

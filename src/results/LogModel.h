@@ -37,6 +37,8 @@ class TLogModel {
   void logdatabold(const std::string& text);
   // "Results": text as a bold line in the highlight colour.
   void logdatared(const std::string& text);
+  // "Results": a line kept earlier (a run's summary, a stored result), in its own style.
+  void logresult(const TResultLine& line) { results_.push_back(line); }
 
   // Every "Log" line from now on is also handed to sink (the detailed log file as the test runs);
   // an empty sink ends that (and ends a file sink as well).

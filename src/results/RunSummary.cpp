@@ -172,17 +172,7 @@ TRunSummary runsummary(const TRunRecords& r, bool ramp, const std::array<std::st
 
 void showsummary(const TRunSummary& s, TLogModel& logs, TChartModel& charts) {
   for (const TResultLine& line : s.results) {
-    switch (line.style) {
-      case TLineStyle::plain:
-        logs.logdatanocr(line.text);
-        break;
-      case TLineStyle::bold:
-        logs.logdatabold(line.text);
-        break;
-      case TLineStyle::highlight:
-        logs.logdatared(line.text);
-        break;
-    }
+    logs.logresult(line);
   }
   for (int i = 0; i < 4; ++i) {
     if (charts.foot()[size_t(i)] != s.foot[size_t(i)]) charts.setfoot(i, s.foot[size_t(i)]);
