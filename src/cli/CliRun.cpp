@@ -90,7 +90,7 @@ TCliOutcome runjob(const TCliJob& job) {
       waited = true;
       segment.started();
       engine.start();
-      info.epochms = testepochms(engine);
+      info.epochms = testepochms(engine.facts());
       // From the start instant itself: a second clock read apart may still be in the second
       // before it. The two clocks mixed in epochms may land a hair before --start-at.
       info.started =
@@ -122,7 +122,7 @@ TCliOutcome runjob(const TCliJob& job) {
     }
     return outcome;
   }
-  endtestinfo(info, engine);
+  endtestinfo(info, engine.facts());
   segment.describe(info);
   const TTestFigures figures =
       (needs & kNeedsFigures) != 0 ? testfigures(host.records()) : TTestFigures();

@@ -92,9 +92,8 @@ class TLoadEngine {
   std::optional<size_t> firstresponsebytes() const {
     return firstsource_ ? std::optional<size_t>(firstsource_->bytes) : std::nullopt;
   }
-  // The test's facts for its result file. Implicit, so that a host hands the engine itself where
-  // they are asked for.
-  operator TTestFacts() const {
+  // The test's facts for its result file.
+  TTestFacts facts() const {
     return {teststart, aborted, firstresponselength(), firstresponsebytes()};
   }
   // The directory the current (or last) test writes to, with a trailing "/".

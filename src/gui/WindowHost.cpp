@@ -62,7 +62,7 @@ void TWindowHost::start() {
     records_ = std::move(records);
     return;
   }
-  teststarted(info, *engine_);
+  teststarted(info, engine_->facts());
   info_ = std::move(info);
   tested_ = false;
   if (opened_) {
@@ -332,7 +332,7 @@ void TWindowHost::testended(bool finished) {
   form_.setstartenabled(true);
   // A test stopped before its finish wrote no log files: nor is it saved as a result.
   tested_ = finished;
-  if (finished) endtestinfo(info_, *engine_);
+  if (finished) endtestinfo(info_, engine_->facts());
   form_.catchuplogviews();
   syncstatus(true);
   synccharts();
